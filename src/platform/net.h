@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+
+#include "platform/text.h"
+
+namespace lanqi {
+
+// Every bound on a fetch, in one place. A fetch that runs out of time is a failed fetch.
+struct FetchLimits {
+    std::chrono::milliseconds connectTimeout{10000};  // TCP connect
+    std::chrono::milliseconds stallLimit{15000};      // no byte received for this long
+    std::chrono::milliseconds totalLimit{120000};     // whole transfer, against a server that trickles
+    std::size_t maxBodyBytes = 32u * 1024u * 1024u;   // bytes past the cap are dropped, the rest kept
+    long maxRedirects = 10;
+};
+
+inline constexpr const char* kFetchUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+
+// HTTP GET of `address` (a text address; only ASCII is expected). The address is cut at its first "#".
+// The request is "GET" with HTTP/1.0, the agent above, one "Accept: */*" header, no proxy, no cookies,
+// redirects followed. The status code is not examined: an error page's body is the result.
+// Returns "" for an empty or unparsable address, a failure to connect or send, and a time-out; the bytes
+// received so far when the connection breaks while the body is read; at most `maxBodyBytes` bytes.
+// Blocking and thread-safe: each call uses its own connection.
+Bytes fetchUrl(const Text& address, const FetchLimits& limits = FetchLimits{});
+
+// Blocks the calling thread; a negative count sleeps 0 ms.
+void sleepMs(int milliseconds);
+
+}  // namespace lanqi

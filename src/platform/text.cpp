@@ -1,0 +1,106 @@
+#include "platform/text.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <iconv.h>
+#include <memory>
+#include <vector>
+
+namespace lanqi {
+namespace {
+
+constexpr int kMaxConversionPasses = 12;
+
+// Opening an iconv converter costs far more than converting a field of a page, so each thread keeps
+// the converters it has opened and resets their shift state before each use.
+struct ConverterCache {
+    struct Entry {
+        std::string from;
+        std::string to;
+        iconv_t cd;
+    };
+    std::vector<Entry> entries;
+
+    ~ConverterCache() {
+        for (auto& e : entries) iconv_close(e.cd);
+    }
+
+    iconv_t get(const char* from, const char* to) {
+        for (auto& e : entries) {
+            if (e.from == from && e.to == to) {
+                iconv(e.cd, nullptr, nullptr, nullptr, nullptr);
+                return e.cd;
+            }
+        }
+        iconv_t cd = iconv_open(to, from);
+        if (cd == reinterpret_cast<iconv_t>(-1)) return cd;
+        entries.push_back({from, to, cd});
+        return cd;
+    }
+};
+
+}  // namespace
+
+Bytes convertText(std::string_view bytes, const char* from, const char* to) {
+    if (from == nullptr || to == nullptr) return {};
+    thread_local ConverterCache cache;
+    iconv_t cd = cache.get(from, to);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    if (bytes.empty()) return {};
+
+    const size_t growth = bytes.size() / 2 + 128;
+    Bytes out(bytes.size(), '\0');
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    size_t written = 0;
+
+    for (int pass = 0; pass < kMaxConversionPasses; ++pass) {
+        char* outPtr = out.data() + written;
+        size_t outLeft = out.size() - written;
+        const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        written = out.size() - outLeft;
+        if (rc != static_cast<size_t>(-1)) {
+            // Input consumed; flush any shift state (none for GBK or UTF-8, but cheap to honour).
+            if (iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<size_t>(-1)) return {};
+            written = out.size() - outLeft;
+            out.resize(written);
+            return out;
+        }
+        if (errno != E2BIG) return {};  // EILSEQ or EINVAL: invalid or incomplete sequence
+        out.resize(out.size() + growth);
+    }
+    return {};
+}
+
+Text gbk(std::u8string_view utf8Text) {
+    return convertText(std::string_view(reinterpret_cast<const char*>(utf8Text.data()), utf8Text.size()), "UTF-8",
+                       "GBK");
+}
+
+Text gbk(std::string_view utf8Text) { return convertText(utf8Text, "UTF-8", "GBK"); }
+
+std::string utf8(std::string_view gbkText) { return convertText(gbkText, "GBK", "UTF-8"); }
+
+Text decimalText(long long value) { return std::to_string(value); }
+
+int leadingInteger(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+}  // namespace lanqi

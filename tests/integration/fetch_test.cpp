@@ -1,0 +1,133 @@
+#include "platform/net.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <sstream>
+#include <vector>
+
+#include "support/sample_server.h"
+
+namespace lanqi {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+FetchLimits quickLimits() {
+    FetchLimits limits;
+    limits.connectTimeout = std::chrono::milliseconds(2000);
+    limits.stallLimit = std::chrono::milliseconds(1000);
+    limits.totalLimit = std::chrono::milliseconds(20000);
+    return limits;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out.push_back(line);
+    }
+    return out;
+}
+
+std::string pattern(size_t n) {
+    std::string p;
+    for (int c = 32; c < 127; ++c) p.push_back(static_cast<char>(c));
+    std::string out;
+    while (out.size() < n) out += p;
+    out.resize(n);
+    return out;
+}
+
+class Fetch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base = test::sampleServerBase();
+        if (base.empty()) GTEST_SKIP() << "no sample-sites server (run through ctest)";
+    }
+    std::string base;
+};
+
+TEST_F(Fetch, SendsTheExactRequestShape) {
+    const auto seen = lines(fetchUrl(base + "/_test/echo?q=%61%62"));
+    ASSERT_EQ(seen.size(), 4u) << ::testing::PrintToString(seen);
+    EXPECT_EQ(seen[0], "GET /_test/echo?q=%61%62 HTTP/1.0");
+    EXPECT_EQ(seen[1], "Host: " + base.substr(std::string("http://").size()));
+    EXPECT_EQ(seen[2], "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)");
+    EXPECT_EQ(seen[3], "Accept: */*");
+}
+
+TEST_F(Fetch, CutsTheFragmentBeforeSending) {
+    const auto seen = lines(fetchUrl(base + "/_test/echo?p=1#section-2#more"));
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0], "GET /_test/echo?p=1 HTTP/1.0");
+}
+
+TEST_F(Fetch, ReturnsTheBodyOfAnErrorPage) {
+    EXPECT_EQ(fetchUrl(base + "/_test/status/404"), "<html><body><h1>404</h1>not here</body></html>");
+    EXPECT_EQ(fetchUrl(base + "/_test/status/500"), "<html><body><h1>500</h1>not here</body></html>");
+}
+
+TEST_F(Fetch, FollowsRedirects) {
+    const auto seen = lines(fetchUrl(base + "/_test/redirect?to=/_test/echo%3Fafter%3D1"));
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0], "GET /_test/echo?after=1 HTTP/1.0");
+}
+
+TEST_F(Fetch, EmptyOrUnusableAddressesMakeNoRequest) {
+    EXPECT_EQ(fetchUrl(""), "");
+    EXPECT_EQ(fetchUrl("#only-a-fragment"), "");
+    EXPECT_EQ(fetchUrl("not an address"), "");
+    EXPECT_EQ(fetchUrl("file:///etc/passwd"), "");
+}
+
+TEST_F(Fetch, RefusedConnectionGivesEmptyQuickly) {
+    // A port that was free a moment ago and has no listener now.
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    socklen_t len = sizeof addr;
+    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(s);
+    const auto start = Clock::now();
+    EXPECT_EQ(fetchUrl("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/x", quickLimits()), "");
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+}
+
+TEST_F(Fetch, StalledServerGivesEmptyWithinTheStallLimit) {
+    for (const char* path : {"/_test/stall", "/_test/stall-head"}) {
+        const auto start = Clock::now();
+        EXPECT_EQ(fetchUrl(base + path, quickLimits()), "") << path;
+        const auto took = Clock::now() - start;
+        EXPECT_GE(took, std::chrono::milliseconds(900)) << path;
+        EXPECT_LT(took, std::chrono::seconds(5)) << path;
+    }
+}
+
+TEST_F(Fetch, BrokenReadGivesTheBytesSoFar) {
+    EXPECT_EQ(fetchUrl(base + "/_test/broken?n=5000", quickLimits()), pattern(5000));
+}
+
+TEST_F(Fetch, BodyIsCappedAndTheBytesUpToTheCapAreKept) {
+    FetchLimits limits = quickLimits();
+    limits.maxBodyBytes = 1000000;
+    EXPECT_EQ(fetchUrl(base + "/_test/large?bytes=3000000", limits), pattern(3000000).substr(0, 1000000));
+    EXPECT_EQ(fetchUrl(base + "/_test/large?bytes=1000000", limits), pattern(1000000));
+}
+
+TEST_F(Fetch, DefaultCapIs32MiB) {
+    const Bytes body = fetchUrl(base + "/_test/large?bytes=" + std::to_string(40 * 1024 * 1024));
+    ASSERT_EQ(body.size(), 32u * 1024 * 1024);
+    EXPECT_EQ(body.substr(body.size() - 95 * 3), pattern(body.size()).substr(body.size() - 95 * 3));
+}
+
+}  // namespace
+}  // namespace lanqi

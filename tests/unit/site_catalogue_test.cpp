@@ -1,0 +1,74 @@
+#include "search/site_catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace lanqi {
+namespace {
+
+class SiteCatalogue : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int n = 1; n <= 6; ++n) {
+            const std::string name = "LANQI_SITE" + std::to_string(n) + "_BASE";
+            setenv(name.c_str(), ("http://h" + std::to_string(n)).c_str(), 1);
+        }
+    }
+    void TearDown() override {
+        for (int n = 1; n <= 6; ++n) unsetenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str());
+    }
+};
+
+TEST_F(SiteCatalogue, EncodesEveryByteOfTheUtf8Form) {
+    EXPECT_EQ(encodeKeyword("abc"), "%61%62%63");
+    EXPECT_EQ(encodeKeyword(gbk(u8"超能陆战队")), "%E8%B6%85%E8%83%BD%E9%99%86%E6%88%98%E9%98%9F");
+    EXPECT_EQ(encodeKeyword("a b.1"), "%61%20%62%2E%31");
+}
+
+TEST_F(SiteCatalogue, ReservedBytesAndControlBytesCannotBreakTheAddress) {
+    EXPECT_EQ(encodeKeyword("/?&#%"), "%2F%3F%26%23%25");
+    EXPECT_EQ(encodeKeyword("\t"), "%09");
+    EXPECT_EQ(encodeKeyword("\x01"), "%01");
+}
+
+TEST_F(SiteCatalogue, InvalidGbkIsSearchedAsTheEmptyKeyword) {
+    EXPECT_EQ(encodeKeyword("abc\xB3"), "");
+    EXPECT_EQ(encodeKeyword(""), "");
+}
+
+TEST_F(SiteCatalogue, BuildsTheSixAddressesInCatalogueOrder) {
+    const auto urls = buildSearchUrls("%61%62%63", "2");
+    EXPECT_EQ(urls[0], "http://h1/search/%61%62%63/?c=&s=create_time&p=2");
+    EXPECT_EQ(urls[1], "http://h2/list/%61%62%63/2");
+    EXPECT_EQ(urls[2], "http://h3/s/%61%62%63/2.htm");
+    EXPECT_EQ(urls[3], "http://h4/list/%61%62%63/2.html");
+    EXPECT_EQ(urls[4], "http://h5/search/%61%62%63/2-1.html");
+    EXPECT_EQ(urls[5], "http://h6/search?keyword=%61%62%63&p=2");
+}
+
+TEST_F(SiteCatalogue, EmptyKeywordIsStillSearched) {
+    const auto urls = buildSearchUrls(encodeKeyword(""), "1");
+    EXPECT_EQ(urls[0], "http://h1/search//?c=&s=create_time&p=1");
+    EXPECT_EQ(urls[5], "http://h6/search?keyword=&p=1");
+}
+
+TEST_F(SiteCatalogue, PageTextIsUsedUnchanged) {
+    const auto urls = buildSearchUrls("%61", "999999");
+    EXPECT_EQ(urls[2], "http://h3/s/%61/999999.htm");
+}
+
+TEST(SiteCatalogueDefaults, CompiledInAddressesAreUsedWithoutOverride) {
+    for (int n = 1; n <= 6; ++n) unsetenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str());
+    setenv("LANQI_SITE2_BASE", "", 1);  // empty counts as not set
+    const auto urls = buildSearchUrls("%61", "1");
+    for (int n = 1; n <= 6; ++n) {
+        const auto& site = siteCatalogue()[static_cast<size_t>(n - 1)];
+        EXPECT_EQ(site.number, n);
+        EXPECT_EQ(urls[static_cast<size_t>(n - 1)].rfind(std::string(site.defaultBaseAddress) + "/", 0), 0u) << n;
+    }
+    unsetenv("LANQI_SITE2_BASE");
+}
+
+}  // namespace
+}  // namespace lanqi

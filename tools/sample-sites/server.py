@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""Local HTTP server for tests, benchmarks and the demo. Listens on 127.0.0.1 only and stops by itself.
+
+Test routes (under /_test/):
+  echo            body = the request line and the header lines exactly as received
+  status/<code>   answers <code> with a small HTML body
+  redirect?to=P   302 to P (a path on this server)
+  stall           sends the status line and headers, then nothing until the server stops
+  stall-head      accepts the connection and sends nothing at all
+  broken?n=N      announces 100000 bytes, sends N of them, then drops the connection
+  large?bytes=N   N bytes of a repeating pattern, with Content-Length
+"""
+
+import argparse
+import os
+import socket
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qs, urlsplit
+
+MAX_LARGE = 256 * 1024 * 1024
+STALL_SECONDS = 120
+PATTERN = bytes(range(32, 127)) * 64
+
+
+class Handler(BaseHTTPRequestHandler):
+    server_version = "lanqi-sample"
+    sys_version = ""
+
+    def log_message(self, fmt, *args):  # quiet: tests read their own output
+        pass
+
+    def send_body(self, code, body, content_type="text/html; charset=utf-8", extra=()):
+        self.send_response(code)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        for name, value in extra:
+            self.send_header(name, value)
+        self.end_headers()
+        self.wfile.write(body)
+
+    def do_GET(self):
+        parts = urlsplit(self.path)
+        query = parse_qs(parts.query)
+        path = parts.path
+        route = self.server.routes.get(path)
+        if route is not None:
+            return route(self, query)
+        if path.startswith("/_test/status/"):
+            code = int(path.rsplit("/", 1)[1] or "404")
+            body = ("<html><body><h1>%d</h1>not here</body></html>" % code).encode()
+            return self.send_body(code, body)
+        for prefix, handler in self.server.prefix_routes:
+            if path.startswith(prefix):
+                return handler(self, parts, query)
+        self.send_body(404, b"<html><body>404 not found</body></html>")
+
+
+def echo(h, query):
+    lines = [h.requestline] + ["%s: %s" % (k, v) for k, v in h.headers.items()]
+    h.send_body(200, ("\r\n".join(lines) + "\r\n").encode("latin-1"), "text/plain")
+
+
+def redirect(h, query):
+    target = query.get("to", ["/_test/echo"])[0]
+    h.send_response(302)
+    h.send_header("Location", target)
+    h.send_header("Content-Length", "0")
+    h.end_headers()
+
+
+def wait_until_stopped(h):
+    deadline = time.monotonic() + STALL_SECONDS
+    while time.monotonic() < deadline and not h.server.stopping.is_set():
+        time.sleep(0.05)
+
+
+def stall(h, query):
+    h.send_response(200)
+    h.send_header("Content-Type", "text/html")
+    h.send_header("Content-Length", "1000")
+    h.end_headers()
+    h.wfile.flush()
+    wait_until_stopped(h)
+
+
+def stall_head(h, query):
+    wait_until_stopped(h)
+
+
+def broken(h, query):
+    n = int(query.get("n", ["1000"])[0])
+    h.send_response(200)
+    h.send_header("Content-Type", "text/plain")
+    h.send_header("Content-Length", "100000")
+    h.end_headers()
+    h.wfile.write(PATTERN[:n] if n <= len(PATTERN) else (PATTERN * (n // len(PATTERN) + 1))[:n])
+    h.wfile.flush()
+    # An abortive close (RST) so the client sees a broken read, not a clean end.
+    h.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+    h.connection.close()
+    h.close_connection = True
+
+
+def large(h, query):
+    n = min(int(query.get("bytes", ["1048576"])[0]), MAX_LARGE)
+    h.send_response(200)
+    h.send_header("Content-Type", "application/octet-stream")
+    h.send_header("Content-Length", str(n))
+    h.end_headers()
+    chunk = PATTERN * 16
+    sent = 0
+    try:
+        while sent < n:
+            part = chunk[: min(len(chunk), n - sent)]
+            h.wfile.write(part)
+            sent += len(part)
+    except (BrokenPipeError, ConnectionResetError):
+        pass
+
+
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def __init__(self, port):
+        super().__init__(("127.0.0.1", port), Handler)
+        self.stopping = threading.Event()
+        self.routes = {
+            "/_test/echo": echo,
+            "/_test/redirect": redirect,
+            "/_test/stall": stall,
+            "/_test/stall-head": stall_head,
+            "/_test/broken": broken,
+            "/_test/large": large,
+        }
+        self.prefix_routes = []
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--port", type=int, default=0, help="port on 127.0.0.1 (0: any free port)")
+    ap.add_argument("--port-file", help="write the chosen port here once listening")
+    ap.add_argument("--lifetime", type=float, default=1800, help="seconds until the server stops by itself")
+    args = ap.parse_args(argv)
+
+    server = Server(args.port)
+    port = server.server_address[1]
+    if args.port_file:
+        tmp = args.port_file + ".tmp"
+        with open(tmp, "w") as f:
+            f.write("%d\n" % port)
+        os.replace(tmp, args.port_file)
+    else:
+        print(port, flush=True)
+
+    def stop_later():
+        server.stopping.wait(args.lifetime)
+        server.stopping.set()
+        server.shutdown()
+
+    threading.Thread(target=stop_later, daemon=True).start()
+    try:
+        server.serve_forever(poll_interval=0.2)
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.stopping.set()
+        server.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
