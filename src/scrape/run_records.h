@@ -30,4 +30,7 @@ struct RunRecords {
     std::vector<Text> detailTexts;
 };
 
+// siteTotal1 + siteTotal3 + siteTotal5 + siteTotal6, held at the int range instead of overflowing.
+int addTotalsSaturating(const RunRecords& records);
+
 }  // namespace lanqi

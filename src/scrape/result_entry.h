@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string_view>
+
+#include "platform/text.h"
+
+namespace lanqi {
+
+// One result is the same-position entry of the results list (caption `title`, picture `fileKind`),
+// `magnetLinks` and `detailTexts`. These are the pieces every site's parser builds it from.
+
+// Picture index of a result: the four pictures of the results list.
+enum FileKind : int { kArchive = 0, kOther = 1, kVideo = 3 };
+
+// "*获取文件标题失败，但您依然可以点击播放或下载*": the title of a result whose title is empty.
+const Text& placeholderTitle();
+
+// The part of `title` after its last "." (the whole title when it has none), compared byte for byte
+// with the archive list, then the video list: kArchive, kVideo, else kOther (mixed case included).
+int fileKindOf(std::string_view title);
+
+// "magnet:?xt=urn:btih:" + hash.
+Text magnetLinkOf(std::string_view infoHash);
+
+// The first detail line: "文件名：\r\n" + title.
+void startDetailText(Text& detail, const Text& title);
+// "\r\n\r\n下载链接：" + magnet link + the line telling how to play or download it.
+void appendDownloadBlock(Text& detail, const Text& magnetLink);
+// The last detail line: "\r\n\r\n文件分类：" + the site number.
+void appendSiteLine(Text& detail, int site);
+
+// The main window's title while a run adds rows: titlePrefix + " --- 正在搜索，请稍等......" + count + "%"
+// (the count of rows so far, not a percentage).
+Text progressTitle(int rowsAdded);
+
+// Size text as Site1 shows it, from raw page bytes: everything up to and including the byte after the
+// last ".", then the last two bytes ("1.25 GB" -> "1.2GB"); without a "." only the last two bytes.
+Bytes trimSizeText(std::string_view raw);
+
+// A Site5 file entry from raw page bytes: the bytes before the first "<", then the bytes between the
+// first ">" and the last "<" ("a.mkv <span>1.2 GB</span>" -> "a.mkv 1.2 GB"). An entry without a tag
+// gives "", and so does the second part when no ">" comes before the last "<".
+Bytes unwrapFileItem(std::string_view raw);
+
+}  // namespace lanqi

@@ -1,0 +1,76 @@
+#include "scrape/result_entry.h"
+
+#include <gtest/gtest.h>
+
+#include "support/scrape_harness.h"
+
+namespace lanqi {
+namespace {
+
+using test::g;
+
+TEST(FileKind, ExtensionIsComparedExactlyArchiveListFirst) {
+    EXPECT_EQ(fileKindOf("Big Hero 6.MKV"), kVideo);
+    EXPECT_EQ(fileKindOf("Big Hero 6.Mkv"), kOther);
+    EXPECT_EQ(fileKindOf("tools-2.0.tar.gz"), kOther);
+    EXPECT_EQ(fileKindOf("tools-2.0.tar"), kArchive);
+    EXPECT_EQ(fileKindOf("rar"), kArchive);  // no dot: the whole title is the extension
+    EXPECT_EQ(fileKindOf("Rar"), kOther);
+    EXPECT_EQ(fileKindOf("a.7Z"), kArchive);
+    EXPECT_EQ(fileKindOf("a.rmvb"), kVideo);
+    EXPECT_EQ(fileKindOf("a.RA"), kVideo);
+    EXPECT_EQ(fileKindOf("a.mp4.txt"), kOther);
+    EXPECT_EQ(fileKindOf("a."), kOther);
+    EXPECT_EQ(fileKindOf(""), kOther);
+    EXPECT_EQ(fileKindOf(g("超能陆战队.ISO")), kArchive);
+}
+
+TEST(FileKind, PlaceholderTitleIsOther) {
+    EXPECT_EQ(placeholderTitle(), g("*获取文件标题失败，但您依然可以点击播放或下载*"));
+    EXPECT_EQ(fileKindOf(placeholderTitle()), kOther);
+}
+
+TEST(TrimSizeText, DropsTheSecondDecimalAndTheBlank) {
+    EXPECT_EQ(trimSizeText("1.25 GB"), "1.2GB");
+    EXPECT_EQ(trimSizeText("350.00 MB"), "350.0MB");
+    EXPECT_EQ(trimSizeText("movie.mkv 1.25 GB"), "movie.mkv 1.2GB");
+}
+
+TEST(TrimSizeText, WithoutDotKeepsTheLastTwoBytesAndNeverReadsPastTheText) {
+    EXPECT_EQ(trimSizeText("88 KB"), "KB");
+    EXPECT_EQ(trimSizeText("B"), "B");
+    EXPECT_EQ(trimSizeText(""), "");
+    EXPECT_EQ(trimSizeText("12."), "12.2.");  // nothing after the dot to keep
+    EXPECT_EQ(trimSizeText("."), "..");
+}
+
+TEST(UnwrapFileItem, NameBlankAndSizeWithoutTheTag) {
+    EXPECT_EQ(unwrapFileItem("a.mkv <span class=\"cpill yellow-pill\">1.25 GB</span>"), "a.mkv 1.25 GB");
+    EXPECT_EQ(unwrapFileItem("<b>x</b>"), "x");
+    EXPECT_EQ(unwrapFileItem("a <i>b</i> c <u>d</u>"), "a b</i> c <u>d");
+}
+
+TEST(UnwrapFileItem, EntryWithoutTagIsEmptyAndHalfTagsKeepOnlyTheName) {
+    EXPECT_EQ(unwrapFileItem("no-size-here"), "");
+    EXPECT_EQ(unwrapFileItem(""), "");
+    EXPECT_EQ(unwrapFileItem("a < b"), "a ");
+    EXPECT_EQ(unwrapFileItem("a <b>"), "a ");
+    EXPECT_EQ(unwrapFileItem("> a <"), "> a  a ");  // both parts read the same bytes
+}
+
+TEST(DetailLines, FixedTextsOfAResult) {
+    Text detail;
+    startDetailText(detail, g("超能.mkv"));
+    appendDownloadBlock(detail, magnetLinkOf("ABC"));
+    appendSiteLine(detail, 4);
+    EXPECT_EQ(detail, g("文件名：\r\n超能.mkv\r\n\r\n下载链接：magnet:?xt=urn:btih:ABC\r\n用鼠标左键双击文件即可直接在线播放，"
+                        "或单击鼠标右键用迅雷影音播放。如不能播放，请使用迅雷下载。\r\n\r\n文件分类：4"));
+}
+
+TEST(DetailLines, ProgressTitleShowsTheRowCount) {
+    EXPECT_EQ(progressTitle(1), g("岚栖种子搜索神器v1.9 --- 正在搜索，请稍等......1%"));
+    EXPECT_EQ(progressTitle(12345), g("岚栖种子搜索神器v1.9 --- 正在搜索，请稍等......12345%"));
+}
+
+}  // namespace
+}  // namespace lanqi

@@ -1,0 +1,273 @@
+// The steps every site shares: the checks over all six buffers, totals, the item loop's bounds, and
+// what a row holds when the page lacks a marker.
+#include "scrape/scrape.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "support/scrape_harness.h"
+
+namespace lanqi {
+namespace {
+
+using test::downloadBlockUtf8;
+using test::g;
+using test::readFixture;
+using test::ScrapeHarness;
+
+std::string fixture(int site) { return readFixture("scrape/site" + std::to_string(site) + ".html"); }
+
+TEST(PageCheck, AllSixBuffersEmptyRecordsEveryCallAsUnreachable) {
+    ScrapeHarness h;
+    const char* expected[] = {"1", "12", "123", "1234", "12345", "123456"};
+    for (int site = 1; site <= 6; ++site) {
+        h.scrape(site);
+        EXPECT_EQ(h.records.unreachableSites, expected[site - 1]);
+    }
+    EXPECT_EQ(h.records.emptySites, "");
+    EXPECT_EQ(h.records.skippedSites, "");
+    EXPECT_TRUE(h.rows.rows.empty());
+    EXPECT_TRUE(h.status.titles.empty());
+    EXPECT_EQ(h.records.rowsAdded, 0);
+}
+
+TEST(PageCheck, ErrorPagesWithoutTheirOwnMarkersCountAsUnreachable) {
+    ScrapeHarness h;
+    // Each buffer carries some other site's page, never one with its own marker.
+    const int other[] = {2, 3, 4, 5, 3, 1};
+    for (int n = 0; n < 6; ++n) h.records.sitePages[static_cast<size_t>(n)] = fixture(other[n]);
+    for (int site = 1; site <= 6; ++site) h.scrape(site);
+    EXPECT_EQ(h.records.unreachableSites, "123456");
+    EXPECT_TRUE(h.rows.rows.empty());
+}
+
+TEST(PageCheck, StaleBuffersOfThePreviousRunKeepEarlyCallsGoing) {
+    ScrapeHarness h;
+    for (int site = 1; site <= 6; ++site) {
+        h.records.sitePages[static_cast<size_t>(site - 1)] = fixture(site);
+        h.scrape(site);
+    }
+    ASSERT_EQ(h.records.rowsAdded, 17);
+    // Second run with the network down: each fetch empties its own buffer only.
+    RunRecords next;
+    next.sitePages = h.records.sitePages;
+    h.records = next;
+    for (int site = 1; site <= 6; ++site) {
+        h.records.sitePages[static_cast<size_t>(site - 1)].clear();
+        h.scrape(site);
+    }
+    EXPECT_EQ(h.records.unreachableSites, "6");
+    EXPECT_EQ(h.records.emptySites, "");
+    EXPECT_EQ(h.records.skippedSites, "12345");
+    EXPECT_EQ(h.records.rowsAdded, 0);
+}
+
+TEST(ItemCheck, PagesWithoutAnyAnchorRecordEveryCallAsEmpty) {
+    ScrapeHarness h;
+    const char* pages[] = {"<title>手撕包菜</title><span>共找到 0 条关于 x</span>", "<title>爱磁力</title>",
+                           "<title>种子搜索站</title>",        "<title>BT种子磁力链接搜索引擎</title>",
+                           "<title>磁力链</title>",            "<title>磁力链接搜索引擎</title>"};
+    for (int n = 0; n < 6; ++n) h.records.sitePages[static_cast<size_t>(n)] = pages[n];
+    for (int site = 1; site <= 6; ++site) h.scrape(site);
+    EXPECT_EQ(h.records.emptySites, "123456");
+    EXPECT_EQ(h.records.unreachableSites, "");
+    EXPECT_EQ(h.records.skippedSites, "");
+    EXPECT_TRUE(h.rows.rows.empty());
+}
+
+TEST(ItemCheck, SiteWithoutItemsWhileAnotherHasThemIsSkippedOnce) {
+    ScrapeHarness h;
+    h.records.sitePages[0] = fixture(1);
+    h.scrape(1);
+    h.records.sitePages[1] = "<html><title>超能 - 爱磁力</title><body>没有找到结果</body></html>";
+    h.scrape(2);
+    EXPECT_EQ(h.records.skippedSites, "2");
+    EXPECT_EQ(h.records.emptySites, "");
+    EXPECT_EQ(h.records.unreachableSites, "");
+    EXPECT_EQ(h.rows.rows.size(), 5u);
+    EXPECT_EQ(h.records.detailTexts.size(), 5u);
+}
+
+TEST(ItemCheck, CurrentSitesOwnErrorPageYieldsNoRowsWhenAnotherBufferIsGood) {
+    ScrapeHarness h;
+    h.records.sitePages[0] = fixture(1);
+    h.records.sitePages[3] = "<html><body><h1>404</h1>not here</body></html>";
+    h.scrape(4);
+    EXPECT_EQ(h.records.skippedSites, "4");
+    EXPECT_TRUE(h.rows.rows.empty());
+}
+
+TEST(ItemCheck, SiteNumberOutsideTheCatalogueDoesNothing) {
+    ScrapeHarness h;
+    h.scrape(0);
+    h.scrape(7);
+    EXPECT_EQ(h.records.unreachableSites, "");
+    EXPECT_EQ(h.records.emptySites, "");
+}
+
+TEST(Totals, SaturateAtTheIntRangeWhenReadAndWhenAdded) {
+    ScrapeHarness h;
+    h.records.sitePages[5] = "<title>磁力链接搜索引擎</title><p>共找到 99999999999999 条结果, 用时</p><a href=\"/t/x y\">";
+    h.scrape(6);
+    EXPECT_EQ(h.records.siteTotal6, INT_MAX);
+    h.records.siteTotal1 = INT_MAX;
+    h.records.siteTotal3 = 5;
+    EXPECT_EQ(addTotalsSaturating(h.records), INT_MAX);
+    h.records.siteTotal1 = INT_MIN;
+    h.records.siteTotal3 = INT_MIN;
+    h.records.siteTotal6 = -1;
+    EXPECT_EQ(addTotalsSaturating(h.records), INT_MIN);
+    h.records.siteTotal1 = 61;
+    h.records.siteTotal3 = 1234;
+    h.records.siteTotal5 = 8511;
+    h.records.siteTotal6 = 8511;
+    EXPECT_EQ(addTotalsSaturating(h.records), 18317);
+}
+
+TEST(Totals, MissingOrMisplacedMarkersGiveZero) {
+    ScrapeHarness h;
+    // Site1's end marker is searched from the page start: here it comes first, so nothing lies between.
+    h.records.sitePages[0] = "<title>手撕包菜</title> 条关于 <b>共找到 61 条关于 ctime";
+    h.scrape(1);
+    EXPECT_EQ(h.records.siteTotal1, 0);
+    h.records.sitePages[2] = "<title>种子搜索站</title>大约有 <b>12,345 Hash：";
+    h.scrape(3);
+    EXPECT_EQ(h.records.siteTotal3, 0);
+    h.records.sitePages[4] = "<title>磁力链</title><span>大约 77 条结果， /hash/";
+    h.scrape(5);
+    EXPECT_EQ(h.records.siteTotal5, 77);
+    h.records.sitePages[4] = "<title>磁力链</title><span>大约  -12 条结果， /hash/";
+    h.scrape(5);
+    EXPECT_EQ(h.records.siteTotal5, -12);
+}
+
+TEST(Events, ProcessedAfterEveryRowFileEntryAndTagRemoval) {
+    ScrapeHarness h;
+    h.records.sitePages[0] = fixture(1);
+    h.scrape(1);
+    EXPECT_EQ(h.events.calls, 5 + 4);  // five items, four file entries, no tags
+    h.events.calls = 0;
+    h.records.sitePages[1] = fixture(2);
+    h.scrape(2);
+    EXPECT_EQ(h.events.calls, 3 + 3 + 3 * 2);  // three items, three entries, two tags per title
+}
+
+// ---- Pages that lack markers: the loop still ends and visits each anchor once ----
+
+TEST(Termination, AnchorsWithoutTitlesAreEachSkippedOnce) {
+    ScrapeHarness h;
+    h.records.sitePages[0] = "<title>手撕包菜</title> ctime ctime ctime";
+    h.scrape(1);
+    EXPECT_EQ(h.records.skippedSites, "111");
+    EXPECT_TRUE(h.rows.rows.empty());
+    h.records.sitePages[2] = "<title>种子搜索站</title>Hash：a Hash：b";
+    h.scrape(3);
+    EXPECT_EQ(h.records.skippedSites, "11133");
+}
+
+TEST(Termination, AnchorsWithoutAnyFieldGiveOneRowEach) {
+    ScrapeHarness h;
+    h.records.sitePages[1] = "<title>爱磁力</title>/info//info//info/";
+    h.scrape(2);
+    ASSERT_EQ(h.rows.rows.size(), 3u);
+    EXPECT_EQ(h.row(2).caption, g("*获取文件标题失败，但您依然可以点击播放或下载*"));
+    EXPECT_EQ(h.records.magnetLinks[2], "magnet:?xt=urn:btih:");
+    EXPECT_EQ(h.records.detailTexts[2],
+              g("文件名：\r\n*获取文件标题失败，但您依然可以点击播放或下载*" + downloadBlockUtf8("") +
+                "\r\n\r\n文件格式：\r\n\r\n上传日期：\r\n\r\n文件大小：\r\n\r\n下载热度：\r\n\r\n最近下载："
+                "\r\n\r\n文件分类：2"));
+}
+
+TEST(MissingMarker, TitleOfAnEarlierItemIsNotReused) {
+    ScrapeHarness h;
+    h.records.sitePages[0] =
+        "<title>手撕包菜</title>"
+        "<a title=\"One.mkv\" class=\"t\"><span class=\"ctime\">2015-01-01</span> tail urn:btih:AAA&dn"
+        "<a href=\"/x\"><span class=\"ctime\">2015-01-02</span> tail urn:btih:BBB&dn"
+        "<a title=\"Three.zip\" class=\"t\"><span class=\"ctime\">2015-01-03</span> tail urn:btih:CCC&dn";
+    h.scrape(1);
+    EXPECT_EQ(h.records.skippedSites, "1");
+    ASSERT_EQ(h.rows.rows.size(), 2u);
+    EXPECT_EQ(h.row(0).caption, "One.mkv");
+    EXPECT_EQ(h.row(1).caption, "Three.zip");
+    EXPECT_EQ(h.row(1).picture, 0);
+    EXPECT_EQ(h.records.magnetLinks[1], "magnet:?xt=urn:btih:CCC");
+}
+
+TEST(MissingMarker, FieldIsEmptyAndLaterFieldsAreStillRead) {
+    ScrapeHarness h;
+    // The second item lacks its size marker, and no later item carries one.
+    h.records.sitePages[3] =
+        "<title>BT种子磁力链接搜索引擎</title>"
+        "<a href=\"/hash/H1\">One</a> 种子大小:<span> 9.00 MB</span> 文件数量:<span> 1</span>"
+        " 创建时间:<span> 2016-01-01 </span>"
+        "<a href=\"/hash/H2\">Two</a> 文件数量:<span> 2</span> 创建时间:<span> 2015-01-01 </span>";
+    h.scrape(4);
+    ASSERT_EQ(h.records.detailTexts.size(), 2u);
+    EXPECT_EQ(h.records.detailTexts[0],
+              g("文件名：\r\nOne" + downloadBlockUtf8("H1") +
+                "\r\n\r\n文件大小：9.00 MB\r\n\r\n文件数量：1\r\n\r\n创建时间：2016-01-01\r\n\r\n文件分类：4"));
+    EXPECT_EQ(h.records.detailTexts[1],
+              g("文件名：\r\nTwo" + downloadBlockUtf8("H2") +
+                "\r\n\r\n文件大小：\r\n\r\n文件数量：2\r\n\r\n创建时间：2015-01-01\r\n\r\n文件分类：4"));
+}
+
+TEST(MissingMarker, FieldFoundInTheNextItemPassesThatItemsAnchor) {
+    ScrapeHarness h;
+    // The first item has no size at all: its size search runs into the second item, whose anchor the
+    // cursor has then passed, so the second item is not visited.
+    h.records.sitePages[3] =
+        "<title>BT种子磁力链接搜索引擎</title>"
+        "<a href=\"/hash/H1\">One</a>"
+        "<a href=\"/hash/H2\">Two</a> 种子大小:<span> 9.00 MB</span>"
+        "<a href=\"/hash/H3\">Three</a>";
+    h.scrape(4);
+    ASSERT_EQ(h.rows.rows.size(), 2u);
+    EXPECT_EQ(h.records.magnetLinks[0], "magnet:?xt=urn:btih:H1");
+    EXPECT_EQ(h.records.magnetLinks[1], "magnet:?xt=urn:btih:H3");
+}
+
+TEST(MissingMarker, FileEntryWithoutClosingMarkerEndsTheListUnwritten) {
+    ScrapeHarness h;
+    h.records.sitePages[0] =
+        "<title>手撕包菜</title><a title=\"A.rar\" class=\"t\"><span class=\"ctime\">2015-01-01</span>"
+        "<ul><li>a.txt 1.00 KB</li><li>b.txt 2.00 KB <div class=\"tail\">文件数: 2 大小: 3.00 KB 请求数: 4 更新时间: x"
+        " urn:btih:HH&dn";
+    h.scrape(1);
+    ASSERT_EQ(h.records.detailTexts.size(), 1u);
+    EXPECT_EQ(h.records.detailTexts[0],
+              g("文件名：\r\nA.rar\r\n\r\n更新时间：2015-01-01\r\n\r\n包含文件：\r\n\r\na.txt 1.0KB"
+                "\r\n\r\n文件数目：2\r\n\r\n文件大小：3.0KB\r\n\r\n请求数：4" +
+                downloadBlockUtf8("HH") + "\r\n\r\n文件分类：1"));
+}
+
+TEST(MissingMarker, LastItemWithNoEntryLeftOnThePageHasNoFileBlock) {
+    ScrapeHarness h;
+    h.records.sitePages[4] =
+        "<ul><li>nav</li></ul><title>磁力链</title>"
+        "<a href=\"/hash/H5.html\">Five.avi</a></ul> <span class=\"cpill fileType1\">视频</span>"
+        " 创建时间：<b>2015-01-01</b>";
+    h.scrape(5);
+    ASSERT_EQ(h.records.detailTexts.size(), 1u);
+    EXPECT_EQ(h.row(0).picture, 3);
+    EXPECT_EQ(h.records.detailTexts[0],
+              g("文件名：\r\nFive.avi" + downloadBlockUtf8("H5") +
+                "\r\n\r\n文件类型：视频\r\n\r\n上传时间：2015-01-01\r\n\r\n文件大小：\r\n\r\n下载热度：\r\n\r\n最近下载："
+                "\r\n\r\n文件分类：5"));
+}
+
+TEST(MissingMarker, UnconvertibleTitleGetsThePlaceholderButKeepsItsHash) {
+    ScrapeHarness h;
+    h.records.sitePages[5] =
+        "<title>磁力链接搜索引擎</title><a href=\"/t/H6\" x>t</a> 收录时间：<b>2015</b>"
+        " <a href=\"magnet:?xt=urn:btih:H6&dn=bad\xFF\xFEname.mkv\">";
+    h.scrape(6);
+    ASSERT_EQ(h.rows.rows.size(), 1u);
+    EXPECT_EQ(h.row(0).caption, g("*获取文件标题失败，但您依然可以点击播放或下载*"));
+    EXPECT_EQ(h.row(0).picture, 1);
+    EXPECT_EQ(h.records.magnetLinks[0], "magnet:?xt=urn:btih:H6");
+}
+
+}  // namespace
+}  // namespace lanqi
