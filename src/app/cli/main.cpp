@@ -1,0 +1,188 @@
+// lanqi-cli: the search flow without a window.
+//
+//   lanqi-cli [--json] KEYWORD [next | prev | page N]...
+//
+// KEYWORD (UTF-8 from the terminal) is typed into the search box as GBK and searched; each further
+// command then presses 下一页, 上一页 or chooses item N-1 of the page selector. A command whose control
+// is not shown at that moment is a usage error, as it could not be pressed in the window either.
+// Exit code: 0 when every run completed, 2 when a run ended in a failure message, 1 on bad usage.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli_view.h"
+#include "app/core/json_writer.h"
+#include "platform/events.h"
+#include "search/search_flow.h"
+
+namespace {
+
+using namespace lanqi;
+
+struct Command {
+    enum Kind { Next, Previous, Page } kind;
+    int page = 0;
+};
+
+int usage(const char* message) {
+    if (message != nullptr) std::fprintf(stderr, "lanqi-cli: %s\n", message);
+    std::fprintf(stderr, "usage: lanqi-cli [--json] KEYWORD [next | prev | page N]...\n");
+    return 1;
+}
+
+const char* kindName(int fileKind) {
+    switch (fileKind) {
+        case 0: return "archive";
+        case 3: return "video";
+        default: return "other";
+    }
+}
+
+std::string jsonTextArray(const std::vector<Text>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) out.push_back(',');
+        appendJsonString(out, utf8(items[i]));
+    }
+    return out + "]";
+}
+
+void printRows(bool json, const CliView& view, const SearchState& state) {
+    const auto& rows = view.rows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Text& magnet = i < state.records.magnetLinks.size() ? state.records.magnetLinks[i] : Text();
+        const Text& detail = i < state.records.detailTexts.size() ? state.records.detailTexts[i] : Text();
+        if (json) {
+            JsonObject o;
+            o.text("event", "row")
+                .number("row", static_cast<long long>(i))
+                .text("title", utf8(rows[i].title))
+                .number("fileKind", rows[i].fileKind)
+                .text("magnetLink", utf8(magnet))
+                .text("detailText", utf8(detail));
+            std::printf("%s\n", o.str().c_str());
+        } else {
+            std::printf("%4zu  %-7s  %s  %s\n", i, kindName(rows[i].fileKind), utf8(rows[i].title).c_str(),
+                        utf8(magnet).c_str());
+        }
+    }
+}
+
+void printDone(bool json, const CliView& view, const SearchFlow& flow) {
+    const SearchState& s = flow.state();
+    if (!json) {
+        std::printf("%s\n", utf8(view.title()).c_str());
+        std::fflush(stdout);
+        return;
+    }
+    std::string sites = "[";
+    for (int n = 1; n <= 6; ++n) {
+        const auto& f = flow.siteFigures()[static_cast<size_t>(n - 1)];
+        JsonObject o;
+        o.number("site", n).number("ms", f.fetchTime.count()).number("bytes", static_cast<long long>(f.bytes))
+            .number("rows", f.rows);
+        if (n > 1) sites.push_back(',');
+        sites += o.str();
+    }
+    sites += "]";
+    JsonObject o;
+    o.text("event", "done")
+        .text("title", utf8(view.title()))
+        .text("currentPage", s.currentPage)
+        .number("pageCount", s.pageCount)
+        .number("resultCount", s.resultCount)
+        .raw("pageItems", jsonTextArray(view.pageItems()))
+        .number("selectedItem", view.selectedItem())
+        .text("nextCaption", utf8(view.nextCaption()))
+        .boolean("prevVisible", view.previousVisible())
+        .boolean("pagingVisible", view.nextVisible() && view.pageSelectorVisible())
+        .text("layout", view.layout() == SearchLayout::Home ? "home" : "results")
+        .text("unreachableSites", s.records.unreachableSites)
+        .text("emptySites", s.records.emptySites)
+        .text("skippedSites", s.records.skippedSites)
+        .raw("sites", sites);
+    std::printf("%s\n", o.str().c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    std::vector<std::string> args(argv + 1, argv + argc);
+    bool json = false;
+    if (!args.empty() && args.front() == "--json") {
+        json = true;
+        args.erase(args.begin());
+    }
+    if (args.empty()) return usage("a keyword is needed (it may be empty: \"\")");
+    const std::string keyword = args.front();
+
+    std::vector<Command> commands;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "next") {
+            commands.push_back({Command::Next});
+        } else if (args[i] == "prev") {
+            commands.push_back({Command::Previous});
+        } else if (args[i] == "page" && i + 1 < args.size()) {
+            char* end = nullptr;
+            const long n = std::strtol(args[i + 1].c_str(), &end, 10);
+            if (end == args[i + 1].c_str() || *end != '\0' || n < 1 || n > 1000000) return usage("page takes a number from 1");
+            commands.push_back({Command::Page, static_cast<int>(n)});
+            ++i;
+        } else {
+            return usage(("unknown command: " + args[i]).c_str());
+        }
+    }
+
+    const Text gbkKeyword = gbk(keyword);
+    if (gbkKeyword.empty() && !keyword.empty())
+        std::fprintf(stderr, "lanqi-cli: the keyword is not UTF-8 text that GBK can hold; searching the empty keyword\n");
+
+    CliView view(json, stdout);
+    view.setKeyword(gbkKeyword);
+    HttpPageFetcher fetcher;
+    NullEventPump events;
+    SearchFlow flow(view, fetcher, events);
+    if (json) {
+        flow.setObserver({[](int site, const Text& address) {
+                              JsonObject o;
+                              o.text("event", "request").number("site", site).text("url", address);
+                              std::printf("%s\n", o.str().c_str());
+                              std::fflush(stdout);
+                          },
+                          {}});
+    }
+
+    int exitCode = 0;
+    auto afterRun = [&] {
+        printRows(json, view, flow.state());
+        printDone(json, view, flow);
+        if (flow.lastOutcome() != RunOutcome::Completed) exitCode = 2;
+    };
+
+    flow.startSearch();
+    afterRun();
+    for (const Command& c : commands) {
+        switch (c.kind) {
+            case Command::Next:
+                if (!view.nextVisible()) return usage("next: the next-page button is not shown now");
+                flow.goToNextPage();
+                break;
+            case Command::Previous:
+                if (!view.previousVisible()) return usage("prev: the previous-page button is not shown now");
+                flow.goToPreviousPage();
+                break;
+            case Command::Page:
+                if (!view.pageSelectorVisible() || c.page > view.pageItemCount())
+                    return usage(("page: the page selector has no item " + std::to_string(c.page)).c_str());
+                flow.goToSelectedPage(c.page - 1);
+                break;
+        }
+        afterRun();
+    }
+    return exitCode;
+}
