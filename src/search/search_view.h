@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/desktop.h"
 #include "platform/text.h"
 #include "scrape/result_rows.h"
 
@@ -9,8 +10,6 @@ enum class SearchLayout {
     Home,     // 搜索框 392 wide, 按钮1 at left 664
     Results,  // 搜索框 224 wide, 按钮1 at left 488: room for 按钮2, 组合框1 and 按钮3
 };
-
-enum class MessageIcon { Error, Information };
 
 // The controls of the main window's search row and list area, as the search flow uses them. The title
 // (StatusLine) is the status line. Implemented by the main window and by lanqi-cli.
