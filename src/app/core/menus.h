@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/desktop.h"
+
+namespace lanqi {
+
+// Entry ids of the three popup menus; popupMenuAtPointer answers with one of them.
+enum class MenuCommand : int {
+    // "选择播放", the action menu of a row
+    PlayChannel1 = 1,
+    PlayChannel2,
+    PlayInXunleiPlayer,
+    SendToXunlei,
+    CopyMagnetLink,
+    ShowDetails,
+    OpenPlayerDownloadPage,
+    OpenDownloaderDownloadPage,
+    OpenVendorSite,
+    CheckForUpdate,
+    ShowAbout,
+    // the main popup menu
+    MainOpenPlayerDownloadPage = 20,
+    MainOpenDownloaderDownloadPage,
+    MainOpenVendorSite,
+    MainCheckForUpdate,
+    MainShowAbout,
+};
+
+// "选择播放": the play channels, the external player and downloader, the magnet copy, the details, the
+// download pages and the vendor commands, in that order with their separators.
+PopupMenu actionMenu();
+
+// The menu of the window's background, the banner, the pictures, the footer and an unselected list.
+PopupMenu mainPopupMenu();
+
+}  // namespace lanqi

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/desktop.h"
+
+namespace lanqi {
+
+// The version the vendor's version file offers: the 3 bytes just after the first "岚栖种子搜索神器v"
+// (letter case ignored; position 16 when the marker is missing), full-width characters made half-width,
+// then the leading decimal number in single precision; 0 when there is none.
+float offeredVersion(const Text& versionInfoText);
+
+// The text from the last "http://" (letter case ignored) to the end; the whole text when there is none.
+Text updateDownloadAddress(const Text& versionInfoText);
+
+// True for an address that starts with "http://" or "https://", letter case ignored.
+bool isWebAddress(const Text& address);
+
+// Offers a newer version when the version file announces one; with `manualUpdateCheck` also reports that
+// the running version is the latest. After Yes it opens the download address, but only when it is a web
+// address (the file arrives over plain HTTP and must not make the shell open a local program), and then
+// the vendor site.
+void checkForUpdate(DesktopServices& desktop, const Text& versionInfoText, bool manualUpdateCheck);
+
+}  // namespace lanqi

@@ -1,0 +1,192 @@
+#include "actions/result_actions.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/addresses.h"
+#include "support/fake_desktop_services.h"
+
+namespace lanqi {
+namespace {
+
+using test::FakeDesktopServices;
+using Call = FakeDesktopServices::MessageBoxCall;
+
+class SelectedRow : public ResultRows {
+public:
+    int row = -1;
+    void appendResultRow(const Text&, int) override {}
+    void clearResultRows() override { row = -1; }
+    int selectedRow() const override { return row; }
+};
+
+const Text kTorrentKey = "Software\\Classes\\.torrent\\";
+const Text kPlayerKey =
+    "Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION\\XMP.exe";
+
+class ResultActionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 1; i <= 3; ++i) {
+            records.magnetLinks.push_back("magnet:?xt=urn:btih:hash" + std::to_string(i));
+            records.detailTexts.push_back(gbk(u8"文件名：\r\n第") + std::to_string(i) + gbk(u8"个\r\n\r\n文件分类：1"));
+        }
+        records.detailTexts[1] = gbk(u8"文件名：\r\nx\r\n\r\n文件类型：Movie\r\n\r\n文件分类：5");
+        rows.row = 1;
+    }
+
+    static Call question(const char8_t* text, const char8_t* caption) {
+        return {gbk(text), kMessageYesNo | kMessageIconQuestion, gbk(caption), "none"};
+    }
+    std::vector<std::string> opened() const {
+        std::vector<std::string> out;
+        for (const auto& c : desktop.calls)
+            if (c.rfind("openAddress ", 0) == 0 || c.rfind("runProgram ", 0) == 0) out.push_back(c);
+        return out;
+    }
+
+    FakeDesktopServices desktop;
+    RunRecords records;
+    SelectedRow rows;
+    ResultActions actions{desktop, records, rows};
+};
+
+const Call kNoDownloader{gbk(u8"检测到您还未安装迅雷，是否下载迅雷？"), 36, gbk(u8"未安装迅雷"), "none"};
+const Call kForceDownload{gbk(u8"确定不安装迅雷强制下载？此操作系统可能不会响应。"), 36, gbk(u8"强制下载"), "none"};
+const Call kNoPlayer{gbk(u8"检测到您还未安装迅雷影音播放器，是否下载迅雷影音？"), 36, gbk(u8"未安装播放器"), "none"};
+const Call kForcePlay{gbk(u8"确定不安装播放器强制在线播放？此操作系统可能不会响应。"), 36, gbk(u8"强制播放"), "none"};
+const Call kNotVideo{gbk(u8"不能直接播放：不是视屏文件，是否调用迅雷下载？"), 36, gbk(u8"播放失败"), "none"};
+
+TEST_F(ResultActionsTest, DetailsShowTheStoredTextOfTheSelectedRowExactly) {
+    rows.row = 2;  // the third row shows element 3
+    actions.showResultDetails();
+    ASSERT_EQ(desktop.messageBoxes.size(), 1u);
+    EXPECT_EQ(desktop.messageBoxes[0], (Call{records.detailTexts[2], 0, gbk(u8"文件详情"), "none"}));
+    EXPECT_EQ(actions.selectedEntryNumber(), 3);
+}
+
+TEST_F(ResultActionsTest, NoSelectionOrASelectionPastTheStoresDoesNothing) {
+    for (int row : {-1, 3, 50}) {
+        rows.row = row;
+        actions.showResultDetails();
+        actions.copyMagnetLink();
+        actions.sendMagnetToXunlei();
+        actions.playInXunleiPlayer();
+    }
+    EXPECT_TRUE(desktop.calls.empty());
+}
+
+TEST_F(ResultActionsTest, CopyPutsExactlyTheLinkOnTheClipboardAndReportsIt) {
+    actions.copyMagnetLink();
+    EXPECT_EQ(desktop.clipboard, "magnet:?xt=urn:btih:hash2");
+    ASSERT_EQ(desktop.messageBoxes.size(), 1u);
+    EXPECT_EQ(desktop.messageBoxes[0],
+              (Call{gbk(u8"复制下载地址成功，请粘贴到迅雷下载。"), kMessageIconInformation, gbk(u8"已复制"), "none"}));
+
+    desktop.clipboardWorks = false;
+    actions.copyMagnetLink();
+    EXPECT_EQ(desktop.messageBoxes.back(), (Call{gbk(u8"复制下载地址失败：请手动复制下载链接并粘贴到迅雷下载。"),
+                                                 kMessageIconInformation, gbk(u8"复制失败"), "none"}));
+}
+
+TEST_F(ResultActionsTest, DownloaderMarkerOpensTheLinkWithoutAQuestion) {
+    desktop.registry[{kRegistryCurrentUser, kTorrentKey}] = {"Xunlei.Torrent.7"};
+    actions.sendMagnetToXunlei();
+    EXPECT_TRUE(desktop.messageBoxes.empty());
+    EXPECT_EQ(opened(), (std::vector<std::string>{"openAddress magnet:?xt=urn:btih:hash2"}));
+}
+
+TEST_F(ResultActionsTest, AnythingButXunleiAsksWhetherToInstall) {
+    const std::vector<std::optional<FakeDesktopServices::RegistryValue>> markers = {
+        FakeDesktopServices::RegistryValue{"xunlei.Torrent"}, FakeDesktopServices::RegistryValue{"Xunle"},
+        FakeDesktopServices::RegistryValue{""}, FakeDesktopServices::RegistryValue{"Xunlei", false}, std::nullopt};
+    for (const auto& marker : markers) {
+        FakeDesktopServices d;
+        if (marker) d.registry[{kRegistryCurrentUser, kTorrentKey}] = *marker;
+        ResultActions a{d, records, rows};
+        a.sendMagnetToXunlei();
+        ASSERT_EQ(d.messageBoxes.size(), 2u);  // both questions, answered No
+        EXPECT_EQ(d.messageBoxes[0], kNoDownloader);
+        EXPECT_EQ(d.messageBoxes[1], kForceDownload);
+        EXPECT_EQ(d.calls.back(), "showMessageBox " + kForceDownload.text);
+    }
+}
+
+TEST_F(ResultActionsTest, DownloaderQuestionPaths) {
+    desktop.messageAnswers = {MessageAnswer::Yes};
+    actions.sendMagnetToXunlei();
+    EXPECT_EQ(opened(), (std::vector<std::string>{"openAddress " + downloaderPageAddress()}));
+
+    FakeDesktopServices noThenYes;
+    noThenYes.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
+    ResultActions(noThenYes, records, rows).sendMagnetToXunlei();
+    EXPECT_EQ(noThenYes.messageBoxes, (std::vector<Call>{kNoDownloader, kForceDownload}));
+    EXPECT_EQ(noThenYes.calls.back(), "openAddress magnet:?xt=urn:btih:hash2");
+
+    FakeDesktopServices noThenNo;
+    noThenNo.messageAnswers = {MessageAnswer::No, MessageAnswer::No};
+    ResultActions(noThenNo, records, rows).sendMagnetToXunlei();
+    EXPECT_EQ(noThenNo.calls.back(), "showMessageBox " + kForceDownload.text);
+}
+
+TEST_F(ResultActionsTest, PlayerMarkerStartsThePlayerWithTheLinkAsOneParameter) {
+    desktop.registry[{kRegistryCurrentUser, kPlayerKey}] = {"", false};  // any type will do
+    actions.playInXunleiPlayer();
+    EXPECT_TRUE(desktop.messageBoxes.empty());
+    EXPECT_EQ(opened(), (std::vector<std::string>{"runProgram XMP.exe magnet:?xt=urn:btih:hash2"}));
+}
+
+TEST_F(ResultActionsTest, PlayerQuestionPaths) {
+    desktop.messageAnswers = {MessageAnswer::Yes};
+    actions.playInXunleiPlayer();
+    EXPECT_EQ(desktop.messageBoxes, (std::vector<Call>{kNoPlayer}));
+    EXPECT_EQ(opened(), (std::vector<std::string>{"openAddress " + playerPageAddress()}));
+
+    FakeDesktopServices noThenYes;
+    noThenYes.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
+    ResultActions(noThenYes, records, rows).playInXunleiPlayer();
+    EXPECT_EQ(noThenYes.messageBoxes, (std::vector<Call>{kNoPlayer, kForcePlay}));
+    EXPECT_EQ(noThenYes.calls.back(), "runProgram XMP.exe magnet:?xt=urn:btih:hash2");
+
+    FakeDesktopServices noThenNo;
+    noThenNo.messageAnswers = {MessageAnswer::No, MessageAnswer::No};
+    ResultActions(noThenNo, records, rows).playInXunleiPlayer();
+    EXPECT_EQ(noThenNo.calls.back(), "showMessageBox " + kForcePlay.text);
+}
+
+TEST_F(ResultActionsTest, ANonVideoRowIsOfferedToTheDownloader) {
+    rows.row = 0;
+    desktop.messageAnswers = {MessageAnswer::Yes};
+    desktop.registry[{kRegistryCurrentUser, kTorrentKey}] = {"Xunlei"};
+    actions.playInXunleiPlayer();
+    EXPECT_EQ(desktop.messageBoxes, (std::vector<Call>{kNotVideo}));
+    EXPECT_EQ(opened(), (std::vector<std::string>{"openAddress magnet:?xt=urn:btih:hash1"}));
+
+    FakeDesktopServices no;
+    no.messageAnswers = {MessageAnswer::No};
+    ResultActions(no, records, rows).playInXunleiPlayer();
+    EXPECT_EQ(no.calls.back(), "showMessageBox " + kNotVideo.text);
+}
+
+TEST(IsVideoRow, OnlyTheFirstLabelFollowedByMovieCounts) {
+    EXPECT_TRUE(isVideoRow(gbk(u8"a\r\n\r\n文件类型：Movie")));
+    EXPECT_TRUE(isVideoRow(gbk(u8"大小 1GB 文件类型：Movies here")));
+    EXPECT_FALSE(isVideoRow(gbk(u8"文件类型：movie")));
+    EXPECT_FALSE(isVideoRow(gbk(u8"文件类型：Mov")));
+    EXPECT_FALSE(isVideoRow(gbk(u8"文件类型： Movie")));
+    EXPECT_FALSE(isVideoRow(gbk(u8"文件类型：Audio 文件类型：Movie")));
+    EXPECT_FALSE(isVideoRow(gbk(u8"文件类型：视频")));
+    EXPECT_FALSE(isVideoRow(gbk(u8"文件名：x.mkv")));
+    EXPECT_FALSE(isVideoRow(""));
+}
+
+TEST(IsVideoRow, AMatchNeverStartsInsideATwoByteCharacter) {
+    const Text label = gbk(u8"文件类型：");
+    // A lead byte whose trail byte equals the label's first byte: a byte-wise search would find the label
+    // one byte in; stepping by characters does not.
+    const Text shifted = Text("\x81") + label + "Movie";
+    EXPECT_FALSE(isVideoRow(shifted));
+    EXPECT_TRUE(isVideoRow(Text("\x81\x40") + label + "Movie"));
+}
+
+}  // namespace
+}  // namespace lanqi
