@@ -1,0 +1,82 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "platform/events.h"
+
+namespace lanqi {
+
+// What the shield shows and drives on the main window.
+class ShieldView {
+public:
+    virtual ~ShieldView() = default;
+    virtual void setShieldStatusText(const Text& text) = 0;  // 标签3
+    // The "播放器" menu's "开启看片防护盾" and "关闭看片防护盾" entries; exactly one is visible.
+    virtual void setShieldMenuEntries(bool switchOnVisible, bool switchOffVisible) = 0;
+    virtual void setShieldTimerPeriod(int milliseconds) = 0;  // 时钟3; 0 stops it
+};
+
+// Which processes the shield must never end, whatever their names: this client and every process
+// descended from it (the browser engine starts helpers after the baseline), and processes of other users
+// (the system refuses to end them anyway).
+class ProcessGuard {
+public:
+    virtual ~ProcessGuard() = default;
+    virtual std::uint32_t ownProcessId() const = 0;
+    virtual bool ownedByOtherUser(std::uint32_t processId) const = 0;
+};
+
+// The real guard: this process's id, and the owner of /proc/<id>.
+class LinuxProcessGuard final : public ProcessGuard {
+public:
+    LinuxProcessGuard(std::string procRoot = "/proc");
+    std::uint32_t ownProcessId() const override { return m_ownId; }
+    bool ownedByOtherUser(std::uint32_t processId) const override;
+
+private:
+    std::string m_procRoot;
+    std::uint32_t m_ownId;
+    unsigned m_ownUser;
+};
+
+inline constexpr int kShieldPeriodMs = 50;
+
+// Ends every process whose executable name was not running when the player page began to load.
+class ProtectionShield {
+public:
+    ProtectionShield(DesktopServices& desktop, ShieldView& view, EventPump& events, const ProcessGuard& guard);
+
+    void switchShieldOn();
+    void switchShieldOff();        // the tick already due still runs one scan, then the timer stays stopped
+    void takeProcessBaseline();    // on every load start of the player page, whether on or off
+    void requestStop() { m_stopRequested = true; }
+    void shieldScan();             // one tick of 时钟3
+
+    bool shieldOn() const { return m_on; }
+    const std::vector<ProcessRecord>& processBaseline() const { return m_baseline; }
+
+    // The window keeps painting during a scan: events are processed whenever this much time has passed.
+    void setYieldSlice(std::chrono::microseconds slice) { m_yieldSlice = slice; }
+
+    static const Text& onText();
+    static const Text& offText();
+
+private:
+    std::unordered_set<std::uint32_t> protectedProcesses(const std::vector<ProcessRecord>& current) const;
+
+    DesktopServices& m_desktop;
+    ShieldView& m_view;
+    EventPump& m_events;
+    const ProcessGuard& m_guard;
+    bool m_on = false;
+    bool m_stopRequested = false;
+    std::vector<ProcessRecord> m_baseline;
+    std::chrono::microseconds m_yieldSlice{4000};
+};
+
+}  // namespace lanqi
