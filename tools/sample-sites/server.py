@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Local HTTP server for tests, benchmarks and the demo. Listens on 127.0.0.1 only and stops by itself.
 
+Six sample result sites under /site1 .. /site6, each in its own layout, with modes that make a site
+fail in a chosen way (down, empty, error, stall, slow<MS>, items<K>); see sites.py for the addresses.
+
 Test routes (under /_test/):
   echo            body = the request line and the header lines exactly as received
   status/<code>   answers <code> with a small HTML body
@@ -13,12 +16,16 @@ Test routes (under /_test/):
 
 import argparse
 import os
+import re
 import socket
 import sys
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
+
+import layouts
+import sites
 
 MAX_LARGE = 256 * 1024 * 1024
 STALL_SECONDS = 120
@@ -90,6 +97,41 @@ def stall_head(h, query):
     wait_until_stopped(h)
 
 
+def drop_connection(h):
+    """An abortive close (RST), so the client sees a broken connection rather than a clean end."""
+    h.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+    h.connection.close()
+    h.close_connection = True
+
+
+SITE_PATH = re.compile(r"^/(?P<expect>_expect/)?site(?P<n>[1-6])(?P<modes>(?:-[a-z0-9]+)*)(?P<rest>/.*)?$")
+
+
+def site_page(h, parts, query):
+    """A result page of a sample site, or with /_expect/ in front, what that page holds."""
+    match = SITE_PATH.match(parts.path)
+    modes = sites.parse_modes(match.group("modes")) if match else None
+    if modes is None:
+        return h.send_body(404, layouts.error_page())
+    site = int(match.group("n"))
+    request = sites.parse_request(site, match.group("rest") or "", parts.query)
+    failing = any(modes.get(m) for m in ("down", "error", "stall"))
+    if match.group("expect"):
+        if request is None:
+            return h.send_body(404, layouts.error_page())
+        body = sites.expectation(site, request[0], request[1], modes.get("items"), failing or modes.get("empty"))
+        return h.send_body(200, body, "text/plain; charset=utf-8")
+    if modes.get("down"):
+        return drop_connection(h)
+    if modes.get("stall"):
+        return stall(h, query)
+    if modes.get("error") or request is None:
+        return h.send_body(404, layouts.error_page())
+    if modes.get("slow"):
+        h.server.stopping.wait(modes["slow"] / 1000.0)
+    h.send_body(200, sites.page(site, request[0], request[1], modes.get("items"), bool(modes.get("empty"))))
+
+
 def broken(h, query):
     n = int(query.get("n", ["1000"])[0])
     h.send_response(200)
@@ -98,10 +140,7 @@ def broken(h, query):
     h.end_headers()
     h.wfile.write(PATTERN[:n] if n <= len(PATTERN) else (PATTERN * (n // len(PATTERN) + 1))[:n])
     h.wfile.flush()
-    # An abortive close (RST) so the client sees a broken read, not a clean end.
-    h.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
-    h.connection.close()
-    h.close_connection = True
+    drop_connection(h)
 
 
 def large(h, query):
@@ -136,7 +175,7 @@ class Server(ThreadingHTTPServer):
             "/_test/broken": broken,
             "/_test/large": large,
         }
-        self.prefix_routes = []
+        self.prefix_routes = [("/site", site_page), ("/_expect/site", site_page)]
 
 
 def main(argv=None):
