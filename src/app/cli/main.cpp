@@ -179,6 +179,7 @@ int main(int argc, char** argv) {
             case Command::Page:
                 if (!view.pageSelectorVisible() || c.page > view.pageItemCount())
                     return usage(("page: the page selector has no item " + std::to_string(c.page)).c_str());
+                view.selectPageItem(c.page - 1);  // the user's choice is what the selector shows
                 flow.goToSelectedPage(c.page - 1);
                 break;
         }

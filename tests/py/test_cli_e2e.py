@@ -1,0 +1,156 @@
+"""lanqi-cli against the sample sites over real HTTP on loopback."""
+
+import json
+import os
+import subprocess
+import unittest
+import urllib.parse
+import urllib.request
+
+BUILD = os.environ.get("LANQI_BUILD_DIR", "../../build/default")
+CLI = os.path.join(BUILD, "src", "app", "cli", "lanqi-cli")
+STATE = os.environ.get("LANQI_SAMPLE_STATE", "")
+PREFIX = "岚栖种子搜索神器v1.9"
+
+
+def server_base():
+    with open(os.path.join(STATE, "port")) as f:
+        return "http://127.0.0.1:%d" % int(f.read())
+
+
+def run_cli(args, modes=None):
+    base = server_base()
+    env = dict(os.environ)
+    for n in range(1, 7):
+        env["LANQI_SITE%d_BASE" % n] = "%s/site%d%s" % (base, n, (modes or {}).get(n, ""))
+    proc = subprocess.run([CLI] + args, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+    return proc
+
+
+def events(proc):
+    return [json.loads(line) for line in proc.stdout.decode("utf-8").splitlines()]
+
+
+def expectation(url):
+    """What the sample site at this request address holds (its /_expect/ twin)."""
+    parts = urllib.parse.urlsplit(url)
+    expect_url = "%s://%s/_expect%s" % (parts.scheme, parts.netloc, parts.path + ("?" + parts.query if parts.query else ""))
+    with urllib.request.urlopen(expect_url, timeout=10) as answer:
+        lines = answer.read().decode("utf-8").splitlines()
+    return dict(line.split("=", 1) for line in lines if "=" in line)
+
+
+@unittest.skipUnless(STATE and os.path.exists(CLI), "needs the sample-sites fixture and lanqi-cli")
+class CliEndToEnd(unittest.TestCase):
+    def test_search_shows_every_site_in_catalogue_order_with_the_announced_totals(self):
+        proc = run_cli(["--json", "abc"])
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        evs = events(proc)
+        requests = [e for e in evs if e["event"] == "request"]
+        self.assertEqual([r["site"] for r in requests], [1, 2, 3, 4, 5, 6])
+        self.assertTrue(requests[0]["url"].endswith("/site1/search/%61%62%63/?c=&s=create_time&p=1"))
+        self.assertTrue(requests[5]["url"].endswith("/site6/search?keyword=%61%62%63&p=1"))
+
+        rows = [e for e in evs if e["event"] == "row"]
+        done = evs[-1]
+        self.assertEqual(done["event"], "done")
+        expected_rows, total = [], 0
+        for r in requests:
+            exp = expectation(r["url"])
+            if r["site"] in (1, 3, 5, 6):
+                total += int(exp["total"])
+            for i in range(1, int(exp["items"]) + 1):
+                expected_rows.append((r["site"], exp["title%d" % i], exp["hash%d" % i]))
+        self.assertEqual(len(rows), len(expected_rows))
+        for row, (site, title, hsh) in zip(rows, expected_rows):
+            self.assertEqual(row["title"], title)
+            self.assertEqual(row["magnetLink"], "magnet:?xt=urn:btih:" + hsh)
+            self.assertTrue(row["detailText"].startswith("文件名：\r\n" + row["title"]))
+            self.assertTrue(row["detailText"].endswith("\r\n\r\n文件分类：%d" % site))
+        self.assertEqual([e["row"] for e in rows], list(range(len(rows))))
+
+        pages = total // 60 + (1 if total % 60 else 0)
+        self.assertEqual(done["pageCount"], pages)
+        self.assertEqual(done["resultCount"], total + 20 * pages)
+        self.assertEqual(done["title"], "%s --- 搜索完成，共%d页，%d个结果 - 第1页 " % (PREFIX, pages, total + 20 * pages))
+        self.assertEqual(done["pageItems"], [str(i) for i in range(1, min(pages, 10000) + 1)])
+        self.assertEqual(done["selectedItem"], 0)
+        self.assertEqual(done["layout"], "results")
+        self.assertFalse(done["prevVisible"])
+        self.assertTrue(done["pagingVisible"])
+        self.assertEqual(done["nextCaption"], "下一页")
+        self.assertEqual(sum(s["rows"] for s in done["sites"]), len(rows))
+        self.assertTrue(all(s["bytes"] > 0 for s in done["sites"]))
+
+    def test_paging_commands_run_further_searches(self):
+        proc = run_cli(["--json", "abc", "next", "next", "prev", "page", "4"])
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        evs = events(proc)
+        dones = [e for e in evs if e["event"] == "done"]
+        self.assertEqual([d["currentPage"] for d in dones], ["1", "2", "3", "2", "4"])
+        self.assertEqual([d["selectedItem"] for d in dones], [0, 1, 2, 1, 3])
+        self.assertEqual([d["prevVisible"] for d in dones], [False, True, True, True, True])
+        pages = [r["url"].rsplit("=", 1)[1] for r in evs if r["event"] == "request" and r["site"] == 6]
+        self.assertEqual(pages, ["1", "2", "3", "2", "4"])
+
+    def test_chinese_keyword_is_sent_as_utf8_percent_bytes(self):
+        proc = run_cli(["--json", "超能陆战队"])
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        first = events(proc)[0]
+        self.assertTrue(first["url"].endswith("/search/%E8%B6%85%E8%83%BD%E9%99%86%E6%88%98%E9%98%9F/?c=&s=create_time&p=1"))
+        self.assertIn("超能陆战队", [e for e in events(proc) if e["event"] == "row"][0]["title"])
+
+    def test_some_sites_down_still_completes(self):
+        proc = run_cli(["--json", "abc"], {2: "-down", 4: "-error"})
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        evs = events(proc)
+        done = evs[-1]
+        self.assertEqual(done["skippedSites"], "24")
+        self.assertEqual(done["title"][-3:], " 24")
+        self.assertEqual([s["rows"] for s in done["sites"]][1], 0)
+        self.assertEqual([s["bytes"] for s in done["sites"]][1], 0)
+        self.assertNotIn("message", [e["event"] for e in evs])
+
+    def test_all_sites_down_reports_the_connection_failure(self):
+        proc = run_cli(["--json", "abc"], {n: "-down" for n in range(1, 7)})
+        self.assertEqual(proc.returncode, 2)
+        evs = events(proc)
+        self.assertEqual(evs[-2], {"event": "message", "caption": "网络错误", "icon": "error",
+                                   "text": "连接服务器失败：请检查网络连接。如果您的网络正常，则有可能我们的服务器正在维护中，请稍后重试。"})
+        done = evs[-1]
+        self.assertEqual(done["title"], PREFIX + " --- 连接服务器失败")
+        self.assertEqual(done["currentPage"], "0")
+        self.assertEqual(done["layout"], "home")
+        self.assertEqual(done["unreachableSites"], "123456")
+        self.assertFalse(done["pagingVisible"])
+
+    def test_no_items_anywhere_reports_no_result(self):
+        proc = run_cli(["--json", "abc"], {n: "-empty" for n in range(1, 7)})
+        self.assertEqual(proc.returncode, 2)
+        evs = events(proc)
+        self.assertEqual(evs[-2], {"event": "message", "caption": "搜索失败", "icon": "information",
+                                   "text": "未搜索到结果：请换个关键词重试。"})
+        self.assertEqual(evs[-1]["title"], PREFIX + " --- 未搜索到结果")
+        self.assertEqual(evs[-1]["emptySites"], "123456")
+
+    def test_table_output_lists_rows_and_the_title(self):
+        proc = run_cli(["abc"], {n: "-items3" for n in range(1, 7)})
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        lines = proc.stdout.decode("utf-8").splitlines()
+        self.assertEqual(len(lines), 19)
+        self.assertTrue(lines[0].startswith("   0  "))
+        self.assertIn("magnet:?xt=urn:btih:", lines[0])
+        self.assertTrue(lines[-1].startswith(PREFIX + " --- 搜索完成"))
+
+    def test_bad_usage_exits_with_1(self):
+        for args in ([], ["--json"], ["abc", "bogus"], ["abc", "page"], ["abc", "page", "0"], ["abc", "page", "x"]):
+            proc = run_cli(args)
+            self.assertEqual(proc.returncode, 1, args)
+            self.assertIn(b"usage:", proc.stderr)
+        # A control that is not shown cannot be pressed: "上一页" on page 1.
+        proc = run_cli(["abc", "prev"], {n: "-items1" for n in range(1, 7)})
+        self.assertEqual(proc.returncode, 1)
+
+
+if __name__ == "__main__":
+    unittest.main()
