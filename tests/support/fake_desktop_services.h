@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/desktop.h"
+#include "platform/processes.h"
 
 namespace lanqi::test {
 
@@ -136,11 +137,11 @@ class FakeDesktopServices : public DesktopServices {
         return false;
     }
 
+    // By executable name only: a fake has no windows.
     bool terminateProcess(const Text& name) override {
         calls.push_back("terminateProcess " + name);
-        for (const auto& process : processes)
-            if (!name.empty() && process.exeFile == name) return terminateProcess(process.processId);
-        return false;
+        const ProcessRecord* process = findProcessByExecutable(processes, name);
+        return process != nullptr && terminateProcess(process->processId);
     }
 
     void setPointerVisible(bool show) override {
