@@ -167,6 +167,7 @@ void MainWindow::buildControls() {
     m_shieldTimer->setObjectName(QStringLiteral("时钟3"));
 
     m_fadeOut = std::make_unique<FadeOutDriver>(*this, *m_exitFadeTimer);
+    m_searchBox->setFocus();  // typing a keyword and pressing Enter is the first thing a user does
 }
 
 void MainWindow::routeEvents() {

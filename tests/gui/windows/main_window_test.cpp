@@ -95,6 +95,7 @@ TEST_F(MainWindowTest, EveryControlStartsAtItsGeometryVisibilityAndCaption) {
     EXPECT_EQ(pageSelector()->currentIndex(), -1);
     EXPECT_EQ(window.resultList().count(), 0);
     EXPECT_TRUE(control<QLabel>("标签8")->text().contains(QStringLiteral("岚栖工作室")));
+    EXPECT_EQ(window.focusWidget(), control("搜索框"));
 }
 
 TEST_F(MainWindowTest, ControlsAndTimersCarryTheirControlNames) {
