@@ -70,14 +70,6 @@ TEST(FadeInOpacities, DelayIsClampedToZeroToSixtyFour) {
     EXPECT_EQ(longest[256], 255);
 }
 
-TEST(FadeInOpacities, SevenStepsTruncateTowardZero) {
-    // 64 / 7 = 9.142857...: 8.14 -> 8, 17.28 -> 17, 26.43 -> 26, 35.57 -> 35.
-    const std::vector<int> levels = fadeInOpacities(7);
-    ASSERT_EQ(levels.size(), 29u);
-    EXPECT_EQ((std::vector<int>(levels.begin(), levels.begin() + 4)), (std::vector<int>{8, 17, 26, 35}));
-    EXPECT_EQ(levels[27], 255);
-}
-
 TEST(FadeInWindow, ShowsAtZeroThenStepsWithEventsAndSleeps) {
     RecordingFadeInHost host;
     fadeInWindow(host, 15);
@@ -104,19 +96,12 @@ TEST(FadeInWindow, WithoutOpacitySupportJustShows) {
     EXPECT_EQ(host.calls, (std::vector<std::string>{"hide", "show"}));
 }
 
-TEST(ExitFade, FirstCloseIsRefusedAndStartsTheTimer) {
+TEST(ExitFade, SixtyFourTicksFrom255To3ThenTheProgramEnds) {
     RecordingExitFadeHost host;
     ExitFade fade(host);
     EXPECT_FALSE(fade.closeRequested());
     EXPECT_EQ(host.timerStarts, std::vector<int>{15});
-    EXPECT_EQ(fade.level(), 255);
     EXPECT_TRUE(host.applied.empty());  // nothing changes before the first tick
-}
-
-TEST(ExitFade, SixtyFourTicksFrom255To3ThenTheProgramEnds) {
-    RecordingExitFadeHost host;
-    ExitFade fade(host);
-    fade.closeRequested();
     for (int i = 0; i < 63; ++i) fade.tick();
     EXPECT_EQ(host.programEnds, 0) << "ended before the tick that applies 3";
     EXPECT_EQ(host.timerStops, 0);
@@ -153,15 +138,6 @@ TEST(ExitFade, SecondCloseDuringTheFadeRestartsItFrom255) {
     for (int i = 0; i < 64; ++i) fade.tick();
     EXPECT_EQ(host.applied, descendingFrom255(64));
     EXPECT_EQ(host.programEnds, 1);
-}
-
-TEST(ExitFade, TicksBeforeAnyCloseDoNothing) {
-    RecordingExitFadeHost host;
-    ExitFade fade(host);
-    fade.tick();
-    EXPECT_TRUE(host.applied.empty());
-    EXPECT_EQ(host.programEnds, 0);
-    EXPECT_FALSE(fade.closeRequested());
 }
 
 }  // namespace

@@ -148,22 +148,6 @@ TEST_F(NoticeDialogTest, CloseBoxAnsweredOkEndsTheProgram) {
     EXPECT_FALSE(dialog.isVisible());
 }
 
-TEST_F(NoticeDialogTest, EscapeAsksLikeTheCloseBox) {
-    QuestionSeen seen;
-    MessageBoxAnswerer answerer(answerWith(QMessageBox::Cancel, seen));
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    EXPECT_TRUE(answerer.answered());
-    EXPECT_EQ(seen.caption, QStringLiteral("退出软件"));
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.outcome(), NoticeOutcome::Open);
-}
-
-TEST_F(NoticeDialogTest, MakerLineAsksForTheVendorSite) {
-    QSignalSpy vendor(&dialog, &NoticeDialog::vendorAddressRequested);
-    QTest::mousePress(control("透明标签1"), Qt::LeftButton, {}, QPoint(20, 10));
-    EXPECT_EQ(vendor.count(), 1);
-}
-
 // The start-up step runs the dialog modally and returns what the user did.
 TEST(RunNoticeDialog, ReturnsTheUsersAnswer) {
     for (auto [buttonName, expected] :

@@ -78,20 +78,5 @@ TEST_F(PicturesTest, OutOfRangeIndexesAndMissingResourcesGiveNullPictures) {
     EXPECT_TRUE(decodePictureResource(QStringLiteral(":/pictures/missing.jpg")).isNull());
 }
 
-TEST(ToQImage, CopiesRowsAndChannelsInOrder) {
-    RgbImage image;
-    image.width = 2;
-    image.height = 2;
-    image.pixels = {255, 0, 0,   0,  255, 0,  //
-                    0,   0, 255, 10, 20,  30};
-    const QImage converted = toQImage(image);
-    ASSERT_EQ(converted.size(), QSize(2, 2));
-    EXPECT_EQ(converted.pixel(0, 0), qRgb(255, 0, 0));
-    EXPECT_EQ(converted.pixel(1, 0), qRgb(0, 255, 0));
-    EXPECT_EQ(converted.pixel(0, 1), qRgb(0, 0, 255));
-    EXPECT_EQ(converted.pixel(1, 1), qRgb(10, 20, 30));
-    EXPECT_TRUE(toQImage(RgbImage{}).isNull());
-}
-
 }  // namespace
 }  // namespace lanqi
