@@ -1,5 +1,7 @@
 #include "app/gui/main_window.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
