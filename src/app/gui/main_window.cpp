@@ -1,0 +1,283 @@
+#include "app/gui/main_window.h"
+
+#include <algorithm>
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/core/vendor.h"
+#include "app/gui/click_label.h"
+#include "app/gui/gui_text.h"
+#include "app/gui/pictures.h"
+#include "app/gui/result_list.h"
+#include "app/gui/window_fades.h"
+#include "app/gui/window_fonts.h"
+#include "platform/product.h"
+
+namespace lanqi {
+namespace {
+
+// The search row's two layouts: 搜索框 width and 按钮1 left.
+constexpr int kHomeSearchBoxWidth = 392;
+constexpr int kHomeSearchButtonLeft = 664;
+constexpr int kResultsSearchBoxWidth = 224;
+constexpr int kResultsSearchButtonLeft = 488;
+
+// Design geometry of the controls the player view moves, in the client area.
+const QRect kPlayingLabelGeometry(0, 0, 85, 16);
+const QRect kShieldStatusGeometry(380, 0, 427, 16);
+const QRect kBackButtonGeometry(720, 0, 80, 16);
+const QRect kPlayerViewGeometry(-2, -4, 812, 526);
+const QRect kPlayerOverlayGeometry(0, 16, 808, 482);
+const QRect kResultListGeometry(-1, 48, 809, 441);
+
+}  // namespace
+
+// Drives the exit fade on this window: opacity, 时钟1 and the end of the program.
+class MainWindow::FadeOutDriver final : public ExitFadeHost {
+  public:
+    FadeOutDriver(MainWindow& window, QTimer& timer) : m_window(window), m_timer(timer), m_fade(*this) {}
+
+    ExitFade& fade() { return m_fade; }
+
+    void setWindowOpacity(int level) override { m_window.setWindowOpacity(opacityFromLevel(level)); }
+    void startFadeTimer(int periodMilliseconds) override { m_timer.start(periodMilliseconds); }
+    void stopFadeTimer() override { m_timer.stop(); }
+    void endProgram() override { emit m_window.programEndRequested(); }
+
+  private:
+    MainWindow& m_window;
+    QTimer& m_timer;
+    ExitFade m_fade;
+};
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setAccessibleName(QStringLiteral("mainWindow"));
+    QWidget::setWindowTitle(toQString(titlePrefix()));
+    setFixedSize(kWidth, kHeight);
+    QPalette colours = palette();  // white behind the logo, the banner and the footer alike
+    colours.setColor(QPalette::Window, Qt::white);
+    setPalette(colours);
+    setAutoFillBackground(true);
+    buildControls();
+    routeEvents();
+}
+
+MainWindow::~MainWindow() = default;
+
+template <typename Widget>
+Widget* MainWindow::place(Widget* widget, const char* controlName, bool shown) {
+    const QString name = QString::fromUtf8(controlName);
+    widget->setObjectName(name);
+    widget->setAccessibleName(name);
+    widget->setVisible(shown);
+    return widget;
+}
+
+void MainWindow::buildControls() {
+    // Created in this order on purpose: a later control lies over an earlier one (the banner over the
+    // list, the home picture over the banner, the player view over everything).
+    m_logo = place(new ClickLabel(this), "图片框1", true);
+    m_logo->setGeometry(8, 0, 248, 48);
+    m_logo->setPixmap(picture(Picture::Logo));
+
+    m_searchBox = place(new QLineEdit(this), "搜索框", true);
+    m_searchBox->setGeometry(264, 8, kHomeSearchBoxWidth, 32);
+    QFont keywordFont = m_searchBox->font();
+    keywordFont.setPixelSize(16);
+    m_searchBox->setFont(keywordFont);
+
+    m_searchButton = place(new QPushButton(QStringLiteral("岚栖搜索"), this), "按钮1", true);
+    m_searchButton->setGeometry(kHomeSearchButtonLeft, 8, 80, 32);
+    m_searchButton->setAutoDefault(false);
+
+    m_previousButton = place(new QPushButton(QStringLiteral("上一页"), this), "按钮2", false);
+    m_previousButton->setGeometry(608, 16, 56, 24);
+
+    m_pageSelector = place(new QComboBox(this), "组合框1", false);
+    m_pageSelector->setGeometry(672, 20, 40, 20);
+    m_pageSelector->setEditable(false);
+    m_pageSelector->setInsertPolicy(QComboBox::InsertAtBottom);
+
+    m_nextButton = place(new QPushButton(QStringLiteral("下一页"), this), "按钮3", false);
+    m_nextButton->setGeometry(720, 16, 56, 24);
+
+    m_resultList = place(new ResultList(this), "超级列表框1", true);
+    m_resultList->setGeometry(kResultListGeometry);
+
+    m_banner = place(new ClickLabel(toQString(productName()), this), "标签2", true);
+    m_banner->setGeometry(0, 48, 808, 442);
+    m_banner->setFont(bannerFont());
+    m_banner->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_banner->setContentsMargins(0, 110, 0, 0);  // the name stands above the home picture
+    m_banner->setAutoFillBackground(true);
+    m_banner->setStyleSheet(QStringLiteral("QLabel { background: white; color: #2f6f78; }"));
+
+    m_homePicture = place(new ClickLabel(this), "图片框2", true);
+    m_homePicture->setGeometry(181, 253, 448, 37);
+    m_homePicture->setPixmap(picture(Picture::Home));
+
+    const QString site = toQString(vendorAddressForDisplay());
+    m_footer = place(
+        new ClickLabel(
+            QStringLiteral("岚栖工作室 出品　　官方网站：%1　　搜索结果来自公开网站，请遵守当地法律法规").arg(site),
+            this),
+        "标签8", true);
+    m_footer->setGeometry(0, 489, 808, 31);
+    m_footer->setIndent(36);
+    m_footer->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_footer->setStyleSheet(QStringLiteral("QLabel { color: #5f6b6d; border-top: 1px solid #d8dee0; }"));
+
+    m_footerLink = place(new ClickLabel(this), "透明标签1", true);
+    m_footerLink->setGeometry(32, 489, 392, 31);
+    m_footerLink->setCursor(Qt::PointingHandCursor);
+    m_footerLink->setToolTip(toQString(vendorBaseAddress()));
+
+    // The player view's controls (the embedded browser takes 播放浏览框's place when online play comes).
+    m_playerView = place(new QWidget(this), "播放浏览框", false);
+    m_playerView->setGeometry(kPlayerViewGeometry);
+
+    m_playerOverlay = place(new ClickLabel(this), "透明标签2", false);
+    m_playerOverlay->setGeometry(kPlayerOverlayGeometry);
+
+    m_playingLabel = place(new QLabel(QStringLiteral("正在播放："), this), "标签1", false);
+    m_playingLabel->setGeometry(kPlayingLabelGeometry);
+
+    m_shieldStatus = place(new QLabel(this), "标签3", false);
+    m_shieldStatus->setGeometry(kShieldStatusGeometry);
+
+    m_backButton = place(new QPushButton(QStringLiteral("点此返回搜索"), this), "超级按钮1", false);
+    m_backButton->setGeometry(kBackButtonGeometry);
+
+    m_loadingLabel = place(new QLabel(QStringLiteral("视频拼命加载中，请稍候..."), this), "标签5", false);
+    m_loadingLabel->setGeometry(0, 0, 808, 522);
+    m_loadingLabel->setAlignment(Qt::AlignCenter);
+
+    m_exitFadeTimer = new QTimer(this);
+    m_exitFadeTimer->setObjectName(QStringLiteral("时钟1"));
+    m_pointerTimer = new QTimer(this);
+    m_pointerTimer->setObjectName(QStringLiteral("时钟2"));
+    m_shieldTimer = new QTimer(this);
+    m_shieldTimer->setObjectName(QStringLiteral("时钟3"));
+
+    m_fadeOut = std::make_unique<FadeOutDriver>(*this, *m_exitFadeTimer);
+    m_searchBox->setFocus();  // typing a keyword and pressing Enter is the first thing a user does
+}
+
+void MainWindow::routeEvents() {
+    connect(m_searchBox, &QLineEdit::returnPressed, this, &MainWindow::searchRequested);
+    connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::searchRequested);
+    connect(m_nextButton, &QPushButton::clicked, this, &MainWindow::nextPageRequested);
+    connect(m_previousButton, &QPushButton::clicked, this, &MainWindow::previousPageRequested);
+    // activated is emitted for the user's choice only; a selection the program sets emits nothing here.
+    connect(m_pageSelector, &QComboBox::activated, this, &MainWindow::pageChosen);
+
+    connect(m_resultList, &ResultList::rowActivated, this, &MainWindow::rowActivated);
+    connect(m_resultList, &ResultList::rowMenuRequested, this, &MainWindow::rowMenuRequested);
+    connect(m_resultList, &ResultList::emptyMenuRequested, this, &MainWindow::mainMenuRequested);
+
+    for (ClickLabel* area : {m_logo, m_banner, m_homePicture, m_footer, m_footerLink}) {
+        connect(area, &ClickLabel::rightPressed, this, &MainWindow::mainMenuRequested);
+    }
+    connect(m_logo, &ClickLabel::leftPressed, this, &MainWindow::vendorAddressRequested);
+    connect(m_footerLink, &ClickLabel::leftPressed, this, &MainWindow::vendorAddressRequested);
+
+    connect(m_exitFadeTimer, &QTimer::timeout, this, [this] { m_fadeOut->fade().tick(); });
+}
+
+void MainWindow::setWindowTitle(const Text& title) { QWidget::setWindowTitle(toQString(title)); }
+
+Text MainWindow::searchText() const { return toGbk(m_searchBox->text()); }
+
+void MainWindow::applyLayout(SearchLayout layout) {
+    const bool home = layout == SearchLayout::Home;
+    QRect box = m_searchBox->geometry();
+    box.setWidth(home ? kHomeSearchBoxWidth : kResultsSearchBoxWidth);
+    m_searchBox->setGeometry(box);
+    m_searchButton->move(home ? kHomeSearchButtonLeft : kResultsSearchButtonLeft, m_searchButton->y());
+}
+
+void MainWindow::setPreviousVisible(bool visible) { m_previousButton->setVisible(visible); }
+
+void MainWindow::setNextVisible(bool visible) { m_nextButton->setVisible(visible); }
+
+void MainWindow::setNextCaption(const Text& caption) { m_nextButton->setText(toQString(caption)); }
+
+Text MainWindow::nextCaption() const { return toGbk(m_nextButton->text()); }
+
+void MainWindow::setPageSelectorVisible(bool visible) { m_pageSelector->setVisible(visible); }
+
+void MainWindow::clearPageItems() { m_pageSelector->clear(); }
+
+void MainWindow::addPageItem(const Text& item) {
+    // QComboBox selects the first item added to an empty box; a drop-down list selects nothing until told.
+    const int selected = m_pageSelector->currentIndex();
+    m_pageSelector->addItem(toQString(item));
+    if (selected < 0) m_pageSelector->setCurrentIndex(-1);
+}
+
+int MainWindow::pageItemCount() const { return m_pageSelector->count(); }
+
+void MainWindow::selectPageItem(int index) {
+    const int last = m_pageSelector->count() - 1;
+    m_pageSelector->setCurrentIndex(index < 0 ? -1 : std::min(index, last));
+}
+
+void MainWindow::setBannerVisible(bool visible) {
+    m_banner->setVisible(visible);
+    m_homePicture->setVisible(visible);
+}
+
+void MainWindow::showModalMessage(const Text& text, const Text& caption, MessageIcon icon) {
+    const QMessageBox::Icon shown = icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Information;
+    QMessageBox box(shown, toQString(caption), toQString(text), QMessageBox::Ok, this);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box.exec();
+}
+
+ResultRows& MainWindow::resultRows() { return *m_resultList; }
+
+void MainWindow::resetPlayerGeometry() {
+    m_playingLabel->setGeometry(kPlayingLabelGeometry);
+    m_shieldStatus->setGeometry(kShieldStatusGeometry);
+    m_backButton->setGeometry(kBackButtonGeometry);
+    m_playerView->setGeometry(kPlayerViewGeometry);
+    m_playerOverlay->setGeometry(kPlayerOverlayGeometry);
+    m_resultList->setGeometry(kResultListGeometry);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_fadeOut->fade().closeRequested()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        emit mainMenuRequested(event->globalPosition().toPoint());
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && width() > kWidth) {
+        event->accept();
+        emit leaveFullScreenRequested();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+}  // namespace lanqi

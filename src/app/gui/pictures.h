@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <QString>
+
+#include "platform/jpeg_image.h"
+
+namespace lanqi {
+
+// The pictures compiled into the client (resources/resources.qrc), decoded with decodeJpeg.
+enum class Picture {
+    Logo,         // 248 × 48, 图片框1 of the main window
+    Home,         // 448 × 37, 图片框2 of the main window
+    Notice,       // 421 × 107, 图片框2 of the notice dialog
+    NoticeStrip,  // 383 × 48, 图片框1 of the notice dialog
+};
+
+inline constexpr int kListPictureCount = 4;
+inline constexpr int kListPictureSide = 80;
+
+// A copy of the pixels in Qt's 24-bit RGB format; a null QImage for an empty image.
+QImage toQImage(const RgbImage& image);
+
+// Reads a compiled-in JPEG (":/pictures/...") and decodes it; a null QImage when it is missing or broken.
+QImage decodePictureResource(const QString& path);
+
+QPixmap picture(Picture which);
+// 0 archive, 1 blue film strip, 2 green device, 3 green film strip; a null pixmap for any other index.
+QPixmap listPicture(int index);
+
+}  // namespace lanqi

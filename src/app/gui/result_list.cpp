@@ -1,0 +1,114 @@
+#include "app/gui/result_list.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "app/gui/gui_text.h"
+#include "app/gui/window_fonts.h"
+
+namespace lanqi {
+namespace {
+
+constexpr int kPictureIndexRole = Qt::UserRole;
+constexpr int kCellGap = 6;  // between neighbouring rows' highlights
+
+}  // namespace
+
+ResultList::ResultList(QWidget* parent) : QListWidget(parent) {
+    for (int i = 0; i < kListPictureCount; ++i) m_icons[static_cast<size_t>(i)] = QIcon(listPicture(i));
+
+    setViewMode(QListView::ListMode);  // picture left of its caption
+    setFlow(QListView::LeftToRight);
+    setWrapping(true);
+    setResizeMode(QListView::Adjust);
+    setMovement(QListView::Static);
+    setIconSize(QSize(kListPictureSide, kListPictureSide));
+    setGridSize(QSize(kCellWidth, kCellHeight));
+    setUniformItemSizes(true);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(false);
+    setFont(listFont());
+    setFrameShape(QFrame::Box);
+    setFrameShadow(QFrame::Plain);
+    setLineWidth(1);
+
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, Qt::white);
+    colours.setColor(QPalette::Text, Qt::black);
+    setPalette(colours);
+}
+
+void ResultList::appendResultRow(const Text& caption, int pictureIndex) {
+    auto* item = new QListWidgetItem(toQString(caption));
+    if (pictureIndex >= 0 && pictureIndex < kListPictureCount)
+        item->setIcon(m_icons[static_cast<size_t>(pictureIndex)]);
+    item->setData(kPictureIndexRole, pictureIndex);
+    item->setSizeHint(QSize(kCellWidth - kCellGap, kCellHeight - kCellGap));  // a long caption ends in "…"
+
+    addItem(item);
+}
+
+void ResultList::clearResultRows() { clear(); }
+
+int ResultList::selectedRow() const {
+    int first = -1;
+    for (const QModelIndex& index : selectionModel()->selectedIndexes()) {
+        if (first < 0 || index.row() < first) first = index.row();
+    }
+    return first;
+}
+
+QString ResultList::captionAt(int row) const {
+    const QListWidgetItem* entry = item(row);
+    return entry == nullptr ? QString() : entry->text();
+}
+
+int ResultList::pictureIndexAt(int row) const {
+    const QListWidgetItem* entry = item(row);
+    return entry == nullptr ? -1 : entry->data(kPictureIndexRole).toInt();
+}
+
+void ResultList::mousePressEvent(QMouseEvent* event) {
+    QListWidgetItem* under = itemAt(event->position().toPoint());
+    if (event->button() == Qt::RightButton) {
+        // As a list view does: the right button selects the row under the pointer, or clears the selection
+        // on the empty area, before the menu for that selection comes up.
+        if (under != nullptr) {
+            setCurrentItem(under, QItemSelectionModel::ClearAndSelect);
+        } else {
+            clearSelection();
+        }
+        event->accept();
+        const int row = selectedRow();
+        if (row >= 0) {
+            emit rowMenuRequested(row, event->globalPosition().toPoint());
+        } else {
+            emit emptyMenuRequested(event->globalPosition().toPoint());
+        }
+        return;
+    }
+    QListWidget::mousePressEvent(event);
+    if (under == nullptr && event->button() == Qt::LeftButton) clearSelection();
+}
+
+void ResultList::mouseDoubleClickEvent(QMouseEvent* event) {
+    QListWidget::mouseDoubleClickEvent(event);
+    if (event->button() != Qt::LeftButton) return;
+    const int row = selectedRow();
+    if (row >= 0) emit rowActivated(row);
+}
+
+void ResultList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        const int row = selectedRow();
+        if (row >= 0) emit rowActivated(row);
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+}  // namespace lanqi
