@@ -40,9 +40,8 @@ CompiledSite compile(const SiteTable& table) {
 }  // namespace
 
 const CompiledSite& compiledSite(int number) {
-    static const std::array<CompiledSite, 6> sites{compile(siteTable(1)), compile(siteTable(2)),
-                                                   compile(siteTable(3)), compile(siteTable(4)),
-                                                   compile(siteTable(5)), compile(siteTable(6))};
+    static const std::array<CompiledSite, 6> sites{compile(siteTable(1)), compile(siteTable(2)), compile(siteTable(3)),
+                                                   compile(siteTable(4)), compile(siteTable(5)), compile(siteTable(6))};
     return sites[static_cast<size_t>(number >= 1 && number <= 6 ? number - 1 : 0)];
 }
 

@@ -10,9 +10,9 @@ namespace {
 constexpr std::array<std::string_view, 10> kArchiveExtensions{"rar", "zip", "7z", "tar", "iso",
                                                               "RAR", "ZIP", "7Z", "TAR", "ISO"};
 constexpr std::array<std::string_view, 44> kVideoExtensions{
-    "mp4", "3gp", "amr", "ass", "avi", "cda", "flv", "ifo", "mkv", "mov", "mpg", "pmp", "ra", "rm",   "smi",
+    "mp4", "3gp", "amr", "ass", "avi", "cda", "flv",  "ifo", "mkv", "mov", "mpg", "pmp", "ra",  "rm",  "smi",
     "swf", "vcd", "vob", "wav", "wma", "wmv", "rmvb", "MP4", "3GP", "AMR", "ASS", "AVI", "CDA", "FLV", "IFO",
-    "MKV", "MOV", "MPG", "PMP", "RA",  "RM",  "SMI", "SWF", "VCD", "VOB", "WAV", "WMA", "WMV", "RMVB"};
+    "MKV", "MOV", "MPG", "PMP", "RA",  "RM",  "SMI",  "SWF", "VCD", "VOB", "WAV", "WMA", "WMV", "RMVB"};
 
 template <size_t N>
 bool listed(const std::array<std::string_view, N>& list, std::string_view extension) {
