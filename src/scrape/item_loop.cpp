@@ -25,7 +25,7 @@ public:
     bool read(int anchor) {
         m_floor = m_cursor;
         m_anchor = anchor;
-        // The item's fields lie behind its anchor (Site1 and Site3 find their titles backwards from it).
+        // The item is read from its anchor on (Site1 and Site3 find their titles backwards from it).
         if (anchor > 0) m_cursor = std::max(m_cursor, anchor);
         m_detail.clear();
         m_detail.reserve(1024);

@@ -96,7 +96,7 @@ void expectSound(const ScrapeHarness& h, int site, std::string_view page, const 
 class Robustness : public ::testing::Test {
 protected:
     void SetUp() override {
-        alarm(600);  // a parser that loops forever fails here instead of stalling the suite
+        alarm(120);  // a parser that loops forever fails here instead of stalling the suite
         for (int n = 1; n <= 6; ++n) {
             fixtures[n - 1] = readFixture("scrape/site" + std::to_string(n) + ".html");
             ASSERT_FALSE(fixtures[n - 1].empty());
