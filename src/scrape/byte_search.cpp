@@ -47,8 +47,18 @@ int findLastWithin(std::string_view page, std::string_view marker, int from, int
     const size_t first = from <= 0 ? 0 : static_cast<size_t>(from) - 1;
     const size_t last = std::min(page.size(), static_cast<size_t>(limit));  // bytes [first, last) may hold it
     if (first >= last || last - first < marker.size()) return -1;
-    const size_t at = page.substr(first, last - first).rfind(marker);
-    return at == std::string_view::npos ? -1 : static_cast<int>(first + at) + 1;
+    // Backwards over the candidates for the marker's first byte (string_view::rfind compares at every
+    // position instead).
+    const char* window = page.data() + first;
+    size_t candidates = last - first - marker.size() + 1;  // starts 0 .. candidates-1 fit in the window
+    while (candidates > 0) {
+        const void* hit = memrchr(window, marker.front(), candidates);
+        if (hit == nullptr) return -1;
+        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - window);
+        if (std::memcmp(window + at, marker.data(), marker.size()) == 0) return static_cast<int>(first + at) + 1;
+        candidates = at;
+    }
+    return -1;
 }
 
 std::string_view sliceBytes(std::string_view page, int first, int end) {
@@ -62,6 +72,14 @@ std::string_view sliceBytes(std::string_view page, int first, int end) {
 Text gbkFromUtf8(std::string_view bytes) {
     if (isAscii(bytes)) return Text(bytes);
     return convertText(bytes, "UTF-8", "GBK");
+}
+
+void appendGbkFromUtf8(Text& out, std::string_view bytes) {
+    if (isAscii(bytes)) {
+        out.append(bytes);
+        return;
+    }
+    out.append(convertText(bytes, "UTF-8", "GBK"));
 }
 
 Text cutField(std::string_view page, int first, int end) { return gbkFromUtf8(sliceBytes(page, first, end)); }

@@ -35,5 +35,7 @@ int findLastWithin(std::string_view page, std::string_view marker, int from, int
 // GBK form of UTF-8 bytes ("" when they do not convert). ASCII is the same in both and is copied
 // without a converter.
 Text gbkFromUtf8(std::string_view bytes);
+// The same, appended to `out`; nothing is appended when the bytes do not convert.
+void appendGbkFromUtf8(Text& out, std::string_view bytes);
 
 }  // namespace lanqi

@@ -2,85 +2,34 @@
 
 #include <algorithm>
 #include <climits>
-#include <memory>
-#include <vector>
 
+#include "scrape/compiled_site.h"
 #include "scrape/marker_search.h"
 #include "scrape/result_entry.h"
 
 namespace lanqi::scrape {
 namespace {
 
-constexpr std::string_view kEntryTag = "<li>";
-
-// A site's table with its labels in GBK and every forward-searched marker numbered for MarkerSearch.
-struct CompiledStep {
-    const Step* step = nullptr;
-    Text label;
-    int start = -1, next = -1, end = -1, behind = -1, cursorTo = -1, listEnd = -1, entryEnd = -1;
-};
-
-struct CompiledSite {
-    std::vector<std::string_view> markers;
-    std::vector<CompiledStep> steps;
-    int number = 0;
-    int anchor = -1;
-    int entryTag = -1;
-    Text digit;
-
-    int slot(std::string_view marker) {
-        if (marker.empty()) return -1;
-        const auto it = std::find(markers.begin(), markers.end(), marker);
-        if (it != markers.end()) return static_cast<int>(it - markers.begin());
-        markers.push_back(marker);
-        return static_cast<int>(markers.size()) - 1;
-    }
-
-    explicit CompiledSite(const SiteTable& table) {
-        number = table.number;
-        anchor = slot(table.itemAnchor);
-        entryTag = slot(kEntryTag);
-        digit = decimalText(table.number);
-        for (const Step& s : table.steps) {
-            CompiledStep c;
-            c.step = &s;
-            c.label = gbk(s.label);
-            const bool backwards =
-                s.start.kind == Start::AfterLastBeforeAnchor || s.start.kind == Start::AfterLastBeforeEnd;
-            if (!backwards) c.start = slot(s.start.marker);
-            c.next = slot(s.start.next);
-            c.end = slot(s.end.marker);
-            c.behind = slot(s.end.behind);
-            c.cursorTo = slot(s.cursorTo);
-            c.listEnd = slot(s.listEnd);
-            c.entryEnd = slot(s.entryEnd);
-            steps.push_back(std::move(c));
-        }
-    }
-};
-
-const CompiledSite& compiled(const SiteTable& table) {
-    static const std::vector<std::unique_ptr<CompiledSite>> sites = [] {
-        std::vector<std::unique_ptr<CompiledSite>> all;
-        for (int n = 1; n <= 6; ++n) all.push_back(std::make_unique<CompiledSite>(siteTable(n)));
-        return all;
-    }();
-    return *sites[static_cast<size_t>(table.number - 1)];
-}
-
 int length(std::string_view marker) { return static_cast<int>(marker.size()); }
 
-// One pass of the item loop: the steps of the site's table over one item.
-class ItemPass {
+// Reads one item after another with a site's steps. Its buffers are kept from item to item.
+class ItemReader {
 public:
-    ItemPass(const CompiledSite& site, std::string_view page, MarkerSearch& search, ScrapeContext& context,
-             int floor, int anchor, int& cursor)
-        : m_site(site), m_page(page), m_search(search), m_context(context), m_floor(floor), m_anchor(anchor),
-          m_cursor(cursor) {}
+    ItemReader(const CompiledSite& site, std::string_view page, ScrapeContext& context)
+        : m_site(site), m_page(page), m_search(page, site.markers), m_context(context) {}
 
-    // Runs every step; false when an item test failed, in which case nothing was emitted.
-    bool run() {
+    int cursor() const { return m_cursor; }
+
+    // One pass over the item whose anchor is at `anchor` (-1: none left). False when an item test failed,
+    // in which case nothing was emitted; else the item is in all three stores.
+    bool read(int anchor) {
+        m_floor = m_cursor;
+        m_anchor = anchor;
+        // The item is read from its anchor on (Site1 and Site3 find their titles backwards from it).
+        if (anchor > 0) m_cursor = std::max(m_cursor, anchor);
+        m_detail.clear();
         m_detail.reserve(1024);
+        m_hash.clear();
         for (const CompiledStep& step : m_site.steps) {
             if (!runStep(step)) return false;
         }
@@ -88,6 +37,8 @@ public:
         m_context.records.detailTexts.push_back(std::move(m_detail));
         return true;
     }
+
+    int findAnchor(int from) { return m_search.find(m_site.anchor, from); }
 
 private:
     // Where a field lies: start is its first byte, end the byte after its last; -1 where a marker is missing.
@@ -118,37 +69,29 @@ private:
     Span locate(const CompiledStep& c) {
         const StartRule& rule = c.step->start;
         Span span;
+        int at = -1;
         switch (rule.kind) {
-            case Start::After: {
-                const int at = m_search.find(c.start, m_cursor);
-                if (at < 0) return span;
-                span.start = at + length(rule.marker) + rule.skip;
+            case Start::After:
+                at = m_search.find(c.start, m_cursor);
+                if (at >= 0) span.start = at + length(rule.marker) + rule.skip;
                 break;
-            }
-            case Start::AfterNext: {
-                const int at = m_search.find(c.start, m_cursor);
-                if (at < 0) return span;
-                const int next = m_search.find(c.next, at + length(rule.marker));
-                if (next < 0) return span;
-                span.start = next + length(rule.next) + rule.skip;
+            case Start::AfterNext:
+                at = m_search.find(c.start, m_cursor);
+                if (at >= 0) at = m_search.find(c.next, at + length(rule.marker));
+                if (at >= 0) span.start = at + length(rule.next) + rule.skip;
                 break;
-            }
-            case Start::AfterLastBeforeAnchor: {
+            case Start::AfterLastBeforeAnchor:
                 // Only inside this item: a title marker of an earlier item does not count.
-                const int at = findLastWithin(m_page, rule.marker, m_floor + 1, m_anchor);
-                if (at < 0) return span;
-                span.start = at + length(rule.marker) + rule.skip;
+                at = findLastWithin(m_page, rule.marker, m_floor + 1, m_anchor);
+                if (at >= 0) span.start = at + length(rule.marker) + rule.skip;
                 break;
-            }
-            case Start::AfterLastBeforeEnd: {
+            case Start::AfterLastBeforeEnd:
                 span.end = endAt(c, 0);
-                if (span.end < 0) return span;
-                const int at = findLastWithin(m_page, rule.marker, m_cursor, span.end);
+                if (span.end >= 0) at = findLastWithin(m_page, rule.marker, m_cursor, span.end);
                 if (at >= 0) span.start = at + length(rule.marker) + rule.skip;
                 return span;
-            }
         }
-        span.end = endAt(c, span.start);
+        if (span.start >= 0) span.end = endAt(c, span.start);
         return span;
     }
 
@@ -162,18 +105,23 @@ private:
         }
     }
 
-    Text fieldText(const CompiledStep& c, const Span& span) {
-        if (span.start < 0 || span.end < 0) return {};
+    // Appends the field's GBK text to `out`: nothing when a marker is missing or the bytes do not convert.
+    void appendField(Text& out, const CompiledStep& c, const Span& span) {
+        if (span.start < 0 || span.end < 0) return;
         const std::string_view raw = sliceBytes(m_page, span.start, span.end);
         switch (c.step->reduce) {
             case Reduce::TrimSize:
-                return gbkFromUtf8(trimSizeText(raw));
+                trimSizeText(raw, m_scratch);
+                appendGbkFromUtf8(out, m_scratch);
+                return;
             case Reduce::Unwrap:
-                return gbkFromUtf8(unwrapFileItem(raw));
+                unwrapFileItem(raw, m_scratch);
+                appendGbkFromUtf8(out, m_scratch);
+                return;
             case Reduce::None:
-                break;
+                appendGbkFromUtf8(out, raw);
+                return;
         }
-        return gbkFromUtf8(raw);
     }
 
     bool runStep(const CompiledStep& c) {
@@ -184,11 +132,18 @@ private:
             case Use::Line: {
                 const Span span = locate(c);
                 if (step.itemTest && span.start < 0) return false;
-                Text field = fieldText(c, span);
+                if (step.use == Use::Title) {
+                    m_title.clear();
+                    appendField(m_title, c, span);
+                    completeTitle(step);
+                } else if (step.use == Use::Hash) {
+                    m_hash.clear();
+                    appendField(m_hash, c, span);
+                } else {
+                    m_detail.append(c.label);
+                    appendField(m_detail, c, span);
+                }
                 moveCursor(c, span);
-                if (step.use == Use::Title) setTitle(step, std::move(field));
-                if (step.use == Use::Hash) m_hash = std::move(field);
-                if (step.use == Use::Line) m_detail.append(c.label).append(field);
                 return true;
             }
             case Use::Files:
@@ -210,20 +165,19 @@ private:
         return true;
     }
 
-    void setTitle(const Step& step, Text title) {
+    void completeTitle(const Step& step) {
         for (std::string_view tag : step.tags) {
             if (tag.empty()) continue;
-            title = stripTag(title, tag);
+            if (m_title.find(tag) != Text::npos) m_title = stripTag(m_title, tag);
             m_context.events.processPendingEvents();
         }
-        m_title = title.empty() ? placeholderTitle() : std::move(title);
+        if (m_title.empty()) m_title = placeholderTitle();
         m_kind = fileKindOf(m_title);
     }
 
-    // The contained files: one "<li>" entry after another, while the next entry starts before the list's
+    // The contained files: one "<li>" entry after another while the next entry starts before the list's
     // end marker. An entry without its closing marker ends the list unwritten.
     void readFiles(const CompiledStep& c) {
-        static const Text kEntrySeparator = "\r\n\r\n";
         int tag = m_search.find(m_site.entryTag, m_cursor);
         int start = tag < 0 ? -1 : tag + length(kEntryTag);
         for (int count = 0; start > -1; ++count) {
@@ -233,8 +187,8 @@ private:
             const int entryEnd = m_search.find(c.entryEnd, start);
             if (entryEnd < 0) break;
             m_cursor = std::max(m_cursor, entryEnd);
-            m_detail.append(count == 0 ? c.label : kEntrySeparator);
-            m_detail.append(fieldText(c, Span{start, entryEnd}));
+            m_detail.append(count == 0 ? std::string_view(c.label) : std::string_view("\r\n\r\n"));
+            appendField(m_detail, c, Span{start, entryEnd});
             tag = m_search.find(m_site.entryTag, m_cursor);
             start = tag;
             m_context.events.processPendingEvents();
@@ -243,38 +197,35 @@ private:
 
     const CompiledSite& m_site;
     std::string_view m_page;
-    MarkerSearch& m_search;
+    MarkerSearch m_search;
     ScrapeContext& m_context;
-    const int m_floor;   // the end cursor when the pass began: the end of the previous item
-    const int m_anchor;  // this item's anchor, -1 when the page has none left
-    int& m_cursor;       // the end cursor
+    int m_cursor = 0;   // the end cursor
+    int m_floor = 0;    // the end cursor when the pass began: the end of the previous item
+    int m_anchor = -1;  // this item's anchor, -1 when the page has none left
     Text m_title;
     int m_kind = kOther;
     Text m_hash;
     Text m_detail;
+    Bytes m_scratch;
 };
 
 }  // namespace
 
 void runItemLoop(const SiteTable& table, std::string_view page, ScrapeContext& context) {
-    const CompiledSite& site = compiled(table);
-    MarkerSearch search(page, site.markers);
+    ItemReader reader(compiledSite(table.number), page, context);
     RunRecords& records = context.records;
-
-    int cursor = 0;
-    int anchor = search.find(site.anchor, cursor);
+    Text title;
+    int anchor = reader.findAnchor(0);
     for (;;) {
-        const int floor = cursor;
-        // The item's fields lie behind its anchor (Site1 and Site3 find their titles backwards from it).
-        if (anchor > 0) cursor = std::max(cursor, anchor);
-        if (ItemPass(site, page, search, context, floor, anchor, cursor).run()) {
+        if (reader.read(anchor)) {
             if (records.rowsAdded < INT_MAX) ++records.rowsAdded;
-            context.status.setWindowTitle(progressTitle(records.rowsAdded));
+            progressTitle(records.rowsAdded, title);
+            context.status.setWindowTitle(title);
         } else {
-            records.skippedSites += site.digit;
+            records.skippedSites += decimalText(table.number);
         }
         // Search on from the end cursor, but never at or before this anchor again.
-        if (anchor > 0) anchor = search.find(site.anchor, std::max(cursor, anchor + 1));
+        if (anchor > 0) anchor = reader.findAnchor(std::max(reader.cursor(), anchor + 1));
         context.events.processPendingEvents();
         if (anchor < 0) break;
     }

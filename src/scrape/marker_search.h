@@ -28,8 +28,6 @@ public:
         return memo.found;
     }
 
-    std::string_view marker(int slot) const { return m_markers[static_cast<size_t>(slot)]; }
-
 private:
     struct Memo {
         int from = INT_MAX;

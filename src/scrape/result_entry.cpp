@@ -10,9 +10,9 @@ namespace {
 constexpr std::array<std::string_view, 10> kArchiveExtensions{"rar", "zip", "7z", "tar", "iso",
                                                               "RAR", "ZIP", "7Z", "TAR", "ISO"};
 constexpr std::array<std::string_view, 44> kVideoExtensions{
-    "mp4", "3gp", "amr", "ass", "avi", "cda", "flv", "ifo", "mkv", "mov", "mpg", "pmp", "ra", "rm",   "smi",
+    "mp4", "3gp", "amr", "ass", "avi", "cda", "flv",  "ifo", "mkv", "mov", "mpg", "pmp", "ra",  "rm",  "smi",
     "swf", "vcd", "vob", "wav", "wma", "wmv", "rmvb", "MP4", "3GP", "AMR", "ASS", "AVI", "CDA", "FLV", "IFO",
-    "MKV", "MOV", "MPG", "PMP", "RA",  "RM",  "SMI", "SWF", "VCD", "VOB", "WAV", "WMA", "WMV", "RMVB"};
+    "MKV", "MOV", "MPG", "PMP", "RA",  "RM",  "SMI",  "SWF", "VCD", "VOB", "WAV", "WMA", "WMV", "RMVB"};
 
 template <size_t N>
 bool listed(const std::array<std::string_view, N>& list, std::string_view extension) {
@@ -61,30 +61,44 @@ void appendSiteLine(Text& detail, int site) {
     detail.append(label).append(decimalText(site));
 }
 
-Text progressTitle(int rowsAdded) {
+void progressTitle(int rowsAdded, Text& title) {
     static const Text searching = gbk(u8" --- 正在搜索，请稍等......");
+    title.assign(titlePrefix()).append(searching).append(decimalText(rowsAdded)).push_back('%');
+}
+
+Text progressTitle(int rowsAdded) {
     Text title;
-    title.reserve(titlePrefix().size() + searching.size() + 12);
-    title.append(titlePrefix()).append(searching).append(decimalText(rowsAdded)).push_back('%');
+    progressTitle(rowsAdded, title);
     return title;
+}
+
+void trimSizeText(std::string_view raw, Bytes& out) {
+    out.clear();
+    const size_t dot = raw.rfind('.');
+    if (dot != std::string_view::npos) out.append(raw.substr(0, dot + 2));  // substr stops at the end
+    out.append(raw.substr(raw.size() >= 2 ? raw.size() - 2 : 0));
 }
 
 Bytes trimSizeText(std::string_view raw) {
     Bytes out;
-    const size_t dot = raw.rfind('.');
-    if (dot != std::string_view::npos) out.append(raw.substr(0, dot + 2));  // substr stops at the end
-    out.append(raw.substr(raw.size() >= 2 ? raw.size() - 2 : 0));
+    trimSizeText(raw, out);
     return out;
 }
 
-Bytes unwrapFileItem(std::string_view raw) {
+void unwrapFileItem(std::string_view raw, Bytes& out) {
+    out.clear();
     const size_t firstOpen = raw.find('<');
-    if (firstOpen == std::string_view::npos) return {};
-    Bytes out(raw.substr(0, firstOpen));
+    if (firstOpen == std::string_view::npos) return;
+    out.append(raw.substr(0, firstOpen));
     const size_t firstClose = raw.find('>');
     const size_t lastOpen = raw.rfind('<');
     if (firstClose != std::string_view::npos && firstClose < lastOpen)
         out.append(raw.substr(firstClose + 1, lastOpen - firstClose - 1));
+}
+
+Bytes unwrapFileItem(std::string_view raw) {
+    Bytes out;
+    unwrapFileItem(raw, out);
     return out;
 }
 

@@ -32,14 +32,17 @@ void appendSiteLine(Text& detail, int site);
 // The main window's title while a run adds rows: titlePrefix + " --- 正在搜索，请稍等......" + count + "%"
 // (the count of rows so far, not a percentage).
 Text progressTitle(int rowsAdded);
+void progressTitle(int rowsAdded, Text& title);  // the same, into `title`
 
 // Size text as Site1 shows it, from raw page bytes: everything up to and including the byte after the
 // last ".", then the last two bytes ("1.25 GB" -> "1.2GB"); without a "." only the last two bytes.
 Bytes trimSizeText(std::string_view raw);
+void trimSizeText(std::string_view raw, Bytes& out);  // the same, into `out`
 
 // A Site5 file entry from raw page bytes: the bytes before the first "<", then the bytes between the
 // first ">" and the last "<" ("a.mkv <span>1.2 GB</span>" -> "a.mkv 1.2 GB"). An entry without a tag
 // gives "", and so does the second part when no ">" comes before the last "<".
 Bytes unwrapFileItem(std::string_view raw);
+void unwrapFileItem(std::string_view raw, Bytes& out);  // the same, into `out`
 
 }  // namespace lanqi

@@ -38,8 +38,7 @@ int readTotal(std::string_view page, const TotalRule& rule) {
 
 void scrapeSitePage(ScrapeContext& context) {
     const auto& buffers = context.records.sitePages;
-    const std::array<std::string_view, 6> pages{buffers[0], buffers[1], buffers[2],
-                                                buffers[3], buffers[4], buffers[5]};
+    const std::array<std::string_view, 6> pages{buffers[0], buffers[1], buffers[2], buffers[3], buffers[4], buffers[5]};
     scrapeSitePage(context, pages);
 }
 

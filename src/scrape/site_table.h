@@ -64,11 +64,11 @@ struct Step {
     Use use = Use::Line;
     StartRule start;
     EndRule end;
-    std::string_view label;  // Line: the line's label; Files: the header before the first entry
+    std::string_view label;    // Line: the line's label; Files: the header before the first entry
     std::string_view tags[2];  // Title: tags removed in this order after conversion
     Reduce reduce = Reduce::None;
-    bool itemTest = false;    // a missing start marker skips the whole item (no row)
-    bool keepCursor = false;  // the field's end does not become the end cursor
+    bool itemTest = false;      // a missing start marker skips the whole item (no row)
+    bool keepCursor = false;    // the field's end does not become the end cursor
     std::string_view cursorTo;  // the end cursor moves to this marker, searched from the field start
     std::string_view listEnd;   // Files: no entry starts at or behind this marker
     std::string_view entryEnd;  // Files: the marker that ends one entry

@@ -69,7 +69,8 @@ protected:
     }
 
     void expectEveryItemOfEverySite() {
-        const int RunRecords::*totals[] = {&RunRecords::siteTotal1, nullptr, &RunRecords::siteTotal3, nullptr,
+        const int RunRecords::*totals[] = {&RunRecords::siteTotal1, nullptr,
+                                           &RunRecords::siteTotal3, nullptr,
                                            &RunRecords::siteTotal5, &RunRecords::siteTotal6};
         for (int n = 1; n <= 6; ++n) {
             SCOPED_TRACE("site " + std::to_string(n));

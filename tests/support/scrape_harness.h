@@ -76,6 +76,6 @@ inline std::string downloadBlockUtf8(const std::string& hash) {
 }  // namespace lanqi::test
 
 // Compares GBK bytes with the GBK form of a UTF-8 literal and shows both readably when they differ.
-#define EXPECT_GBK(actual, expectedUtf8)                                                                  \
-    EXPECT_EQ((actual), ::lanqi::test::g(expectedUtf8)) << "actual as UTF-8: " << ::lanqi::utf8(actual) \
-                                                        << "\nexpected: " << (expectedUtf8)
+#define EXPECT_GBK(actual, expectedUtf8)                \
+    EXPECT_EQ((actual), ::lanqi::test::g(expectedUtf8)) \
+        << "actual as UTF-8: " << ::lanqi::utf8(actual) << "\nexpected: " << (expectedUtf8)

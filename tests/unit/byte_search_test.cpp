@@ -84,8 +84,8 @@ TEST(CutField, ConvertsUtf8ToGbkOrGivesEmptyNeverPartial) {
     const std::string page = "x超能y";  // x at 1, 超 at 2..4, 能 at 5..7, y at 8
     EXPECT_EQ(cutField(page, 2, 8), "\xB3\xAC\xC4\xDC");
     EXPECT_EQ(cutField(page, 1, 9), "x\xB3\xAC\xC4\xDCy");
-    EXPECT_EQ(cutField(page, 2, 7), "");  // ends inside 能
-    EXPECT_EQ(cutField(page, 3, 8), "");  // begins inside 超
+    EXPECT_EQ(cutField(page, 2, 7), "");                   // ends inside 能
+    EXPECT_EQ(cutField(page, 3, 8), "");                   // begins inside 超
     EXPECT_EQ(cutField("ok \xF0\x9F\x98\x80", 1, 8), "");  // a character GBK lacks
     EXPECT_EQ(cutField(std::string("a\0b", 3), 1, 4), std::string("a\0b", 3));
 }

@@ -63,8 +63,9 @@ TEST(DetailLines, FixedTextsOfAResult) {
     startDetailText(detail, g("超能.mkv"));
     appendDownloadBlock(detail, magnetLinkOf("ABC"));
     appendSiteLine(detail, 4);
-    EXPECT_EQ(detail, g("文件名：\r\n超能.mkv\r\n\r\n下载链接：magnet:?xt=urn:btih:ABC\r\n用鼠标左键双击文件即可直接在线播放，"
-                        "或单击鼠标右键用迅雷影音播放。如不能播放，请使用迅雷下载。\r\n\r\n文件分类：4"));
+    EXPECT_EQ(detail,
+              g("文件名：\r\n超能.mkv\r\n\r\n下载链接：magnet:?xt=urn:btih:ABC\r\n用鼠标左键双击文件即可直接在线播放，"
+                "或单击鼠标右键用迅雷影音播放。如不能播放，请使用迅雷下载。\r\n\r\n文件分类：4"));
 }
 
 TEST(DetailLines, ProgressTitleShowsTheRowCount) {

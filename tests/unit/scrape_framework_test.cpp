@@ -65,9 +65,12 @@ TEST(PageCheck, StaleBuffersOfThePreviousRunKeepEarlyCallsGoing) {
 
 TEST(ItemCheck, PagesWithoutAnyAnchorRecordEveryCallAsEmpty) {
     ScrapeHarness h;
-    const char* pages[] = {"<title>手撕包菜</title><span>共找到 0 条关于 x</span>", "<title>爱磁力</title>",
-                           "<title>种子搜索站</title>",        "<title>BT种子磁力链接搜索引擎</title>",
-                           "<title>磁力链</title>",            "<title>磁力链接搜索引擎</title>"};
+    const char* pages[] = {"<title>手撕包菜</title><span>共找到 0 条关于 x</span>",
+                           "<title>爱磁力</title>",
+                           "<title>种子搜索站</title>",
+                           "<title>BT种子磁力链接搜索引擎</title>",
+                           "<title>磁力链</title>",
+                           "<title>磁力链接搜索引擎</title>"};
     for (int n = 0; n < 6; ++n) h.records.sitePages[static_cast<size_t>(n)] = pages[n];
     for (int site = 1; site <= 6; ++site) h.scrape(site);
     EXPECT_EQ(h.records.emptySites, "123456");
@@ -108,7 +111,8 @@ TEST(ItemCheck, SiteNumberOutsideTheCatalogueDoesNothing) {
 
 TEST(Totals, SaturateAtTheIntRangeWhenReadAndWhenAdded) {
     ScrapeHarness h;
-    h.records.sitePages[5] = "<title>磁力链接搜索引擎</title><p>共找到 99999999999999 条结果, 用时</p><a href=\"/t/x y\">";
+    h.records.sitePages[5] =
+        "<title>磁力链接搜索引擎</title><p>共找到 99999999999999 条结果, 用时</p><a href=\"/t/x y\">";
     h.scrape(6);
     EXPECT_EQ(h.records.siteTotal6, INT_MAX);
     h.records.siteTotal1 = INT_MAX;
@@ -251,10 +255,11 @@ TEST(MissingMarker, LastItemWithNoEntryLeftOnThePageHasNoFileBlock) {
     h.scrape(5);
     ASSERT_EQ(h.records.detailTexts.size(), 1u);
     EXPECT_EQ(h.row(0).picture, 3);
-    EXPECT_EQ(h.records.detailTexts[0],
-              g("文件名：\r\nFive.avi" + downloadBlockUtf8("H5") +
-                "\r\n\r\n文件类型：视频\r\n\r\n上传时间：2015-01-01\r\n\r\n文件大小：\r\n\r\n下载热度：\r\n\r\n最近下载："
-                "\r\n\r\n文件分类：5"));
+    EXPECT_EQ(
+        h.records.detailTexts[0],
+        g("文件名：\r\nFive.avi" + downloadBlockUtf8("H5") +
+          "\r\n\r\n文件类型：视频\r\n\r\n上传时间：2015-01-01\r\n\r\n文件大小：\r\n\r\n下载热度：\r\n\r\n最近下载："
+          "\r\n\r\n文件分类：5"));
 }
 
 TEST(MissingMarker, UnconvertibleTitleGetsThePlaceholderButKeepsItsHash) {

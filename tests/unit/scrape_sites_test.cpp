@@ -95,16 +95,16 @@ TEST(Site2, FullItemDetailsPutTheDownloadBlockAfterTheTitle) {
     ScrapeHarness h;
     scrapeFixture(h, 2);
     expectAligned(h, 3);
-    EXPECT_GBK(h.records.detailTexts[0],
-               "文件名：\r\n超能陆战队 Big Hero 6.mkv" + downloadBlockUtf8("8f1e2d3c4b5a69788796a5b4c3d2e1f001234567") +
-                   "\r\n\r\n文件内容：\r\n\r\nBig Hero 6.mkv 1.25 GB"
-                   "\r\n\r\n字幕/简体中文.ass 45.10 KB"
-                   "\r\n\r\n文件格式：视频"
-                   "\r\n\r\n上传日期：2015-05-01"
-                   "\r\n\r\n文件大小：1.25 GB"
-                   "\r\n\r\n下载热度：1204"
-                   "\r\n\r\n最近下载：2024-03-02"
-                   "\r\n\r\n文件分类：2");
+    EXPECT_GBK(h.records.detailTexts[0], "文件名：\r\n超能陆战队 Big Hero 6.mkv" +
+                                             downloadBlockUtf8("8f1e2d3c4b5a69788796a5b4c3d2e1f001234567") +
+                                             "\r\n\r\n文件内容：\r\n\r\nBig Hero 6.mkv 1.25 GB"
+                                             "\r\n\r\n字幕/简体中文.ass 45.10 KB"
+                                             "\r\n\r\n文件格式：视频"
+                                             "\r\n\r\n上传日期：2015-05-01"
+                                             "\r\n\r\n文件大小：1.25 GB"
+                                             "\r\n\r\n下载热度：1204"
+                                             "\r\n\r\n最近下载：2024-03-02"
+                                             "\r\n\r\n文件分类：2");
 }
 
 TEST(Site2, ItemWhoseNextEntryLiesBehindItsDateHasNoFileBlock) {
@@ -134,13 +134,14 @@ TEST(Site3, FullItemDetailsTakeTenBytesOfDate) {
     ScrapeHarness h;
     scrapeFixture(h, 3);
     expectAligned(h, 3);
-    EXPECT_GBK(h.records.detailTexts[0], "文件名：\r\nDetails for torrent: 超能陆战队 Big Hero 6.RMVB" +
-                                             downloadBlockUtf8("E3B0C44298FC1C149AFBF4C8996FB92427AE41E4") +
-                                             "\r\n\r\n上传日期：2015-05-01\r\n\r\n文件大小：1.25 GB\r\n\r\n文件分类：3");
+    EXPECT_GBK(h.records.detailTexts[0],
+               "文件名：\r\nDetails for torrent: 超能陆战队 Big Hero 6.RMVB" +
+                   downloadBlockUtf8("E3B0C44298FC1C149AFBF4C8996FB92427AE41E4") +
+                   "\r\n\r\n上传日期：2015-05-01\r\n\r\n文件大小：1.25 GB\r\n\r\n文件分类：3");
     // The date is ten bytes whatever follows it.
-    EXPECT_GBK(h.records.detailTexts[1], "文件名：\r\n种子详情：超能合集.7Z" +
-                                             downloadBlockUtf8("aaaabbbbccccddddeeeeffff0000111122223333") +
-                                             "\r\n\r\n上传日期：2016-12-31\r\n\r\n文件大小：3.50 GB\r\n\r\n文件分类：3");
+    EXPECT_GBK(h.records.detailTexts[1],
+               "文件名：\r\n种子详情：超能合集.7Z" + downloadBlockUtf8("aaaabbbbccccddddeeeeffff0000111122223333") +
+                   "\r\n\r\n上传日期：2016-12-31\r\n\r\n文件大小：3.50 GB\r\n\r\n文件分类：3");
 }
 
 TEST(Site3, TitlesKeepTheirPrefixAndLoseEmphasis) {
@@ -199,10 +200,10 @@ TEST(Site5, EmptyFileListAndHashStoppingAtHtml) {
     EXPECT_EQ(h.records.magnetLinks[0], "magnet:?xt=urn:btih:a94a8fe5ccb19ba61c4c0873d391e987982fbbd3");
     EXPECT_GBK(h.row(1).caption, "单曲 超能 无损.flac");
     EXPECT_EQ(h.row(1).picture, 1);
-    EXPECT_GBK(h.records.detailTexts[1], "文件名：\r\n单曲 超能 无损.flac" +
-                                             downloadBlockUtf8("0beec7b5ea3f0fdbc95d0dd47f3c5bc275da8a33") +
-                                             "\r\n\r\n文件类型：音频\r\n\r\n上传时间：2018-08-08\r\n\r\n文件大小：32.16 MB"
-                                             "\r\n\r\n下载热度：12\r\n\r\n最近下载：2019-09-09\r\n\r\n文件分类：5");
+    EXPECT_GBK(h.records.detailTexts[1],
+               "文件名：\r\n单曲 超能 无损.flac" + downloadBlockUtf8("0beec7b5ea3f0fdbc95d0dd47f3c5bc275da8a33") +
+                   "\r\n\r\n文件类型：音频\r\n\r\n上传时间：2018-08-08\r\n\r\n文件大小：32.16 MB"
+                   "\r\n\r\n下载热度：12\r\n\r\n最近下载：2019-09-09\r\n\r\n文件分类：5");
     EXPECT_EQ(h.records.siteTotal5, 8511);
 }
 

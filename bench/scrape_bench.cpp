@@ -1,0 +1,180 @@
+// Scraping 60-item pages of the six sample sites, against one std::string_view::find pass over the same
+// bytes for a marker the page does not hold, measured in the same process. Each scrape benchmark reports
+// find_ns (that pass) and x_find (scrape time / find time); rare_ns and x_rare are the same for a marker
+// whose first byte never occurs, the fastest a find pass can be (one memchr over the bytes).
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <stdexcept>
+#include <string>
+
+#include "platform/events.h"
+#include "scrape/scrape.h"
+
+namespace {
+
+// CPU time of this thread: the machine may be busy with other work while the benchmarks run.
+struct Clock {
+    using duration = std::chrono::nanoseconds;
+    using time_point = std::chrono::time_point<Clock, duration>;
+    static time_point now() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return time_point(duration(static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec));
+    }
+};
+
+// A marker in the pages' own alphabet that none of them holds; searching for it reads every byte.
+constexpr std::string_view kAbsentMarker = "<absent-marker>";
+constexpr std::string_view kRareMarker =
+    "\x01"
+    "absent";
+
+constexpr int kItems = 60;
+
+std::string generatedPage(int site) {
+    const std::string command = "python3 '" LANQI_SOURCE_DIR "/tools/sample-sites/sites.py' page --site " +
+                                std::to_string(site) + " --keyword '超能陆战队' --page 1 --items " +
+                                std::to_string(kItems);
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) throw std::runtime_error("cannot run " + command);
+    std::string page;
+    char buffer[65536];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) page.append(buffer, n);
+    if (pclose(pipe) != 0 || page.empty()) throw std::runtime_error("no page from " + command);
+    return page;
+}
+
+const std::array<std::string, 6>& pages() {
+    static const std::array<std::string, 6> all = [] {
+        std::array<std::string, 6> p;
+        for (int n = 1; n <= 6; ++n) {
+            p[static_cast<size_t>(n - 1)] = generatedPage(n);
+            if (p[static_cast<size_t>(n - 1)].find(kAbsentMarker) != std::string::npos ||
+                p[static_cast<size_t>(n - 1)].find(kRareMarker.front()) != std::string::npos)
+                throw std::runtime_error("an absent marker is present");
+        }
+        return p;
+    }();
+    return all;
+}
+
+const std::string& allPages() {
+    static const std::string all = [] {
+        std::string a;
+        for (const std::string& p : pages()) a += p;
+        return a;
+    }();
+    return all;
+}
+
+// Nanoseconds of one find pass over `bytes`, timed over at least 50 ms.
+double findNanoseconds(std::string_view bytes, std::string_view marker) {
+    size_t passes = 0;
+    const auto start = Clock::now();
+    Clock::duration spent{};
+    do {
+        for (int i = 0; i < 16; ++i) {
+            size_t at = bytes.find(marker);
+            benchmark::DoNotOptimize(at);
+            benchmark::ClobberMemory();
+        }
+        passes += 16;
+        spent = Clock::now() - start;
+    } while (spent < std::chrono::milliseconds(50));
+    return std::chrono::duration<double, std::nano>(spent).count() / static_cast<double>(passes);
+}
+
+class KeepRows final : public lanqi::ResultRows {
+public:
+    std::vector<std::pair<lanqi::Text, int>> rows;
+    void appendResultRow(const lanqi::Text& caption, int picture) override { rows.emplace_back(caption, picture); }
+    void clearResultRows() override { rows.clear(); }
+    int selectedRow() const override { return -1; }
+};
+
+class KeepTitle final : public lanqi::StatusLine {
+public:
+    lanqi::Text title;
+    void setWindowTitle(const lanqi::Text& t) override { title = t; }
+};
+
+struct Run {
+    lanqi::RunRecords records;
+    KeepRows rows;
+    KeepTitle status;
+    lanqi::NullEventPump events;
+    lanqi::ScrapeContext context{records, rows, status, events};
+
+    Run() { records.sitePages = pages(); }
+    void reset() {  // what the search run clears before its first fetch
+        records.unreachableSites.clear();
+        records.emptySites.clear();
+        records.skippedSites.clear();
+        records.rowsAdded = 0;
+        records.magnetLinks.clear();
+        records.detailTexts.clear();
+        rows.clearResultRows();
+    }
+    void scrape(int site) {
+        records.currentSite = site;
+        lanqi::scrapeSitePage(context);
+    }
+};
+
+void report(benchmark::State& state, Clock::duration spent, std::string_view bytes, size_t rows) {
+    const double perIteration =
+        std::chrono::duration<double, std::nano>(spent).count() / static_cast<double>(state.iterations());
+    const double findNs = findNanoseconds(bytes, kAbsentMarker);
+    const double rareNs = findNanoseconds(bytes, kRareMarker);
+    state.counters["find_ns"] = findNs;
+    state.counters["x_find"] = perIteration / findNs;
+    state.counters["rare_ns"] = rareNs;
+    state.counters["x_rare"] = perIteration / rareNs;
+    state.counters["rows"] = static_cast<double>(rows);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+
+void BM_FindAbsentMarker(benchmark::State& state) {
+    const int site = static_cast<int>(state.range(0));
+    const std::string_view bytes = site == 0 ? allPages() : pages()[static_cast<size_t>(site - 1)];
+    for (auto _ : state) {
+        size_t at = bytes.find(kAbsentMarker);
+        benchmark::DoNotOptimize(at);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_FindAbsentMarker)->DenseRange(0, 6)->ArgName("site");
+
+void BM_ScrapeSitePage(benchmark::State& state) {
+    const int site = static_cast<int>(state.range(0));
+    const std::string& page = pages()[static_cast<size_t>(site - 1)];
+    Run run;
+    const auto start = Clock::now();
+    for (auto _ : state) {
+        run.reset();
+        run.scrape(site);
+    }
+    const auto spent = Clock::now() - start;
+    if (run.rows.rows.size() != kItems) state.SkipWithError("not every item became a row");
+    report(state, spent, page, run.rows.rows.size());
+}
+BENCHMARK(BM_ScrapeSitePage)->DenseRange(1, 6)->ArgName("site");
+
+void BM_ScrapeWholeRun(benchmark::State& state) {
+    Run run;
+    const auto start = Clock::now();
+    for (auto _ : state) {
+        run.reset();
+        for (int site = 1; site <= 6; ++site) run.scrape(site);
+    }
+    const auto spent = Clock::now() - start;
+    if (run.rows.rows.size() != 6 * kItems) state.SkipWithError("not every item became a row");
+    report(state, spent, allPages(), run.rows.rows.size());
+}
+BENCHMARK(BM_ScrapeWholeRun);
+
+}  // namespace

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "scrape/site_table.h"
+
+namespace lanqi::scrape {
+
+// A site's table ready to run: labels in GBK, and every marker that is searched forwards numbered, so
+// that MarkerSearch can remember its last answer. Built once per site, on first use.
+struct CompiledStep {
+    const Step* step = nullptr;
+    Text label;
+    int start = -1, next = -1, end = -1, behind = -1, cursorTo = -1, listEnd = -1, entryEnd = -1;
+};
+
+struct CompiledSite {
+    int number = 0;
+    Text digit;
+    int anchor = -1;    // marker number of the item anchor
+    int entryTag = -1;  // marker number of "<li>"
+    std::vector<std::string_view> markers;
+    std::vector<CompiledStep> steps;
+};
+
+inline constexpr std::string_view kEntryTag = "<li>";
+
+const CompiledSite& compiledSite(int number);
+
+}  // namespace lanqi::scrape
