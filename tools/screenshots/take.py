@@ -288,8 +288,14 @@ def take_player(session, main, main_rect):
     # The last process started until the client has ended: it clicks twice and ends by itself.
     session.xdotool("click", "--repeat", 2, "--delay", 80, 1)
 
+    # First the loading notice 标签5 covers the whole window (plain where 标签1 will be); the player view is
+    # up when 标签1 shows its text there.
+    def player_shown():
+        pixels = framebuffer.Screen.read(screen_file).rgb(*label)
+        return pixels != before and len({pixels[i:i + 3] for i in range(0, len(pixels), 3)}) > 1
+
     deadline = time.monotonic() + 60
-    while framebuffer.Screen.read(screen_file).rgb(*label) == before:
+    while not player_shown():
         if time.monotonic() > deadline or session.client.poll() is not None:
             session.end_client()
             raise NotShown("the player view did not show within 60 s")
