@@ -77,6 +77,9 @@ QtPlayerView::QtPlayerView(MainWindow& window, DesktopServices& desktop, const R
     // Right-clicks belong to the player's own menu; the engine's menu (save, view source, open in a new
     // window) is not offered.
     m_browser->setContextMenuPolicy(Qt::NoContextMenu);
+    // The top bar's labels lie over the page and the loading notice over the search view: both are drawn
+    // opaque, in the window's base colour.
+    for (QLabel* label : {m_playingLabel, m_shieldStatus, m_loadingNotice}) label->setAutoFillBackground(true);
     m_play = std::make_unique<OnlinePlay>(desktop, *this, *m_events, m_guard, records, window.resultRows());
     OnlinePlay& play = *m_play;
 
