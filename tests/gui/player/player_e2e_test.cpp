@@ -279,7 +279,7 @@ TEST_P(PlayFailure, ShowsTheNetworkErrorBoxThenReturnsToTheSearchView) {
 
 INSTANTIATE_TEST_SUITE_P(Modes, PlayFailure, ::testing::Values("/play-badtitle", "/play-down"));
 
-TEST_F(PlayerEndToEnd, FullScreenFromThePlayerMenuThenEscapeAndEndPlay) {
+TEST_F(PlayerEndToEnd, FullScreenByMenuAndDoubleClickEscapeBackAndEndPlayFromFullScreen) {
     putSampleRow();
     client->play(1);
     ASSERT_TRUE(eventually([&] { return playerShown(); }, 30000));
@@ -347,9 +347,17 @@ TEST_F(PlayerEndToEnd, FullScreenFromThePlayerMenuThenEscapeAndEndPlay) {
     EXPECT_EQ(browser->geometry(), QRect(-2, -4, 812, 526));
     EXPECT_EQ(overlay->geometry(), QRect(0, 16, 808, 482));
 
+    // A double-click on the overlay goes full screen again; ending play from there leaves it first.
+    QTest::mouseDClick(overlay, Qt::LeftButton, {}, QPoint(400, 200));
+    eventually([&] { return client->window.geometry() == QRect(QPoint(0, 0), screen); });
+    EXPECT_EQ(client->window.geometry(), QRect(QPoint(0, 0), screen));
     test::chooseInNextMenu(QStringLiteral("结束播放并返回搜索"));
-    QTest::mousePress(control("标签3"), Qt::RightButton, {}, QPoint(20, 8));
-    QTest::mouseRelease(control("标签3"), Qt::RightButton, {}, QPoint(20, 8));
+    QTest::mousePress(overlay, Qt::RightButton, {}, QPoint(400, 200));
+    QTest::mouseRelease(overlay, Qt::RightButton, {}, QPoint(400, 200));
+    eventually([&] { return client->window.geometry().size() == QSize(813, 549); });
+    EXPECT_EQ(client->window.geometry().size(), QSize(813, 549));
+    EXPECT_EQ(client->window.pos(),
+              QPoint(static_cast<int>(screen.width() / 2.0 - 406.5), static_cast<int>(screen.height() / 2.0 - 274.5)));
     EXPECT_TRUE(playerHidden());
     EXPECT_FALSE(player->onlinePlay().shield().shieldOn());
     expectBlankPageLoaded();
