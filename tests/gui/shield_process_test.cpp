@@ -162,38 +162,6 @@ TEST_F(RealShield, EndsANewProgramWithinOneTickAndSparesHelpersAndBaselineCopies
     EXPECT_GE(view.scans, 5);
 }
 
-TEST_F(RealShield, ANameDifferingOnlyInLetterCaseIsEnded) {
-    const auto folder = std::filesystem::temp_directory_path() / ("lanqi-shield-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file("/usr/bin/sleep", folder / "Sleep", std::filesystem::copy_options::overwrite_existing);
-    const pid_t sleeper = outsider({"/usr/bin/sleep", "600"});
-    ASSERT_TRUE(awaitExecutable(sleeper, "sleep"));
-    shield.takeProcessBaseline();
-    shield.switchShieldOn();
-    const pid_t capital = outsider({(folder / "Sleep").string(), "600"});
-    EXPECT_GE(millisecondsUntilEnded(capital, 3000), 0);
-    EXPECT_TRUE(processRuns(sleeper));
-    std::filesystem::remove_all(folder);
-}
-
-TEST_F(RealShield, AfterSwitchingOffAtMostOneScanRunsAndNothingIsEndedUntilItIsOnAgain) {
-    shield.takeProcessBaseline();
-    shield.switchShieldOn();
-    spinFor(120);
-    shield.switchShieldOff();
-    EXPECT_EQ(view.status, gbk(u8" 防护盾已关闭,无保护看片(右键可重新开启)"));
-    const int scansAtSwitch = view.scans;
-    spinFor(200);
-    EXPECT_LE(view.scans - scansAtSwitch, 1);
-    EXPECT_FALSE(view.timer.isActive());
-
-    const pid_t late = outsider({"/usr/bin/sleep", "602"});
-    spinFor(300);
-    EXPECT_TRUE(processRuns(late));
-    shield.switchShieldOn();
-    EXPECT_GE(millisecondsUntilEnded(late, 3000), 0);
-}
-
 }  // namespace
 }  // namespace lanqi
 
