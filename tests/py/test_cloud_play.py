@@ -8,8 +8,6 @@ import sys
 import tempfile
 import threading
 import unittest
-import urllib.error
-import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.environ.get("LANQI_SOURCE_DIR", os.path.join(HERE, "..", "..")),
