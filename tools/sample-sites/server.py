@@ -3,6 +3,7 @@
 
 Six sample result sites under /site1 .. /site6, each in its own layout, with modes that make a site
 fail in a chosen way (down, empty, error, stall, slow<MS>, items<K>); see sites.py for the addresses.
+The cloud-play service under /api/ and /play-<mode>/api/; see cloudplay.py.
 
 Test routes (under /_test/):
   echo            body = the request line and the header lines exactly as received
@@ -24,6 +25,7 @@ import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
 
+import cloudplay
 import layouts
 import sites
 
@@ -164,7 +166,7 @@ class Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, port):
+    def __init__(self, port, cache_dir=None):
         super().__init__(("127.0.0.1", port), Handler)
         self.stopping = threading.Event()
         self.routes = {
@@ -176,6 +178,7 @@ class Server(ThreadingHTTPServer):
             "/_test/large": large,
         }
         self.prefix_routes = [("/site", site_page), ("/_expect/site", site_page)]
+        self.prefix_routes += cloudplay.routes(drop_connection, cache_dir or cloudplay.default_cache_dir())
 
 
 def main(argv=None):
@@ -183,9 +186,10 @@ def main(argv=None):
     ap.add_argument("--port", type=int, default=0, help="port on 127.0.0.1 (0: any free port)")
     ap.add_argument("--port-file", help="write the chosen port here once listening")
     ap.add_argument("--lifetime", type=float, default=1800, help="seconds until the server stops by itself")
+    ap.add_argument("--cache-dir", help="where the cloud-play test clip is kept (default: the user's cache)")
     args = ap.parse_args(argv)
 
-    server = Server(args.port)
+    server = Server(args.port, args.cache_dir)
     port = server.server_address[1]
     if args.port_file:
         tmp = args.port_file + ".tmp"

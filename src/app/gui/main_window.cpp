@@ -254,6 +254,16 @@ void MainWindow::resetPlayerGeometry() {
     m_resultList->setGeometry(kResultListGeometry);
 }
 
+void MainWindow::setPlayerBrowser(QWidget* browser) {
+    if (browser == nullptr || browser == m_playerView || browser->parentWidget() != this) return;
+    browser->setGeometry(m_playerView->geometry());
+    browser->setVisible(m_playerView->isVisibleTo(this));
+    browser->stackUnder(m_playerOverlay);
+    const QString name = m_playerView->objectName();
+    delete m_playerView;
+    m_playerView = place(browser, name.toUtf8().constData(), browser->isVisibleTo(this));
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_fadeOut->fade().closeRequested()) {
         event->accept();

@@ -56,6 +56,10 @@ class MainWindow : public QWidget, public SearchView {
     // (the player view moves them).
     void resetPlayerGeometry();
 
+    // Puts `browser` (a child of this window) in the place of 播放浏览框: its geometry, visibility, stacking
+    // and names. The control it replaces is deleted; resetPlayerGeometry moves `browser` from then on.
+    void setPlayerBrowser(QWidget* browser);
+
   signals:
     void searchRequested();        // Enter in 搜索框, or a click on 按钮1
     void nextPageRequested();      // click on 按钮3

@@ -1,0 +1,288 @@
+#include "actions/online_play.h"
+
+#include "actions/blank_page.h"
+#include "platform/addresses.h"
+
+namespace lanqi {
+namespace {
+
+constexpr int kDesignWidth = 813;
+constexpr int kDesignHeight = 549;
+
+// Design geometry of the player's controls in window mode.
+constexpr Geometry kPlayingLabelGeometry{0, 0, 85, 16};
+constexpr Geometry kShieldStatusGeometry{380, 0, 427, 16};
+constexpr Geometry kBackButtonGeometry{720, 0, 80, 16};
+constexpr Geometry kBrowserGeometry{-2, -4, 812, 526};
+constexpr Geometry kOverlayGeometry{0, 16, 808, 482};
+
+// In full screen the top bar sits just above the screen's edge, and the browser starts 28 pixels above it.
+constexpr int kFullScreenTopBarTop = -24;
+constexpr int kFullScreenBrowserTop = -28;
+// Heights in full screen relative to the window height H: the browser H + 30 (its bottom edge 2 pixels
+// below the screen's), or H + 60 on channel 2 while the pointer rests (the page's bottom strip pushed off
+// the screen); the overlay H − 28 (the page's own bottom strip open to the mouse) or H (all of it).
+constexpr int kBrowserExtra = 30;
+constexpr int kBrowserExtraHidden = 60;
+constexpr int kOverlayShortfall = 28;
+constexpr int kBottomRevealBand = 60;  // pointer this close to the screen's bottom reveals the strip
+constexpr int kOverlayTopBand = 10;
+constexpr int kOverlayBottomBand = 20;
+
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+constexpr std::uint32_t kBlack = 0x000000;
+
+constexpr int kErrorBoxStyle = kMessageOk | kMessageIconError;
+
+}  // namespace
+
+Text cloudPlayAddress(const Text& serviceBase, const Text& magnetLink, int channel) {
+    return serviceBase + "/api/api.php?u=" + magnetLink + (channel == 1 ? "&kltvv=c4" : "&kltvv=ck");
+}
+
+OnlinePlay::OnlinePlay(DesktopServices& desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard,
+                       const RunRecords& records, const ResultRows& rows)
+    : m_desktop(desktop),
+      m_view(view),
+      m_records(records),
+      m_rows(rows),
+      m_shield(desktop, static_cast<ShieldView&>(*this), events, guard) {}
+
+const Text& OnlinePlay::successTitle() {
+    static const Text title = gbk(u8"快乐TV云播接口");
+    return title;
+}
+
+bool OnlinePlay::fullScreen() const { return m_view.windowGeometry().width > kDesignWidth; }
+
+const Text* OnlinePlay::selectedMagnetLink() const {
+    const int n = m_rows.selectedRow() + 1;  // selectedEntryNumber
+    if (n < 1 || static_cast<std::size_t>(n) > m_records.magnetLinks.size()) return nullptr;
+    return &m_records.magnetLinks[static_cast<std::size_t>(n - 1)];
+}
+
+void OnlinePlay::playOnline(int channel) {
+    if (channel != 1 && channel != 2) return;
+    const Text* link = selectedMagnetLink();
+    if (link == nullptr) return;
+    static const Text loading = gbk(u8"视频拼命加载中，请稍候...");
+    m_view.setLoadingText(loading);
+    m_view.setControlVisible(PlayerControl::LoadingNotice, true);
+    m_shield.switchShieldOn();
+    m_playPending = 1;
+    m_playChannel = channel == 1 ? 1 : 0;
+    // The browser stays hidden while it loads; the loading notice covers the window meanwhile.
+    m_desktop.navigateBrowser(m_view.browser(), cloudPlayAddress(playServiceBase(), *link, channel));
+}
+
+void OnlinePlay::checkPlayerPageTitle() {
+    if (m_navigationDone != 1) return;
+    m_navigationDone = 0;
+    if (m_playPending <= 0) return;  // the blank page, or a page change after the decision
+    m_playPending = 0;
+    if (m_view.browserTitle() == successTitle()) {
+        showPlayer();
+    } else {
+        failPlay();
+    }
+}
+
+void OnlinePlay::showPlayer() {
+    m_view.setControlVisible(PlayerControl::LoadingNotice, false);
+    setControlsShown(true);
+    m_view.setShieldTimerPeriod(kShieldPeriodMs);
+}
+
+void OnlinePlay::failPlay() {
+    static const Text failed = gbk(u8"视频加载失败！");
+    static const Text text = gbk(u8"视屏加载失败：无法连接服务器，请检查网络设置。");
+    static const Text caption = gbk(u8"网络错误");
+    m_view.setLoadingText(failed);
+    m_desktop.showMessageBox(text, kErrorBoxStyle, caption, m_view.mainWindow());
+    returnToSearch();
+    m_view.setControlVisible(PlayerControl::LoadingNotice, false);
+}
+
+void OnlinePlay::setControlsShown(bool shown) {
+    for (const PlayerControl control : {PlayerControl::Browser, PlayerControl::PlayingLabel,
+                                        PlayerControl::ShieldStatus, PlayerControl::BackButton, PlayerControl::Overlay})
+        m_view.setControlVisible(control, shown);
+}
+
+void OnlinePlay::returnToSearch() {
+    setControlsShown(false);
+    m_shield.switchShieldOff();
+    const Text path = m_desktop.specialFolder(SpecialFolder::TemporaryFiles) + kBlankPageFileName;
+    m_desktop.writeFile(path, {localBlankPage()});  // a failed write still sends the browser there
+    m_desktop.navigateBrowser(m_view.browser(), path);
+}
+
+void OnlinePlay::endPlayAndReturn() {
+    if (fullScreen()) togglePlayerFullScreen();
+    m_shield.requestStop();
+    returnToSearch();
+}
+
+void OnlinePlay::togglePlayerFullScreen() {
+    if (fullScreen()) {
+        enterWindowMode();
+    } else {
+        enterFullScreen();
+    }
+}
+
+void OnlinePlay::onEscapeKey() {
+    if (fullScreen()) togglePlayerFullScreen();
+}
+
+void OnlinePlay::enterWindowMode() {
+    const ScreenSize screen = m_desktop.screenSize();
+    m_view.setWindowBaseColour(kWhite);
+    m_view.setWindowBorder(WindowBorder::FixedSingle);
+    // Centred; the halves are truncated toward zero, also on a screen smaller than the window.
+    const int left = static_cast<int>(screen.width / 2.0 - 406.5);
+    const int top = static_cast<int>(screen.height / 2.0 - 274.5);
+    m_view.setWindowGeometry({left, top, kDesignWidth, kDesignHeight});
+    m_view.setControlGeometry(PlayerControl::PlayingLabel, kPlayingLabelGeometry);
+    m_view.setControlGeometry(PlayerControl::ShieldStatus, kShieldStatusGeometry);
+    m_view.setControlGeometry(PlayerControl::BackButton, kBackButtonGeometry);
+    m_view.setControlGeometry(PlayerControl::Browser, kBrowserGeometry);
+    m_view.setControlGeometry(PlayerControl::Overlay, kOverlayGeometry);
+    m_view.setAlwaysOnTop(false);
+    m_windowModeEntryVisible = false;
+    m_fullScreenEntryVisible = true;
+}
+
+void OnlinePlay::enterFullScreen() {
+    const ScreenSize screen = m_desktop.screenSize();
+    m_view.setWindowBaseColour(kBlack);
+    m_view.setWindowBorder(WindowBorder::None);
+    m_view.setWindowGeometry({0, 0, screen.width, screen.height});
+    for (const PlayerControl control :
+         {PlayerControl::PlayingLabel, PlayerControl::ShieldStatus, PlayerControl::BackButton}) {
+        Geometry g = m_view.controlGeometry(control);
+        g.top = kFullScreenTopBarTop;
+        m_view.setControlGeometry(control, g);
+    }
+    Geometry browser = m_view.controlGeometry(PlayerControl::Browser);
+    browser.top = kFullScreenBrowserTop;
+    browser.width = screen.width + 4;
+    browser.height = screen.height + kBrowserExtra;
+    m_view.setControlGeometry(PlayerControl::Browser, browser);
+    Geometry overlay = m_view.controlGeometry(PlayerControl::Overlay);
+    overlay.top = 0;
+    overlay.width = browser.width;
+    overlay.height = screen.height - kOverlayShortfall;
+    m_view.setControlGeometry(PlayerControl::Overlay, overlay);
+    m_view.setAlwaysOnTop(true);
+    m_windowModeEntryVisible = true;
+    m_fullScreenEntryVisible = false;
+}
+
+void OnlinePlay::setControlHeight(PlayerControl control, int height) {
+    Geometry g = m_view.controlGeometry(control);
+    g.height = height;
+    m_view.setControlGeometry(control, g);
+}
+
+void OnlinePlay::onOverlayPointerMoved(int x, int y, int keys) {
+    const PointerState now{x, y, keys};
+    if (now != m_lastOverlayPointer) {
+        m_desktop.setPointerVisible(true);
+        if (m_playerMenuOpen != kPlayerMenuOpen) m_view.setPointerTimerPeriod(kPointerHideDelayMs);
+    }
+    m_lastOverlayPointer = now;
+
+    const int overlayHeight = m_view.controlGeometry(PlayerControl::Overlay).height;
+    if (y >= overlayHeight - kOverlayBottomBand || y < kOverlayTopBand || m_playerMenuOpen == kPlayerMenuOpen) {
+        m_desktop.setPointerVisible(true);  // never hidden in the bands
+        m_view.setPointerTimerPeriod(0);
+    }
+    if (!fullScreen()) return;
+
+    // Full screen: near the screen's bottom the page's own controls come back within reach.
+    const int windowHeight = m_view.windowGeometry().height;
+    const int screenHeight = m_desktop.screenSize().height;
+    const int browserHeight = m_view.controlGeometry(PlayerControl::Browser).height;
+    const bool nearBottom = y >= screenHeight - kBottomRevealBand;
+    if (nearBottom && browserHeight > windowHeight + kBrowserExtra) {
+        setControlHeight(PlayerControl::Browser, windowHeight + kBrowserExtra);
+        setControlHeight(PlayerControl::Overlay, windowHeight - kOverlayShortfall);
+    } else if (m_playChannel > 0 && nearBottom && browserHeight == windowHeight + kBrowserExtra) {
+        setControlHeight(PlayerControl::Overlay, windowHeight - kOverlayShortfall);
+    }
+}
+
+void OnlinePlay::onPointerTimer() {
+    if (fullScreen()) {
+        const int windowHeight = m_view.windowGeometry().height;
+        setControlHeight(PlayerControl::Browser,
+                         windowHeight + (m_playChannel > 0 ? kBrowserExtra : kBrowserExtraHidden));
+        setControlHeight(PlayerControl::Overlay, windowHeight);  // the page receives no clicks
+    }
+    m_desktop.setPointerVisible(m_playerMenuOpen == kPlayerMenuOpen);
+    m_view.setPointerTimerPeriod(0);  // once per pause
+}
+
+void OnlinePlay::onPointerOverTopControls() {
+    m_desktop.setPointerVisible(true);
+    m_view.setPointerTimerPeriod(0);
+}
+
+void OnlinePlay::setShieldMenuEntries(bool switchOnVisible, bool switchOffVisible) {
+    m_shieldOnEntryVisible = switchOnVisible;
+    m_shieldOffEntryVisible = switchOffVisible;
+}
+
+PopupMenu OnlinePlay::playerMenu() const {
+    const auto item = [](PlayerMenuCommand command, const char8_t* caption, bool visible) {
+        return MenuEntry::item(static_cast<int>(command), gbk(caption), visible);
+    };
+    return {{
+        item(PlayerMenuCommand::WindowMode, u8"返回窗口播放", m_windowModeEntryVisible),
+        item(PlayerMenuCommand::FullScreen, u8"全屏播放", m_fullScreenEntryVisible),
+        MenuEntry::line(),
+        item(PlayerMenuCommand::EndPlay, u8"结束播放并返回搜索", true),
+        MenuEntry::line(),
+        item(PlayerMenuCommand::ShieldOn, u8"开启看片防护盾", m_shieldOnEntryVisible),
+        item(PlayerMenuCommand::ShieldOff, u8"关闭看片防护盾", m_shieldOffEntryVisible),
+        MenuEntry::line(),
+        item(PlayerMenuCommand::About, u8"关于播放器", true),
+    }};
+}
+
+void OnlinePlay::onPlayerMenuRequested() {
+    m_view.setAlwaysOnTop(false);  // the menu and what it opens must not end up behind the window
+    m_playerMenuOpen = kPlayerMenuOpen;
+    m_desktop.setPointerVisible(true);
+    runPlayerMenuCommand(m_desktop.popupMenuAtPointer(m_view.mainWindow(), playerMenu()));
+}
+
+void OnlinePlay::runPlayerMenuCommand(int command) {
+    switch (static_cast<PlayerMenuCommand>(command)) {
+        case PlayerMenuCommand::WindowMode:  // shown only in full screen: toggles without asking
+        case PlayerMenuCommand::FullScreen:
+            togglePlayerFullScreen();
+            break;
+        case PlayerMenuCommand::EndPlay:
+            endPlayAndReturn();
+            break;
+        case PlayerMenuCommand::ShieldOn:
+            m_shield.switchShieldOn();
+            break;
+        case PlayerMenuCommand::ShieldOff:
+            m_shield.switchShieldOff();
+            break;
+        case PlayerMenuCommand::About:
+            showAboutWindow();
+            break;
+    }
+}
+
+void OnlinePlay::showAboutWindow() {
+    m_view.setAlwaysOnTop(false);
+    m_view.showAboutWindow();
+    if (m_view.windowGeometry().width >= kDesignWidth + 1) m_view.setAlwaysOnTop(true);
+}
+
+}  // namespace lanqi

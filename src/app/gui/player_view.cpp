@@ -1,0 +1,253 @@
+#include "app/gui/player_view.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "app/gui/click_label.h"
+#include "app/gui/gui_text.h"
+#include "app/gui/main_window.h"
+
+namespace lanqi {
+namespace {
+
+// The embedded browser of the player. A page can never open another browser window: every request for
+// one (window.open, target="_blank", the engine's own menu) is answered with no window.
+class PlayerBrowser final : public QWebEngineView {
+  public:
+    using QWebEngineView::QWebEngineView;
+
+  protected:
+    QWebEngineView* createWindow(QWebEnginePage::WebWindowType) override { return nullptr; }
+};
+
+// The mouse-key state of a pointer report, in the bit layout the player compares: left 1, right 2,
+// Shift 4, Ctrl 8, middle 16.
+int keyState(const QMouseEvent& event) {
+    int keys = 0;
+    if (event.buttons() & Qt::LeftButton) keys |= 0x01;
+    if (event.buttons() & Qt::RightButton) keys |= 0x02;
+    if (event.modifiers() & Qt::ShiftModifier) keys |= 0x04;
+    if (event.modifiers() & Qt::ControlModifier) keys |= 0x08;
+    if (event.buttons() & Qt::MiddleButton) keys |= 0x10;
+    return keys;
+}
+
+template <typename Widget>
+Widget* findControl(MainWindow& window, const char* name) {
+    auto* widget = window.findChild<Widget*>(QString::fromUtf8(name));
+    Q_ASSERT(widget != nullptr);
+    return widget;
+}
+
+}  // namespace
+
+// The shield's scan lets the window paint and take input between comparisons.
+class QtPlayerView::EventPump final : public lanqi::EventPump {
+  public:
+    void processPendingEvents() override { QCoreApplication::processEvents(); }
+};
+
+QtPlayerView::QtPlayerView(MainWindow& window, DesktopServices& desktop, const RunRecords& records,
+                           std::function<void()> showAboutWindow)
+    : QObject(&window),
+      m_window(window),
+      m_browser(new PlayerBrowser(&window)),
+      m_overlay(findControl<ClickLabel>(window, "透明标签2")),
+      m_playingLabel(findControl<QLabel>(window, "标签1")),
+      m_shieldStatus(findControl<QLabel>(window, "标签3")),
+      m_backButton(findControl<QPushButton>(window, "超级按钮1")),
+      m_loadingNotice(findControl<QLabel>(window, "标签5")),
+      m_pointerTimer(findControl<QTimer>(window, "时钟2")),
+      m_shieldTimer(findControl<QTimer>(window, "时钟3")),
+      m_windowHandle(&window),
+      m_browserHandle(m_browser),
+      m_showAboutWindow(std::move(showAboutWindow)),
+      m_events(std::make_unique<EventPump>()) {
+    m_window.setPlayerBrowser(m_browser);
+    // The play request is the user's gesture: the page's video may start on its own.
+    m_browser->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    // Right-clicks belong to the player's own menu; the engine's menu (save, view source, open in a new
+    // window) is not offered.
+    m_browser->setContextMenuPolicy(Qt::NoContextMenu);
+    // The top bar's labels lie over the page and the loading notice over the search view: both are drawn
+    // opaque, in the window's base colour.
+    for (QLabel* label : {m_playingLabel, m_shieldStatus, m_loadingNotice}) label->setAutoFillBackground(true);
+    m_play = std::make_unique<OnlinePlay>(desktop, *this, *m_events, m_guard, records, window.resultRows());
+    OnlinePlay& play = *m_play;
+
+    connect(m_browser, &QWebEngineView::loadStarted, this, [&play] { play.onLoadStarted(); });
+    connect(m_browser, &QWebEngineView::loadFinished, this, [&play](bool) {
+        play.navigationDone();
+        play.checkPlayerPageTitle();
+    });
+    connect(m_browser, &QWebEngineView::titleChanged, this, [&play] { play.checkPlayerPageTitle(); });
+
+    m_overlay->setMouseTracking(true);
+    m_overlay->installEventFilter(this);
+    connect(m_overlay, &ClickLabel::leftPressed, this, [&play] { play.onOverlayLeftButton(); });
+    connect(m_overlay, &ClickLabel::rightPressed, this, [&play] { play.onPlayerMenuRequested(); });
+    for (QWidget* topControl : {static_cast<QWidget*>(m_playingLabel), static_cast<QWidget*>(m_shieldStatus),
+                                static_cast<QWidget*>(m_backButton)}) {
+        topControl->setMouseTracking(true);
+        topControl->installEventFilter(this);
+    }
+    connect(m_backButton, &QPushButton::clicked, this, [&play] { play.returnToSearch(); });
+    // The page is drawn by a child widget that the engine creates (and may replace); watch each one.
+    m_browser->installEventFilter(this);
+    for (QObject* child : m_browser->children()) watchBrowserChild(child);
+
+    connect(&m_window, &MainWindow::leaveFullScreenRequested, this, [&play] { play.onEscapeKey(); });
+    connect(m_pointerTimer, &QTimer::timeout, this, [&play] { play.onPointerTimer(); });
+    connect(m_shieldTimer, &QTimer::timeout, this, [&play] { play.shield().shieldScan(); });
+}
+
+QtPlayerView::~QtPlayerView() = default;
+
+void QtPlayerView::watchBrowserChild(QObject* child) {
+    if (auto* widget = qobject_cast<QWidget*>(child)) {
+        widget->setMouseTracking(true);
+        widget->installEventFilter(this);
+    }
+}
+
+bool QtPlayerView::eventFilter(QObject* watched, QEvent* event) {
+    OnlinePlay& play = *m_play;
+    if (watched == m_overlay) {
+        if (event->type() == QEvent::MouseMove) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPoint at = mouse->position().toPoint();
+            play.onOverlayPointerMoved(at.x(), at.y(), keyState(*mouse));
+        } else if (event->type() == QEvent::MouseButtonDblClick &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            play.togglePlayerFullScreen();
+            return true;
+        }
+        return false;
+    }
+    if (watched == m_shieldStatus && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        play.onPlayerMenuRequested();
+        return true;
+    }
+    if (watched == m_browser && event->type() == QEvent::ChildAdded) {
+        watchBrowserChild(static_cast<QChildEvent*>(event)->child());
+        return false;
+    }
+    const bool browserPart = watched == m_browser || watched->parent() == m_browser;
+    if (browserPart && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        play.onEscapeKey();  // the page sees the key too
+        return false;
+    }
+    if (event->type() == QEvent::MouseMove &&
+        (browserPart || watched == m_playingLabel || watched == m_shieldStatus || watched == m_backButton)) {
+        play.onPointerOverTopControls();
+    }
+    return false;
+}
+
+QWidget* QtPlayerView::control(PlayerControl which) const {
+    switch (which) {
+        case PlayerControl::Browser:
+            return m_browser;
+        case PlayerControl::PlayingLabel:
+            return m_playingLabel;
+        case PlayerControl::ShieldStatus:
+            return m_shieldStatus;
+        case PlayerControl::BackButton:
+            return m_backButton;
+        case PlayerControl::Overlay:
+            return m_overlay;
+        case PlayerControl::LoadingNotice:
+            return m_loadingNotice;
+    }
+    return m_loadingNotice;
+}
+
+void QtPlayerView::setControlVisible(PlayerControl which, bool visible) {
+    control(which)->setVisible(visible);
+    // Keys go to the page (and Esc to the player), not to the search box under it.
+    if (which == PlayerControl::Browser && visible) m_browser->setFocus();
+}
+
+Geometry QtPlayerView::controlGeometry(PlayerControl which) const {
+    const QRect r = control(which)->geometry();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+void QtPlayerView::setControlGeometry(PlayerControl which, const Geometry& g) {
+    control(which)->setGeometry(g.left, g.top, g.width, g.height);
+}
+
+void QtPlayerView::setLoadingText(const Text& text) { m_loadingNotice->setText(toQString(text)); }
+
+void QtPlayerView::setShieldStatusText(const Text& text) { m_shieldStatus->setText(toQString(text)); }
+
+Geometry QtPlayerView::windowGeometry() const {
+    return {m_window.x(), m_window.y(), m_window.width(), m_window.height()};
+}
+
+void QtPlayerView::setWindowGeometry(const Geometry& g) {
+    m_window.setFixedSize(g.width, g.height);
+    m_window.move(g.left, g.top);
+}
+
+void QtPlayerView::setWindowBaseColour(std::uint32_t rgb) {
+    QPalette colours = m_window.palette();
+    colours.setColor(QPalette::Window, QColor::fromRgb(static_cast<QRgb>(rgb)));
+    m_window.setPalette(colours);
+}
+
+void QtPlayerView::setWindowFlagKeepingItShown(Qt::WindowType flag, bool on) {
+    if (m_window.windowFlags().testFlag(flag) == on) return;
+    const bool shown = m_window.isVisible();
+    const QPoint position = m_window.pos();
+    m_window.setWindowFlag(flag, on);  // hides the window
+    m_window.move(position);
+    if (shown) m_window.show();
+}
+
+void QtPlayerView::setWindowBorder(WindowBorder border) {
+    setWindowFlagKeepingItShown(Qt::FramelessWindowHint, border == WindowBorder::None);
+}
+
+void QtPlayerView::setAlwaysOnTop(bool on) { setWindowFlagKeepingItShown(Qt::WindowStaysOnTopHint, on); }
+
+void QtPlayerView::setPointerTimerPeriod(int milliseconds) {
+    if (milliseconds > 0) {
+        m_pointerTimer->start(milliseconds);
+    } else {
+        m_pointerTimer->stop();
+    }
+}
+
+void QtPlayerView::setShieldTimerPeriod(int milliseconds) {
+    if (milliseconds > 0) {
+        m_shieldTimer->start(milliseconds);
+    } else {
+        m_shieldTimer->stop();
+    }
+}
+
+Text QtPlayerView::browserTitle() const { return toGbk(m_browser->title()); }
+
+void QtPlayerView::showAboutWindow() {
+    if (m_showAboutWindow) m_showAboutWindow();
+}
+
+std::function<void(int)> installPlayer(MainWindow& window, DesktopServices& desktop, const RunRecords& records,
+                                       std::function<void()> showAboutWindow) {
+    QPointer<QtPlayerView> player = new QtPlayerView(window, desktop, records, std::move(showAboutWindow));
+    return [player](int channel) {
+        if (player) player->onlinePlay().playOnline(channel);
+    };
+}
+
+}  // namespace lanqi

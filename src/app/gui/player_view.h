@@ -1,0 +1,96 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QObject>
+
+#include "actions/online_play.h"
+#include "platform/qt/qt_window.h"
+
+class QLabel;
+class QPushButton;
+class QTimer;
+class QWebEngineView;
+
+namespace lanqi {
+
+class ClickLabel;
+class MainWindow;
+
+// The player view on the main window: puts an embedded browser (Qt WebEngine) in the place of
+// 播放浏览框 and routes the player's events to OnlinePlay, which drives the view back through PlayerView.
+//
+//   播放浏览框   load started → shield baseline; load finished → navigate-complete, then the title as it
+//               stands (see below); title changed → checkPlayerPageTitle; new windows refused; Esc
+//   透明标签2    pointer moves, left and right button, double-click
+//   标签1 标签3 超级按钮1   pointer moves; right button on 标签3; a click on 超级按钮1 returns to search
+//   时钟2 时钟3   pointer auto-hide, shield scan
+//
+// The engine reports a document's title before it reports the load finished (the other way round from
+// the control the player was designed on), so the title the page holds when the load finishes is handed
+// on as the first title change after the completed navigation. The player lives as long as the window.
+class QtPlayerView final : public QObject, public PlayerView {
+    Q_OBJECT
+  public:
+    // `records` (magnetLinks) and `desktop` must outlive the window. `showAboutWindow` shows the about
+    // window modally over the main window; without one, "关于播放器" shows nothing.
+    QtPlayerView(MainWindow& window, DesktopServices& desktop, const RunRecords& records,
+                 std::function<void()> showAboutWindow = {});
+    ~QtPlayerView() override;
+
+    OnlinePlay& onlinePlay() { return *m_play; }
+    QWebEngineView& browserView() { return *m_browser; }
+
+    // PlayerView
+    void setControlVisible(PlayerControl control, bool visible) override;
+    Geometry controlGeometry(PlayerControl control) const override;
+    void setControlGeometry(PlayerControl control, const Geometry& geometry) override;
+    void setLoadingText(const Text& text) override;
+    void setShieldStatusText(const Text& text) override;
+    Geometry windowGeometry() const override;
+    void setWindowGeometry(const Geometry& geometry) override;
+    void setWindowBaseColour(std::uint32_t rgb) override;
+    void setWindowBorder(WindowBorder border) override;
+    void setAlwaysOnTop(bool on) override;
+    void setPointerTimerPeriod(int milliseconds) override;
+    void setShieldTimerPeriod(int milliseconds) override;
+    Window& browser() override { return m_browserHandle; }
+    Text browserTitle() const override;
+    const Window* mainWindow() const override { return &m_windowHandle; }
+    void showAboutWindow() override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    class EventPump;
+
+    QWidget* control(PlayerControl control) const;
+    void watchBrowserChild(QObject* child);
+    void setWindowFlagKeepingItShown(Qt::WindowType flag, bool on);
+
+    MainWindow& m_window;
+    QWebEngineView* m_browser = nullptr;  // 播放浏览框
+    ClickLabel* m_overlay = nullptr;      // 透明标签2
+    QLabel* m_playingLabel = nullptr;     // 标签1
+    QLabel* m_shieldStatus = nullptr;     // 标签3
+    QPushButton* m_backButton = nullptr;  // 超级按钮1
+    QLabel* m_loadingNotice = nullptr;    // 标签5
+    QTimer* m_pointerTimer = nullptr;     // 时钟2
+    QTimer* m_shieldTimer = nullptr;      // 时钟3
+    QtWindow m_windowHandle;
+    QtWindow m_browserHandle;
+    std::function<void()> m_showAboutWindow;
+    std::unique_ptr<EventPump> m_events;
+    LinuxProcessGuard m_guard;
+    std::unique_ptr<OnlinePlay> m_play;
+};
+
+// Installs the player view on `window` (see QtPlayerView) and gives playOnline(channel) for the row
+// selected in its results list: channel 1 for "在线播放通道1", a double-click or Enter on a row; channel 2
+// for "在线播放通道2". The callable does nothing once the window is gone.
+std::function<void(int channel)> installPlayer(MainWindow& window, DesktopServices& desktop, const RunRecords& records,
+                                               std::function<void()> showAboutWindow = {});
+
+}  // namespace lanqi

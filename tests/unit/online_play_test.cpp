@@ -1,0 +1,512 @@
+#include "actions/online_play.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "actions/blank_page.h"
+#include "support/fake_desktop_services.h"
+
+namespace lanqi {
+namespace {
+
+using test::FakeDesktopServices;
+using test::FakeWindow;
+
+const char* controlName(PlayerControl control) {
+    switch (control) {
+        case PlayerControl::Browser:
+            return "播放浏览框";
+        case PlayerControl::PlayingLabel:
+            return "标签1";
+        case PlayerControl::ShieldStatus:
+            return "标签3";
+        case PlayerControl::BackButton:
+            return "超级按钮1";
+        case PlayerControl::Overlay:
+            return "透明标签2";
+        case PlayerControl::LoadingNotice:
+            return "标签5";
+    }
+    return "?";
+}
+
+// The main window's player controls as plain state, starting as the window shows them.
+class FakePlayerView : public PlayerView {
+  public:
+    std::map<PlayerControl, Geometry> geometry = {
+        {PlayerControl::Browser, {-2, -4, 812, 526}},     {PlayerControl::PlayingLabel, {0, 0, 85, 16}},
+        {PlayerControl::ShieldStatus, {380, 0, 427, 16}}, {PlayerControl::BackButton, {720, 0, 80, 16}},
+        {PlayerControl::Overlay, {0, 16, 808, 482}},      {PlayerControl::LoadingNotice, {0, 0, 808, 522}},
+    };
+    std::map<PlayerControl, bool> visible;  // missing: hidden
+    Text loadingText = gbk(u8"视频拼命加载中，请稍候...");
+    Text shieldStatus;
+    Geometry window{553, 265, 813, 549};
+    std::uint32_t baseColour = 0xFFFFFF;
+    WindowBorder border = WindowBorder::FixedSingle;
+    bool alwaysOnTop = false;
+    int pointerTimer = 0;
+    int shieldTimer = 0;
+    Text title;
+    FakeWindow browserWindow{"播放浏览框"};
+    FakeWindow mainWindowHandle{"mainWindow"};
+    std::vector<std::string> calls;  // the calls that order matters for
+    std::function<void()> onAbout;
+
+    void setControlVisible(PlayerControl control, bool shown) override {
+        visible[control] = shown;
+        calls.push_back(std::string(shown ? "show " : "hide ") + controlName(control));
+    }
+    Geometry controlGeometry(PlayerControl control) const override { return geometry.at(control); }
+    void setControlGeometry(PlayerControl control, const Geometry& g) override { geometry[control] = g; }
+    void setLoadingText(const Text& text) override {
+        loadingText = text;
+        calls.push_back("标签5 " + utf8(text));
+    }
+    void setShieldStatusText(const Text& text) override { shieldStatus = text; }
+    Geometry windowGeometry() const override { return window; }
+    void setWindowGeometry(const Geometry& g) override { window = g; }
+    void setWindowBaseColour(std::uint32_t rgb) override { baseColour = rgb; }
+    void setWindowBorder(WindowBorder b) override { border = b; }
+    void setAlwaysOnTop(bool on) override {
+        alwaysOnTop = on;
+        calls.push_back(on ? "topmost on" : "topmost off");
+    }
+    void setPointerTimerPeriod(int ms) override { pointerTimer = ms; }
+    void setShieldTimerPeriod(int ms) override { shieldTimer = ms; }
+    Window& browser() override { return browserWindow; }
+    Text browserTitle() const override { return title; }
+    const Window* mainWindow() const override { return &mainWindowHandle; }
+    void showAboutWindow() override {
+        calls.push_back("about");
+        if (onAbout) onAbout();
+    }
+
+    bool shown(PlayerControl control) const {
+        const auto it = visible.find(control);
+        return it != visible.end() && it->second;
+    }
+};
+
+class FakeRows : public ResultRows {
+  public:
+    int selected = 0;
+    void appendResultRow(const Text&, int) override {}
+    void clearResultRows() override {}
+    int selectedRow() const override { return selected; }
+};
+
+class OwnGuard : public ProcessGuard {
+  public:
+    std::uint32_t ownProcessId() const override { return 100; }
+    bool ownedByOtherUser(std::uint32_t) const override { return false; }
+};
+
+const Text kHash = "0123456789ABCDEF0123456789ABCDEF01234567";
+const Text kLink = "magnet:?xt=urn:btih:" + kHash;
+
+class OnlinePlayTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("LANQI_PLAY_BASE", "http://127.0.0.1:8080", 1);
+        records.magnetLinks = {"magnet:?xt=urn:btih:first", kLink};
+        rows.selected = 1;
+    }
+    void TearDown() override { ::unsetenv("LANQI_PLAY_BASE"); }
+
+    // Plays channel `channel`, then the browser reports the navigation complete and a title.
+    void playAndLoad(int channel, const Text& pageTitle) {
+        play.playOnline(channel);
+        view.title = pageTitle;
+        play.navigationDone();
+        play.checkPlayerPageTitle();
+    }
+
+    std::vector<std::string> navigations() const {
+        std::vector<std::string> found;
+        for (const auto& call : desktop.calls)
+            if (call.rfind("navigateBrowser ", 0) == 0) found.push_back(call);
+        return found;
+    }
+
+    bool playerShown() const {
+        for (PlayerControl c : {PlayerControl::Browser, PlayerControl::PlayingLabel, PlayerControl::ShieldStatus,
+                                PlayerControl::BackButton, PlayerControl::Overlay})
+            if (!view.shown(c)) return false;
+        return true;
+    }
+    bool playerHidden() const {
+        for (PlayerControl c : {PlayerControl::Browser, PlayerControl::PlayingLabel, PlayerControl::ShieldStatus,
+                                PlayerControl::BackButton, PlayerControl::Overlay})
+            if (view.shown(c)) return false;
+        return true;
+    }
+
+    std::vector<std::string> visibleEntries() const {
+        std::vector<std::string> captions;
+        for (const auto& e : play.playerMenu().entries)
+            if (e.visible) captions.push_back(e.separator ? "-" : utf8(e.caption));
+        return captions;
+    }
+
+    const Text successTitle = gbk(u8"快乐TV云播接口");
+    const Text blankTitle = gbk(u8"岚栖种子搜索神器");
+    const Text onText = gbk(u8" 防护盾已开启,看片不中招(任何文件无法打开运行,右键可关闭)");
+    const Text offText = gbk(u8" 防护盾已关闭,无保护看片(右键可重新开启)");
+
+    FakeDesktopServices desktop;
+    FakePlayerView view;
+    NullEventPump events;
+    OwnGuard guard;
+    RunRecords records;
+    FakeRows rows;
+    OnlinePlay play{desktop, view, events, guard, records, rows};
+};
+
+// --- the play request ---
+
+TEST_F(OnlinePlayTest, EachChannelAsksTheServiceForTheSelectedLinkAsItIsBehindTheLoadingNotice) {
+    play.playOnline(1);
+    EXPECT_EQ(navigations().back(),
+              "navigateBrowser 播放浏览框 http://127.0.0.1:8080/api/api.php?u=" + kLink + "&kltvv=c4");
+    EXPECT_TRUE(view.shown(PlayerControl::LoadingNotice));
+    EXPECT_EQ(view.loadingText, gbk(u8"视频拼命加载中，请稍候..."));
+    EXPECT_TRUE(playerHidden());  // the browser stays hidden while it loads
+    EXPECT_TRUE(play.shield().shieldOn());
+    EXPECT_EQ(view.shieldStatus, onText);
+    EXPECT_EQ(view.shieldTimer, 50);
+    EXPECT_EQ(play.playPending(), 1);
+    EXPECT_EQ(play.playChannel(), 1);
+
+    records.magnetLinks[1] = "magnet:?xt=urn:btih:AB&dn=a b=c%20";  // nothing in it is encoded
+    play.playOnline(2);
+    EXPECT_EQ(
+        navigations().back(),
+        "navigateBrowser 播放浏览框 http://127.0.0.1:8080/api/api.php?u=magnet:?xt=urn:btih:AB&dn=a b=c%20&kltvv=ck");
+    EXPECT_EQ(play.playChannel(), 0);
+}
+
+TEST_F(OnlinePlayTest, NothingHappensWithoutAPlayableRowOrWithAnUnknownChannel) {
+    rows.selected = -1;
+    play.playOnline(1);
+    rows.selected = 2;  // past magnetLinks
+    play.playOnline(1);
+    rows.selected = 0;
+    play.playOnline(3);
+    play.playOnline(0);
+    EXPECT_TRUE(desktop.calls.empty());
+    EXPECT_TRUE(view.calls.empty());
+    EXPECT_FALSE(play.shield().shieldOn());
+    EXPECT_EQ(play.playPending(), 0);
+}
+
+// --- which title change decides ---
+
+TEST_F(OnlinePlayTest, OnlyTheFirstTitleChangeAfterTheNavigationCompletesDecides) {
+    play.playOnline(1);
+    view.title = gbk(u8"正在打开");  // before navigate-complete: ignored
+    play.checkPlayerPageTitle();
+    EXPECT_EQ(play.playPending(), 1);
+    EXPECT_TRUE(desktop.messageBoxes.empty());
+    EXPECT_TRUE(view.shown(PlayerControl::LoadingNotice));
+
+    play.navigationDone();
+    view.title = successTitle;
+    play.checkPlayerPageTitle();
+    EXPECT_EQ(play.playPending(), 0);
+    EXPECT_TRUE(playerShown());
+    EXPECT_FALSE(view.shown(PlayerControl::LoadingNotice));
+    EXPECT_EQ(view.shieldTimer, 50);
+
+    // A later title change of the playing page, even after another completed navigation, decides nothing.
+    view.title = gbk(u8"别的页面");
+    play.checkPlayerPageTitle();
+    play.navigationDone();
+    play.checkPlayerPageTitle();
+    EXPECT_TRUE(playerShown());
+    EXPECT_TRUE(desktop.messageBoxes.empty());
+}
+
+TEST_F(OnlinePlayTest, TheBlankPageNeverDecides) {
+    playAndLoad(1, successTitle);
+    play.returnToSearch();
+    const auto boxesBefore = desktop.messageBoxes.size();
+    view.title = blankTitle;
+    play.navigationDone();
+    play.checkPlayerPageTitle();
+    EXPECT_TRUE(playerHidden());
+    EXPECT_EQ(desktop.messageBoxes.size(), boxesBefore);
+    EXPECT_FALSE(play.shield().shieldOn());
+    EXPECT_EQ(play.playPending(), 0);
+}
+
+TEST_F(OnlinePlayTest, ATitleOneCharacterOffFailsWithTheNetworkErrorBoxThenReturns) {
+    desktop.messageAnswers = {MessageAnswer::Ok};
+    playAndLoad(2, gbk(u8"快乐TV云播接囗"));
+    ASSERT_EQ(desktop.messageBoxes.size(), 1u);
+    EXPECT_EQ(desktop.messageBoxes[0],
+              (FakeDesktopServices::MessageBoxCall{gbk(u8"视屏加载失败：无法连接服务器，请检查网络设置。"),
+                                                   kMessageOk | kMessageIconError, gbk(u8"网络错误"), "mainWindow"}));
+    // The notice says so while the box is up, and goes only after the return.
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"标签5 视频拼命加载中，请稍候...", "show 标签5",
+                                                    "标签5 视频加载失败！", "hide 播放浏览框", "hide 标签1",
+                                                    "hide 标签3", "hide 超级按钮1", "hide 透明标签2", "hide 标签5"}));
+    EXPECT_FALSE(play.shield().shieldOn());
+    EXPECT_EQ(view.shieldStatus, offText);
+    EXPECT_EQ(navigations().back(), "navigateBrowser 播放浏览框 /tmp/wyhc.htm");
+
+    // Letter case and trailing blanks count too.
+    for (const char8_t* title : {u8"快乐tv云播接口", u8"快乐TV云播接口 ", u8""}) {
+        playAndLoad(1, gbk(title));
+        EXPECT_FALSE(playerShown()) << utf8(gbk(title));
+    }
+    EXPECT_EQ(desktop.messageBoxes.size(), 4u);
+}
+
+// --- back to the search view ---
+
+TEST_F(OnlinePlayTest, ReturningWritesTheBlankPageAndSendsTheBrowserThere) {
+    desktop.temporaryFolder = "/home/u/tmp/";
+    playAndLoad(1, successTitle);
+    play.returnToSearch();
+    EXPECT_TRUE(playerHidden());
+    EXPECT_EQ(view.shieldStatus, offText);
+    ASSERT_EQ(desktop.files.count("/home/u/tmp/wyhc.htm"), 1u);
+    EXPECT_EQ(desktop.files["/home/u/tmp/wyhc.htm"], localBlankPage());
+    EXPECT_EQ(navigations().back(), "navigateBrowser 播放浏览框 /home/u/tmp/wyhc.htm");
+
+    desktop.fileWritesWork = false;  // a failed write is ignored
+    play.returnToSearch();
+    EXPECT_EQ(navigations().back(), "navigateBrowser 播放浏览框 /home/u/tmp/wyhc.htm");
+}
+
+TEST(BlankPage, Is1171BytesOfGbkHtmlWithElevenBlankParagraphsAndTheName) {
+    const Bytes& page = localBlankPage();
+    EXPECT_EQ(page.size(), 1171u);
+    EXPECT_NE(page.find("charset=gb2312"), Bytes::npos);
+    EXPECT_NE(page.find(gbk(u8"<title>岚栖种子搜索神器</title>")), Bytes::npos);
+    const Bytes blank = "<p align=\"center\">\xA1\xA1</p>";
+    int blanks = 0;
+    for (auto at = page.find(blank); at != Bytes::npos; at = page.find(blank, at + 1)) ++blanks;
+    EXPECT_EQ(blanks, 11);
+    const auto name = page.find(gbk(u8"<font face=\"楷体\" style=\"font-size: 26pt\">岚栖种子搜索神器</font>"));
+    EXPECT_GT(name, page.rfind(blank));
+    EXPECT_EQ(page.find("<script"), Bytes::npos);
+    EXPECT_FALSE(utf8(page).empty());  // valid GBK throughout
+}
+
+// --- window mode and full screen ---
+
+TEST_F(OnlinePlayTest, FullScreenOnA1920By1080ScreenAndBack) {
+    playAndLoad(1, successTitle);
+    play.togglePlayerFullScreen();
+    EXPECT_EQ(view.window, (Geometry{0, 0, 1920, 1080}));
+    EXPECT_EQ(view.baseColour, 0x000000u);
+    EXPECT_EQ(view.border, WindowBorder::None);
+    EXPECT_TRUE(view.alwaysOnTop);
+    EXPECT_EQ(view.geometry[PlayerControl::PlayingLabel], (Geometry{0, -24, 85, 16}));
+    EXPECT_EQ(view.geometry[PlayerControl::ShieldStatus], (Geometry{380, -24, 427, 16}));
+    EXPECT_EQ(view.geometry[PlayerControl::BackButton], (Geometry{720, -24, 80, 16}));
+    EXPECT_EQ(view.geometry[PlayerControl::Browser], (Geometry{-2, -28, 1924, 1110}));
+    EXPECT_EQ(view.geometry[PlayerControl::Overlay], (Geometry{0, 0, 1924, 1052}));
+    EXPECT_EQ(visibleEntries(), (std::vector<std::string>{"返回窗口播放", "-", "结束播放并返回搜索", "-",
+                                                          "关闭看片防护盾", "-", "关于播放器"}));
+
+    play.togglePlayerFullScreen();
+    EXPECT_EQ(view.window, (Geometry{553, 265, 813, 549}));  // 960 − 406.5 and 540 − 274.5, truncated
+    EXPECT_EQ(view.baseColour, 0xFFFFFFu);
+    EXPECT_EQ(view.border, WindowBorder::FixedSingle);
+    EXPECT_FALSE(view.alwaysOnTop);
+    EXPECT_EQ(view.geometry[PlayerControl::PlayingLabel], (Geometry{0, 0, 85, 16}));
+    EXPECT_EQ(view.geometry[PlayerControl::ShieldStatus], (Geometry{380, 0, 427, 16}));
+    EXPECT_EQ(view.geometry[PlayerControl::BackButton], (Geometry{720, 0, 80, 16}));
+    EXPECT_EQ(view.geometry[PlayerControl::Browser], (Geometry{-2, -4, 812, 526}));
+    EXPECT_EQ(view.geometry[PlayerControl::Overlay], (Geometry{0, 16, 808, 482}));
+    EXPECT_EQ(visibleEntries(), (std::vector<std::string>{"全屏播放", "-", "结束播放并返回搜索", "-", "关闭看片防护盾",
+                                                          "-", "关于播放器"}));
+}
+
+TEST_F(OnlinePlayTest, WindowModeCentresByTruncatingTowardZeroOnAnyScreen) {
+    desktop.screen = {1366, 768};
+    view.window = {0, 0, 1366, 768};
+    play.togglePlayerFullScreen();
+    EXPECT_EQ(view.window, (Geometry{276, 109, 813, 549}));
+    desktop.screen = {800, 500};  // smaller than the window: −6.5 and −24.5 become −6 and −24
+    view.window = {0, 0, 814, 500};
+    play.togglePlayerFullScreen();
+    EXPECT_EQ(view.window, (Geometry{-6, -24, 813, 549}));
+}
+
+TEST_F(OnlinePlayTest, EscapeLeavesFullScreenAndDoesNothingInWindowMode) {
+    playAndLoad(1, successTitle);
+    view.window = {100, 50, 813, 549};  // wherever the user put it
+    const auto callsBefore = view.calls;
+    play.onEscapeKey();
+    EXPECT_EQ(view.window, (Geometry{100, 50, 813, 549}));
+    EXPECT_EQ(view.calls, callsBefore);
+    play.togglePlayerFullScreen();
+    play.onEscapeKey();
+    EXPECT_EQ(view.window, (Geometry{553, 265, 813, 549}));
+    EXPECT_EQ(view.geometry[PlayerControl::Browser], (Geometry{-2, -4, 812, 526}));
+}
+
+TEST_F(OnlinePlayTest, EndingPlayFromFullScreenLeavesTheCentredWindowAndStopsTheScan) {
+    playAndLoad(1, successTitle);
+    play.togglePlayerFullScreen();
+    desktop.menuChoices = {static_cast<int>(PlayerMenuCommand::EndPlay)};
+    play.onPlayerMenuRequested();
+    EXPECT_EQ(view.window, (Geometry{553, 265, 813, 549}));
+    EXPECT_TRUE(playerHidden());
+    EXPECT_FALSE(play.shield().shieldOn());
+    EXPECT_EQ(navigations().back(), "navigateBrowser 播放浏览框 /tmp/wyhc.htm");
+
+    // The stop request reaches the next scan, which ends nothing and clears it.
+    play.onLoadStarted();
+    desktop.processes.push_back({4242, "intruder.exe", 0, 1, 8, 1});
+    play.shield().shieldScan();
+    EXPECT_TRUE(desktop.terminated.empty());
+    EXPECT_EQ(view.shieldTimer, 0);  // off: not re-armed
+}
+
+// --- the pointer over the overlay ---
+
+TEST_F(OnlinePlayTest, ThePointerHidesOneSecondAfterItLastMovedExceptInTheTopAndBottomBands) {
+    playAndLoad(1, successTitle);
+    play.onOverlayPointerMoved(400, 200, 0);
+    EXPECT_TRUE(desktop.pointerVisible);
+    EXPECT_EQ(view.pointerTimer, 1000);
+    view.pointerTimer = -1;
+    play.onOverlayPointerMoved(400, 200, 0);  // the same report again restarts nothing
+    EXPECT_EQ(view.pointerTimer, -1);
+    play.onOverlayPointerMoved(400, 200, 1);  // a key went down: that is a change
+    EXPECT_EQ(view.pointerTimer, 1000);
+    play.onPointerTimer();
+    EXPECT_FALSE(desktop.pointerVisible);
+    EXPECT_EQ(view.pointerTimer, 0);
+    EXPECT_EQ(view.geometry[PlayerControl::Browser], (Geometry{-2, -4, 812, 526}));  // window mode: no change
+    EXPECT_EQ(view.geometry[PlayerControl::Overlay], (Geometry{0, 16, 808, 482}));
+
+    // The overlay is 482 high: the bottom band starts at 462, the top band ends below 10.
+    for (const int y : {0, 9, 462, 481}) {
+        play.onOverlayPointerMoved(300, y, 0);
+        EXPECT_EQ(view.pointerTimer, 0) << y;
+        EXPECT_TRUE(desktop.pointerVisible) << y;
+    }
+    for (const int y : {10, 461}) {
+        play.onOverlayPointerMoved(300, y, 0);
+        EXPECT_EQ(view.pointerTimer, 1000) << y;
+    }
+}
+
+TEST_F(OnlinePlayTest, TheOpenedMenuKeepsThePointerUntilALeftClick) {
+    playAndLoad(1, successTitle);
+    play.onPlayerMenuRequested();  // dismissed
+    EXPECT_EQ(play.playerMenuOpen(), 3);
+    EXPECT_EQ(desktop.calls.back(), "popupMenuAtPointer mainWindow");
+    view.pointerTimer = -1;
+    play.onOverlayPointerMoved(400, 200, 0);
+    EXPECT_EQ(view.pointerTimer, 0);
+    play.onPointerTimer();
+    EXPECT_TRUE(desktop.pointerVisible);
+
+    play.onOverlayLeftButton();
+    play.onOverlayPointerMoved(401, 200, 0);
+    EXPECT_EQ(view.pointerTimer, 1000);
+    play.onPointerTimer();
+    EXPECT_FALSE(desktop.pointerVisible);
+    play.onPointerOverTopControls();
+    EXPECT_TRUE(desktop.pointerVisible);
+    EXPECT_EQ(view.pointerTimer, 0);
+}
+
+TEST_F(OnlinePlayTest, FullScreenPauseAndBottomEdgeRevealOnBothChannels) {
+    // Channel 1 rests at H + 30 and only uncovers the strip; channel 2 rests at H + 60 and comes back up.
+    struct Case {
+        int channel, restingBrowser, revealedBrowser;
+    };
+    for (const Case c : {Case{1, 1110, 1110}, Case{2, 1140, 1110}}) {
+        playAndLoad(c.channel, successTitle);
+        play.togglePlayerFullScreen();
+        play.onPointerTimer();
+        EXPECT_EQ(view.geometry[PlayerControl::Browser], (Geometry{-2, -28, 1924, c.restingBrowser})) << c.channel;
+        EXPECT_EQ(view.geometry[PlayerControl::Overlay], (Geometry{0, 0, 1924, 1080})) << c.channel;
+        play.onOverlayPointerMoved(500, 1019, 0);  // 1019 < 1080 − 60: nothing moves
+        EXPECT_EQ(view.geometry[PlayerControl::Browser].height, c.restingBrowser) << c.channel;
+        EXPECT_EQ(view.geometry[PlayerControl::Overlay].height, 1080) << c.channel;
+        play.onOverlayPointerMoved(500, 1020, 0);
+        EXPECT_EQ(view.geometry[PlayerControl::Browser].height, c.revealedBrowser) << c.channel;
+        EXPECT_EQ(view.geometry[PlayerControl::Overlay].height, 1052) << c.channel;
+        play.endPlayAndReturn();
+    }
+    // With the browser already at H + 30, channel 2 leaves the overlay as it is.
+    playAndLoad(2, successTitle);
+    play.togglePlayerFullScreen();
+    view.geometry[PlayerControl::Overlay].height = 1080;
+    play.onOverlayPointerMoved(500, 1030, 0);
+    EXPECT_EQ(view.geometry[PlayerControl::Overlay].height, 1080);
+}
+
+// --- the "播放器" menu and the shield's switches ---
+
+TEST_F(OnlinePlayTest, TheMenuSwitchesTheShieldAndAlwaysShowsOneOfItsEntries) {
+    playAndLoad(1, successTitle);
+    EXPECT_EQ(visibleEntries(), (std::vector<std::string>{"全屏播放", "-", "结束播放并返回搜索", "-", "关闭看片防护盾",
+                                                          "-", "关于播放器"}));
+    desktop.menuChoices = {static_cast<int>(PlayerMenuCommand::ShieldOff)};
+    play.onPlayerMenuRequested();
+    EXPECT_EQ(view.shieldStatus, offText);
+    EXPECT_EQ(visibleEntries(), (std::vector<std::string>{"全屏播放", "-", "结束播放并返回搜索", "-", "开启看片防护盾",
+                                                          "-", "关于播放器"}));
+    desktop.menuChoices = {static_cast<int>(PlayerMenuCommand::ShieldOn)};
+    play.onPlayerMenuRequested();
+    EXPECT_EQ(view.shieldStatus, onText);
+    EXPECT_TRUE(play.shield().shieldOn());
+    EXPECT_EQ(view.shieldTimer, 50);
+    EXPECT_EQ(desktop.menus.front(), (PopupMenu{{
+                                         MenuEntry::item(1, gbk(u8"返回窗口播放"), false),
+                                         MenuEntry::item(2, gbk(u8"全屏播放"), true),
+                                         MenuEntry::line(),
+                                         MenuEntry::item(3, gbk(u8"结束播放并返回搜索"), true),
+                                         MenuEntry::line(),
+                                         MenuEntry::item(4, gbk(u8"开启看片防护盾"), false),
+                                         MenuEntry::item(5, gbk(u8"关闭看片防护盾"), true),
+                                         MenuEntry::line(),
+                                         MenuEntry::item(6, gbk(u8"关于播放器"), true),
+                                     }}));
+
+    // On, then off at once: the off text and "开启看片防护盾".
+    play.shield().switchShieldOn();
+    play.shield().switchShieldOff();
+    EXPECT_EQ(view.shieldStatus, offText);
+    EXPECT_EQ(visibleEntries()[4], "开启看片防护盾");
+}
+
+TEST_F(OnlinePlayTest, TheAboutEntryPutsAlwaysOnTopBackOnlyInFullScreen) {
+    playAndLoad(1, successTitle);
+    play.togglePlayerFullScreen();
+    view.calls.clear();
+    bool topmostDuringAbout = true;
+    view.onAbout = [&] { topmostDuringAbout = view.alwaysOnTop; };
+    desktop.menuChoices = {static_cast<int>(PlayerMenuCommand::About)};
+    play.onPlayerMenuRequested();
+    EXPECT_FALSE(topmostDuringAbout);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"topmost off", "topmost off", "about", "topmost on"}));
+
+    play.togglePlayerFullScreen();
+    view.calls.clear();
+    desktop.menuChoices = {static_cast<int>(PlayerMenuCommand::About)};
+    play.onPlayerMenuRequested();
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"topmost off", "topmost off", "about"}));
+
+    // Dismissing the menu in full screen leaves always-on-top off until the mode changes.
+    play.togglePlayerFullScreen();
+    play.onPlayerMenuRequested();
+    EXPECT_FALSE(view.alwaysOnTop);
+}
+
+}  // namespace
+}  // namespace lanqi
