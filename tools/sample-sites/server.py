@@ -4,6 +4,8 @@
 Six sample result sites under /site1 .. /site6, each in its own layout, with modes that make a site
 fail in a chosen way (down, empty, error, stall, slow<MS>, items<K>); see sites.py for the addresses.
 
+The vendor's site (version file, version page, home page): see vendor.py.
+
 Test routes (under /_test/):
   echo            body = the request line and the header lines exactly as received
   status/<code>   answers <code> with a small HTML body
@@ -26,6 +28,7 @@ from urllib.parse import parse_qs, urlsplit
 
 import layouts
 import sites
+import vendor
 
 MAX_LARGE = 256 * 1024 * 1024
 STALL_SECONDS = 120
@@ -176,6 +179,7 @@ class Server(ThreadingHTTPServer):
             "/_test/large": large,
         }
         self.prefix_routes = [("/site", site_page), ("/_expect/site", site_page)]
+        vendor.register(self)
 
 
 def main(argv=None):
