@@ -66,6 +66,10 @@ class VendorSite(unittest.TestCase):
                          ["/vendor-log1/soft/qabrelto/qabrelto1.9.html", "/vendor-log1/",
                           "/vendor-log1/soft/qabrelto/bbxx.txt", "/vendor-log1/soft/qabrelto/qabrelto2.0.html"])
 
+    def test_a_stalling_vendor_answers_nothing(self):
+        with self.assertRaises(OSError):  # socket.timeout is an OSError
+            urllib.request.urlopen("http://%s/vendor-stall/soft/qabrelto/bbxx.txt" % self.host, timeout=0.5)
+
     def test_the_sites_still_answer_beside_the_vendor(self):
         status, body = self.get("/site2/list/abc/1")
         self.assertEqual(status, 200)

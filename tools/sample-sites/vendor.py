@@ -4,6 +4,7 @@
                                       address as the file's last text
   /soft/qabrelto/qabrelto1.9.html     this version's page (the client visits it and reads nothing back)
   /vendor-new/soft/qabrelto/...       the same under a vendor base that announces version 2.0
+  /vendor-stall/...                   accepts the request and answers nothing until the server stops (120 s at most)
   /vendor-TAG/soft/qabrelto/...       the same as without a tag: a tag of its own keeps a test's visits apart
   /, /vendor-TAG/                     the vendor's home page
   /_vendor/visits?prefix=P            the paths requested so far that start with P, one a line, oldest first
@@ -16,6 +17,7 @@ import threading
 from urllib.parse import urlsplit
 
 NAME = "岚栖种子搜索神器"
+STALL_SECONDS = 120
 PATH = re.compile(r"^(?P<tag>/vendor-[A-Za-z0-9_.-]+)?(?P<rest>/.*)$")
 
 
@@ -43,6 +45,9 @@ def vendor_page(h, parts, query):
         return h.send_body(404, b"<html><body>404 not found</body></html>")
     tag, rest = match.group("tag") or "", match.group("rest")
     record(h, parts.path)
+    if tag.startswith("/vendor-stall"):
+        h.server.stopping.wait(STALL_SECONDS)
+        return
     if rest == "/soft/qabrelto/bbxx.txt":
         return h.send_body(200, version_file(h, tag), "text/plain; charset=gbk")
     if rest == "/soft/qabrelto/qabrelto1.9.html":
