@@ -10,6 +10,7 @@
 #include "app/core/update_check.h"
 #include "app/core/vendor.h"
 #include "support/fake_desktop_services.h"
+#include "support/selected_row.h"
 
 namespace lanqi {
 namespace {
@@ -17,13 +18,7 @@ namespace {
 using test::FakeDesktopServices;
 using Call = FakeDesktopServices::MessageBoxCall;
 
-class SelectedRow : public ResultRows {
-  public:
-    int row = -1;
-    void appendResultRow(const Text&, int) override {}
-    void clearResultRows() override { row = -1; }
-    int selectedRow() const override { return row; }
-};
+using test::SelectedRow;
 
 int id(MenuCommand command) { return static_cast<int>(command); }
 

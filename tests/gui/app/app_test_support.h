@@ -14,11 +14,13 @@
 #include <vector>
 
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include "app/gui/app_controller.h"
 #include "app/gui/main_window.h"
@@ -66,6 +68,26 @@ inline int expectedPicture(const std::string& title) {
     const std::string extension = dot == std::string::npos ? title : title.substr(dot + 1);
     return archives.count(extension) ? 0 : videos.count(extension) ? 3 : 1;
 }
+
+// Stands in for the desktop's browser and magnet handler while it lives: records every address the client opens.
+class OpenedAddresses : public QObject {
+    Q_OBJECT
+  public:
+    OpenedAddresses() {
+        for (const char* scheme : kSchemes) QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+    }
+    ~OpenedAddresses() override {
+        for (const char* scheme : kSchemes) QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+
+    QStringList addresses;
+
+  public slots:
+    void open(const QUrl& url) { addresses << url.toString(); }
+
+  private:
+    static constexpr const char* kSchemes[] = {"http", "https", "magnet"};
+};
 
 // One expected row of the results list, in list order.
 struct ExpectedRow {

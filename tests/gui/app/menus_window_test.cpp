@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QUrl>
 
 #include "app/gui/gui_text.h"
 #include "app_test_support.h"
@@ -18,15 +16,6 @@ namespace lanqi {
 namespace {
 
 using test::q;
-
-// Stands in for the desktop's browser and magnet handler: records every address the client opens.
-class OpenedAddresses : public QObject {
-    Q_OBJECT
-  public:
-    QStringList addresses;
-  public slots:
-    void open(const QUrl& url) { addresses << url.toString(); }
-};
 
 const QStringList kActionMenu = {QStringLiteral("在线播放通道1"),
                                  QStringLiteral("在线播放通道2"),
@@ -55,17 +44,6 @@ QStringList entriesOf(const test::SeenMenu& menu) { return QStringList(menu.entr
 
 class MenusWindowTest : public test::AppWindowTest {
   protected:
-    void SetUp() override {
-        AppWindowTest::SetUp();
-        for (const char* scheme : {"http", "https", "magnet"})
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &opened, "open");
-    }
-    void TearDown() override {
-        for (const char* scheme : {"http", "https", "magnet"})
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-        AppWindowTest::TearDown();
-    }
-
     // Two rows per site: twelve rows and room below them.
     void searchSmallPages() {
         pointSitesAt({"-items2", "-items2", "-items2", "-items2", "-items2", "-items2"});
@@ -92,7 +70,7 @@ class MenusWindowTest : public test::AppWindowTest {
 
     const std::string vendor() const { return base; }
 
-    OpenedAddresses opened;
+    test::OpenedAddresses opened;
 };
 
 TEST_F(MenusWindowTest, RightButtonOnARowOffersSelectPlayAndElsewhereTheMainMenu) {
@@ -228,5 +206,3 @@ TEST_F(MenusWindowTest, BothAboutEntriesShowTheAboutWindowModallyWithNoOwner) {
 
 }  // namespace
 }  // namespace lanqi
-
-#include "menus_window_test.moc"

@@ -5,10 +5,8 @@
 
 #include <unistd.h>
 
-#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QMessageBox>
-#include <QUrl>
 
 #include "app/gui/gui_text.h"
 #include "app/gui/startup.h"
@@ -20,25 +18,8 @@ namespace {
 
 using test::q;
 
-class OpenedAddresses : public QObject {
-    Q_OBJECT
-  public:
-    QStringList addresses;
-  public slots:
-    void open(const QUrl& url) { addresses << url.toString(); }
-};
-
 class StartupChecksTest : public test::AppWindowTest {
   protected:
-    void SetUp() override {
-        AppWindowTest::SetUp();
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), &opened, "open");
-    }
-    void TearDown() override {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        AppWindowTest::TearDown();
-    }
-
     // A vendor base of its own on the sample server, so that its visits can be told apart.
     std::string useVendor(const std::string& tag) {
         const std::string vendor = base + "/" + tag + "-" + std::to_string(getpid());
@@ -63,7 +44,7 @@ class StartupChecksTest : public test::AppWindowTest {
         QTest::mousePress(control("标签2"), Qt::RightButton, {}, QPoint(20, 20));
     }
 
-    OpenedAddresses opened;
+    test::OpenedAddresses opened;
 };
 
 const QString kLatest = QStringLiteral("\"岚栖种子搜索神器v1.9\" 已是最新版本，不需要升级。");
@@ -152,5 +133,3 @@ TEST_F(StartupChecksTest, WithoutTheVendorStartUpShowsNothingAndAManualCheckStil
 
 }  // namespace
 }  // namespace lanqi
-
-#include "startup_checks_test.moc"
