@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "app/core/menus.h"
 #include "app/gui/main_window.h"
 #include "app/gui/result_list.h"
 #include "platform/addresses.h"
@@ -33,7 +34,9 @@ void AppController::connectWindow() {
     connect(&m_window, &MainWindow::previousPageRequested, this, [this] { m_flow.goToPreviousPage(); });
     connect(&m_window, &MainWindow::pageChosen, this, [this](int index) { m_flow.goToSelectedPage(index); });
 
-    connect(&m_window, &MainWindow::rowActivated, this, [this](int) { m_commands.playOnline(1); });
+    // Double-click and Enter on a row are its first entry, "在线播放通道1".
+    connect(&m_window, &MainWindow::rowActivated, this,
+            [this](int) { m_commands.run(static_cast<int>(MenuCommand::PlayChannel1)); });
     connect(&m_window, &MainWindow::rowMenuRequested, this,
             [this](int, QPoint) { m_commands.popUpActionMenu(&m_windowHandle); });
     connect(&m_window, &MainWindow::mainMenuRequested, this,
