@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/gui/app_controller.h"
 #include "app/gui/main_window.h"
 #include "app/gui/startup.h"
 
@@ -16,9 +17,9 @@ int main(int argc, char** argv) {
     if (lanqi::runNoticeDialog() != lanqi::NoticeOutcome::Agreed) return 0;
 
     lanqi::MainWindow window;
-    QObject::connect(&window, &lanqi::MainWindow::programEndRequested, &app, [] { QCoreApplication::exit(0); });
-    QObject::connect(&window, &lanqi::MainWindow::vendorAddressRequested, &lanqi::openVendorAddress);
+    lanqi::AppController controller(window);  // routes the window's events from its first shown frame on
     lanqi::presentMainWindow(window);
-    lanqi::runVendorVisitAndUpdateCheck(window);
-    return QApplication::exec();
+    lanqi::runVendorVisitAndUpdateCheck(controller);
+    // The fade-in and the version fetch process events: the exit fade may already have run out.
+    return controller.programEnding() ? 0 : QApplication::exec();
 }

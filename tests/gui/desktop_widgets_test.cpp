@@ -64,31 +64,33 @@ TEST(MessageBox, YesAnswersFive) {
     EXPECT_EQ(seen.defaultButton, QMessageBox::Yes);
 }
 
-TEST(MessageBox, EveryButtonGivesItsOwnAnswerUnderTheDefaultCaption) {
+TEST(MessageBox, EveryButtonGivesItsOwnAnswerAndChineseCaptionUnderTheDefaultCaption) {
     QtDesktopServices desktop;
     const struct {
         int style;
         QMessageBox::StandardButton button;
         MessageAnswer answer;
+        std::vector<QString> captions;  // of all the box's buttons, in the order of their QMessageBox values
     } cases[] = {
-        {kMessageOk, QMessageBox::Ok, MessageAnswer::Ok},
-        {kMessageOkCancel, QMessageBox::Ok, MessageAnswer::Ok},
-        {kMessageOkCancel, QMessageBox::Cancel, MessageAnswer::Cancel},
-        {kMessageAbortRetryIgnore, QMessageBox::Abort, MessageAnswer::Abort},
-        {kMessageAbortRetryIgnore, QMessageBox::Retry, MessageAnswer::Retry},
-        {kMessageAbortRetryIgnore, QMessageBox::Ignore, MessageAnswer::Ignore},
-        {kMessageYesNoCancel, QMessageBox::Yes, MessageAnswer::Yes},
-        {kMessageYesNoCancel, QMessageBox::No, MessageAnswer::No},
-        {kMessageYesNoCancel, QMessageBox::Cancel, MessageAnswer::Cancel},
-        {kMessageYesNo, QMessageBox::No, MessageAnswer::No},
-        {kMessageRetryCancel, QMessageBox::Retry, MessageAnswer::Retry},
-        {kMessageRetryCancel, QMessageBox::Cancel, MessageAnswer::Cancel},
+        {kMessageOk, QMessageBox::Ok, MessageAnswer::Ok, {q(u8"确定")}},
+        {kMessageOkCancel, QMessageBox::Ok, MessageAnswer::Ok, {q(u8"确定"), q(u8"取消")}},
+        {kMessageOkCancel, QMessageBox::Cancel, MessageAnswer::Cancel, {q(u8"确定"), q(u8"取消")}},
+        {kMessageAbortRetryIgnore, QMessageBox::Abort, MessageAnswer::Abort, {q(u8"中止"), q(u8"重试"), q(u8"忽略")}},
+        {kMessageAbortRetryIgnore, QMessageBox::Retry, MessageAnswer::Retry, {q(u8"中止"), q(u8"重试"), q(u8"忽略")}},
+        {kMessageAbortRetryIgnore, QMessageBox::Ignore, MessageAnswer::Ignore, {q(u8"中止"), q(u8"重试"), q(u8"忽略")}},
+        {kMessageYesNoCancel, QMessageBox::Yes, MessageAnswer::Yes, {q(u8"是"), q(u8"否"), q(u8"取消")}},
+        {kMessageYesNoCancel, QMessageBox::No, MessageAnswer::No, {q(u8"是"), q(u8"否"), q(u8"取消")}},
+        {kMessageYesNoCancel, QMessageBox::Cancel, MessageAnswer::Cancel, {q(u8"是"), q(u8"否"), q(u8"取消")}},
+        {kMessageYesNo, QMessageBox::No, MessageAnswer::No, {q(u8"是"), q(u8"否")}},
+        {kMessageRetryCancel, QMessageBox::Retry, MessageAnswer::Retry, {q(u8"重试"), q(u8"取消")}},
+        {kMessageRetryCancel, QMessageBox::Cancel, MessageAnswer::Cancel, {q(u8"重试"), q(u8"取消")}},
     };
     for (const auto& c : cases) {
         test::SeenMessageBox seen;
         test::answerNextMessageBox(c.button, &seen);
         EXPECT_EQ(desktop.showMessageBox("?", c.style), c.answer) << "style " << c.style << " button " << c.button;
         EXPECT_EQ(seen.title, q(u8"信息："));  // no caption given
+        EXPECT_EQ(seen.buttonTexts, c.captions) << "style " << c.style;
     }
 }
 

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace lanqi::test {
@@ -55,6 +56,7 @@ struct SeenMessageBox {
     Qt::TextFormat textFormat = Qt::AutoText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     std::vector<QMessageBox::StandardButton> buttons;  // sorted by value
+    std::vector<QString> buttonTexts;                   // their captions, in the same order
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     Qt::WindowModality modality = Qt::NonModal;
     bool staysOnTop = false;
@@ -70,9 +72,15 @@ inline void record(QMessageBox* box, SeenMessageBox* seen) {
     seen->text = box->text();
     seen->textFormat = box->textFormat();
     seen->icon = box->icon();
+    std::vector<std::pair<QMessageBox::StandardButton, QString>> buttons;
+    for (QAbstractButton* button : box->buttons()) buttons.emplace_back(box->standardButton(button), button->text());
+    std::sort(buttons.begin(), buttons.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     seen->buttons.clear();
-    for (QAbstractButton* button : box->buttons()) seen->buttons.push_back(box->standardButton(button));
-    std::sort(seen->buttons.begin(), seen->buttons.end());
+    seen->buttonTexts.clear();
+    for (const auto& [button, text] : buttons) {
+        seen->buttons.push_back(button);
+        seen->buttonTexts.push_back(text);
+    }
     seen->defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
     seen->modality = box->windowModality();
     seen->staysOnTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);

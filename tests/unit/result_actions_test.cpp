@@ -4,6 +4,7 @@
 
 #include "platform/addresses.h"
 #include "support/fake_desktop_services.h"
+#include "support/selected_row.h"
 
 namespace lanqi {
 namespace {
@@ -11,13 +12,7 @@ namespace {
 using test::FakeDesktopServices;
 using Call = FakeDesktopServices::MessageBoxCall;
 
-class SelectedRow : public ResultRows {
-public:
-    int row = -1;
-    void appendResultRow(const Text&, int) override {}
-    void clearResultRows() override { row = -1; }
-    int selectedRow() const override { return row; }
-};
+using test::SelectedRow;
 
 const Text kTorrentKey = "Software\\Classes\\.torrent\\";
 const Text kPlayerKey =

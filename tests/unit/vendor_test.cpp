@@ -30,5 +30,14 @@ TEST_F(VendorAddress, EnvironmentOverridesAndIsReadOnEveryCall) {
     EXPECT_EQ(vendorAddressForDisplay(), "vendor.test");
 }
 
+TEST_F(VendorAddress, VersionPageAndFileLieUnderTheUpdatePath) {
+    unsetenv("LANQI_VENDOR_BASE");
+    EXPECT_EQ(vendorPageAddress(), "http://www.lanqi-studio.example/soft/qabrelto/qabrelto1.9.html");
+    EXPECT_EQ(versionFileAddress(), "http://www.lanqi-studio.example/soft/qabrelto/bbxx.txt");
+    setenv("LANQI_VENDOR_BASE", "http://127.0.0.1:8123/vendor-new", 1);
+    EXPECT_EQ(vendorPageAddress(), "http://127.0.0.1:8123/vendor-new/soft/qabrelto/qabrelto1.9.html");
+    EXPECT_EQ(versionFileAddress(), "http://127.0.0.1:8123/vendor-new/soft/qabrelto/bbxx.txt");
+}
+
 }  // namespace
 }  // namespace lanqi

@@ -5,6 +5,8 @@ Six sample result sites under /site1 .. /site6, each in its own layout, with mod
 fail in a chosen way (down, empty, error, stall, slow<MS>, items<K>); see sites.py for the addresses.
 The cloud-play service under /api/ and /play-<mode>/api/; see cloudplay.py.
 
+The vendor's site (version file, version page, home page): see vendor.py.
+
 Test routes (under /_test/):
   echo            body = the request line and the header lines exactly as received
   status/<code>   answers <code> with a small HTML body
@@ -28,6 +30,7 @@ from urllib.parse import parse_qs, urlsplit
 import cloudplay
 import layouts
 import sites
+import vendor
 
 MAX_LARGE = 256 * 1024 * 1024
 STALL_SECONDS = 120
@@ -179,6 +182,7 @@ class Server(ThreadingHTTPServer):
         }
         self.prefix_routes = [("/site", site_page), ("/_expect/site", site_page)]
         self.prefix_routes += cloudplay.routes(drop_connection, cache_dir or cloudplay.default_cache_dir())
+        vendor.register(self)
 
 
 def main(argv=None):

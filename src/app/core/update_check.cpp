@@ -76,6 +76,8 @@ float leadingDecimal(const Text& text) {
 
 }  // namespace
 
+Text versionInfoFromBytes(const Bytes& fetched) { return fetched.substr(0, fetched.find('\0')); }
+
 float offeredVersion(const Text& versionInfoText) {
     static const Text marker = productName() + "v";
     const int p = findIgnoringCase(versionInfoText, marker, false);

@@ -4,6 +4,9 @@
 
 namespace lanqi {
 
+// versionInfoText from the fetched version file: its bytes up to the first zero byte; "" for a failed fetch.
+Text versionInfoFromBytes(const Bytes& fetched);
+
 // The version the vendor's version file offers: the 3 bytes just after the first "岚栖种子搜索神器v"
 // (letter case ignored; position 16 when the marker is missing), full-width characters made half-width,
 // then the leading decimal number in single precision; 0 when there is none.

@@ -1,5 +1,7 @@
 #include "app/core/vendor.h"
 
+#include "platform/product.h"
+
 namespace lanqi {
 
 Text vendorAddressForDisplay() {
@@ -9,5 +11,9 @@ Text vendorAddressForDisplay() {
     }
     return address;
 }
+
+Text vendorPageAddress() { return vendorBaseAddress() + kUpdatePath + kProductCode + kProductVersionText + ".html"; }
+
+Text versionFileAddress() { return vendorBaseAddress() + kUpdatePath + "bbxx.txt"; }
 
 }  // namespace lanqi

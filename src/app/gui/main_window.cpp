@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -20,6 +19,8 @@
 #include "app/gui/window_fades.h"
 #include "app/gui/window_fonts.h"
 #include "platform/product.h"
+#include "platform/qt/qt_desktop_services.h"
+#include "platform/qt/qt_window.h"
 
 namespace lanqi {
 namespace {
@@ -237,10 +238,9 @@ void MainWindow::setBannerVisible(bool visible) {
 }
 
 void MainWindow::showModalMessage(const Text& text, const Text& caption, MessageIcon icon) {
-    const QMessageBox::Icon shown = icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Information;
-    QMessageBox box(shown, toQString(caption), toQString(text), QMessageBox::Ok, this);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    box.exec();
+    const int style = kMessageOk | (icon == MessageIcon::Error ? kMessageIconError : kMessageIconInformation);
+    const QtWindow owner(this);
+    QtDesktopServices().showMessageBox(text, style, caption, &owner);
 }
 
 ResultRows& MainWindow::resultRows() { return *m_resultList; }

@@ -2,7 +2,6 @@
 
 #include <QGroupBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "app/core/vendor.h"
@@ -10,6 +9,8 @@
 #include "app/gui/gui_text.h"
 #include "app/gui/pictures.h"
 #include "platform/product.h"
+#include "platform/qt/qt_desktop_services.h"
+#include "platform/qt/qt_window.h"
 
 namespace lanqi {
 namespace {
@@ -72,13 +73,12 @@ NoticeDialog::NoticeDialog(QWidget* parent)
 }
 
 void NoticeDialog::reject() {
-    QMessageBox question(QMessageBox::Question, QStringLiteral("退出软件"),
-                         QStringLiteral("精彩内容等着您哦，您确定要退出吗？！"), QMessageBox::Ok | QMessageBox::Cancel,
-                         this);
-    question.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    question.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
-    question.setDefaultButton(QMessageBox::Ok);
-    if (question.exec() == QMessageBox::Ok) finish(NoticeOutcome::QuitConfirmed);
+    static const Text text = gbk(u8"精彩内容等着您哦，您确定要退出吗？！");
+    static const Text caption = gbk(u8"退出软件");
+    const QtWindow owner(this);
+    if (QtDesktopServices().showMessageBox(text, kMessageOkCancel | kMessageIconQuestion, caption, &owner) ==
+        MessageAnswer::Ok)
+        finish(NoticeOutcome::QuitConfirmed);
 }
 
 void NoticeDialog::finish(NoticeOutcome outcome) {

@@ -43,6 +43,10 @@ QPixmap picture(Picture which) {
             return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/notice.jpg")));
         case Picture::NoticeStrip:
             return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/notice_strip.jpg")));
+        case Picture::AboutFront:
+            return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/about_front.jpg")));
+        case Picture::AboutBack:
+            return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/about_back.jpg")));
     }
     return {};
 }

@@ -14,6 +14,8 @@ enum class Picture {
     Home,         // 448 × 37, 图片框2 of the main window
     Notice,       // 421 × 107, 图片框2 of the notice dialog
     NoticeStrip,  // 383 × 48, 图片框1 of the notice dialog
+    AboutFront,   // 176 × 104, 图片框1 of the about window: the product card
+    AboutBack,    // 176 × 104, 图片框3 of the about window: the card behind it
 };
 
 inline constexpr int kListPictureCount = 4;

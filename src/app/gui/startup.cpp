@@ -1,12 +1,14 @@
 #include "app/gui/startup.h"
 
-#include <QDesktopServices>
-#include <QUrl>
-
+#include "app/core/background.h"
+#include "app/core/update_check.h"
 #include "app/core/vendor.h"
+#include "app/gui/app_controller.h"
 #include "app/gui/main_window.h"
 #include "app/gui/window_fades.h"
+#include "platform/net.h"
 #include "platform/product.h"
+#include "platform/qt/qt_desktop_services.h"
 
 namespace lanqi {
 
@@ -23,12 +25,16 @@ void presentMainWindow(MainWindow& window, int stepDelay) {
     window.resetPlayerGeometry();
 }
 
-void runVendorVisitAndUpdateCheck(MainWindow& window) {
-    // The vendor page visit (vendorBaseAddress + kUpdatePath + kProductCode + "1.9.html"), the fetch of
-    // the version file into versionInfoText and checkForUpdate(false) join here.
-    (void)window;
+void runVendorVisitAndUpdateCheck(AppController& controller) {
+    runDetached([page = vendorPageAddress()] { fetchUrl(page); });
+
+    const auto fetched = runProcessingEvents([file = versionFileAddress()] { return fetchUrl(file); },
+                                             controller.events(), [&controller] { return controller.programEnding(); });
+    if (!fetched) return;
+    controller.commands().setVersionInfoText(versionInfoFromBytes(*fetched));
+    if (!controller.programEnding()) controller.commands().checkForUpdate();
 }
 
-void openVendorAddress() { QDesktopServices::openUrl(QUrl(QString::fromStdString(vendorBaseAddress()))); }
+void openVendorAddress() { QtDesktopServices().openAddress(vendorBaseAddress()); }
 
 }  // namespace lanqi

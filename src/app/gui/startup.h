@@ -5,6 +5,7 @@
 
 namespace lanqi {
 
+class AppController;
 class MainWindow;
 
 // Start-up step 4: the usage notice, modal, with no owner. Its maker line opens the vendor's site.
@@ -14,11 +15,13 @@ NoticeOutcome runNoticeDialog();
 // the player view moves put back to their design geometry.
 void presentMainWindow(MainWindow& window, int stepDelay = kFadeInStepDelay);
 
-// Start-up steps 6 to 8, once the main window is shown: the visit of the vendor's page for this version,
-// the fetch of the vendor's version file and the silent update check. Not wired yet; this is where they go.
-void runVendorVisitAndUpdateCheck(MainWindow& window);
+// Start-up steps 6 to 8, once the main window is shown: the visit of this version's vendor page (a request on
+// a thread of its own whose answer nobody reads, so start-up never waits for it), the fetch of the vendor's
+// version file into versionInfoText (on a worker thread, the window processing events meanwhile), and the
+// silent update check. When the program ends meanwhile, the check is skipped.
+void runVendorVisitAndUpdateCheck(AppController& controller);
 
-// openAddress for the vendor's site: the desktop's handler for web addresses.
+// openAddress for the vendor's site.
 void openVendorAddress();
 
 }  // namespace lanqi

@@ -56,6 +56,27 @@ QMessageBox::StandardButton standardButton(MessageAnswer answer) {
     return QMessageBox::Ok;
 }
 
+// Button captions as the home platform shows them in Chinese; Qt's own are English without a translation.
+QString buttonCaption(MessageAnswer answer) {
+    switch (answer) {
+        case MessageAnswer::Ok:
+            return QStringLiteral("确定");
+        case MessageAnswer::Cancel:
+            return QStringLiteral("取消");
+        case MessageAnswer::Abort:
+            return QStringLiteral("中止");
+        case MessageAnswer::Retry:
+            return QStringLiteral("重试");
+        case MessageAnswer::Ignore:
+            return QStringLiteral("忽略");
+        case MessageAnswer::Yes:
+            return QStringLiteral("是");
+        case MessageAnswer::No:
+            return QStringLiteral("否");
+    }
+    return {};
+}
+
 QMessageBox::Icon messageIcon(MessageIcon icon) {
     switch (icon) {
         case MessageIcon::Error:
@@ -151,6 +172,7 @@ MessageAnswer QtDesktopServices::messageBox(const Text& text, int style, const T
     box.setIcon(messageIcon(layout.icon));
     for (std::size_t i = 0; i < layout.buttons.size(); ++i) {
         QPushButton* button = box.addButton(standardButton(layout.buttons[i]));
+        button->setText(buttonCaption(layout.buttons[i]));
         if (i == layout.defaultButton) box.setDefaultButton(button);
     }
     box.setWindowModality(Qt::ApplicationModal);

@@ -35,6 +35,8 @@ TEST_F(PicturesTest, WindowPicturesHaveTheirControlSizes) {
     EXPECT_EQ(picture(Picture::Home).size(), QSize(448, 37));
     EXPECT_EQ(picture(Picture::Notice).size(), QSize(421, 107));
     EXPECT_EQ(picture(Picture::NoticeStrip).size(), QSize(383, 48));
+    EXPECT_EQ(picture(Picture::AboutFront).size(), QSize(176, 104));
+    EXPECT_EQ(picture(Picture::AboutBack).size(), QSize(176, 104));
 }
 
 TEST_F(PicturesTest, HomePictureIsGreyLetteringOnWhite) {

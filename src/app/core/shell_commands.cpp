@@ -1,0 +1,56 @@
+#include "app/core/shell_commands.h"
+
+#include "app/core/menus.h"
+#include "app/core/update_check.h"
+#include "platform/addresses.h"
+
+namespace lanqi {
+
+void ShellCommands::popUpActionMenu(const Window* owner) { run(m_desktop.popupMenuAtPointer(owner, actionMenu())); }
+
+void ShellCommands::popUpMainMenu(const Window* owner) { run(m_desktop.popupMenuAtPointer(owner, mainPopupMenu())); }
+
+void ShellCommands::run(int menuChoice) {
+    switch (static_cast<MenuCommand>(menuChoice)) {
+        case MenuCommand::PlayChannel1:
+            if (playOnline) playOnline(1);
+            return;
+        case MenuCommand::PlayChannel2:
+            if (playOnline) playOnline(2);
+            return;
+        case MenuCommand::PlayInXunleiPlayer:
+            return m_actions.playInXunleiPlayer();
+        case MenuCommand::SendToXunlei:
+            return m_actions.sendMagnetToXunlei();
+        case MenuCommand::CopyMagnetLink:
+            return m_actions.copyMagnetLink();
+        case MenuCommand::ShowDetails:
+            return m_actions.showResultDetails();
+        case MenuCommand::OpenPlayerDownloadPage:
+        case MenuCommand::MainOpenPlayerDownloadPage:
+            return m_actions.openPlayerPage();
+        case MenuCommand::OpenDownloaderDownloadPage:
+        case MenuCommand::MainOpenDownloaderDownloadPage:
+            return m_actions.openDownloaderPage();
+        case MenuCommand::OpenVendorSite:
+        case MenuCommand::MainOpenVendorSite:
+            return m_desktop.openAddress(vendorBaseAddress());
+        case MenuCommand::CheckForUpdate:
+        case MenuCommand::MainCheckForUpdate:
+            return checkForUpdateOnRequest();
+        case MenuCommand::ShowAbout:
+        case MenuCommand::MainShowAbout:
+            if (showAbout) showAbout();
+            return;
+    }
+    // kNoMenuChoice (the menu was dismissed) and ids of no entry.
+}
+
+void ShellCommands::checkForUpdate() { lanqi::checkForUpdate(m_desktop, m_versionInfoText, m_manualUpdateCheck); }
+
+void ShellCommands::checkForUpdateOnRequest() {
+    m_manualUpdateCheck = true;
+    checkForUpdate();
+}
+
+}  // namespace lanqi

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+
+#include "actions/result_actions.h"
+#include "platform/desktop.h"
+
+namespace lanqi {
+
+// The entries of the popup menus and the state they share with start-up: versionInfoText (the vendor's
+// version file as start-up fetched it) and manualUpdateCheck (false until the user first asks for a check).
+// Row entries go to ResultActions; online play and the about window belong to the windows, which set the
+// two hooks.
+class ShellCommands {
+  public:
+    ShellCommands(DesktopServices& desktop, ResultActions& actions) : m_desktop(desktop), m_actions(actions) {}
+
+    // Plays the selected row online through channel 1 or 2. Does nothing until the player view sets it.
+    std::function<void(int channel)> playOnline = [](int) {};
+    // Shows the about window, modal, with no owner. Does nothing until the windows set it.
+    std::function<void()> showAbout = [] {};
+
+    // Pops up "选择播放" (the menu of a selected row) or the main popup menu at the pointer, then runs the
+    // chosen entry.
+    void popUpActionMenu(const Window* owner);
+    void popUpMainMenu(const Window* owner);
+
+    // Runs the entry of either menu with this id (a MenuCommand); kNoMenuChoice and unknown ids do nothing.
+    void run(int menuChoice);
+
+    void setVersionInfoText(Text text) { m_versionInfoText = std::move(text); }
+    const Text& versionInfoText() const { return m_versionInfoText; }
+    bool manualUpdateCheck() const { return m_manualUpdateCheck; }
+
+    // checkForUpdate on versionInfoText: silent about an up-to-date version until the user has asked once.
+    void checkForUpdate();
+    // "检查更新" and "软件升级": manualUpdateCheck becomes true for good, then the check runs.
+    void checkForUpdateOnRequest();
+
+  private:
+    DesktopServices& m_desktop;
+    ResultActions& m_actions;
+    Text m_versionInfoText;
+    bool m_manualUpdateCheck = false;
+};
+
+}  // namespace lanqi

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+
+#include "actions/result_actions.h"
+#include "app/core/shell_commands.h"
+#include "app/gui/about_window.h"
+#include "platform/qt/qt_desktop_services.h"
+#include "platform/qt/qt_event_pump.h"
+#include "platform/qt/qt_window.h"
+#include "search/page_fetcher.h"
+#include "search/search_flow.h"
+
+namespace lanqi {
+
+class MainWindow;
+
+// The client's logic wired to its main window for the rest of the run. The search row's commands drive the
+// search flow, which writes the title, the search row, the page selector and the results list; the results
+// list's gestures and the popup menus reach the result actions and the shell commands through the Qt desktop
+// services; the logo and footer open the vendor's site; the end of the exit fade ends the program.
+//
+// Online play belongs to the player view, which sets it with setPlayOnline(); until then a double-click, Enter
+// on a row and the two play entries do nothing.
+class AppController : public QObject {
+    Q_OBJECT
+  public:
+    explicit AppController(MainWindow& window);
+    ~AppController() override;
+
+    // How a row is played online through channel 1 or 2 (double-click and Enter use channel 1).
+    void setPlayOnline(std::function<void(int channel)> play);
+
+    // Shows the about window, modal; `owner` may be null ("关于..." and "关于软件" give none).
+    void showAboutWindow(const Window* owner);
+
+    // True once the exit fade has run out and the program is ending.
+    bool programEnding() const { return m_programEnding; }
+
+    SearchFlow& searchFlow() { return m_flow; }
+    ShellCommands& commands() { return m_commands; }
+    DesktopServices& desktop() { return m_desktop; }
+    EventPump& events() { return m_events; }
+    const Window& mainWindowHandle() const { return m_windowHandle; }
+
+  private:
+    void connectWindow();
+
+    MainWindow& m_window;
+    QtWindow m_windowHandle;
+    QtDesktopServices m_desktop;
+    HttpPageFetcher m_fetcher;
+    QtEventPump m_events;
+    SearchFlow m_flow;
+    ResultActions m_actions;
+    ShellCommands m_commands;
+    AboutWindowHandle m_aboutWindow;
+    bool m_programEnding = false;
+};
+
+}  // namespace lanqi

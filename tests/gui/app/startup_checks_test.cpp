@@ -1,0 +1,135 @@
+// Start-up's last steps against the sample server's vendor site: the visit of this version's page, the version
+// file in versionInfoText, and the silent update check; then the manual check from the menus.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+
+#include "app/gui/gui_text.h"
+#include "app/gui/startup.h"
+#include "app_test_support.h"
+#include "support/qt_modal.h"
+
+namespace lanqi {
+namespace {
+
+using test::q;
+
+class StartupChecksTest : public test::AppWindowTest {
+  protected:
+    // A vendor base of its own on the sample server, so that its visits can be told apart.
+    std::string useVendor(const std::string& tag) {
+        const std::string vendor = base + "/" + tag + "-" + std::to_string(getpid());
+        setenv("LANQI_VENDOR_BASE", vendor.c_str(), 1);
+        return vendor;
+    }
+
+    // The paths requested under `vendor` so far, waiting up to 5 s for at least `count` of them.
+    QStringList visits(const std::string& vendor, int count) {
+        const std::string prefix = vendor.substr(base.size()) + "/";
+        QStringList paths;
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            paths = q(fetchUrl(base + "/_vendor/visits?prefix=" + prefix)).split(u'\n', Qt::SkipEmptyParts);
+        } while (paths.size() < count && clock.elapsed() < 5000 && (QTest::qWait(20), true));
+        return paths;
+    }
+
+    void runMainMenuEntry(const QString& entry) {
+        test::chooseInNextMenu(entry);
+        QTest::mousePress(control("标签2"), Qt::RightButton, {}, QPoint(20, 20));
+    }
+
+    test::OpenedAddresses opened;
+};
+
+const QString kLatest = QStringLiteral("\"岚栖种子搜索神器v1.9\" 已是最新版本，不需要升级。");
+
+TEST_F(StartupChecksTest, SilentCheckOffersTheAnnouncedVersionAndYesOpensItsAddressThenTheVendor) {
+    const std::string vendor = useVendor("vendor-new");
+    const Bytes file = fetchUrl(vendor + "/soft/qabrelto/bbxx.txt");
+    const QString fileText = toQString(file).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    ASSERT_TRUE(fileText.startsWith(QStringLiteral("岚栖种子搜索神器v2.0\n"))) << fileText.toStdString();
+
+    test::SeenMessageBox offer;
+    test::answerNextMessageBox(QMessageBox::Yes, &offer);
+    runVendorVisitAndUpdateCheck(controller);
+
+    ASSERT_TRUE(offer.appeared);
+    EXPECT_EQ(offer.title, QStringLiteral("检测到新版本："));
+    EXPECT_EQ(offer.text, fileText + QStringLiteral("\n\n是否更新？"));
+    EXPECT_EQ(offer.icon, QMessageBox::Information);
+    EXPECT_EQ(offer.buttons, (std::vector<QMessageBox::StandardButton>{QMessageBox::Yes, QMessageBox::No}));
+    EXPECT_EQ(offer.buttonTexts, (std::vector<QString>{QStringLiteral("是"), QStringLiteral("否")}));
+    EXPECT_EQ(offer.parent, nullptr);
+    EXPECT_EQ(opened.addresses, (QStringList{q(vendor + "/soft/qabrelto/qabrelto2.0.zip"), q(vendor)}));
+    EXPECT_EQ(controller.commands().versionInfoText(), file);
+    EXPECT_FALSE(controller.commands().manualUpdateCheck());
+
+    // This test's own fetch of the version file, then the client's visit and fetch (in either order).
+    const QStringList paths = visits(vendor, 3);
+    EXPECT_EQ(paths.size(), 3);
+    EXPECT_EQ(paths.count(q(vendor.substr(base.size()) + "/soft/qabrelto/qabrelto1.9.html")), 1);
+    EXPECT_EQ(paths.count(q(vendor.substr(base.size()) + "/soft/qabrelto/bbxx.txt")), 2);
+}
+
+TEST_F(StartupChecksTest, SilentCheckOnTheRunningVersionShowsNothingAndTheMenuEntriesReportIt) {
+    const std::string vendor = useVendor("vendor-same");
+    {
+        test::MessageBoxAnswerer unexpected([](QMessageBox& box) { box.buttons().value(0)->click(); });
+        runVendorVisitAndUpdateCheck(controller);
+        QTest::qWait(50);
+        EXPECT_FALSE(unexpected.answered());
+    }
+    EXPECT_TRUE(toQString(controller.commands().versionInfoText()).startsWith(QStringLiteral("岚栖种子搜索神器v1.9")));
+    EXPECT_TRUE(opened.addresses.isEmpty());
+
+    for (const char* entry : {"检查更新", "软件升级"}) {
+        SCOPED_TRACE(entry);
+        test::SeenMessageBox report;
+        test::answerNextMessageBox(QMessageBox::Ok, &report);
+        if (std::string(entry) == "检查更新") {
+            runMainMenuEntry(QString::fromUtf8(entry));
+        } else {
+            pointSitesAt({"-items1", "-items1", "-items1", "-items1", "-items1", "-items1"});
+            search(QStringLiteral("超能陆战队"));
+            test::chooseInNextMenu(QString::fromUtf8(entry));
+            QTest::mousePress(list().viewport(), Qt::RightButton, {}, rowCentre(0));
+        }
+        ASSERT_TRUE(report.appeared);
+        EXPECT_EQ(report.title, QStringLiteral("软件更新："));
+        EXPECT_EQ(report.text, kLatest);
+        EXPECT_EQ(report.icon, QMessageBox::Information);
+        EXPECT_EQ(report.buttons, std::vector<QMessageBox::StandardButton>{QMessageBox::Ok});
+        EXPECT_TRUE(controller.commands().manualUpdateCheck());
+    }
+    EXPECT_EQ(visits(vendor, 2).size(), 2) << "the version file was fetched once, at start-up";
+}
+
+TEST_F(StartupChecksTest, WithoutTheVendorStartUpShowsNothingAndAManualCheckStillReports) {
+    setenv("LANQI_VENDOR_BASE", "http://127.0.0.1:1", 1);  // nothing listens on port 1
+    {
+        test::MessageBoxAnswerer unexpected([](QMessageBox& box) { box.buttons().value(0)->click(); });
+        QElapsedTimer clock;
+        clock.start();
+        runVendorVisitAndUpdateCheck(controller);
+        EXPECT_LT(clock.elapsed(), 5000);
+        QTest::qWait(50);
+        EXPECT_FALSE(unexpected.answered());
+    }
+    EXPECT_EQ(controller.commands().versionInfoText(), "");
+
+    test::SeenMessageBox report;
+    test::answerNextMessageBox(QMessageBox::Ok, &report);
+    runMainMenuEntry(QStringLiteral("检查更新"));
+    ASSERT_TRUE(report.appeared);
+    EXPECT_EQ(report.text, kLatest);
+    EXPECT_TRUE(opened.addresses.isEmpty());
+}
+
+}  // namespace
+}  // namespace lanqi

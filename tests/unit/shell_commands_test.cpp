@@ -1,0 +1,165 @@
+#include "app/core/shell_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/core/menus.h"
+#include "app/core/update_check.h"
+#include "app/core/vendor.h"
+#include "support/fake_desktop_services.h"
+#include "support/selected_row.h"
+
+namespace lanqi {
+namespace {
+
+using test::FakeDesktopServices;
+using Call = FakeDesktopServices::MessageBoxCall;
+
+using test::SelectedRow;
+
+int id(MenuCommand command) { return static_cast<int>(command); }
+
+class ShellCommandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("LANQI_VENDOR_BASE", "http://vendor.test", 1);
+        for (int i = 1; i <= 3; ++i) {
+            records.magnetLinks.push_back("magnet:?xt=urn:btih:HASH" + std::to_string(i));
+            records.detailTexts.push_back(gbk(u8"文件名：\r\n第") + std::to_string(i) + gbk(u8"行\r\n\r\n文件分类：2"));
+        }
+        rows.row = 2;
+        commands.playOnline = [this](int channel) { played.push_back(channel); };
+        commands.showAbout = [this] { ++aboutShown; };
+    }
+    void TearDown() override { unsetenv("LANQI_VENDOR_BASE"); }
+
+    FakeDesktopServices desktop;
+    RunRecords records;
+    SelectedRow rows;
+    ResultActions actions{desktop, records, rows};
+    ShellCommands commands{desktop, actions};
+    std::vector<int> played;
+    int aboutShown = 0;
+};
+
+const Text kLatest = gbk(u8"\"岚栖种子搜索神器v1.9\" 已是最新版本，不需要升级。");
+
+// What each entry leaves behind, with the third row selected and no 迅雷 programs installed.
+TEST_F(ShellCommandsTest, EveryEntryOfBothMenusReachesItsAction) {
+    const struct {
+        MenuCommand command;
+        std::vector<std::string> calls;
+        std::vector<int> played;
+        int aboutShown;
+    } cases[] = {
+        {MenuCommand::PlayChannel1, {}, {1}, 0},
+        {MenuCommand::PlayChannel2, {}, {2}, 0},
+        {MenuCommand::PlayInXunleiPlayer,
+         {"showMessageBox " + gbk(u8"不能直接播放：不是视屏文件，是否调用迅雷下载？")},
+         {},
+         0},
+        {MenuCommand::SendToXunlei,
+         {"readRegistryText 3 Software\\Classes\\.torrent\\",
+          "showMessageBox " + gbk(u8"检测到您还未安装迅雷，是否下载迅雷？"),
+          "showMessageBox " + gbk(u8"确定不安装迅雷强制下载？此操作系统可能不会响应。")},
+         {},
+         0},
+        {MenuCommand::CopyMagnetLink,
+         {"setClipboardText magnet:?xt=urn:btih:HASH3",
+          "showMessageBox " + gbk(u8"复制下载地址成功，请粘贴到迅雷下载。")},
+         {},
+         0},
+        {MenuCommand::ShowDetails, {"showMessageBox " + gbk(u8"文件名：\r\n第3行\r\n\r\n文件分类：2")}, {}, 0},
+        {MenuCommand::OpenPlayerDownloadPage, {"openAddress http://video.xunlei.com/"}, {}, 0},
+        {MenuCommand::OpenDownloaderDownloadPage, {"openAddress http://dl.xunlei.com/"}, {}, 0},
+        {MenuCommand::OpenVendorSite, {"openAddress http://vendor.test"}, {}, 0},
+        {MenuCommand::CheckForUpdate, {"showMessageBox " + kLatest}, {}, 0},
+        {MenuCommand::ShowAbout, {}, {}, 1},
+        {MenuCommand::MainOpenPlayerDownloadPage, {"openAddress http://video.xunlei.com/"}, {}, 0},
+        {MenuCommand::MainOpenDownloaderDownloadPage, {"openAddress http://dl.xunlei.com/"}, {}, 0},
+        {MenuCommand::MainOpenVendorSite, {"openAddress http://vendor.test"}, {}, 0},
+        {MenuCommand::MainCheckForUpdate, {"showMessageBox " + kLatest}, {}, 0},
+        {MenuCommand::MainShowAbout, {}, {}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(id(c.command));
+        desktop.calls.clear();
+        desktop.messageAnswers = {MessageAnswer::No, MessageAnswer::No};
+        played.clear();
+        aboutShown = 0;
+        commands.run(id(c.command));
+        EXPECT_EQ(desktop.calls, c.calls);
+        EXPECT_EQ(played, c.played);
+        EXPECT_EQ(aboutShown, c.aboutShown);
+    }
+}
+
+TEST_F(ShellCommandsTest, MenusPopUpWithTheirEntriesAndRunTheChoice) {
+    test::FakeWindow window("mainWindow");
+    desktop.menuChoices = {id(MenuCommand::ShowDetails), id(MenuCommand::MainOpenVendorSite)};
+    commands.popUpActionMenu(&window);
+    commands.popUpMainMenu(&window);
+    ASSERT_EQ(desktop.menus.size(), 2u);
+    EXPECT_EQ(desktop.menus[0], actionMenu());
+    EXPECT_EQ(desktop.menus[1], mainPopupMenu());
+    EXPECT_EQ(desktop.calls,
+              (std::vector<std::string>{"popupMenuAtPointer mainWindow", "showMessageBox " + records.detailTexts[2],
+                                        "popupMenuAtPointer mainWindow", "openAddress http://vendor.test"}));
+    EXPECT_EQ(desktop.messageBoxes[0], (Call{records.detailTexts[2], kMessageOk, gbk(u8"文件详情"), "none"}));
+}
+
+TEST_F(ShellCommandsTest, DismissedMenusAndUnknownIdsDoNothing) {
+    commands.popUpActionMenu(nullptr);  // no scripted choice: dismissed
+    commands.popUpMainMenu(nullptr);
+    for (int unknown : {kNoMenuChoice, 0, 12, 19, 25, 1000}) commands.run(unknown);
+    EXPECT_EQ(desktop.calls, (std::vector<std::string>{"popupMenuAtPointer none", "popupMenuAtPointer none"}));
+    EXPECT_TRUE(played.empty());
+    EXPECT_EQ(aboutShown, 0);
+}
+
+TEST_F(ShellCommandsTest, HooksThatWereNeverSetDoNothing) {
+    ShellCommands bare{desktop, actions};
+    bare.run(id(MenuCommand::PlayChannel1));
+    bare.run(id(MenuCommand::ShowAbout));
+    bare.playOnline = nullptr;  // cleared by a window that goes away
+    bare.showAbout = nullptr;
+    bare.run(id(MenuCommand::PlayChannel2));
+    bare.run(id(MenuCommand::MainShowAbout));
+    EXPECT_TRUE(desktop.calls.empty());
+}
+
+TEST_F(ShellCommandsTest, UpdateChecksStaySilentUntilTheUserAsksOnce) {
+    commands.setVersionInfoText(gbk(u8"岚栖种子搜索神器v1.9\r\n") + "http://vendor.test/soft/qabrelto/x.zip");
+    EXPECT_FALSE(commands.manualUpdateCheck());
+    commands.checkForUpdate();  // start-up's silent check
+    EXPECT_TRUE(desktop.calls.empty());
+    commands.run(id(MenuCommand::CheckForUpdate));
+    EXPECT_TRUE(commands.manualUpdateCheck());
+    commands.checkForUpdate();  // the flag is never set back
+    ASSERT_EQ(desktop.messageBoxes.size(), 2u);
+    EXPECT_EQ(desktop.messageBoxes[1],
+              (Call{kLatest, kMessageOk | kMessageIconInformation, gbk(u8"软件更新："), "none"}));
+}
+
+TEST_F(ShellCommandsTest, SilentCheckOffersANewerVersionAndYesOpensItsAddressThenTheVendor) {
+    const Text file = gbk(u8"岚栖种子搜索神器v2.0\r\n下载地址：") + "http://vendor.test/soft/qabrelto/new.zip";
+    commands.setVersionInfoText(file);
+    desktop.messageAnswers = {MessageAnswer::Yes};
+    commands.checkForUpdate();
+    EXPECT_EQ(desktop.calls, (std::vector<std::string>{"showMessageBox " + file + gbk(u8"\r\n\r\n是否更新？"),
+                                                       "openAddress http://vendor.test/soft/qabrelto/new.zip",
+                                                       "openAddress http://vendor.test"}));
+}
+
+TEST(VersionInfo, IsTheFetchedTextUpToItsFirstZeroByte) {
+    EXPECT_EQ(versionInfoFromBytes(""), "");
+    EXPECT_EQ(versionInfoFromBytes("abc"), "abc");
+    EXPECT_EQ(versionInfoFromBytes(Bytes("v2.0\0http://x", 13)), "v2.0");
+    EXPECT_EQ(versionInfoFromBytes(Bytes("\0abc", 4)), "");
+}
+
+}  // namespace
+}  // namespace lanqi
