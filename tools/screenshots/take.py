@@ -19,6 +19,7 @@ import re
 import shutil
 import signal
 import subprocess
+import urllib.request
 import sys
 import tempfile
 import time
@@ -72,6 +73,9 @@ class Session:
         port = started.stdout.strip()
         self.sites_started = True
         base = "http://127.0.0.1:%s" % port
+        # The sample service makes its clip with ffmpeg on first use; make it now, since once the player shows
+        # the shield ends every program that was not running when its page began to load, ffmpeg included.
+        urllib.request.urlopen(base + "/api/sample.webm", timeout=120).read()
 
         read_end, write_end = os.pipe()
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % SCREEN,
