@@ -5,6 +5,9 @@
 #include <functional>
 #include <set>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "support/fake_desktop_services.h"
 
 namespace lanqi {
@@ -173,6 +176,33 @@ TEST_F(ShieldTest, YieldsOnATimeSliceNotAfterEveryComparison) {
     shield.shieldScan();
     EXPECT_EQ(desktop.terminated.size(), 500u);
     EXPECT_EQ(events.calls, 1);  // once at the end of the scan
+}
+
+}  // namespace
+}  // namespace lanqi
+
+namespace lanqi {
+namespace {
+
+TEST(LinuxProcessGuard, OtherUsersProcessesAreGuardedEvenForRoot) {
+    char pattern[] = "/tmp/lanqi-proc-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string root = pattern;
+    ASSERT_EQ(::mkdir((root + "/11").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((root + "/12").c_str(), 0755), 0);
+    const bool canChown = ::chown((root + "/12").c_str(), ::geteuid() + 1000, static_cast<gid_t>(-1)) == 0;
+
+    LinuxProcessGuard guard(root);
+    EXPECT_EQ(guard.ownProcessId(), static_cast<std::uint32_t>(::getpid()));
+    EXPECT_FALSE(guard.ownedByOtherUser(11));  // our own
+    EXPECT_FALSE(guard.ownedByOtherUser(13));  // gone: nothing to guard
+    if (canChown) {
+        EXPECT_TRUE(guard.ownedByOtherUser(12));
+    }
+    ::rmdir((root + "/11").c_str());
+    ::rmdir((root + "/12").c_str());
+    ::rmdir(root.c_str());
+    if (!canChown) GTEST_SKIP() << "cannot give a folder to another user here";
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ LinuxProcessGuard::LinuxProcessGuard(std::string procRoot)
 bool LinuxProcessGuard::ownedByOtherUser(std::uint32_t processId) const {
     struct stat st {};
     if (::stat((m_procRoot + "/" + std::to_string(processId)).c_str(), &st) != 0) return false;  // gone
-    return m_ownUser != 0 && st.st_uid != m_ownUser;
+    return st.st_uid != m_ownUser;  // as root too: other users' programs are not ours to end
 }
 
 ProtectionShield::ProtectionShield(DesktopServices& desktop, ShieldView& view, EventPump& events,
