@@ -14,6 +14,7 @@ sys.path.insert(0, os.path.join(os.environ.get("LANQI_SOURCE_DIR", os.path.join(
                                 "tools", "sample-sites"))
 
 import server  # noqa: E402
+from server_case import ServerCase  # noqa: E402
 
 LINK = "magnet:?xt=urn:btih:0123456789ABCDEF0123456789ABCDEF01234567"
 
@@ -28,20 +29,15 @@ def element(body, name):
     return m.group(1).decode("utf-8") if m else None
 
 
-class CloudPlay(unittest.TestCase):
+class CloudPlay(ServerCase):
     @classmethod
     def setUpClass(cls):
-        cls.cache = tempfile.mkdtemp(prefix="lanqi-cloudplay-")
-        cls.server = server.Server(0, cls.cache)
-        cls.port = cls.server.server_address[1]
-        cls.thread = threading.Thread(target=cls.server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True)
-        cls.thread.start()
+        cls.cache = cls.cache_dir = tempfile.mkdtemp(prefix="lanqi-cloudplay-")
+        super().setUpClass()
 
     @classmethod
     def tearDownClass(cls):
-        cls.server.stopping.set()
-        cls.server.shutdown()
-        cls.server.server_close()
+        super().tearDownClass()
         shutil.rmtree(cls.cache, ignore_errors=True)
 
     def get(self, path, headers=None):

@@ -16,6 +16,7 @@ sys.path.insert(0, os.path.join(os.environ.get("LANQI_SOURCE_DIR", os.path.join(
                                 "tools", "sample-sites"))
 
 import server  # noqa: E402
+from server_case import ServerCase  # noqa: E402
 
 PAGE_MARKERS = {1: "手撕包菜", 2: "爱磁力", 3: "种子搜索站", 4: "BT种子磁力链接搜索引擎", 5: "磁力链", 6: "磁力链接搜索引擎"}
 ANCHORS = {1: "ctime", 2: "/info/", 3: "Hash：", 4: "/hash/", 5: "/hash/", 6: "/t/"}
@@ -37,26 +38,7 @@ def pct(text):
     return "".join("%%%02X" % b for b in text.encode("utf-8"))
 
 
-class SampleSites(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = server.Server(0)
-        cls.base = "http://127.0.0.1:%d" % cls.server.server_address[1]
-        cls.thread = threading.Thread(target=cls.server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True)
-        cls.thread.start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stopping.set()
-        cls.server.shutdown()
-        cls.server.server_close()
-
-    def get(self, path, timeout=10):
-        try:
-            with urllib.request.urlopen(self.base + path, timeout=timeout) as r:
-                return r.status, r.read()
-        except urllib.error.HTTPError as e:
-            return e.code, e.read()
+class SampleSites(ServerCase):
 
     def expect(self, mode_site, path):
         status, body = self.get("/_expect/" + mode_site + path)

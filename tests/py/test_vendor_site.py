@@ -12,30 +12,12 @@ sys.path.insert(0, os.path.join(os.environ.get("LANQI_SOURCE_DIR", os.path.join(
                                 "tools", "sample-sites"))
 
 import server  # noqa: E402
+from server_case import ServerCase  # noqa: E402
 
 MARKER = "岚栖种子搜索神器v"
 
 
-class VendorSite(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = server.Server(0)
-        cls.host = "127.0.0.1:%d" % cls.server.server_address[1]
-        cls.thread = threading.Thread(target=cls.server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True)
-        cls.thread.start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stopping.set()
-        cls.server.shutdown()
-        cls.server.server_close()
-
-    def get(self, path):
-        try:
-            with urllib.request.urlopen("http://" + self.host + path, timeout=10) as r:
-                return r.status, r.read()
-        except urllib.error.HTTPError as e:
-            return e.code, e.read()
+class VendorSite(ServerCase):
 
     def test_version_file_names_this_version_in_gbk_and_ends_with_its_download_address(self):
         status, body = self.get("/soft/qabrelto/bbxx.txt")
