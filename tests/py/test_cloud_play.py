@@ -6,14 +6,12 @@ import re
 import shutil
 import sys
 import tempfile
-import threading
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.environ.get("LANQI_SOURCE_DIR", os.path.join(HERE, "..", "..")),
                                 "tools", "sample-sites"))
 
-import server  # noqa: E402
 from server_case import ServerCase  # noqa: E402
 
 LINK = "magnet:?xt=urn:btih:0123456789ABCDEF0123456789ABCDEF01234567"

@@ -2,16 +2,13 @@
 
 import os
 import sys
-import threading
 import unittest
-import urllib.error
 import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.environ.get("LANQI_SOURCE_DIR", os.path.join(HERE, "..", "..")),
                                 "tools", "sample-sites"))
 
-import server  # noqa: E402
 from server_case import ServerCase  # noqa: E402
 
 MARKER = "岚栖种子搜索神器v"
