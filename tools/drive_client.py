@@ -20,6 +20,7 @@ import sys
 import time
 
 TITLE = "岚栖种子搜索神器v1.9"
+SEARCH_BOX_CENTRE = (264 + 196, 8 + 16)  # 搜索框 at 264, 8, 392 x 32 in the client area
 OUTCOMES = ("搜索完成", "连接服务器失败", "未搜索到结果")
 
 # The results list's rows as the main window lays them out: cells of 390 x 86 from (-1, 48), two to a line.
@@ -103,14 +104,29 @@ class Client:
             return "not found" in out or out.strip().endswith("= 4294967295")
         wait_for("the end of the fade-in", opaque, timeout)
 
-    def search(self, keyword, timeout=60):
-        """Types the keyword into 搜索框 (it has the focus at start), presses Enter and returns the final title."""
+    def search(self, keyword, timeout=60, attempts=3):
+        """Types the keyword into 搜索框, presses Enter and returns the final title.
+
+        On a loaded machine a key can reach the client before it has the focus; when no search has started a
+        few seconds after Enter, the box is clicked, emptied and typed into again."""
         self.wait_until_opaque()
-        self.focus(self.main_window)
-        with characters_on_the_keyboard(keyword):
-            xdotool("type", "--delay", 40, keyword)
-            time.sleep(0.2)  # typed before the keys lose their characters again
-        xdotool("key", "Return")
+        started = lambda: (lambda t: t if ("正在搜索" in t or any(o in t for o in OUTCOMES)) else None)(self.title())
+        for attempt in range(attempts):
+            self.focus(self.main_window)
+            if attempt > 0:
+                xdotool("mousemove", "--window", self.main_window, *SEARCH_BOX_CENTRE)
+                xdotool("click", 1)
+                xdotool("key", "ctrl+a", "BackSpace")
+            with characters_on_the_keyboard(keyword):
+                xdotool("type", "--delay", 40, keyword)
+                time.sleep(0.2)  # typed before the keys lose their characters again
+            xdotool("key", "Return")
+            try:
+                wait_for("the search to start", started, 8)
+                break
+            except TimeoutError:
+                if attempt == attempts - 1:
+                    raise
         return wait_for("the search outcome",
                         lambda: (lambda t: t if any(o in t for o in OUTCOMES) else None)(self.title()), timeout)
 
@@ -120,9 +136,16 @@ class Client:
         y = LIST_TOP + (row // 2) * CELL_HEIGHT + CELL_HEIGHT // 2
         self.focus(self.main_window)
         xdotool("mousemove", "--window", self.main_window, x, y)
+        before = set(self.all_windows())
         xdotool("click", 3)
-        time.sleep(0.3)  # the menu maps itself
+        # The keys must reach the menu: pressed on the list instead, Enter would play the row.
+        wait_for("the row's menu", lambda: set(self.all_windows()) - before, 10)
+        time.sleep(0.1)
         xdotool("key", "--delay", 60, *keys)
+
+    def all_windows(self):
+        """Every mapped window of the client, titled or not (a popup menu has no title)."""
+        return xdotool("search", "--all", "--onlyvisible", "--pid", self.pid, check=False).split()
 
     def answer_box(self, title, key="Return", timeout=10):
         """Presses `key` in the client's message box titled `title` and waits until the box has gone."""
