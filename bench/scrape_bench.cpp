@@ -89,7 +89,7 @@ double findNanoseconds(std::string_view bytes, std::string_view marker) {
 }
 
 class KeepRows final : public lanqi::ResultRows {
-public:
+  public:
     std::vector<std::pair<lanqi::Text, int>> rows;
     void appendResultRow(const lanqi::Text& caption, int picture) override { rows.emplace_back(caption, picture); }
     void clearResultRows() override { rows.clear(); }
@@ -97,7 +97,7 @@ public:
 };
 
 class KeepTitle final : public lanqi::StatusLine {
-public:
+  public:
     lanqi::Text title;
     void setWindowTitle(const lanqi::Text& t) override { title = t; }
 };

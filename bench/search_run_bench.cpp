@@ -16,7 +16,7 @@ namespace {
 
 // Starts the sample-sites server for the whole benchmark program and stops it at exit.
 class SampleSites {
-public:
+  public:
     SampleSites() {
         m_state = std::filesystem::temp_directory_path() / ("lanqi-bench-" + std::to_string(::getpid()));
         const std::string start = "python3 " LANQI_SOURCE_DIR "/tools/sample-sites/sitectl start " + m_state.string() +
@@ -39,7 +39,7 @@ public:
         }
     }
 
-private:
+  private:
     std::filesystem::path m_state;
     int m_port = 0;
 };

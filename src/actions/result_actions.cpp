@@ -20,7 +20,8 @@ bool isVideoRow(const Text& detailText) {
     static const Text label = gbk(u8"文件类型：");
     size_t i = 0;
     while (i < detailText.size()) {
-        if (detailText.compare(i, label.size(), label) == 0) return detailText.compare(i + label.size(), 5, "Movie") == 0;
+        if (detailText.compare(i, label.size(), label) == 0)
+            return detailText.compare(i + label.size(), 5, "Movie") == 0;
         i += static_cast<unsigned char>(detailText[i]) >= 0x80 ? 2 : 1;
     }
     return false;

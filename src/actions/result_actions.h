@@ -13,7 +13,7 @@ bool isVideoRow(const Text& detailText);
 // What can be done with the selected row. Every action finds its row through selectedEntryNumber and
 // does nothing when no row is selected or the selection lies past the stored lists.
 class ResultActions {
-public:
+  public:
     ResultActions(DesktopServices& desktop, const RunRecords& records, const ResultRows& rows)
         : m_desktop(desktop), m_records(records), m_rows(rows) {}
 
@@ -27,7 +27,7 @@ public:
     void openDownloaderPage();  // "下载迅雷"
     void openPlayerPage();      // "下载迅雷影音"
 
-private:
+  private:
     // Element `n` (from 1) of a store, or nullptr when n is outside it.
     static const Text* entry(const std::vector<Text>& store, int n);
     bool ask(const char8_t* text, const char8_t* caption);

@@ -6,13 +6,13 @@ namespace lanqi {
 // piece of work, and returns when the queue is empty. The Qt side runs QCoreApplication::processEvents;
 // headless front ends and tests pass an implementation that does nothing or counts its calls.
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
     virtual void processPendingEvents() = 0;
 };
 
 class NullEventPump final : public EventPump {
-public:
+  public:
     void processPendingEvents() override {}
 };
 

@@ -5,7 +5,7 @@
 namespace lanqi {
 
 // Product constants, compiled in. Texts are GBK, converted once.
-const Text& productName();         // 岚栖种子搜索神器
+const Text& productName();  // 岚栖种子搜索神器
 inline constexpr const char* kProductVersionText = "1.9";
 inline constexpr float kProductVersion = 1.9f;
 inline constexpr const char* kProductCode = "qabrelto";

@@ -14,7 +14,7 @@ int length(std::string_view marker) { return static_cast<int>(marker.size()); }
 
 // Reads one item after another with a site's steps. Its buffers are kept from item to item.
 class ItemReader {
-public:
+  public:
     ItemReader(const CompiledSite& site, std::string_view page, ScrapeContext& context)
         : m_site(site), m_page(page), m_search(page, site.markers), m_context(context) {}
 
@@ -40,7 +40,7 @@ public:
 
     int findAnchor(int from) { return m_search.find(m_site.anchor, from); }
 
-private:
+  private:
     // Where a field lies: start is its first byte, end the byte after its last; -1 where a marker is missing.
     struct Span {
         int start = -1;

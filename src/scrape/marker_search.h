@@ -14,7 +14,7 @@ namespace lanqi::scrape {
 // forward through the page, which makes a whole page cost about one pass per marker even when a marker
 // is missing from every item.
 class MarkerSearch {
-public:
+  public:
     MarkerSearch(std::string_view page, const std::vector<std::string_view>& markers)
         : m_page(page), m_markers(markers), m_memo(markers.size()) {}
 
@@ -28,7 +28,7 @@ public:
         return memo.found;
     }
 
-private:
+  private:
     struct Memo {
         int from = INT_MAX;
         int found = -1;

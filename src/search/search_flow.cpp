@@ -171,8 +171,8 @@ void SearchFlow::finishRun() {
     if (r.unreachableSites == "123456" || r.emptySites == "123456") {
         const bool unreachable = r.unreachableSites == "123456";
         static const Text unreachableStatus = gbk(u8" --- 连接服务器失败");
-        static const Text unreachableMessage = gbk(
-            u8"连接服务器失败：请检查网络连接。如果您的网络正常，则有可能我们的服务器正在维护中，请稍后重试。");
+        static const Text unreachableMessage =
+            gbk(u8"连接服务器失败：请检查网络连接。如果您的网络正常，则有可能我们的服务器正在维护中，请稍后重试。");
         static const Text unreachableCaption = gbk(u8"网络错误");
         static const Text emptyStatus = gbk(u8" --- 未搜索到结果");
         static const Text emptyMessage = gbk(u8"未搜索到结果：请换个关键词重试。");

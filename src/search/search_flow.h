@@ -17,7 +17,7 @@ struct SearchState {
     Text currentPage;  // decimal; "1" on a new search, "0" after a run that ended in failure
     Text encodedKeyword;
     std::array<Text, 6> searchUrls;
-    long long pageCount = 0;    // 64-bit: the four site totals are added without overflow
+    long long pageCount = 0;  // 64-bit: the four site totals are added without overflow
     long long resultCount = 0;
     RunRecords records;
 };
@@ -45,13 +45,13 @@ enum class FetchMode {
 // The commands of the search row and the run they end in. Every command is ignored while a run is in
 // progress (events are processed during a run, so a click can arrive in the middle of one).
 class SearchFlow {
-public:
+  public:
     SearchFlow(SearchView& view, PageFetcher& fetcher, EventPump& events);
 
-    void startSearch();                      // Enter in 搜索框, or 按钮1
-    void goToNextPage();                     // 按钮3
-    void goToPreviousPage();                 // 按钮2
-    void goToSelectedPage(int itemPosition); // the user chose item `itemPosition` of 组合框1
+    void startSearch();                       // Enter in 搜索框, or 按钮1
+    void goToNextPage();                      // 按钮3
+    void goToPreviousPage();                  // 按钮2
+    void goToSelectedPage(int itemPosition);  // the user chose item `itemPosition` of 组合框1
 
     bool running() const { return m_running; }
     const SearchState& state() const { return m_state; }
@@ -62,7 +62,7 @@ public:
     void setObserver(SearchObserver observer) { m_observer = std::move(observer); }
     void setFetchMode(FetchMode mode) { m_fetchMode = mode; }
 
-private:
+  private:
     void prepare();
     void runSearch();
     void resetRun();

@@ -14,7 +14,7 @@ enum class SearchLayout {
 // The controls of the main window's search row and list area, as the search flow uses them. The title
 // (StatusLine) is the status line. Implemented by the main window and by lanqi-cli.
 class SearchView : public StatusLine {
-public:
+  public:
     // 搜索框: the keyword as the box holds it now, GBK.
     virtual Text searchText() const = 0;
 

@@ -12,7 +12,7 @@
 namespace {
 
 class CountRows final : public lanqi::ResultRows {
-public:
+  public:
     size_t rows = 0;
     void appendResultRow(const lanqi::Text& caption, int picture) override {
         if (caption.empty() || (picture != 0 && picture != 1 && picture != 3)) std::abort();
@@ -23,7 +23,7 @@ public:
 };
 
 class IgnoreTitle final : public lanqi::StatusLine {
-public:
+  public:
     void setWindowTitle(const lanqi::Text&) override {}
 };
 

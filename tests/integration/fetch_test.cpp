@@ -46,7 +46,7 @@ std::string pattern(size_t n) {
 }
 
 class Fetch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         base = test::sampleServerBase();
         if (base.empty()) GTEST_SKIP() << "no sample-sites server (run through ctest)";

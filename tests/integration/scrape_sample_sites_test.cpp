@@ -27,7 +27,7 @@ FetchLimits quickLimits() {
 }
 
 class SampleSites : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         base = test::sampleServerBase();
         if (base.empty()) GTEST_SKIP() << "no sample-sites server (run through ctest)";

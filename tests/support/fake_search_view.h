@@ -10,7 +10,7 @@ namespace lanqi::test {
 
 // Records what the search flow did to the window's controls, as GBK texts.
 class FakeSearchView : public SearchView, public ResultRows {
-public:
+  public:
     struct Message {
         Text text;
         Text caption;

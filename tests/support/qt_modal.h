@@ -56,7 +56,7 @@ struct SeenMessageBox {
     Qt::TextFormat textFormat = Qt::AutoText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     std::vector<QMessageBox::StandardButton> buttons;  // sorted by value
-    std::vector<QString> buttonTexts;                   // their captions, in the same order
+    std::vector<QString> buttonTexts;                  // their captions, in the same order
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     Qt::WindowModality modality = Qt::NonModal;
     bool staysOnTop = false;

@@ -13,7 +13,7 @@ namespace lanqi::test {
 
 // Results list that records every call.
 class RecordingRows final : public ResultRows {
-public:
+  public:
     struct Row {
         Text caption;
         int picture;
@@ -29,13 +29,13 @@ public:
 };
 
 class RecordingStatus final : public StatusLine {
-public:
+  public:
     std::vector<Text> titles;
     void setWindowTitle(const Text& title) override { titles.push_back(title); }
 };
 
 class CountingEvents final : public EventPump {
-public:
+  public:
     int calls = 0;
     void processPendingEvents() override { ++calls; }
 };

@@ -6,7 +6,7 @@ namespace lanqi::test {
 
 // The results list as the result actions read it: only its selection, set by the test (-1: none).
 class SelectedRow : public ResultRows {
-public:
+  public:
     int row = -1;
     void appendResultRow(const Text&, int) override {}
     void clearResultRows() override { row = -1; }

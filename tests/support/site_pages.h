@@ -23,10 +23,14 @@ inline std::string site1Page(const std::vector<PageItem>& list, long long total 
     std::string p = "<html><head><title>手撕包菜 - search</title></head><body>";
     if (total >= 0) p += "<div class=\"count\">共找到 " + std::to_string(total) + " 条关于 abc 的结果</div>";
     for (const auto& it : list) {
-        p += "<div class=\"x-item\"><a title=\"" + it.name + "." + it.ext + "\" class=\"title\" href=\"/i\">x</a>"
-             "<span class=\"ctime\">2020-02-03</span><ul><li>" + it.name + "." + it.ext + " 1.25 GB</li></ul>"
+        p += "<div class=\"x-item\"><a title=\"" + it.name + "." + it.ext +
+             "\" class=\"title\" href=\"/i\">x</a>"
+             "<span class=\"ctime\">2020-02-03</span><ul><li>" +
+             it.name + "." + it.ext +
+             " 1.25 GB</li></ul>"
              "<div class=\"tail\">文件数: 1 大小: 1.25 GB 请求数: 7 更新时间: 2020-02-03 "
-             "<a href=\"magnet:?xt=urn:btih:" + it.name + "hash&dn=x\">m</a></div></div>";
+             "<a href=\"magnet:?xt=urn:btih:" +
+             it.name + "hash&dn=x\">m</a></div></div>";
     }
     return p + "</body></html>";
 }
@@ -35,7 +39,8 @@ inline std::string site2Page(const std::vector<PageItem>& list) {
     std::string p = "<html><head><title>爱磁力</title></head><body>";
     for (const auto& it : list) {
         p += "<div><h3><a href=\"/info/" + it.name + "hash\">" + it.name + "." + it.ext +
-             "</a></h3><p>视频<span></span> 创建时间：<b>2020-01-01</b> 文件大小：<b>1 GB</b> <b>5</b> <b>2020</b></p></div>";
+             "</a></h3><p>视频<span></span> 创建时间：<b>2020-01-01</b> 文件大小：<b>1 GB</b> <b>5</b> "
+             "<b>2020</b></p></div>";
     }
     return p + "</body></html>";
 }

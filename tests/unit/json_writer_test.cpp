@@ -20,8 +20,8 @@ TEST(JsonString, EscapesQuotesBackslashesAndControlBytes) {
 
 TEST(JsonString, KeepsValidUtf8AndReplacesBrokenBytes) {
     EXPECT_EQ(jsonQuoted("超能 ok"), "\"超能 ok\"");
-    EXPECT_EQ(jsonQuoted("\xE8\xB6"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");  // a cut three-byte character
-    EXPECT_EQ(jsonQuoted("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");  // an over-long '/'
+    EXPECT_EQ(jsonQuoted("\xE8\xB6"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");                  // a cut three-byte character
+    EXPECT_EQ(jsonQuoted("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");                  // an over-long '/'
     EXPECT_EQ(jsonQuoted("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");  // a surrogate
     EXPECT_EQ(jsonQuoted("\xF0\x9F\x98\x80"), "\"\xF0\x9F\x98\x80\"");
 }

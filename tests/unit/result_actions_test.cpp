@@ -19,7 +19,7 @@ const Text kPlayerKey =
     "Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION\\XMP.exe";
 
 class ResultActionsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (int i = 1; i <= 3; ++i) {
             records.magnetLinks.push_back("magnet:?xt=urn:btih:hash" + std::to_string(i));

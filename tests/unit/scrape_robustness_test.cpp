@@ -23,7 +23,7 @@ using test::ScrapeHarness;
 
 // Pages that live right after one inaccessible page and right before another.
 class GuardedRegion {
-public:
+  public:
     explicit GuardedRegion(size_t capacity) {
         m_pageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
         m_dataSize = (capacity / m_pageSize + 1) * m_pageSize;
@@ -51,7 +51,7 @@ public:
         return {at, bytes.size()};
     }
 
-private:
+  private:
     size_t m_pageSize = 0;
     size_t m_dataSize = 0;
     char* m_base = nullptr;
@@ -94,7 +94,7 @@ void expectSound(const ScrapeHarness& h, int site, std::string_view page, const 
 }
 
 class Robustness : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         alarm(120);  // a parser that loops forever fails here instead of stalling the suite
         for (int n = 1; n <= 6; ++n) {

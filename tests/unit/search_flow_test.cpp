@@ -20,7 +20,7 @@ using test::items;
 
 // Pages by address; an address it does not know fails like a dead server.
 class FakeFetcher : public PageFetcher {
-public:
+  public:
     std::map<Text, Bytes> pages;
     std::map<Text, int> delayMs;
     std::vector<Text> requested;
@@ -41,7 +41,7 @@ public:
 };
 
 class CountingEvents : public EventPump {
-public:
+  public:
     int calls = 0;
     std::function<void()> onCall;
     void processPendingEvents() override {
@@ -53,7 +53,7 @@ public:
 Text statusText(const char8_t* text) { return titlePrefix() + gbk(text); }
 
 class SearchFlowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (int n = 1; n <= 6; ++n)
             setenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str(), ("http://s" + std::to_string(n)).c_str(), 1);

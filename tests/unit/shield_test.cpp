@@ -16,7 +16,7 @@ namespace {
 using test::FakeDesktopServices;
 
 class FakeShieldView : public ShieldView {
-public:
+  public:
     Text status;
     bool switchOnVisible = false, switchOffVisible = true;
     std::vector<int> periods;
@@ -29,7 +29,7 @@ public:
 };
 
 class FakeGuard : public ProcessGuard {
-public:
+  public:
     std::uint32_t own = 100;
     std::set<std::uint32_t> otherUsers;
     std::uint32_t ownProcessId() const override { return own; }
@@ -37,7 +37,7 @@ public:
 };
 
 class Events : public EventPump {
-public:
+  public:
     std::function<void()> onCall;
     int calls = 0;
     void processPendingEvents() override {
@@ -55,7 +55,7 @@ ProcessRecord proc(std::uint32_t id, const char* name, std::uint32_t parent = 1)
 }
 
 class ShieldTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         shield.setYieldSlice(std::chrono::microseconds(0));  // yield after every process
         desktop.processes = {proc(1, "init"), proc(100, "lanqi-search"), proc(200, "explorer.exe")};
@@ -96,8 +96,8 @@ TEST_F(ShieldTest, NeverEndsTheClientItsDescendantsOrOtherUsersProcesses) {
     desktop.processes = {proc(1, "init")};
     shield.switchShieldOn();
     shield.takeProcessBaseline();
-    desktop.processes = {proc(1, "init"),           proc(100, "lanqi-search"),   proc(150, "QtWebEngineProcess", 100),
-                         proc(151, "zygote", 150),  proc(160, "renderer", 151),   proc(400, "cron", 1),
+    desktop.processes = {proc(1, "init"),          proc(100, "lanqi-search"),  proc(150, "QtWebEngineProcess", 100),
+                         proc(151, "zygote", 150), proc(160, "renderer", 151), proc(400, "cron", 1),
                          proc(401, "stranger", 1)};
     guard.otherUsers = {400};
     shield.shieldScan();

@@ -8,7 +8,7 @@ namespace lanqi {
 namespace {
 
 class SiteCatalogue : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (int n = 1; n <= 6; ++n) {
             const std::string name = "LANQI_SITE" + std::to_string(n) + "_BASE";

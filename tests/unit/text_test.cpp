@@ -25,7 +25,10 @@ TEST(ConvertText, InvalidOrIncompleteSequenceGivesEmptyNeverPartial) {
     // UTF-8 cut in the middle of a three-byte character, after a complete one.
     EXPECT_EQ(convertText(kChaoNeng.substr(0, 5), "UTF-8", "GBK"), "");
     // A stray continuation byte in the middle.
-    EXPECT_EQ(convertText("ab\x80" "cd", "UTF-8", "GBK"), "");
+    EXPECT_EQ(convertText("ab\x80"
+                          "cd",
+                          "UTF-8", "GBK"),
+              "");
     // A GBK lead byte at the very end.
     EXPECT_EQ(convertText("abc\xB3", "GBK", "UTF-8"), "");
     // A GBK lead byte followed by a byte that cannot trail.

@@ -14,7 +14,7 @@ using test::FakeDesktopServices;
 const Text kOfferCaption = gbk(u8"检测到新版本：");
 
 class UpdateCheck : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { setenv("LANQI_VENDOR_BASE", "http://vendor.test", 1); }
     void TearDown() override { unsetenv("LANQI_VENDOR_BASE"); }
 
@@ -67,10 +67,10 @@ TEST_F(UpdateCheck, EmptyVersionTextOffersNothing) {
 TEST(OfferedVersion, ReadsThreeBytesAfterTheMarker) {
     EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"岚栖种子搜索神器v2.0")), 2.0f);
     EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"xx岚栖种子搜索神器V2.5.1")), 2.5f);  // "V" matches "v"
-    EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"岚栖种子搜索神器v1.95")), 1.9f);    // only three bytes
+    EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"岚栖种子搜索神器v1.95")), 1.9f);     // only three bytes
     EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"岚栖种子搜索神器v10.0")), 10.0f);
     EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"岚栖种子搜索神器vabc")), 0.0f);
-    EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"岚栖种子搜索神器v2")), 2.0f);     // the text ends sooner
+    EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"岚栖种子搜索神器v2")), 2.0f);  // the text ends sooner
     EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"岚栖种子搜索神器v")), 0.0f);
     EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"岚栖种子搜索神器vinf")), 0.0f);
     EXPECT_FLOAT_EQ(offeredVersion(gbk(u8"岚栖种子搜索神器v0x9")), 0.0f);

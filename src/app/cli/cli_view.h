@@ -11,7 +11,7 @@ namespace lanqi {
 // The search row, title and results list of lanqi-cli: it keeps the controls' state as plain data and
 // reports rows and messages as they happen.
 class CliView final : public SearchView, public ResultRows {
-public:
+  public:
     struct Row {
         Text title;
         int fileKind;
@@ -56,7 +56,7 @@ public:
     bool pageSelectorVisible() const { return m_selectorVisible; }
     bool bannerVisible() const { return m_bannerVisible; }
 
-private:
+  private:
     bool m_json;
     std::FILE* m_out;
     Text m_keyword;

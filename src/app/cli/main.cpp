@@ -35,9 +35,12 @@ int usage(const char* message) {
 
 const char* kindName(int fileKind) {
     switch (fileKind) {
-        case 0: return "archive";
-        case 3: return "video";
-        default: return "other";
+        case 0:
+            return "archive";
+        case 3:
+            return "video";
+        default:
+            return "other";
     }
 }
 
@@ -82,7 +85,9 @@ void printDone(bool json, const CliView& view, const SearchFlow& flow) {
     for (int n = 1; n <= 6; ++n) {
         const auto& f = flow.siteFigures()[static_cast<size_t>(n - 1)];
         JsonObject o;
-        o.number("site", n).number("ms", f.fetchTime.count()).number("bytes", static_cast<long long>(f.bytes))
+        o.number("site", n)
+            .number("ms", f.fetchTime.count())
+            .number("bytes", static_cast<long long>(f.bytes))
             .number("rows", f.rows);
         if (n > 1) sites.push_back(',');
         sites += o.str();
@@ -130,7 +135,8 @@ int main(int argc, char** argv) {
         } else if (args[i] == "page" && i + 1 < args.size()) {
             char* end = nullptr;
             const long n = std::strtol(args[i + 1].c_str(), &end, 10);
-            if (end == args[i + 1].c_str() || *end != '\0' || n < 1 || n > 1000000) return usage("page takes a number from 1");
+            if (end == args[i + 1].c_str() || *end != '\0' || n < 1 || n > 1000000)
+                return usage("page takes a number from 1");
             commands.push_back({Command::Page, static_cast<int>(n)});
             ++i;
         } else {
@@ -140,7 +146,8 @@ int main(int argc, char** argv) {
 
     const Text gbkKeyword = gbk(keyword);
     if (gbkKeyword.empty() && !keyword.empty())
-        std::fprintf(stderr, "lanqi-cli: the keyword is not UTF-8 text that GBK can hold; searching the empty keyword\n");
+        std::fprintf(stderr,
+                     "lanqi-cli: the keyword is not UTF-8 text that GBK can hold; searching the empty keyword\n");
 
     CliView view(json, stdout);
     view.setKeyword(gbkKeyword);

@@ -9,7 +9,11 @@ namespace {
 size_t validSequenceLength(std::string_view s) {
     const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
     const unsigned char c = b(0);
-    size_t n = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3 : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+    size_t n = c < 0x80                   ? 1
+               : (c >= 0xC2 && c <= 0xDF) ? 2
+               : (c >= 0xE0 && c <= 0xEF) ? 3
+               : (c >= 0xF0 && c <= 0xF4) ? 4
+                                          : 0;
     if (n == 0 || n > s.size()) return 0;
     for (size_t i = 1; i < n; ++i)
         if ((b(i) & 0xC0) != 0x80) return 0;

@@ -76,8 +76,7 @@ void ProtectionShield::shieldScan() {
         for (const auto& r : current) {
             if (m_stopRequested) break;
             // Names compare byte for byte: a name differing only in letter case is not allowed.
-            if (!allowed.count(r.exeFile) && !protectedIds.count(r.processId) &&
-                !m_guard.ownedByOtherUser(r.processId))
+            if (!allowed.count(r.exeFile) && !protectedIds.count(r.processId) && !m_guard.ownedByOtherUser(r.processId))
                 m_desktop.terminateProcess(r.processId);
             if (Clock::now() - sliceStart >= m_yieldSlice) {
                 m_events.processPendingEvents();

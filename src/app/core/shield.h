@@ -13,7 +13,7 @@ namespace lanqi {
 
 // What the shield shows and drives on the main window.
 class ShieldView {
-public:
+  public:
     virtual ~ShieldView() = default;
     virtual void setShieldStatusText(const Text& text) = 0;  // 标签3
     // The "播放器" menu's "开启看片防护盾" and "关闭看片防护盾" entries; exactly one is visible.
@@ -25,7 +25,7 @@ public:
 // descended from it (the browser engine starts helpers after the baseline), and processes of other users
 // (the system refuses to end them anyway).
 class ProcessGuard {
-public:
+  public:
     virtual ~ProcessGuard() = default;
     virtual std::uint32_t ownProcessId() const = 0;
     virtual bool ownedByOtherUser(std::uint32_t processId) const = 0;
@@ -33,12 +33,12 @@ public:
 
 // The real guard: this process's id, and the owner of /proc/<id>.
 class LinuxProcessGuard final : public ProcessGuard {
-public:
+  public:
     LinuxProcessGuard(std::string procRoot = "/proc");
     std::uint32_t ownProcessId() const override { return m_ownId; }
     bool ownedByOtherUser(std::uint32_t processId) const override;
 
-private:
+  private:
     std::string m_procRoot;
     std::uint32_t m_ownId;
     unsigned m_ownUser;
@@ -48,14 +48,14 @@ inline constexpr int kShieldPeriodMs = 50;
 
 // Ends every process whose executable name was not running when the player page began to load.
 class ProtectionShield {
-public:
+  public:
     ProtectionShield(DesktopServices& desktop, ShieldView& view, EventPump& events, const ProcessGuard& guard);
 
     void switchShieldOn();
-    void switchShieldOff();        // the tick already due still runs one scan, then the timer stays stopped
-    void takeProcessBaseline();    // on every load start of the player page, whether on or off
+    void switchShieldOff();      // the tick already due still runs one scan, then the timer stays stopped
+    void takeProcessBaseline();  // on every load start of the player page, whether on or off
     void requestStop() { m_stopRequested = true; }
-    void shieldScan();             // one tick of 时钟3
+    void shieldScan();  // one tick of 时钟3
 
     bool shieldOn() const { return m_on; }
     const std::vector<ProcessRecord>& processBaseline() const { return m_baseline; }
@@ -66,7 +66,7 @@ public:
     static const Text& onText();
     static const Text& offText();
 
-private:
+  private:
     std::unordered_set<std::uint32_t> protectedProcesses(const std::vector<ProcessRecord>& current) const;
 
     DesktopServices& m_desktop;

@@ -102,8 +102,8 @@ bool isWebAddress(const Text& address) {
 void checkForUpdate(DesktopServices& desktop, const Text& versionInfoText, bool manualUpdateCheck) {
     if (offeredVersion(versionInfoText) > kProductVersion) {
         const MessageAnswer answer =
-            desktop.showMessageBox(versionInfoText + gbk(u8"\r\n\r\n是否更新？"), kMessageYesNo | kMessageIconInformation,
-                                   gbk(u8"检测到新版本："));
+            desktop.showMessageBox(versionInfoText + gbk(u8"\r\n\r\n是否更新？"),
+                                   kMessageYesNo | kMessageIconInformation, gbk(u8"检测到新版本："));
         if (answer != MessageAnswer::Yes) return;
         const Text download = updateDownloadAddress(versionInfoText);
         if (!download.empty() && isWebAddress(download)) desktop.openAddress(download);
@@ -111,8 +111,9 @@ void checkForUpdate(DesktopServices& desktop, const Text& versionInfoText, bool 
         return;
     }
     if (manualUpdateCheck) {
-        desktop.showMessageBox(gbk(u8"\"") + productName() + "v" + kProductVersionText + gbk(u8"\" 已是最新版本，不需要升级。"),
-                               kMessageOk | kMessageIconInformation, gbk(u8"软件更新："));
+        desktop.showMessageBox(
+            gbk(u8"\"") + productName() + "v" + kProductVersionText + gbk(u8"\" 已是最新版本，不需要升级。"),
+            kMessageOk | kMessageIconInformation, gbk(u8"软件更新："));
     }
 }
 
