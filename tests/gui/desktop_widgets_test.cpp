@@ -20,6 +20,7 @@
 #include "platform/qt/qt_desktop_services.h"
 #include "platform/qt/qt_window.h"
 #include "support/qt_modal.h"
+#include "support/scratch_folder.h"
 
 namespace lanqi {
 namespace {
@@ -399,28 +400,13 @@ TEST(NavigateBrowser, AControlWithoutAnAddressGetsNone) {
 
 // ---- Folders, registry, files, programs ----
 
-class ScratchFolder : public ::testing::Test {
+class ScratchFolder : public test::ScratchFolderTest {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/lanqi-desktop-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    static std::string content(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
     // Waits up to 10 s for a file another process writes.
     static std::string awaitFile(const std::string& path) {
         for (int i = 0; i < 1000 && !fs::exists(path); ++i) spin(10);
         return content(path);
     }
-
-    std::string dir;
 };
 
 TEST_F(ScratchFolder, TemporaryFolderEndsInTheSeparator) {

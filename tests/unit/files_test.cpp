@@ -8,29 +8,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/scratch_folder.h"
+
 namespace lanqi {
 namespace {
 
 namespace fs = std::filesystem;
 
-class WriteFileBlocks : public ::testing::Test {
+class WriteFileBlocks : public test::ScratchFolderTest {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/lanqi-files-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    static std::string content(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
     std::size_t entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {})); }
-
-    std::string dir;
 };
 
 TEST_F(WriteFileBlocks, EmptyPathGivesFalseAndCreatesNothing) {
