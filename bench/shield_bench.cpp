@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/shield.h"
+#include "actions/shield.h"
 #include "support/fake_desktop_services.h"
 
 namespace lanqi {

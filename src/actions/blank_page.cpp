@@ -1,5 +1,7 @@
 #include "actions/blank_page.h"
 
+#include "platform/product.h"
+
 namespace lanqi {
 
 const Bytes& localBlankPage() {
@@ -9,7 +11,10 @@ const Bytes& localBlankPage() {
             u8"<head>\r\n"
             u8"<meta http-equiv=\"Content-Language\" content=\"zh-cn\">\r\n"
             u8"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">\r\n"
-            u8"<meta name=\"GENERATOR\" content=\"岚栖种子搜索神器 1.9\">\r\n"
+            u8"<meta name=\"GENERATOR\" content=\"岚栖种子搜索神器 ";
+        html += reinterpret_cast<const char8_t*>(kProductVersionText);
+        html +=
+            u8"\">\r\n"
             u8"<meta name=\"robots\" content=\"noindex, nofollow\">\r\n"
             u8"<meta name=\"description\" content=\"岚栖种子搜索神器 结束页\">\r\n"
             u8"<title>岚栖种子搜索神器</title>\r\n"

@@ -6,15 +6,8 @@
 namespace lanqi {
 namespace {
 
-constexpr int kDesignWidth = 813;
-constexpr int kDesignHeight = 549;
-
-// Design geometry of the player's controls in window mode.
-constexpr Geometry kPlayingLabelGeometry{0, 0, 85, 16};
-constexpr Geometry kShieldStatusGeometry{380, 0, 427, 16};
-constexpr Geometry kBackButtonGeometry{720, 0, 80, 16};
-constexpr Geometry kBrowserGeometry{-2, -4, 812, 526};
-constexpr Geometry kOverlayGeometry{0, 16, 808, 482};
+constexpr int kDesignWidth = kMainWindowWidth;
+constexpr int kDesignHeight = kMainWindowHeight;
 
 // In full screen the top bar sits just above the screen's edge, and the browser starts 28 pixels above it.
 constexpr int kFullScreenTopBarTop = -24;
@@ -40,13 +33,8 @@ Text cloudPlayAddress(const Text& serviceBase, const Text& magnetLink, int chann
     return serviceBase + "/api/api.php?u=" + magnetLink + (channel == 1 ? "&kltvv=c4" : "&kltvv=ck");
 }
 
-OnlinePlay::OnlinePlay(DesktopServices& desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard,
-                       const RunRecords& records, const ResultRows& rows)
-    : m_desktop(desktop),
-      m_view(view),
-      m_records(records),
-      m_rows(rows),
-      m_shield(desktop, static_cast<ShieldView&>(*this), events, guard) {}
+OnlinePlay::OnlinePlay(DesktopServices& desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard)
+    : m_desktop(desktop), m_view(view), m_shield(desktop, static_cast<ShieldView&>(*this), events, guard) {}
 
 const Text& OnlinePlay::successTitle() {
     static const Text title = gbk(u8"快乐TV云播接口");
@@ -55,16 +43,8 @@ const Text& OnlinePlay::successTitle() {
 
 bool OnlinePlay::fullScreen() const { return m_view.windowGeometry().width > kDesignWidth; }
 
-const Text* OnlinePlay::selectedMagnetLink() const {
-    const int n = m_rows.selectedRow() + 1;  // selectedEntryNumber
-    if (n < 1 || static_cast<std::size_t>(n) > m_records.magnetLinks.size()) return nullptr;
-    return &m_records.magnetLinks[static_cast<std::size_t>(n - 1)];
-}
-
-void OnlinePlay::playOnline(int channel) {
+void OnlinePlay::playOnline(int channel, const ResultItem& item) {
     if (channel != 1 && channel != 2) return;
-    const Text* link = selectedMagnetLink();
-    if (link == nullptr) return;
     static const Text loading = gbk(u8"视频拼命加载中，请稍候...");
     m_view.setLoadingText(loading);
     m_view.setControlVisible(PlayerControl::LoadingNotice, true);
@@ -72,7 +52,7 @@ void OnlinePlay::playOnline(int channel) {
     m_playPending = 1;
     m_playChannel = channel == 1 ? 1 : 0;
     // The browser stays hidden while it loads; the loading notice covers the window meanwhile.
-    m_desktop.navigateBrowser(m_view.browser(), cloudPlayAddress(playServiceBase(), *link, channel));
+    m_desktop.navigateBrowser(m_view.browser(), cloudPlayAddress(playServiceBase(), item.magnetLink, channel));
 }
 
 void OnlinePlay::checkPlayerPageTitle() {

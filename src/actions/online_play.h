@@ -2,23 +2,13 @@
 
 #include <cstdint>
 
-#include "app/core/shield.h"
+#include "actions/shield.h"
+#include "actions/window_geometry.h"
 #include "platform/desktop.h"
 #include "platform/events.h"
-#include "scrape/result_rows.h"
-#include "scrape/run_records.h"
+#include "scrape/result_item.h"
 
 namespace lanqi {
-
-// Left, top, width, height in pixels: a control in the main window's client area, or the main window on
-// the screen (its position and its client size).
-struct Geometry {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    bool operator==(const Geometry&) const = default;
-};
 
 // The main window's controls that make up the player view.
 enum class PlayerControl {
@@ -83,14 +73,12 @@ inline constexpr int kPlayerMenuOpen = 3;  // playerMenuOpen while the "播放�
 // thread, from the main window's events.
 class OnlinePlay final : private ShieldView {
   public:
-    OnlinePlay(DesktopServices& desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard,
-               const RunRecords& records, const ResultRows& rows);
+    OnlinePlay(DesktopServices& desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard);
 
     // "在线播放通道1" / "在线播放通道2", and double-click or Enter on a row (channel 1): shows the loading
-    // notice, switches the shield on and sends the browser to the cloud-play address of the selected
-    // row. Does nothing for a channel other than 1 or 2, with no row selected, or with a selection past
-    // magnetLinks.
-    void playOnline(int channel);
+    // notice, switches the shield on and sends the browser to the cloud-play address of `item`'s magnet
+    // link. Does nothing for a channel other than 1 or 2.
+    void playOnline(int channel, const ResultItem& item);
 
     // Events of 播放浏览框.
     void onLoadStarted() { m_shield.takeProcessBaseline(); }  // a download begins
@@ -138,7 +126,6 @@ class OnlinePlay final : private ShieldView {
     void setShieldMenuEntries(bool switchOnVisible, bool switchOffVisible) override;
     void setShieldTimerPeriod(int milliseconds) override { m_view.setShieldTimerPeriod(milliseconds); }
 
-    const Text* selectedMagnetLink() const;
     void showPlayer();
     void failPlay();
     void setControlsShown(bool shown);
@@ -149,8 +136,6 @@ class OnlinePlay final : private ShieldView {
 
     DesktopServices& m_desktop;
     PlayerView& m_view;
-    const RunRecords& m_records;
-    const ResultRows& m_rows;
     ProtectionShield m_shield;
 
     int m_playPending = 0;

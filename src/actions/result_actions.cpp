@@ -27,58 +27,44 @@ bool isVideoRow(const Text& detailText) {
     return false;
 }
 
-const Text* ResultActions::entry(const std::vector<Text>& store, int n) {
-    if (n < 1 || static_cast<size_t>(n) > store.size()) return nullptr;
-    return &store[static_cast<size_t>(n - 1)];
-}
-
 bool ResultActions::ask(const char8_t* text, const char8_t* caption) {
     return m_desktop.showMessageBox(gbk(text), kQuestionStyle, gbk(caption)) == MessageAnswer::Yes;
 }
 
-void ResultActions::showResultDetails() {
-    const Text* detail = entry(m_records.detailTexts, selectedEntryNumber());
-    if (detail == nullptr) return;
+void ResultActions::showResultDetails(const ResultItem& item) {
     static const Text caption = gbk(u8"文件详情");
-    m_desktop.showMessageBox(*detail, kMessageOk, caption);
+    m_desktop.showMessageBox(item.detailText, kMessageOk, caption);
 }
 
-void ResultActions::copyMagnetLink() {
-    const Text* link = entry(m_records.magnetLinks, selectedEntryNumber());
-    if (link == nullptr) return;
-    if (m_desktop.setClipboardText(*link))
+void ResultActions::copyMagnetLink(const ResultItem& item) {
+    if (m_desktop.setClipboardText(item.magnetLink))
         m_desktop.showMessageBox(gbk(u8"复制下载地址成功，请粘贴到迅雷下载。"), kInformationStyle, gbk(u8"已复制"));
     else
         m_desktop.showMessageBox(gbk(u8"复制下载地址失败：请手动复制下载链接并粘贴到迅雷下载。"), kInformationStyle,
                                  gbk(u8"复制失败"));
 }
 
-void ResultActions::sendMagnetToXunlei() {
-    const Text* link = entry(m_records.magnetLinks, selectedEntryNumber());
-    if (link == nullptr) return;
+void ResultActions::sendMagnetToXunlei(const ResultItem& item) {
+    const Text& link = item.magnetLink;
     const Text marker = m_desktop.readRegistryText(kRegistryCurrentUser, kDownloaderMarkerPath);
     if (marker.size() >= 6 && marker.compare(0, 6, "Xunlei") == 0) {
-        m_desktop.openAddress(*link);
+        m_desktop.openAddress(link);
         return;
     }
     if (ask(u8"检测到您还未安装迅雷，是否下载迅雷？", u8"未安装迅雷")) {
         openDownloaderPage();
         return;
     }
-    if (ask(u8"确定不安装迅雷强制下载？此操作系统可能不会响应。", u8"强制下载")) m_desktop.openAddress(*link);
+    if (ask(u8"确定不安装迅雷强制下载？此操作系统可能不会响应。", u8"强制下载")) m_desktop.openAddress(link);
 }
 
-void ResultActions::playInXunleiPlayer() {
-    const int n = selectedEntryNumber();
-    const Text* link = entry(m_records.magnetLinks, n);
-    const Text* detail = entry(m_records.detailTexts, n);
-    if (link == nullptr || detail == nullptr) return;
-    if (!isVideoRow(*detail)) {
-        if (ask(u8"不能直接播放：不是视屏文件，是否调用迅雷下载？", u8"播放失败")) sendMagnetToXunlei();
+void ResultActions::playInXunleiPlayer(const ResultItem& item) {
+    if (!isVideoRow(item.detailText)) {
+        if (ask(u8"不能直接播放：不是视屏文件，是否调用迅雷下载？", u8"播放失败")) sendMagnetToXunlei(item);
         return;
     }
     if (m_desktop.registryValueExists(kRegistryCurrentUser, kPlayerMarkerPath)) {
-        m_desktop.runProgram("XMP.exe", *link);
+        m_desktop.runProgram("XMP.exe", item.magnetLink);
         return;
     }
     if (ask(u8"检测到您还未安装迅雷影音播放器，是否下载迅雷影音？", u8"未安装播放器")) {
@@ -86,7 +72,7 @@ void ResultActions::playInXunleiPlayer() {
         return;
     }
     if (ask(u8"确定不安装播放器强制在线播放？此操作系统可能不会响应。", u8"强制播放"))
-        m_desktop.runProgram("XMP.exe", *link);
+        m_desktop.runProgram("XMP.exe", item.magnetLink);
 }
 
 void ResultActions::openDownloaderPage() { m_desktop.openAddress(downloaderPageAddress()); }

@@ -20,9 +20,8 @@ int main(int argc, char** argv) {
     lanqi::MainWindow window;
     lanqi::AppController controller(window);  // routes the window's events from its first shown frame on
     // "关于播放器" shows the about window owned by the main window (the player handles always-on-top).
-    controller.setPlayOnline(
-        lanqi::installPlayer(window, controller.desktop(), controller.searchFlow().state().records,
-                             [&controller] { controller.showAboutWindow(&controller.mainWindowHandle()); }));
+    controller.setPlayOnline(lanqi::installPlayer(
+        window, controller.desktop(), [&controller] { controller.showAboutWindow(&controller.mainWindowHandle()); }));
     lanqi::presentMainWindow(window);
     lanqi::runVendorVisitAndUpdateCheck(controller);
     // The fade-in and the version fetch process events: the exit fade may already have run out.

@@ -32,6 +32,12 @@ size_t writeBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+// libcurl asks this during every transfer, also while nothing arrives (about once a second then).
+int checkCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* cancel = static_cast<const CancelToken*>(user);
+    return cancel != nullptr && cancel->cancelled() ? 1 : 0;
+}
+
 struct EasyDeleter {
     void operator()(CURL* h) const { curl_easy_cleanup(h); }
 };
@@ -44,8 +50,8 @@ struct UrlDeleter {
 
 }  // namespace
 
-Bytes fetchUrl(const Text& address, const FetchLimits& limits) {
-    if (address.empty()) return {};
+Bytes fetchUrl(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
+    if (address.empty() || (cancel != nullptr && cancel->cancelled())) return {};
     const Text withoutFragment = address.substr(0, address.find('#'));
     if (withoutFragment.empty()) return {};
 
@@ -84,8 +90,14 @@ Bytes fetchUrl(const Text& address, const FetchLimits& limits) {
                      std::max(1L, static_cast<long>((limits.stallLimit.count() + 999) / 1000)));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    if (cancel != nullptr) {
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkCancel);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, cancel);
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    }
 
     const CURLcode rc = curl_easy_perform(h);
+    if (rc == CURLE_ABORTED_BY_CALLBACK) return {};
     if (rc == CURLE_OK) return std::move(sink.body);
     if (sink.capped) return std::move(sink.body);
     switch (rc) {

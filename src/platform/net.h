@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 
@@ -18,13 +19,24 @@ struct FetchLimits {
 
 inline constexpr const char* kFetchUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 
+// Lets another thread stop a fetch. Once cancelled it stays cancelled.
+class CancelToken {
+  public:
+    void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
+    bool cancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+
+  private:
+    std::atomic<bool> m_cancelled{false};
+};
+
 // HTTP GET of `address` (a text address; only ASCII is expected). The address is cut at its first "#".
 // The request is "GET" with HTTP/1.0, the agent above, one "Accept: */*" header, no proxy, no cookies,
 // redirects followed. The status code is not examined: an error page's body is the result.
 // Returns "" for an empty or unparsable address, a failure to connect or send, and a time-out; the bytes
 // received so far when the connection breaks while the body is read; at most `maxBodyBytes` bytes.
-// Blocking and thread-safe: each call uses its own connection.
-Bytes fetchUrl(const Text& address, const FetchLimits& limits = FetchLimits{});
+// Blocking and thread-safe: each call uses its own connection. A fetch whose `cancel` token is cancelled
+// ends within about a second, whatever the server does, and gives "" (also when cancelled before it began).
+Bytes fetchUrl(const Text& address, const FetchLimits& limits = FetchLimits{}, const CancelToken* cancel = nullptr);
 
 // Blocks the calling thread; a negative count sleeps 0 ms.
 void sleepMs(int milliseconds);

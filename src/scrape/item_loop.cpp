@@ -1,7 +1,6 @@
 #include "scrape/item_loop.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "scrape/compiled_site.h"
 #include "scrape/marker_search.h"
@@ -15,26 +14,26 @@ int length(std::string_view marker) { return static_cast<int>(marker.size()); }
 // Reads one item after another with a site's steps. Its buffers are kept from item to item.
 class ItemReader {
   public:
-    ItemReader(const CompiledSite& site, std::string_view page, ScrapeContext& context)
-        : m_site(site), m_page(page), m_search(page, site.markers), m_context(context) {}
+    ItemReader(const CompiledSite& site, std::string_view page, std::vector<ResultItem>& items)
+        : m_site(site), m_page(page), m_search(page, site.markers), m_items(items) {}
 
     int cursor() const { return m_cursor; }
 
     // One pass over the item whose anchor is at `anchor` (-1: none left). False when an item test failed,
-    // in which case nothing was emitted; else the item is in all three stores.
+    // in which case no item was made; else the item is appended to the items.
     bool read(int anchor) {
         m_floor = m_cursor;
         m_anchor = anchor;
         // The item is read from its anchor on (Site1 and Site3 find their titles backwards from it).
         if (anchor > 0) m_cursor = std::max(m_cursor, anchor);
-        m_detail.clear();
-        m_detail.reserve(1024);
+        m_item = ResultItem{};
+        m_item.site = m_site.number;
         m_hash.clear();
         for (const CompiledStep& step : m_site.steps) {
             if (!runStep(step)) return false;
         }
-        appendSiteLine(m_detail, m_site.number);
-        m_context.records.detailTexts.push_back(std::move(m_detail));
+        appendSiteLine(m_item.detailText, m_site.number);
+        m_items.push_back(std::move(m_item));
         return true;
     }
 
@@ -140,8 +139,8 @@ class ItemReader {
                     m_hash.clear();
                     appendField(m_hash, c, span);
                 } else {
-                    m_detail.append(c.label);
-                    appendField(m_detail, c, span);
+                    m_item.detailText.append(c.label);
+                    appendField(m_item.detailText, c, span);
                 }
                 moveCursor(c, span);
                 return true;
@@ -150,17 +149,16 @@ class ItemReader {
                 readFiles(c);
                 return true;
             case Use::ListItem:
-                m_context.rows.appendResultRow(m_title, m_kind);
+                m_item.title = m_title;
+                m_item.fileKind = m_kind;
                 return true;
             case Use::DetailStart:
-                startDetailText(m_detail, m_title);
+                startDetailText(m_item.detailText, m_title);
                 return true;
-            case Use::Magnet: {
-                Text link = magnetLinkOf(m_hash);
-                appendDownloadBlock(m_detail, link);
-                m_context.records.magnetLinks.push_back(std::move(link));
+            case Use::Magnet:
+                m_item.magnetLink = magnetLinkOf(m_hash);
+                appendDownloadBlock(m_item.detailText, m_item.magnetLink);
                 return true;
-            }
         }
         return true;
     }
@@ -169,7 +167,6 @@ class ItemReader {
         for (std::string_view tag : step.tags) {
             if (tag.empty()) continue;
             if (m_title.find(tag) != Text::npos) m_title = stripTag(m_title, tag);
-            m_context.events.processPendingEvents();
         }
         if (m_title.empty()) m_title = placeholderTitle();
         m_kind = fileKindOf(m_title);
@@ -187,46 +184,36 @@ class ItemReader {
             const int entryEnd = m_search.find(c.entryEnd, start);
             if (entryEnd < 0) break;
             m_cursor = std::max(m_cursor, entryEnd);
-            m_detail.append(count == 0 ? std::string_view(c.label) : std::string_view("\r\n\r\n"));
-            appendField(m_detail, c, Span{start, entryEnd});
+            m_item.detailText.append(count == 0 ? std::string_view(c.label) : std::string_view("\r\n\r\n"));
+            appendField(m_item.detailText, c, Span{start, entryEnd});
             tag = m_search.find(m_site.entryTag, m_cursor);
             start = tag;
-            m_context.events.processPendingEvents();
         }
     }
 
     const CompiledSite& m_site;
     std::string_view m_page;
     MarkerSearch m_search;
-    ScrapeContext& m_context;
+    std::vector<ResultItem>& m_items;
     int m_cursor = 0;   // the end cursor
     int m_floor = 0;    // the end cursor when the pass began: the end of the previous item
     int m_anchor = -1;  // this item's anchor, -1 when the page has none left
     Text m_title;
     int m_kind = kOther;
     Text m_hash;
-    Text m_detail;
+    ResultItem m_item;
     Bytes m_scratch;
 };
 
 }  // namespace
 
-void runItemLoop(const SiteTable& table, std::string_view page, ScrapeContext& context) {
-    ItemReader reader(compiledSite(table.number), page, context);
-    RunRecords& records = context.records;
-    Text title;
+void runItemLoop(const SiteTable& table, std::string_view page, SitePageScrape& out) {
+    ItemReader reader(compiledSite(table.number), page, out.items);
     int anchor = reader.findAnchor(0);
     for (;;) {
-        if (reader.read(anchor)) {
-            if (records.rowsAdded < INT_MAX) ++records.rowsAdded;
-            progressTitle(records.rowsAdded, title);
-            context.status.setWindowTitle(title);
-        } else {
-            records.skippedSites += decimalText(table.number);
-        }
+        if (!reader.read(anchor)) ++out.skippedItems;
         // Search on from the end cursor, but never at or before this anchor again.
         if (anchor > 0) anchor = reader.findAnchor(std::max(reader.cursor(), anchor + 1));
-        context.events.processPendingEvents();
         if (anchor < 0) break;
     }
 }

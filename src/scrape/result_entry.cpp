@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "platform/product.h"
-
 namespace lanqi {
 namespace {
 
@@ -59,17 +57,6 @@ void appendDownloadBlock(Text& detail, const Text& magnetLink) {
 void appendSiteLine(Text& detail, int site) {
     static const Text label = gbk(u8"\r\n\r\n文件分类：");
     detail.append(label).append(decimalText(site));
-}
-
-void progressTitle(int rowsAdded, Text& title) {
-    static const Text searching = gbk(u8" --- 正在搜索，请稍等......");
-    title.assign(titlePrefix()).append(searching).append(decimalText(rowsAdded)).push_back('%');
-}
-
-Text progressTitle(int rowsAdded) {
-    Text title;
-    progressTitle(rowsAdded, title);
-    return title;
 }
 
 void trimSizeText(std::string_view raw, Bytes& out) {

@@ -6,8 +6,7 @@
 
 namespace lanqi {
 
-// One result is the same-position entry of the results list (caption `title`, picture `fileKind`),
-// `magnetLinks` and `detailTexts`. These are the pieces every site's parser builds it from.
+// The pieces every site's parser builds a ResultItem from.
 
 // Picture index of a result: the four pictures of the results list.
 enum FileKind : int { kArchive = 0, kOther = 1, kVideo = 3 };
@@ -28,11 +27,6 @@ void startDetailText(Text& detail, const Text& title);
 void appendDownloadBlock(Text& detail, const Text& magnetLink);
 // The last detail line: "\r\n\r\n文件分类：" + the site number.
 void appendSiteLine(Text& detail, int site);
-
-// The main window's title while a run adds rows: titlePrefix + " --- 正在搜索，请稍等......" + count + "%"
-// (the count of rows so far, not a percentage).
-Text progressTitle(int rowsAdded);
-void progressTitle(int rowsAdded, Text& title);  // the same, into `title`
 
 // Size text as Site1 shows it, from raw page bytes: everything up to and including the byte after the
 // last ".", then the last two bytes ("1.25 GB" -> "1.2GB"); without a "." only the last two bytes.

@@ -36,32 +36,27 @@ int readTotal(std::string_view page, const TotalRule& rule) {
 
 }  // namespace
 
-void scrapeSitePage(ScrapeContext& context) {
-    const auto& buffers = context.records.sitePages;
-    const std::array<std::string_view, 6> pages{buffers[0], buffers[1], buffers[2], buffers[3], buffers[4], buffers[5]};
-    scrapeSitePage(context, pages);
-}
-
-void scrapeSitePage(ScrapeContext& context, const std::array<std::string_view, 6>& pages) {
-    RunRecords& records = context.records;
-    const int site = records.currentSite;
-    if (site < 1 || site > 6) return;
-    const Text digit = decimalText(site);
+SitePageScrape scrapeSitePage(int site, const std::array<std::string_view, 6>& pages) {
+    SitePageScrape result;
+    result.site = site;
+    if (site < 1 || site > 6) return result;
 
     // Both checks look at all six buffers, whichever site is being scraped.
-    if (!anyBufferCarries(pages, &SiteTable::pageMarker)) {
-        records.unreachableSites += digit;
-        return;
-    }
+    if (!anyBufferCarries(pages, &SiteTable::pageMarker)) return result;
     if (!anyBufferCarries(pages, &SiteTable::itemAnchor)) {
-        records.emptySites += digit;
-        return;
+        result.outcome = SiteOutcome::NoItems;
+        return result;
     }
 
+    result.outcome = SiteOutcome::Scraped;
     const SiteTable& table = scrape::siteTable(site);
     const std::string_view page = pages[static_cast<size_t>(site - 1)];
-    if (table.total.store != nullptr) records.*table.total.store = readTotal(page, table.total);
-    scrape::runItemLoop(table, page, context);
+    if (table.total.printed) {
+        result.printsTotal = true;
+        result.total = readTotal(page, table.total);
+    }
+    scrape::runItemLoop(table, page, result);
+    return result;
 }
 
 }  // namespace lanqi

@@ -2,27 +2,33 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
-#include "platform/events.h"
-#include "scrape/result_rows.h"
-#include "scrape/run_records.h"
+#include "scrape/result_item.h"
 
 namespace lanqi {
 
-// Everything one scrape call works on.
-struct ScrapeContext {
-    RunRecords& records;
-    ResultRows& rows;
-    StatusLine& status;
-    EventPump& events;
+// How the scrape of one site's page ended.
+enum class SiteOutcome {
+    NoPage,   // none of the six pages carries its site's page marker
+    NoItems,  // a page carries its marker, but none of the six carries its site's item anchor
+    Scraped,  // the item loop ran over the site's page
 };
 
-// Scrapes the page of site `records.currentSite` (1..6): the page check and the item check over all six
-// buffers, the site's total, then one row per item, appended to the rows, `magnetLinks` and
-// `detailTexts` together, with a progress title after each row.
-void scrapeSitePage(ScrapeContext& context);
+// What one site's page gives.
+struct SitePageScrape {
+    int site = 0;  // 1..6
+    SiteOutcome outcome = SiteOutcome::NoPage;
+    bool printsTotal = false;  // Site1, Site3, Site5 and Site6 print one
+    int total = 0;             // the total result count the page prints (0 when unreadable)
+    std::vector<ResultItem> items;
+    int skippedItems = 0;  // anchors whose item test failed: no item
+};
 
-// The same over page bytes held elsewhere: `pages` stands for `records.sitePages`, which is not read.
-void scrapeSitePage(ScrapeContext& context, const std::array<std::string_view, 6>& pages);
+// Scrapes site `site`'s page (`pages[site - 1]`). `pages` holds the six pages as the run knows them at
+// this moment: the page and item checks look at all six, whichever site is scraped, so a page of the
+// previous run that is still held counts. Pure: no window, no title, no event processing; the same
+// bytes always give the same result. A site number outside 1..6 gives NoPage with no items.
+SitePageScrape scrapeSitePage(int site, const std::array<std::string_view, 6>& pages);
 
 }  // namespace lanqi

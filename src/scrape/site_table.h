@@ -3,7 +3,7 @@
 #include <span>
 #include <string_view>
 
-#include "scrape/run_records.h"
+#include "platform/text.h"
 
 namespace lanqi::scrape {
 
@@ -13,7 +13,7 @@ namespace lanqi::scrape {
 //
 // Every search goes forward from the end cursor unless a rule says otherwise, and a field's end is
 // searched from the field's start. Where a marker is missing the field is empty and the end cursor
-// stays where it was (see SCRAPING.md).
+// stays where it was, so that the scan still moves forward past a damaged item.
 
 enum class Start : unsigned char {
     After,                  // after `marker` (searched from the end cursor) + skip
@@ -33,9 +33,9 @@ enum class Use : unsigned char {
     Hash,         // the info-hash, from which the magnet link is made
     Line,         // a detail line: label + field
     Files,        // the contained-file list: header + entries
-    ListItem,     // append the row to the results list
+    ListItem,     // the item's title and file kind are final
     DetailStart,  // begin the details text with the title
-    Magnet,       // append the magnet link to magnetLinks and the download block to the details
+    Magnet,       // the item's magnet link, and the download block in the details
 };
 
 enum class Reduce : unsigned char {
@@ -76,11 +76,11 @@ struct Step {
 
 // How the page's total result count is read: from the page start, never from the end cursor.
 struct TotalRule {
-    int RunRecords::*store = nullptr;  // null: the site prints no total
-    std::string_view start;            // the count begins after the first occurrence
-    std::string_view end;              // the count ends at the first occurrence behind `start`...
-    bool endFromPageStart = false;     // ... or at its first occurrence in the page
-    bool dropCommas = false;           // "1,234" is read as 1234
+    bool printed = false;           // false: the site prints no total
+    std::string_view start;         // the count begins after the first occurrence
+    std::string_view end;           // the count ends at the first occurrence behind `start`...
+    bool endFromPageStart = false;  // ... or at its first occurrence in the page
+    bool dropCommas = false;        // "1,234" is read as 1234
 };
 
 struct SiteTable {
@@ -154,8 +154,8 @@ constexpr Step cursorTo(Step s, std::string_view marker) {
     return s;
 }
 
-// A table the item loop can run: one title and one hash, each row emission once and in an order that
-// keeps the three stores aligned, every item test before the first emission, and every search marker
+// A table the item loop can run: one title and one hash, each part of the item made once and in an order
+// that has what it needs, every item test before the first emission, and every search marker
 // non-empty. Checked at compile time for each site.
 constexpr bool wellFormed(std::span<const Step> steps) {
     int titles = 0, hashes = 0, items = 0, details = 0, magnets = 0;

@@ -90,12 +90,12 @@ static_assert(wellFormed(kSite1) && wellFormed(kSite2) && wellFormed(kSite3));
 static_assert(wellFormed(kSite4) && wellFormed(kSite5) && wellFormed(kSite6));
 
 constexpr SiteTable kSites[] = {
-    {1, "手撕包菜", "ctime", {&RunRecords::siteTotal1, ">共找到 ", " 条关于 ", true, false}, kSite1},
+    {1, "手撕包菜", "ctime", {true, ">共找到 ", " 条关于 ", true, false}, kSite1},
     {2, "爱磁力", "/info/", {}, kSite2},
-    {3, "种子搜索站", "Hash：", {&RunRecords::siteTotal3, "大约有 <b>", "</b>", false, true}, kSite3},
+    {3, "种子搜索站", "Hash：", {true, "大约有 <b>", "</b>", false, true}, kSite3},
     {4, "BT种子磁力链接搜索引擎", "/hash/", {}, kSite4},
-    {5, "磁力链", "/hash/", {&RunRecords::siteTotal5, "<span>大约 ", " 条结果，", false, false}, kSite5},
-    {6, "磁力链接搜索引擎", "/t/", {&RunRecords::siteTotal6, ">共找到 ", " 条结果,", false, false}, kSite6},
+    {5, "磁力链", "/hash/", {true, "<span>大约 ", " 条结果，", false, false}, kSite5},
+    {6, "磁力链接搜索引擎", "/t/", {true, ">共找到 ", " 条结果,", false, false}, kSite6},
 };
 
 }  // namespace

@@ -5,18 +5,21 @@
 
 namespace lanqi {
 
-// Fetches one result page. Must be callable from several threads at once.
+// Fetches one result page. Must be callable from several threads at once; a fetch whose token is
+// cancelled gives up soon and returns whatever it likes (the run ignores it).
 class PageFetcher {
   public:
     virtual ~PageFetcher() = default;
-    virtual Bytes fetch(const Text& address) = 0;
+    virtual Bytes fetch(const Text& address, const CancelToken& cancel) = 0;
 };
 
 // The real network: fetchUrl with its limits.
 class HttpPageFetcher final : public PageFetcher {
   public:
     explicit HttpPageFetcher(FetchLimits limits = FetchLimits{}) : m_limits(limits) {}
-    Bytes fetch(const Text& address) override { return fetchUrl(address, m_limits); }
+    Bytes fetch(const Text& address, const CancelToken& cancel) override {
+        return fetchUrl(address, m_limits, &cancel);
+    }
 
   private:
     FetchLimits m_limits;

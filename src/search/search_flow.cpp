@@ -1,7 +1,7 @@
 #include "search/search_flow.h"
 
 #include <algorithm>
-#include <future>
+#include <climits>
 
 #include "platform/product.h"
 #include "scrape/scrape.h"
@@ -9,6 +9,8 @@
 
 namespace lanqi {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // A hostile page can print a total of billions; the selector lists at most this many pages so that
 // filling it can never freeze the window. The title still shows the computed page count.
@@ -44,126 +46,172 @@ long long currentPageNumber(const SearchState& s) { return leadingInteger(s.curr
 
 long long pageCountFor(long long total) { return total / 60 + (total % 60 != 0 ? 1 : 0); }
 
-SearchFlow::SearchFlow(SearchView& view, PageFetcher& fetcher, EventPump& events)
-    : m_view(view), m_fetcher(fetcher), m_events(events) {}
+Text progressTitle(int rowsAdded) { return titlePrefix() + searchingText() + decimalText(rowsAdded) + "%"; }
 
-void SearchFlow::writeStatus(const Text& text) { m_view.setWindowTitle(titlePrefix() + text); }
+SearchFlow::SearchFlow(PageFetcher& fetcher, TaskPoster& poster) : m_fetcher(fetcher), m_poster(poster) {
+    m_screen.title = titlePrefix();
+    m_screen.nextCaption = nextCaptionText();
+}
 
-void SearchFlow::startSearch() {
-    if (m_running) return;
+SearchFlow::~SearchFlow() {
+    cancelRun();
+    joinWorkers();
+}
+
+void SearchFlow::joinWorkers() {
+    for (std::thread& worker : m_workers) worker.join();
+    m_workers.clear();
+}
+
+void SearchFlow::announce() {
+    const unsigned changes = m_changes;
+    m_changes = 0;
+    if (changes != 0 && m_listener) m_listener(changes);
+}
+
+void SearchFlow::setStatus(const Text& text) {
+    m_screen.title = titlePrefix() + text;
+    m_changes |= kTitleChanged;
+}
+
+bool SearchFlow::beginCommand() {
+    if (m_running || m_shutDown) return false;
     m_running = true;
+    m_selectPageAfterRun = false;
+    return true;
+}
+
+void SearchFlow::startSearch(const Text& keyword) {
+    if (!beginCommand()) return;
     m_state.currentPage = "1";
-    prepare();
-    m_running = false;
+    prepare(keyword);
 }
 
-void SearchFlow::goToNextPage() {
-    if (m_running) return;
-    m_running = true;
-    writeStatus(searchingText());
+void SearchFlow::goToNextPage(const Text& keyword) {
+    if (!beginCommand()) return;
+    setStatus(searchingText());
     m_state.currentPage = decimalText(currentPageNumber(m_state) + 1);
-    if (m_view.nextCaption() == forceSearchCaptionText()) m_view.addPageItem(m_state.currentPage);
-    prepare();
-    m_view.selectPageItem(static_cast<int>(std::clamp<long long>(currentPageNumber(m_state) - 1, -1, INT32_MAX)));
-    m_running = false;
+    if (m_screen.nextCaption == forceSearchCaptionText()) {
+        m_screen.pageItems.push_back(m_state.currentPage);
+        m_changes |= kPageItemsChanged;
+    }
+    m_selectPageAfterRun = true;
+    prepare(keyword);
 }
 
-void SearchFlow::goToPreviousPage() {
-    if (m_running) return;
-    m_running = true;
-    writeStatus(searchingText());
+void SearchFlow::goToPreviousPage(const Text& keyword) {
+    if (!beginCommand()) return;
+    setStatus(searchingText());
     m_state.currentPage = decimalText(currentPageNumber(m_state) - 1);
-    prepare();
-    m_view.selectPageItem(static_cast<int>(std::clamp<long long>(currentPageNumber(m_state) - 1, -1, INT32_MAX)));
-    m_running = false;
+    m_selectPageAfterRun = true;
+    prepare(keyword);
 }
 
-void SearchFlow::goToSelectedPage(int itemPosition) {
-    if (m_running) return;
-    m_running = true;
-    writeStatus(searchingText());
+void SearchFlow::goToSelectedPage(int itemPosition, const Text& keyword) {
+    if (!beginCommand()) return;
+    selectPageItem(itemPosition);  // what the selector shows is the user's choice
+    setStatus(searchingText());
     m_state.currentPage = decimalText(static_cast<long long>(itemPosition) + 1);
-    prepare();
-    m_running = false;
+    prepare(keyword);
 }
 
-void SearchFlow::prepare() {
-    // The box is read again on every page change: an edited keyword is what the next page searches.
-    m_state.encodedKeyword = encodeKeyword(m_view.searchText());
+void SearchFlow::selectPageItem(long long index) {
+    const long long last = static_cast<long long>(m_screen.pageItems.size()) - 1;
+    const int selected = index < 0 || last < 0 ? -1 : static_cast<int>(std::min(index, last));
+    if (selected == m_screen.selectedPageItem) return;
+    m_screen.selectedPageItem = selected;
+    m_changes |= kPageSelectionChanged;
+}
+
+void SearchFlow::prepare(const Text& keyword) {
+    m_state.encodedKeyword = encodeKeyword(keyword);
     m_state.searchUrls = buildSearchUrls(m_state.encodedKeyword, m_state.currentPage);
-    writeStatus(searchingText());
-    runSearch();
-}
-
-void SearchFlow::runSearch() {
+    setStatus(searchingText());
     resetRun();
-    fetchAndScrape();
-    finishRun();
+    announce();
+    if (m_fetchMode == FetchMode::Concurrent) {
+        // All six requests go out in catalogue order before the first page is scraped.
+        for (int n = 1; n <= 6; ++n) issueFetch(n);
+    } else {
+        issueFetch(1);
+    }
 }
 
 void SearchFlow::resetRun() {
-    m_view.setPreviousVisible(false);
-    m_view.setNextVisible(false);
-    m_view.setPageSelectorVisible(false);
-    if (m_state.currentPage == "1") m_view.clearPageItems();
+    joinWorkers();  // the previous run's fetches have all delivered (or given up) by now
+    m_screen.previousVisible = m_screen.nextVisible = m_screen.pageSelectorVisible = false;
+    m_changes |= kSearchRowChanged;
+    if (m_state.currentPage == "1") {
+        m_screen.pageItems.clear();
+        m_changes |= kPageItemsChanged;
+        selectPageItem(-1);
+    }
     RunRecords& r = m_state.records;
-    r.detailTexts.clear();
-    r.magnetLinks.clear();
     r.siteTotal1 = r.siteTotal3 = r.siteTotal5 = r.siteTotal6 = 0;
-    m_view.setBannerVisible(false);
+    m_screen.bannerVisible = false;
+    m_changes |= kBannerChanged;
     m_state.pageCount = 0;
     r.rowsAdded = 0;
     r.currentSite = 0;
     r.unreachableSites.clear();
     r.emptySites.clear();
     r.skippedSites.clear();
-    m_view.resultRows().clearResultRows();
+    m_screen.results.clear();
+    m_screen.selectedResult = -1;
+    m_changes |= kResultsCleared | kResultSelectionChanged;
     m_figures = {};
+
+    ++m_generation;
+    m_nextSite = 1;
+    m_arrived = {};
+    m_cancel = std::make_shared<CancelToken>();
 }
 
-void SearchFlow::fetchAndScrape() {
-    using Clock = std::chrono::steady_clock;
-    struct Fetched {
-        Bytes page;
-        std::chrono::milliseconds took{0};
-    };
-    auto fetchOne = [this](const Text& address) {
+void SearchFlow::issueFetch(int site) {
+    const Text& address = m_state.searchUrls[static_cast<size_t>(site - 1)];
+    if (m_observer.requestIssued) m_observer.requestIssued(site, address);
+    m_workers.emplace_back([this, site, address, generation = m_generation, cancel = m_cancel,
+                            alive = std::weak_ptr<const bool>(m_alive)] {
         const auto start = Clock::now();
-        Fetched f{m_fetcher.fetch(address), {}};
-        f.took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-        return f;
-    };
+        Arrival arrival{m_fetcher.fetch(address, *cancel), {}};
+        arrival.took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        if (cancel->cancelled()) return;
+        m_poster.post([this, alive, generation, site, arrival = std::move(arrival)]() mutable {
+            if (alive.lock()) pageArrived(generation, site, std::move(arrival));
+        });
+    });
+}
 
-    // All six requests go out in catalogue order before the first page is scraped.
-    std::array<std::future<Fetched>, 6> pending;
-    if (m_fetchMode == FetchMode::Concurrent) {
-        for (int n = 1; n <= 6; ++n) {
-            const Text& address = m_state.searchUrls[static_cast<size_t>(n - 1)];
-            if (m_observer.requestIssued) m_observer.requestIssued(n, address);
-            pending[static_cast<size_t>(n - 1)] = std::async(std::launch::async, fetchOne, address);
-        }
+void SearchFlow::pageArrived(unsigned generation, int site, Arrival arrival) {
+    if (generation != m_generation || !m_running || m_cancel->cancelled()) return;  // an abandoned run
+    m_arrived[static_cast<size_t>(site - 1)] = std::move(arrival);
+    while (m_nextSite <= 6 && m_arrived[static_cast<size_t>(m_nextSite - 1)]) {
+        const int n = m_nextSite++;
+        scrapeSite(n, std::move(*m_arrived[static_cast<size_t>(n - 1)]));
+        m_arrived[static_cast<size_t>(n - 1)].reset();
+        if (m_fetchMode == FetchMode::Sequential && n < 6) issueFetch(n + 1);
     }
+    if (m_nextSite > 6) finishRun();
+}
 
-    ScrapeContext context{m_state.records, m_view.resultRows(), m_view, m_events};
-    for (int n = 1; n <= 6; ++n) {
-        const size_t i = static_cast<size_t>(n - 1);
-        Fetched fetched;
-        if (m_fetchMode == FetchMode::Concurrent) {
-            // Keep the window painting while this site's page is still on its way.
-            while (pending[i].wait_for(std::chrono::milliseconds(4)) != std::future_status::ready)
-                m_events.processPendingEvents();
-            fetched = pending[i].get();
-        } else {
-            if (m_observer.requestIssued) m_observer.requestIssued(n, m_state.searchUrls[i]);
-            fetched = fetchOne(m_state.searchUrls[i]);
-        }
-        // A page enters its buffer only now, so the earlier sites' scrapes saw the previous run's page.
-        m_state.records.sitePages[i] = std::move(fetched.page);
-        m_state.records.currentSite = n;
-        const int rowsBefore = m_state.records.rowsAdded;
-        scrapeSitePage(context);
-        m_figures[i] = {fetched.took, m_state.records.sitePages[i].size(), m_state.records.rowsAdded - rowsBefore};
+void SearchFlow::scrapeSite(int site, Arrival arrival) {
+    RunRecords& r = m_state.records;
+    const size_t i = static_cast<size_t>(site - 1);
+    // A page enters its buffer only now, so the earlier sites' scrapes saw the previous run's page.
+    r.sitePages[i] = std::move(arrival.page);
+    r.currentSite = site;
+    SitePageScrape scrape = scrapeSitePage(site, r.pages());
+    recordSitePage(r, scrape);
+    const int rows = static_cast<int>(std::min<size_t>(scrape.items.size(), INT_MAX));
+    m_figures[i] = {arrival.took, r.sitePages[i].size(), rows};
+    if (rows > 0) {
+        m_screen.results.insert(m_screen.results.end(), std::make_move_iterator(scrape.items.begin()),
+                                std::make_move_iterator(scrape.items.end()));
+        r.rowsAdded = r.rowsAdded > INT_MAX - rows ? INT_MAX : r.rowsAdded + rows;
+        m_screen.title = progressTitle(r.rowsAdded);
+        m_changes |= kResultsAdded | kTitleChanged;
     }
+    announce();
 }
 
 void SearchFlow::finishRun() {
@@ -171,22 +219,23 @@ void SearchFlow::finishRun() {
     if (r.unreachableSites == "123456" || r.emptySites == "123456") {
         const bool unreachable = r.unreachableSites == "123456";
         static const Text unreachableStatus = gbk(u8" --- 连接服务器失败");
-        static const Text unreachableMessage =
-            gbk(u8"连接服务器失败：请检查网络连接。如果您的网络正常，则有可能我们的服务器正在维护中，请稍后重试。");
-        static const Text unreachableCaption = gbk(u8"网络错误");
+        static const ScreenMessage unreachableMessage{
+            gbk(u8"连接服务器失败：请检查网络连接。如果您的网络正常，则有可能我们的服务器正在维护中，请稍后重试。"),
+            gbk(u8"网络错误"), MessageIcon::Error};
         static const Text emptyStatus = gbk(u8" --- 未搜索到结果");
-        static const Text emptyMessage = gbk(u8"未搜索到结果：请换个关键词重试。");
-        static const Text emptyCaption = gbk(u8"搜索失败");
-        m_view.applyLayout(SearchLayout::Home);
+        static const ScreenMessage emptyMessage{gbk(u8"未搜索到结果：请换个关键词重试。"), gbk(u8"搜索失败"),
+                                                MessageIcon::Information};
+        m_screen.layout = SearchLayout::Home;
+        m_changes |= kSearchRowChanged;
         m_state.currentPage = "0";
         m_lastOutcome = unreachable ? RunOutcome::Unreachable : RunOutcome::NoResults;
-        writeStatus(unreachable ? unreachableStatus : emptyStatus);
+        setStatus(unreachable ? unreachableStatus : emptyStatus);
         if (m_observer.runFinished) m_observer.runFinished(m_lastOutcome);
-        if (unreachable)
-            m_view.showModalMessage(unreachableMessage, unreachableCaption, MessageIcon::Error);
-        else
-            m_view.showModalMessage(emptyMessage, emptyCaption, MessageIcon::Information);
-        m_view.setBannerVisible(true);
+        // The banner comes back when the message is closed; until then the run is still in progress.
+        m_screen.message = unreachable ? unreachableMessage : emptyMessage;
+        m_changes |= kMessageChanged;
+        if (m_selectPageAfterRun) selectPageItem(currentPageNumber(m_state) - 1);
+        announce();
         return;
     }
 
@@ -197,25 +246,68 @@ void SearchFlow::finishRun() {
 
     if (page <= 1) {
         const long long items = std::min(m_state.pageCount, kMaxPageItems);
-        for (long long item = 1; item <= items; ++item) {
-            m_view.addPageItem(decimalText(item));
-            m_events.processPendingEvents();
-        }
-        m_view.selectPageItem(static_cast<int>(page - 1));
+        for (long long item = 1; item <= items; ++item) m_screen.pageItems.push_back(decimalText(item));
+        if (items > 0) m_changes |= kPageItemsChanged;
+        selectPageItem(page - 1);
     }
     if (m_state.pageCount >= 0) {
-        m_view.applyLayout(SearchLayout::Results);
-        m_view.setNextCaption(page < m_state.pageCount ? nextCaptionText() : forceSearchCaptionText());
-        m_view.setNextVisible(true);
-        m_view.setPreviousVisible(page > 1);
-        m_view.setPageSelectorVisible(true);
+        m_screen.layout = SearchLayout::Results;
+        m_screen.nextCaption = page < m_state.pageCount ? nextCaptionText() : forceSearchCaptionText();
+        m_screen.nextVisible = true;
+        m_screen.previousVisible = page > 1;
+        m_screen.pageSelectorVisible = true;
     } else {
         // Only negative totals printed by a site give a negative page count.
-        m_view.applyLayout(SearchLayout::Home);
+        m_screen.layout = SearchLayout::Home;
     }
+    m_changes |= kSearchRowChanged;
     m_lastOutcome = RunOutcome::Completed;
-    writeStatus(completedStatus(m_state));
+    setStatus(completedStatus(m_state));
+    if (m_selectPageAfterRun) selectPageItem(page - 1);
+    endRun();
     if (m_observer.runFinished) m_observer.runFinished(m_lastOutcome);
+    announce();
+}
+
+void SearchFlow::endRun() {
+    m_running = false;
+    m_cancel.reset();
+}
+
+void SearchFlow::acknowledgeMessage() {
+    if (!m_screen.message) return;
+    m_screen.message.reset();
+    m_screen.bannerVisible = true;
+    m_changes |= kMessageChanged | kBannerChanged;
+    endRun();
+    announce();
+}
+
+void SearchFlow::selectResult(int row) {
+    const int selected = row >= 0 && static_cast<size_t>(row) < m_screen.results.size() ? row : -1;
+    if (selected == m_screen.selectedResult) return;
+    m_screen.selectedResult = selected;
+    m_changes |= kResultSelectionChanged;
+    announce();
+}
+
+const ResultItem* SearchFlow::selectedResult() const {
+    const int row = m_screen.selectedResult;
+    return row >= 0 && static_cast<size_t>(row) < m_screen.results.size() ? &m_screen.results[static_cast<size_t>(row)]
+                                                                          : nullptr;
+}
+
+void SearchFlow::cancelRun() {
+    if (m_cancel) m_cancel->cancel();
+    if (!m_running) return;
+    ++m_generation;  // pages still on their way belong to no run now
+    m_screen.message.reset();
+    endRun();
+}
+
+void SearchFlow::shutDown() {
+    m_shutDown = true;
+    cancelRun();
 }
 
 }  // namespace lanqi

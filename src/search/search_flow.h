@@ -3,16 +3,19 @@
 #include <array>
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "platform/events.h"
 #include "scrape/run_records.h"
 #include "search/page_fetcher.h"
-#include "search/search_view.h"
+#include "search/search_screen.h"
 
 namespace lanqi {
 
-// The state of the search flow. It lives as long as the main window and is shared with the result
-// actions, which read `records.magnetLinks` and `records.detailTexts` by the selected row.
+// The state of the search flow beyond what the window shows.
 struct SearchState {
     Text currentPage;  // decimal; "1" on a new search, "0" after a run that ended in failure
     Text encodedKeyword;
@@ -42,46 +45,93 @@ enum class FetchMode {
     Sequential,  // one fetch after the other (the reference behaviour, kept for measurement)
 };
 
-// The commands of the search row and the run they end in. Every command is ignored while a run is in
-// progress (events are processed during a run, so a click can arrive in the middle of one).
+// The commands of the search row and the run they start. Everything runs on the user-interface thread
+// except the fetches: they run on worker threads and hand their pages back through `poster`; each page is
+// placed and scraped on the UI thread, strictly in catalogue order, and the screen is announced after every
+// change. A run is in progress from its command until its outcome is shown (for a failure, until its
+// message is closed); commands that arrive meanwhile are ignored.
 class SearchFlow {
   public:
-    SearchFlow(SearchView& view, PageFetcher& fetcher, EventPump& events);
+    SearchFlow(PageFetcher& fetcher, TaskPoster& poster);
+    ~SearchFlow();  // cancels a run in progress and waits for its fetches to give up
+    SearchFlow(const SearchFlow&) = delete;
+    SearchFlow& operator=(const SearchFlow&) = delete;
 
-    void startSearch();                       // Enter in 搜索框, or 按钮1
-    void goToNextPage();                      // 按钮3
-    void goToPreviousPage();                  // 按钮2
-    void goToSelectedPage(int itemPosition);  // the user chose item `itemPosition` of 组合框1
+    // Each takes the keyword as 搜索框 holds it now (GBK): a page change searches an edited keyword.
+    void startSearch(const Text& keyword);                         // Enter in 搜索框, or 按钮1
+    void goToNextPage(const Text& keyword);                        // 按钮3
+    void goToPreviousPage(const Text& keyword);                    // 按钮2
+    void goToSelectedPage(int itemPosition, const Text& keyword);  // the user chose an item of 组合框1
+
+    // The user closed the message on the screen.
+    void acknowledgeMessage();
+    // The user selected row `row` of the results list (-1: none).
+    void selectResult(int row);
+    // The selected row's result, or null when none is selected.
+    const ResultItem* selectedResult() const;
+
+    // Ends the run in progress at once: its fetches are cancelled and nothing more of it is shown.
+    void cancelRun();
+    // cancelRun, and every later command is ignored: the program is ending.
+    void shutDown();
 
     bool running() const { return m_running; }
+    const SearchScreen& screen() const { return m_screen; }
     const SearchState& state() const { return m_state; }
-    SearchState& state() { return m_state; }
     RunOutcome lastOutcome() const { return m_lastOutcome; }
     const std::array<SiteRunFigures, 6>& siteFigures() const { return m_figures; }
 
+    // Called with the changed parts (ScreenChange bits) after every change of the screen.
+    void setScreenListener(std::function<void(unsigned changes)> listener) { m_listener = std::move(listener); }
     void setObserver(SearchObserver observer) { m_observer = std::move(observer); }
     void setFetchMode(FetchMode mode) { m_fetchMode = mode; }
 
   private:
-    void prepare();
-    void runSearch();
-    void resetRun();
-    void fetchAndScrape();
-    void finishRun();
-    void writeStatus(const Text& text);
+    struct Arrival {
+        Bytes page;
+        std::chrono::milliseconds took{0};
+    };
 
-    SearchView& m_view;
+    bool beginCommand();
+    void setStatus(const Text& text);
+    void prepare(const Text& keyword);
+    void resetRun();
+    void issueFetch(int site);
+    void pageArrived(unsigned generation, int site, Arrival arrival);
+    void scrapeSite(int site, Arrival arrival);
+    void finishRun();
+    void endRun();
+    void selectPageItem(long long index);
+    void announce();
+    void joinWorkers();
+
     PageFetcher& m_fetcher;
-    EventPump& m_events;
+    TaskPoster& m_poster;
+    SearchScreen m_screen;
     SearchState m_state;
     SearchObserver m_observer;
+    std::function<void(unsigned)> m_listener;
     FetchMode m_fetchMode = FetchMode::Concurrent;
     RunOutcome m_lastOutcome = RunOutcome::Completed;
     std::array<SiteRunFigures, 6> m_figures{};
+    unsigned m_changes = 0;
+
     bool m_running = false;
+    bool m_shutDown = false;
+    bool m_selectPageAfterRun = false;
+    unsigned m_generation = 0;  // the run a posted page belongs to
+    int m_nextSite = 1;         // the next site to place and scrape
+    std::array<std::optional<Arrival>, 6> m_arrived;
+    std::shared_ptr<CancelToken> m_cancel;
+    std::vector<std::thread> m_workers;
+    std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);  // posted tasks check it
 };
 
 // Pages for a total: the quotient by 60, plus one when there is a remainder.
 long long pageCountFor(long long total);
+
+// The window title while a run adds rows: titlePrefix + " --- 正在搜索，请稍等......" + count + "%" (the
+// count of rows so far in this run, not a percentage).
+Text progressTitle(int rowsAdded);
 
 }  // namespace lanqi

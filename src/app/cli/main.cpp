@@ -6,6 +6,7 @@
 // command then presses 下一页, 上一页 or chooses item N-1 of the page selector. A command whose control
 // is not shown at that moment is a usage error, as it could not be pressed in the window either.
 // Exit code: 0 when every run completed, 2 when a run ended in a failure message, 1 on bad usage.
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/cli_view.h"
 #include "app/core/json_writer.h"
 #include "platform/events.h"
 #include "search/search_flow.h"
@@ -53,31 +53,45 @@ std::string jsonTextArray(const std::vector<Text>& items) {
     return out + "]";
 }
 
-void printRows(bool json, const CliView& view, const SearchState& state) {
-    const auto& rows = view.rows();
+void printMessage(bool json, const ScreenMessage& message) {
+    if (json) {
+        JsonObject o;
+        o.text("event", "message")
+            .text("caption", utf8(message.caption))
+            .text("text", utf8(message.text))
+            .text("icon", message.icon == MessageIcon::Error ? "error" : "information");
+        std::printf("%s\n", o.str().c_str());
+    } else {
+        std::printf("[%s] %s\n", utf8(message.caption).c_str(), utf8(message.text).c_str());
+    }
+    std::fflush(stdout);
+}
+
+void printRows(bool json, const SearchScreen& screen) {
+    const auto& rows = screen.results;
     for (size_t i = 0; i < rows.size(); ++i) {
-        const Text& magnet = i < state.records.magnetLinks.size() ? state.records.magnetLinks[i] : Text();
-        const Text& detail = i < state.records.detailTexts.size() ? state.records.detailTexts[i] : Text();
+        const ResultItem& item = rows[i];
         if (json) {
             JsonObject o;
             o.text("event", "row")
                 .number("row", static_cast<long long>(i))
-                .text("title", utf8(rows[i].title))
-                .number("fileKind", rows[i].fileKind)
-                .text("magnetLink", utf8(magnet))
-                .text("detailText", utf8(detail));
+                .text("title", utf8(item.title))
+                .number("fileKind", item.fileKind)
+                .text("magnetLink", utf8(item.magnetLink))
+                .text("detailText", utf8(item.detailText));
             std::printf("%s\n", o.str().c_str());
         } else {
-            std::printf("%4zu  %-7s  %s  %s\n", i, kindName(rows[i].fileKind), utf8(rows[i].title).c_str(),
-                        utf8(magnet).c_str());
+            std::printf("%4zu  %-7s  %s  %s\n", i, kindName(item.fileKind), utf8(item.title).c_str(),
+                        utf8(item.magnetLink).c_str());
         }
     }
 }
 
-void printDone(bool json, const CliView& view, const SearchFlow& flow) {
+void printDone(bool json, const SearchFlow& flow) {
     const SearchState& s = flow.state();
+    const SearchScreen& screen = flow.screen();
     if (!json) {
-        std::printf("%s\n", utf8(view.title()).c_str());
+        std::printf("%s\n", utf8(screen.title).c_str());
         std::fflush(stdout);
         return;
     }
@@ -95,16 +109,16 @@ void printDone(bool json, const CliView& view, const SearchFlow& flow) {
     sites += "]";
     JsonObject o;
     o.text("event", "done")
-        .text("title", utf8(view.title()))
+        .text("title", utf8(screen.title))
         .text("currentPage", s.currentPage)
         .number("pageCount", s.pageCount)
         .number("resultCount", s.resultCount)
-        .raw("pageItems", jsonTextArray(view.pageItems()))
-        .number("selectedItem", view.selectedItem())
-        .text("nextCaption", utf8(view.nextCaption()))
-        .boolean("prevVisible", view.previousVisible())
-        .boolean("pagingVisible", view.nextVisible() && view.pageSelectorVisible())
-        .text("layout", view.layout() == SearchLayout::Home ? "home" : "results")
+        .raw("pageItems", jsonTextArray(screen.pageItems))
+        .number("selectedItem", screen.selectedPageItem)
+        .text("nextCaption", utf8(screen.nextCaption))
+        .boolean("prevVisible", screen.previousVisible)
+        .boolean("pagingVisible", screen.nextVisible && screen.pageSelectorVisible)
+        .text("layout", screen.layout == SearchLayout::Home ? "home" : "results")
         .text("unreachableSites", s.records.unreachableSites)
         .text("emptySites", s.records.emptySites)
         .text("skippedSites", s.records.skippedSites)
@@ -149,11 +163,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "lanqi-cli: the keyword is not UTF-8 text that GBK can hold; searching the empty keyword\n");
 
-    CliView view(json, stdout);
-    view.setKeyword(gbkKeyword);
     HttpPageFetcher fetcher;
-    NullEventPump events;
-    SearchFlow flow(view, fetcher, events);
+    TaskQueue queue;
+    SearchFlow flow(fetcher, queue);
+    flow.setScreenListener([&flow, json](unsigned changes) {
+        if ((changes & kMessageChanged) != 0 && flow.screen().message) printMessage(json, *flow.screen().message);
+    });
     if (json) {
         flow.setObserver({[](int site, const Text& address) {
                               JsonObject o;
@@ -164,33 +179,41 @@ int main(int argc, char** argv) {
                           {}});
     }
 
+    // Runs the pages back to the flow until its run has ended; a message counts as read once printed.
     int exitCode = 0;
-    auto afterRun = [&] {
-        printRows(json, view, flow.state());
-        printDone(json, view, flow);
+    auto finish = [&] {
+        while (flow.running()) {
+            if (flow.screen().message) {
+                flow.acknowledgeMessage();
+            } else {
+                queue.runPending(std::chrono::milliseconds(100));
+            }
+        }
+        printRows(json, flow.screen());
+        printDone(json, flow);
         if (flow.lastOutcome() != RunOutcome::Completed) exitCode = 2;
     };
 
-    flow.startSearch();
-    afterRun();
+    flow.startSearch(gbkKeyword);
+    finish();
     for (const Command& c : commands) {
+        const SearchScreen& screen = flow.screen();
         switch (c.kind) {
             case Command::Next:
-                if (!view.nextVisible()) return usage("next: the next-page button is not shown now");
-                flow.goToNextPage();
+                if (!screen.nextVisible) return usage("next: the next-page button is not shown now");
+                flow.goToNextPage(gbkKeyword);
                 break;
             case Command::Previous:
-                if (!view.previousVisible()) return usage("prev: the previous-page button is not shown now");
-                flow.goToPreviousPage();
+                if (!screen.previousVisible) return usage("prev: the previous-page button is not shown now");
+                flow.goToPreviousPage(gbkKeyword);
                 break;
             case Command::Page:
-                if (!view.pageSelectorVisible() || c.page > view.pageItemCount())
+                if (!screen.pageSelectorVisible || c.page > static_cast<long long>(screen.pageItems.size()))
                     return usage(("page: the page selector has no item " + std::to_string(c.page)).c_str());
-                view.selectPageItem(c.page - 1);  // the user's choice is what the selector shows
-                flow.goToSelectedPage(c.page - 1);
+                flow.goToSelectedPage(c.page - 1, gbkKeyword);
                 break;
         }
-        afterRun();
+        finish();
     }
     return exitCode;
 }

@@ -11,21 +11,26 @@ void ShellCommands::popUpActionMenu(const Window* owner) { run(m_desktop.popupMe
 void ShellCommands::popUpMainMenu(const Window* owner) { run(m_desktop.popupMenuAtPointer(owner, mainPopupMenu())); }
 
 void ShellCommands::run(int menuChoice) {
+    const ResultItem* item = selected();
     switch (static_cast<MenuCommand>(menuChoice)) {
         case MenuCommand::PlayChannel1:
-            if (playOnline) playOnline(1);
+            if (item != nullptr && playOnline) playOnline(1, *item);
             return;
         case MenuCommand::PlayChannel2:
-            if (playOnline) playOnline(2);
+            if (item != nullptr && playOnline) playOnline(2, *item);
             return;
         case MenuCommand::PlayInXunleiPlayer:
-            return m_actions.playInXunleiPlayer();
+            if (item != nullptr) m_actions.playInXunleiPlayer(*item);
+            return;
         case MenuCommand::SendToXunlei:
-            return m_actions.sendMagnetToXunlei();
+            if (item != nullptr) m_actions.sendMagnetToXunlei(*item);
+            return;
         case MenuCommand::CopyMagnetLink:
-            return m_actions.copyMagnetLink();
+            if (item != nullptr) m_actions.copyMagnetLink(*item);
+            return;
         case MenuCommand::ShowDetails:
-            return m_actions.showResultDetails();
+            if (item != nullptr) m_actions.showResultDetails(*item);
+            return;
         case MenuCommand::OpenPlayerDownloadPage:
         case MenuCommand::MainOpenPlayerDownloadPage:
             return m_actions.openPlayerPage();

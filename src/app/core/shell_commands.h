@@ -9,14 +9,16 @@ namespace lanqi {
 
 // The entries of the popup menus and the state they share with start-up: versionInfoText (the vendor's
 // version file as start-up fetched it) and manualUpdateCheck (false until the user first asks for a check).
-// Row entries go to ResultActions; online play and the about window belong to the windows, which set the
-// two hooks.
+// Row entries go to ResultActions with the selected result, and do nothing when no row is selected; online
+// play and the about window belong to the windows, which set the two hooks.
 class ShellCommands {
   public:
-    ShellCommands(DesktopServices& desktop, ResultActions& actions) : m_desktop(desktop), m_actions(actions) {}
+    // `selectedResult` answers the result of the selected row, or null when none is selected.
+    ShellCommands(DesktopServices& desktop, ResultActions& actions, std::function<const ResultItem*()> selectedResult)
+        : m_desktop(desktop), m_actions(actions), m_selectedResult(std::move(selectedResult)) {}
 
-    // Plays the selected row online through channel 1 or 2. Does nothing until the player view sets it.
-    std::function<void(int channel)> playOnline = [](int) {};
+    // Plays a result online through channel 1 or 2. Does nothing until the player view sets it.
+    std::function<void(int channel, const ResultItem& item)> playOnline = [](int, const ResultItem&) {};
     // Shows the about window, modal, with no owner. Does nothing until the windows set it.
     std::function<void()> showAbout = [] {};
 
@@ -38,8 +40,11 @@ class ShellCommands {
     void checkForUpdateOnRequest();
 
   private:
+    const ResultItem* selected() const { return m_selectedResult ? m_selectedResult() : nullptr; }
+
     DesktopServices& m_desktop;
     ResultActions& m_actions;
+    std::function<const ResultItem*()> m_selectedResult;
     Text m_versionInfoText;
     bool m_manualUpdateCheck = false;
 };

@@ -8,7 +8,7 @@ namespace lanqi {
 Text vendorAddressForDisplay();
 
 // This version's page on the vendor's site, visited once at start-up (its answer is not read):
-// vendorBaseAddress + "/soft/qabrelto/" + "qabrelto" + "1.9" + ".html".
+// vendorBaseAddress + "/soft/qabrelto/" + "qabrelto" + kProductVersionText + ".html".
 Text vendorPageAddress();
 
 // The vendor's version file, fetched once at start-up: vendorBaseAddress + "/soft/qabrelto/bbxx.txt".

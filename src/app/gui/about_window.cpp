@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QScreen>
 
-#include "app/gui/gui_text.h"
+#include "platform/qt/qt_text.h"
 #include "app/gui/pictures.h"
 #include "platform/product.h"
 

@@ -1,6 +1,7 @@
 #include "app/gui/app_controller.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include "app/core/menus.h"
 #include "app/gui/main_window.h"
@@ -12,27 +13,46 @@ namespace lanqi {
 AppController::AppController(MainWindow& window)
     : m_window(window),
       m_windowHandle(&window),
-      m_flow(window, m_fetcher, m_events),
-      m_actions(m_desktop, m_flow.state().records, window.resultList()),
-      m_commands(m_desktop, m_actions) {
+      m_flow(m_fetcher, m_poster),
+      m_actions(m_desktop),
+      m_commands(m_desktop, m_actions, [this] { return m_flow.selectedResult(); }) {
     m_commands.showAbout = [this] { showAboutWindow(nullptr); };
+    m_flow.setScreenListener([this](unsigned changes) { screenChanged(changes); });
     connectWindow();
 }
 
 AppController::~AppController() = default;
 
-void AppController::setPlayOnline(std::function<void(int channel)> play) {
-    m_commands.playOnline = play ? std::move(play) : [](int) {};
+void AppController::setPlayOnline(std::function<void(int channel, const ResultItem& item)> play) {
+    m_commands.playOnline = play ? std::move(play) : [](int, const ResultItem&) {};
 }
 
 void AppController::showAboutWindow(const Window* owner) { m_desktop.loadWindow(m_aboutWindow, owner, true); }
 
+void AppController::screenChanged(unsigned changes) {
+    const SearchScreen& screen = m_flow.screen();
+    m_window.render(screen, changes);
+    if ((changes & kMessageChanged) != 0 && screen.message) {
+        // Shown once the flow has finished announcing; the run ends when the user closes it.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_flow.screen().message) return;  // the program is ending
+            m_window.showModalMessage(*m_flow.screen().message);
+            m_flow.acknowledgeMessage();
+        });
+    }
+}
+
 void AppController::connectWindow() {
     // Search commands that arrive while a run is in progress are ignored by the flow itself.
-    connect(&m_window, &MainWindow::searchRequested, this, [this] { m_flow.startSearch(); });
-    connect(&m_window, &MainWindow::nextPageRequested, this, [this] { m_flow.goToNextPage(); });
-    connect(&m_window, &MainWindow::previousPageRequested, this, [this] { m_flow.goToPreviousPage(); });
-    connect(&m_window, &MainWindow::pageChosen, this, [this](int index) { m_flow.goToSelectedPage(index); });
+    connect(&m_window, &MainWindow::searchRequested, this, [this] { m_flow.startSearch(m_window.keyword()); });
+    connect(&m_window, &MainWindow::nextPageRequested, this, [this] { m_flow.goToNextPage(m_window.keyword()); });
+    connect(&m_window, &MainWindow::previousPageRequested, this,
+            [this] { m_flow.goToPreviousPage(m_window.keyword()); });
+    connect(&m_window, &MainWindow::pageChosen, this, [this](int index) {
+        m_flow.goToSelectedPage(index, m_window.keyword());
+        m_window.render(m_flow.screen(), kPageSelectionChanged);  // an ignored choice does not stay shown
+    });
+    connect(&m_window, &MainWindow::rowSelected, this, [this](int row) { m_flow.selectResult(row); });
 
     // Double-click and Enter on a row are its first entry, "在线播放通道1".
     connect(&m_window, &MainWindow::rowActivated, this,
@@ -44,8 +64,11 @@ void AppController::connectWindow() {
     connect(&m_window, &MainWindow::vendorAddressRequested, this,
             [this] { m_desktop.openAddress(vendorBaseAddress()); });
 
+    // The fetches of a search in progress give up while the window fades out.
+    connect(&m_window, &MainWindow::closeStarted, this, [this] { m_flow.shutDown(); });
     connect(&m_window, &MainWindow::programEndRequested, this, [this] {
         m_programEnding = true;
+        m_flow.shutDown();
         QCoreApplication::exit(0);
     });
 }

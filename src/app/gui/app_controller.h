@@ -9,6 +9,7 @@
 #include "app/gui/about_window.h"
 #include "platform/qt/qt_desktop_services.h"
 #include "platform/qt/qt_event_pump.h"
+#include "platform/qt/qt_task_poster.h"
 #include "platform/qt/qt_window.h"
 #include "search/page_fetcher.h"
 #include "search/search_flow.h"
@@ -18,9 +19,10 @@ namespace lanqi {
 class MainWindow;
 
 // The client's logic wired to its main window for the rest of the run. The search row's commands drive the
-// search flow, which writes the title, the search row, the page selector and the results list; the results
-// list's gestures and the popup menus reach the result actions and the shell commands through the Qt desktop
-// services; the logo and footer open the vendor's site; the end of the exit fade ends the program.
+// search flow, whose screen the window draws after every announced change; the flow's fetches hand their
+// pages back through a queued invocation. The results list's gestures and the popup menus reach the result
+// actions and the shell commands with the selected result; the logo and footer open the vendor's site. The
+// exit fade's start cancels a search in progress, and its end ends the program.
 //
 // Online play belongs to the player view, which sets it with setPlayOnline(); until then a double-click, Enter
 // on a row and the two play entries do nothing.
@@ -30,8 +32,8 @@ class AppController : public QObject {
     explicit AppController(MainWindow& window);
     ~AppController() override;
 
-    // How a row is played online through channel 1 or 2 (double-click and Enter use channel 1).
-    void setPlayOnline(std::function<void(int channel)> play);
+    // How a result is played online through channel 1 or 2 (double-click and Enter use channel 1).
+    void setPlayOnline(std::function<void(int channel, const ResultItem& item)> play);
 
     // Shows the about window, modal; `owner` may be null ("关于..." and "关于软件" give none).
     void showAboutWindow(const Window* owner);
@@ -47,12 +49,15 @@ class AppController : public QObject {
 
   private:
     void connectWindow();
+    void screenChanged(unsigned changes);
 
     MainWindow& m_window;
     QtWindow m_windowHandle;
     QtDesktopServices m_desktop;
-    HttpPageFetcher m_fetcher;
     QtEventPump m_events;
+    // The fetcher and the poster outlive the flow, which waits for its fetches when it goes.
+    HttpPageFetcher m_fetcher;
+    QtTaskPoster m_poster;
     SearchFlow m_flow;
     ResultActions m_actions;
     ShellCommands m_commands;

@@ -4,6 +4,8 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QSignalBlocker>
+#include <QStringList>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,9 +13,10 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "actions/window_geometry.h"
 #include "app/core/vendor.h"
 #include "app/gui/click_label.h"
-#include "app/gui/gui_text.h"
+#include "platform/qt/qt_text.h"
 #include "app/gui/pictures.h"
 #include "app/gui/result_list.h"
 #include "app/gui/window_fades.h"
@@ -31,13 +34,7 @@ constexpr int kHomeSearchButtonLeft = 664;
 constexpr int kResultsSearchBoxWidth = 224;
 constexpr int kResultsSearchButtonLeft = 488;
 
-// Design geometry of the controls the player view moves, in the client area.
-const QRect kPlayingLabelGeometry(0, 0, 85, 16);
-const QRect kShieldStatusGeometry(380, 0, 427, 16);
-const QRect kBackButtonGeometry(720, 0, 80, 16);
-const QRect kPlayerViewGeometry(-2, -4, 812, 526);
-const QRect kPlayerOverlayGeometry(0, 16, 808, 482);
-const QRect kResultListGeometry(-1, 48, 809, 441);
+QRect qRectOf(const Geometry& g) { return {g.left, g.top, g.width, g.height}; }
 
 }  // namespace
 
@@ -63,7 +60,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("mainWindow"));
     setAccessibleName(QStringLiteral("mainWindow"));
     QWidget::setWindowTitle(toQString(titlePrefix()));
-    setFixedSize(kWidth, kHeight);
+    setFixedSize(kMainWindowWidth, kMainWindowHeight);
     QPalette colours = palette();  // white behind the logo, the banner and the footer alike
     colours.setColor(QPalette::Window, Qt::white);
     setPalette(colours);
@@ -112,7 +109,7 @@ void MainWindow::buildControls() {
     m_nextButton->setGeometry(720, 16, 56, 24);
 
     m_resultList = place(new ResultList(this), "超级列表框1", true);
-    m_resultList->setGeometry(kResultListGeometry);
+    m_resultList->setGeometry(qRectOf(kResultListGeometry));
 
     m_banner = place(new ClickLabel(toQString(productName()), this), "标签2", true);
     m_banner->setGeometry(0, 48, 808, 442);
@@ -144,22 +141,22 @@ void MainWindow::buildControls() {
 
     // The player view's controls (the embedded browser takes 播放浏览框's place when online play comes).
     m_playerView = place(new QWidget(this), "播放浏览框", false);
-    m_playerView->setGeometry(kPlayerViewGeometry);
+    m_playerView->setGeometry(qRectOf(kBrowserGeometry));
 
     m_playerOverlay = place(new ClickLabel(this), "透明标签2", false);
-    m_playerOverlay->setGeometry(kPlayerOverlayGeometry);
+    m_playerOverlay->setGeometry(qRectOf(kOverlayGeometry));
 
     m_playingLabel = place(new QLabel(QStringLiteral("正在播放："), this), "标签1", false);
-    m_playingLabel->setGeometry(kPlayingLabelGeometry);
+    m_playingLabel->setGeometry(qRectOf(kPlayingLabelGeometry));
 
     m_shieldStatus = place(new QLabel(this), "标签3", false);
-    m_shieldStatus->setGeometry(kShieldStatusGeometry);
+    m_shieldStatus->setGeometry(qRectOf(kShieldStatusGeometry));
 
     m_backButton = place(new QPushButton(QStringLiteral("点此返回搜索"), this), "超级按钮1", false);
-    m_backButton->setGeometry(kBackButtonGeometry);
+    m_backButton->setGeometry(qRectOf(kBackButtonGeometry));
 
     m_loadingLabel = place(new QLabel(QStringLiteral("视频拼命加载中，请稍候..."), this), "标签5", false);
-    m_loadingLabel->setGeometry(0, 0, 808, 522);
+    m_loadingLabel->setGeometry(qRectOf(kLoadingNoticeGeometry));
     m_loadingLabel->setAlignment(Qt::AlignCenter);
 
     m_exitFadeTimer = new QTimer(this);
@@ -182,6 +179,8 @@ void MainWindow::routeEvents() {
     connect(m_pageSelector, &QComboBox::activated, this, &MainWindow::pageChosen);
 
     connect(m_resultList, &ResultList::rowActivated, this, &MainWindow::rowActivated);
+    connect(m_resultList, &ResultList::itemSelectionChanged, this,
+            [this] { emit rowSelected(m_resultList->selectedRow()); });
     connect(m_resultList, &ResultList::rowMenuRequested, this, &MainWindow::rowMenuRequested);
     connect(m_resultList, &ResultList::emptyMenuRequested, this, &MainWindow::mainMenuRequested);
 
@@ -196,7 +195,41 @@ void MainWindow::routeEvents() {
 
 void MainWindow::setWindowTitle(const Text& title) { QWidget::setWindowTitle(toQString(title)); }
 
-Text MainWindow::searchText() const { return toGbk(m_searchBox->text()); }
+Text MainWindow::keyword() const { return fromQString(m_searchBox->text()); }
+
+void MainWindow::render(const SearchScreen& screen, unsigned changes) {
+    if (changes & kTitleChanged) setWindowTitle(screen.title);
+    if (changes & kSearchRowChanged) {
+        applyLayout(screen.layout);
+        m_previousButton->setVisible(screen.previousVisible);
+        m_nextButton->setText(toQString(screen.nextCaption));
+        m_nextButton->setVisible(screen.nextVisible);
+        m_pageSelector->setVisible(screen.pageSelectorVisible);
+    }
+    showPageItems(screen, changes);
+    if (changes & kBannerChanged) {
+        m_banner->setVisible(screen.bannerVisible);
+        m_homePicture->setVisible(screen.bannerVisible);
+    }
+    if (changes & (kResultsCleared | kResultsAdded))
+        m_resultList->showResults(screen.results, changes & kResultsCleared);
+    if ((changes & kResultSelectionChanged) && m_resultList->selectedRow() != screen.selectedResult)
+        m_resultList->selectRow(screen.selectedResult);
+}
+
+void MainWindow::showPageItems(const SearchScreen& screen, unsigned changes) {
+    if ((changes & (kPageItemsChanged | kPageSelectionChanged)) == 0) return;
+    // A selection the window sets is not a user choice: activated is emitted for the user's choices only.
+    const QSignalBlocker quiet(m_pageSelector);
+    if (changes & kPageItemsChanged) {
+        QStringList items;
+        items.reserve(static_cast<qsizetype>(screen.pageItems.size()));
+        for (const Text& item : screen.pageItems) items.push_back(toQString(item));
+        m_pageSelector->clear();
+        m_pageSelector->addItems(items);
+    }
+    m_pageSelector->setCurrentIndex(screen.selectedPageItem);
+}
 
 void MainWindow::applyLayout(SearchLayout layout) {
     const bool home = layout == SearchLayout::Home;
@@ -206,52 +239,24 @@ void MainWindow::applyLayout(SearchLayout layout) {
     m_searchButton->move(home ? kHomeSearchButtonLeft : kResultsSearchButtonLeft, m_searchButton->y());
 }
 
-void MainWindow::setPreviousVisible(bool visible) { m_previousButton->setVisible(visible); }
-
-void MainWindow::setNextVisible(bool visible) { m_nextButton->setVisible(visible); }
-
-void MainWindow::setNextCaption(const Text& caption) { m_nextButton->setText(toQString(caption)); }
-
-Text MainWindow::nextCaption() const { return toGbk(m_nextButton->text()); }
-
-void MainWindow::setPageSelectorVisible(bool visible) { m_pageSelector->setVisible(visible); }
-
-void MainWindow::clearPageItems() { m_pageSelector->clear(); }
-
-void MainWindow::addPageItem(const Text& item) {
-    // QComboBox selects the first item added to an empty box; a drop-down list selects nothing until told.
-    const int selected = m_pageSelector->currentIndex();
-    m_pageSelector->addItem(toQString(item));
-    if (selected < 0) m_pageSelector->setCurrentIndex(-1);
-}
-
-int MainWindow::pageItemCount() const { return m_pageSelector->count(); }
-
-void MainWindow::selectPageItem(int index) {
-    const int last = m_pageSelector->count() - 1;
-    m_pageSelector->setCurrentIndex(index < 0 ? -1 : std::min(index, last));
-}
-
-void MainWindow::setBannerVisible(bool visible) {
-    m_banner->setVisible(visible);
-    m_homePicture->setVisible(visible);
-}
-
-void MainWindow::showModalMessage(const Text& text, const Text& caption, MessageIcon icon) {
-    const int style = kMessageOk | (icon == MessageIcon::Error ? kMessageIconError : kMessageIconInformation);
+void MainWindow::showModalMessage(const ScreenMessage& message) {
+    const int style = kMessageOk | (message.icon == MessageIcon::Error ? kMessageIconError : kMessageIconInformation);
     const QtWindow owner(this);
-    QtDesktopServices().showMessageBox(text, style, caption, &owner);
+    QtDesktopServices().showMessageBox(message.text, style, message.caption, &owner);
 }
 
-ResultRows& MainWindow::resultRows() { return *m_resultList; }
+PlayerControls MainWindow::playerControls() const {
+    return {m_playerView, m_playerOverlay, m_playingLabel, m_shieldStatus,
+            m_backButton, m_loadingLabel,  m_pointerTimer, m_shieldTimer};
+}
 
 void MainWindow::resetPlayerGeometry() {
-    m_playingLabel->setGeometry(kPlayingLabelGeometry);
-    m_shieldStatus->setGeometry(kShieldStatusGeometry);
-    m_backButton->setGeometry(kBackButtonGeometry);
-    m_playerView->setGeometry(kPlayerViewGeometry);
-    m_playerOverlay->setGeometry(kPlayerOverlayGeometry);
-    m_resultList->setGeometry(kResultListGeometry);
+    m_playingLabel->setGeometry(qRectOf(kPlayingLabelGeometry));
+    m_shieldStatus->setGeometry(qRectOf(kShieldStatusGeometry));
+    m_backButton->setGeometry(qRectOf(kBackButtonGeometry));
+    m_playerView->setGeometry(qRectOf(kBrowserGeometry));
+    m_playerOverlay->setGeometry(qRectOf(kOverlayGeometry));
+    m_resultList->setGeometry(qRectOf(kResultListGeometry));
 }
 
 void MainWindow::setPlayerBrowser(QWidget* browser) {
@@ -269,6 +274,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->accept();
     } else {
         event->ignore();
+        emit closeStarted();
     }
 }
 
@@ -282,7 +288,7 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && width() > kWidth) {
+    if (event->key() == Qt::Key_Escape && width() > kMainWindowWidth) {
         event->accept();
         emit leaveFullScreenRequested();
         return;

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "app/core/fade.h"
-#include "search/search_view.h"
+#include "search/search_screen.h"
 
 class QComboBox;
 class QLabel;
@@ -19,38 +19,41 @@ namespace lanqi {
 class ClickLabel;
 class ResultList;
 
+// The main window's controls that make up the player view, handed to the player as they are.
+struct PlayerControls {
+    QWidget* browser = nullptr;         // 播放浏览框 (a placeholder until setPlayerBrowser)
+    ClickLabel* overlay = nullptr;      // 透明标签2
+    QLabel* playingLabel = nullptr;     // 标签1
+    QLabel* shieldStatus = nullptr;     // 标签3
+    QPushButton* backButton = nullptr;  // 超级按钮1
+    QLabel* loadingNotice = nullptr;    // 标签5
+    QTimer* pointerTimer = nullptr;     // 时钟2
+    QTimer* shieldTimer = nullptr;      // 时钟3
+};
+
 // mainWindow: the search row, the results list under the home banner, the footer, and the (hidden) player
-// controls, each at its design position in the client area and named by its control name (object name
-// and accessible name). It is the search view of the search flow and reports the user's commands as
-// signals; it ends the program through an exit fade when closed.
-class MainWindow : public QWidget, public SearchView {
+// controls, each at its design position in the client area and named by its control name (object name).
+// It draws the search flow's screen (render) and reports the user's commands as signals; it ends the
+// program through an exit fade when closed.
+class MainWindow : public QWidget {
     Q_OBJECT
   public:
-    static constexpr int kWidth = 813;
-    static constexpr int kHeight = 549;
-
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // SearchView
     using QWidget::setWindowTitle;
-    void setWindowTitle(const Text& title) override;
-    Text searchText() const override;
-    void applyLayout(SearchLayout layout) override;
-    void setPreviousVisible(bool visible) override;
-    void setNextVisible(bool visible) override;
-    void setNextCaption(const Text& caption) override;
-    Text nextCaption() const override;
-    void setPageSelectorVisible(bool visible) override;
-    void clearPageItems() override;
-    void addPageItem(const Text& item) override;
-    int pageItemCount() const override;
-    void selectPageItem(int index) override;
-    void setBannerVisible(bool visible) override;
-    void showModalMessage(const Text& text, const Text& caption, MessageIcon icon) override;
-    ResultRows& resultRows() override;
+    void setWindowTitle(const Text& title);
+
+    // Draws the parts of `screen` that `changes` (ScreenChange bits) names.
+    void render(const SearchScreen& screen, unsigned changes);
+    // A modal message with a single OK button; returns when the user has closed it.
+    void showModalMessage(const ScreenMessage& message);
+
+    // 搜索框: the keyword as the box holds it now, GBK ("" when it has a character GBK lacks).
+    Text keyword() const;
 
     ResultList& resultList() { return *m_resultList; }
+    PlayerControls playerControls() const;
 
     // Puts 标签1, 标签3, 超级按钮1, 播放浏览框, 透明标签2 and 超级列表框1 back to their design geometry
     // (the player view moves them).
@@ -66,12 +69,14 @@ class MainWindow : public QWidget, public SearchView {
     void previousPageRequested();  // click on 按钮2
     void pageChosen(int index);    // the user chose item `index` (from 0) of 组合框1; never a programmatic selection
     void rowActivated(int row);    // double-click or Enter on 超级列表框1 with a row selected
+    void rowSelected(int row);     // the user selected row `row` of 超级列表框1 (-1: none)
     // Right button with a row selected (the row under the pointer) / anywhere else that offers the main
     // popup menu: the list's empty area, the window background, 标签2, 图片框1, 图片框2, 标签8, 透明标签1.
     void rowMenuRequested(int row, QPoint globalPosition);
     void mainMenuRequested(QPoint globalPosition);
     void vendorAddressRequested();    // left button on 图片框1 or 透明标签1
     void leaveFullScreenRequested();  // Esc while the window is wider than its design width
+    void closeStarted();              // the exit fade has begun: the program is ending
     void programEndRequested();       // the exit fade has run out
 
   protected:
@@ -84,6 +89,8 @@ class MainWindow : public QWidget, public SearchView {
 
     void buildControls();
     void routeEvents();
+    void applyLayout(SearchLayout layout);
+    void showPageItems(const SearchScreen& screen, unsigned changes);
     template <typename Widget>
     Widget* place(Widget* widget, const char* controlName, bool shown);
 

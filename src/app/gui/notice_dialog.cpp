@@ -6,7 +6,7 @@
 
 #include "app/core/vendor.h"
 #include "app/gui/click_label.h"
-#include "app/gui/gui_text.h"
+#include "platform/qt/qt_text.h"
 #include "app/gui/pictures.h"
 #include "platform/product.h"
 #include "platform/qt/qt_desktop_services.h"

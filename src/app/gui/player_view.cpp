@@ -1,6 +1,5 @@
 #include "app/gui/player_view.h"
 
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -12,7 +11,7 @@
 #include <QWebEngineView>
 
 #include "app/gui/click_label.h"
-#include "app/gui/gui_text.h"
+#include "platform/qt/qt_text.h"
 #include "app/gui/main_window.h"
 
 namespace lanqi {
@@ -40,37 +39,26 @@ int keyState(const QMouseEvent& event) {
     return keys;
 }
 
-template <typename Widget>
-Widget* findControl(MainWindow& window, const char* name) {
-    auto* widget = window.findChild<Widget*>(QString::fromUtf8(name));
-    Q_ASSERT(widget != nullptr);
-    return widget;
-}
-
 }  // namespace
 
-// The shield's scan lets the window paint and take input between comparisons.
-class QtPlayerView::EventPump final : public lanqi::EventPump {
-  public:
-    void processPendingEvents() override { QCoreApplication::processEvents(); }
-};
+QtPlayerView::QtPlayerView(MainWindow& window, DesktopServices& desktop, std::function<void()> showAboutWindow)
+    : QtPlayerView(window, window.playerControls(), desktop, std::move(showAboutWindow)) {}
 
-QtPlayerView::QtPlayerView(MainWindow& window, DesktopServices& desktop, const RunRecords& records,
+QtPlayerView::QtPlayerView(MainWindow& window, const PlayerControls& controls, DesktopServices& desktop,
                            std::function<void()> showAboutWindow)
     : QObject(&window),
       m_window(window),
       m_browser(new PlayerBrowser(&window)),
-      m_overlay(findControl<ClickLabel>(window, "透明标签2")),
-      m_playingLabel(findControl<QLabel>(window, "标签1")),
-      m_shieldStatus(findControl<QLabel>(window, "标签3")),
-      m_backButton(findControl<QPushButton>(window, "超级按钮1")),
-      m_loadingNotice(findControl<QLabel>(window, "标签5")),
-      m_pointerTimer(findControl<QTimer>(window, "时钟2")),
-      m_shieldTimer(findControl<QTimer>(window, "时钟3")),
+      m_overlay(controls.overlay),
+      m_playingLabel(controls.playingLabel),
+      m_shieldStatus(controls.shieldStatus),
+      m_backButton(controls.backButton),
+      m_loadingNotice(controls.loadingNotice),
+      m_pointerTimer(controls.pointerTimer),
+      m_shieldTimer(controls.shieldTimer),
       m_windowHandle(&window),
       m_browserHandle(m_browser),
-      m_showAboutWindow(std::move(showAboutWindow)),
-      m_events(std::make_unique<EventPump>()) {
+      m_showAboutWindow(std::move(showAboutWindow)) {
     m_window.setPlayerBrowser(m_browser);
     // The play request is the user's gesture: the page's video may start on its own.
     m_browser->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
@@ -80,7 +68,7 @@ QtPlayerView::QtPlayerView(MainWindow& window, DesktopServices& desktop, const R
     // The top bar's labels lie over the page and the loading notice over the search view: both are drawn
     // opaque, in the window's base colour.
     for (QLabel* label : {m_playingLabel, m_shieldStatus, m_loadingNotice}) label->setAutoFillBackground(true);
-    m_play = std::make_unique<OnlinePlay>(desktop, *this, *m_events, m_guard, records, window.resultRows());
+    m_play = std::make_unique<OnlinePlay>(desktop, *this, m_events, m_guard);
     OnlinePlay& play = *m_play;
 
     connect(m_browser, &QWebEngineView::loadStarted, this, [&play] { play.onLoadStarted(); });
@@ -236,17 +224,17 @@ void QtPlayerView::setShieldTimerPeriod(int milliseconds) {
     }
 }
 
-Text QtPlayerView::browserTitle() const { return toGbk(m_browser->title()); }
+Text QtPlayerView::browserTitle() const { return fromQString(m_browser->title()); }
 
 void QtPlayerView::showAboutWindow() {
     if (m_showAboutWindow) m_showAboutWindow();
 }
 
-std::function<void(int)> installPlayer(MainWindow& window, DesktopServices& desktop, const RunRecords& records,
-                                       std::function<void()> showAboutWindow) {
-    QPointer<QtPlayerView> player = new QtPlayerView(window, desktop, records, std::move(showAboutWindow));
-    return [player](int channel) {
-        if (player) player->onlinePlay().playOnline(channel);
+std::function<void(int, const ResultItem&)> installPlayer(MainWindow& window, DesktopServices& desktop,
+                                                          std::function<void()> showAboutWindow) {
+    QPointer<QtPlayerView> player = new QtPlayerView(window, desktop, std::move(showAboutWindow));
+    return [player](int channel, const ResultItem& item) {
+        if (player) player->onlinePlay().playOnline(channel, item);
     };
 }
 

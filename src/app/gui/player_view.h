@@ -6,6 +6,8 @@
 #include <QObject>
 
 #include "actions/online_play.h"
+#include "platform/process_guard.h"
+#include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_window.h"
 
 class QLabel;
@@ -17,6 +19,7 @@ namespace lanqi {
 
 class ClickLabel;
 class MainWindow;
+struct PlayerControls;
 
 // The player view on the main window: puts an embedded browser (Qt WebEngine) in the place of
 // 播放浏览框 and routes the player's events to OnlinePlay, which drives the view back through PlayerView.
@@ -33,10 +36,11 @@ class MainWindow;
 class QtPlayerView final : public QObject, public PlayerView {
     Q_OBJECT
   public:
-    // `records` (magnetLinks) and `desktop` must outlive the window. `showAboutWindow` shows the about
-    // window modally over the main window; without one, "关于播放器" shows nothing.
-    QtPlayerView(MainWindow& window, DesktopServices& desktop, const RunRecords& records,
-                 std::function<void()> showAboutWindow = {});
+    // `desktop` must outlive the window. `showAboutWindow` shows the about window modally over the main
+    // window; without one, "关于播放器" shows nothing.
+    QtPlayerView(MainWindow& window, DesktopServices& desktop, std::function<void()> showAboutWindow = {});
+    QtPlayerView(MainWindow& window, const PlayerControls& controls, DesktopServices& desktop,
+                 std::function<void()> showAboutWindow);
     ~QtPlayerView() override;
 
     OnlinePlay& onlinePlay() { return *m_play; }
@@ -64,8 +68,6 @@ class QtPlayerView final : public QObject, public PlayerView {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    class EventPump;
-
     QWidget* control(PlayerControl control) const;
     void watchBrowserChild(QObject* child);
     void setWindowFlagKeepingItShown(Qt::WindowType flag, bool on);
@@ -82,15 +84,15 @@ class QtPlayerView final : public QObject, public PlayerView {
     QtWindow m_windowHandle;
     QtWindow m_browserHandle;
     std::function<void()> m_showAboutWindow;
-    std::unique_ptr<EventPump> m_events;
+    QtEventPump m_events;
     LinuxProcessGuard m_guard;
     std::unique_ptr<OnlinePlay> m_play;
 };
 
-// Installs the player view on `window` (see QtPlayerView) and gives playOnline(channel) for the row
-// selected in its results list: channel 1 for "在线播放通道1", a double-click or Enter on a row; channel 2
-// for "在线播放通道2". The callable does nothing once the window is gone.
-std::function<void(int channel)> installPlayer(MainWindow& window, DesktopServices& desktop, const RunRecords& records,
-                                               std::function<void()> showAboutWindow = {});
+// Installs the player view on `window` (see QtPlayerView) and gives playOnline(channel, result): channel 1 for
+// "在线播放通道1", a double-click or Enter on a row; channel 2 for "在线播放通道2". The callable does nothing
+// once the window is gone.
+std::function<void(int channel, const ResultItem& item)> installPlayer(MainWindow& window, DesktopServices& desktop,
+                                                                       std::function<void()> showAboutWindow = {});
 
 }  // namespace lanqi

@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "app/gui/gui_text.h"
+#include "platform/qt/qt_text.h"
 #include "app/gui/window_fonts.h"
 
 namespace lanqi {
@@ -51,7 +51,21 @@ void ResultList::appendResultRow(const Text& caption, int pictureIndex) {
     addItem(item);
 }
 
-void ResultList::clearResultRows() { clear(); }
+void ResultList::showResults(const std::vector<ResultItem>& results, bool cleared) {
+    if (cleared) clear();
+    setUpdatesEnabled(false);
+    for (size_t row = static_cast<size_t>(count()); row < results.size(); ++row)
+        appendResultRow(results[row].title, results[row].fileKind);
+    setUpdatesEnabled(true);
+}
+
+void ResultList::selectRow(int row) {
+    if (row < 0 || row >= count()) {
+        clearSelection();
+        return;
+    }
+    setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+}
 
 int ResultList::selectedRow() const {
     int first = -1;

@@ -1,26 +1,32 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include <QIcon>
 #include <QListWidget>
 #include <QPoint>
 
 #include "app/gui/pictures.h"
-#include "scrape/result_rows.h"
+#include "scrape/result_item.h"
 
 namespace lanqi {
 
 // 超级列表框1: the rows of the current search as 80 × 80 pictures with their titles to the right, laid
 // out left to right and wrapping, black on white in "宋体" 14 px. One row can be selected at a time.
-class ResultList : public QListWidget, public ResultRows {
+class ResultList : public QListWidget {
     Q_OBJECT
   public:
     explicit ResultList(QWidget* parent = nullptr);
 
-    void appendResultRow(const Text& caption, int pictureIndex) override;
-    void clearResultRows() override;
-    int selectedRow() const override;
+    // Draws `results`: from scratch when `cleared`, else by appending the rows it does not show yet.
+    void showResults(const std::vector<ResultItem>& results, bool cleared);
+    // Adds a row after the last one with this caption (GBK) and picture index (fileKind: 0, 1 or 3).
+    void appendResultRow(const Text& caption, int pictureIndex);
+    // The first selected row, or -1 when none is selected.
+    int selectedRow() const;
+    // Selects row `row` alone (-1: none).
+    void selectRow(int row);
 
     // What a row holds, for the windows and their tests: the caption as shown and the picture index.
     QString captionAt(int row) const;

@@ -2,12 +2,12 @@
 
 #include <chrono>
 #include <cstdint>
-#include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/desktop.h"
 #include "platform/events.h"
+#include "platform/process_guard.h"
 
 namespace lanqi {
 
@@ -19,29 +19,6 @@ class ShieldView {
     // The "播放器" menu's "开启看片防护盾" and "关闭看片防护盾" entries; exactly one is visible.
     virtual void setShieldMenuEntries(bool switchOnVisible, bool switchOffVisible) = 0;
     virtual void setShieldTimerPeriod(int milliseconds) = 0;  // 时钟3; 0 stops it
-};
-
-// Which processes the shield must never end, whatever their names: this client and every process
-// descended from it (the browser engine starts helpers after the baseline), and processes of other users
-// (the system refuses to end them anyway).
-class ProcessGuard {
-  public:
-    virtual ~ProcessGuard() = default;
-    virtual std::uint32_t ownProcessId() const = 0;
-    virtual bool ownedByOtherUser(std::uint32_t processId) const = 0;
-};
-
-// The real guard: this process's id, and the owner of /proc/<id>.
-class LinuxProcessGuard final : public ProcessGuard {
-  public:
-    LinuxProcessGuard(std::string procRoot = "/proc");
-    std::uint32_t ownProcessId() const override { return m_ownId; }
-    bool ownedByOtherUser(std::uint32_t processId) const override;
-
-  private:
-    std::string m_procRoot;
-    std::uint32_t m_ownId;
-    unsigned m_ownUser;
 };
 
 inline constexpr int kShieldPeriodMs = 50;

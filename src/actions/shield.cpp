@@ -1,20 +1,8 @@
-#include "app/core/shield.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "actions/shield.h"
 
 #include <unordered_map>
 
 namespace lanqi {
-
-LinuxProcessGuard::LinuxProcessGuard(std::string procRoot)
-    : m_procRoot(std::move(procRoot)), m_ownId(static_cast<std::uint32_t>(::getpid())), m_ownUser(::geteuid()) {}
-
-bool LinuxProcessGuard::ownedByOtherUser(std::uint32_t processId) const {
-    struct stat st {};
-    if (::stat((m_procRoot + "/" + std::to_string(processId)).c_str(), &st) != 0) return false;  // gone
-    return st.st_uid != m_ownUser;  // as root too: other users' programs are not ours to end
-}
 
 ProtectionShield::ProtectionShield(DesktopServices& desktop, ShieldView& view, EventPump& events,
                                    const ProcessGuard& guard)

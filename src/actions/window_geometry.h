@@ -1,0 +1,29 @@
+#pragma once
+
+namespace lanqi {
+
+// Left, top, width, height in pixels: a control in the main window's client area, or the main window on
+// the screen (its position and its client size).
+struct Geometry {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const Geometry&) const = default;
+};
+
+// The main window's design geometry: its client size, and where the player view's controls and the
+// results list sit in window mode. The windows are built from these, and online play puts the controls
+// back to them.
+inline constexpr int kMainWindowWidth = 813;
+inline constexpr int kMainWindowHeight = 549;
+
+inline constexpr Geometry kPlayingLabelGeometry{0, 0, 85, 16};     // 标签1
+inline constexpr Geometry kShieldStatusGeometry{380, 0, 427, 16};  // 标签3
+inline constexpr Geometry kBackButtonGeometry{720, 0, 80, 16};     // 超级按钮1
+inline constexpr Geometry kBrowserGeometry{-2, -4, 812, 526};      // 播放浏览框
+inline constexpr Geometry kOverlayGeometry{0, 16, 808, 482};       // 透明标签2
+inline constexpr Geometry kLoadingNoticeGeometry{0, 0, 808, 522};  // 标签5
+inline constexpr Geometry kResultListGeometry{-1, 48, 809, 441};   // 超级列表框1
+
+}  // namespace lanqi
