@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "support/sample_server.h"
@@ -110,6 +111,30 @@ TEST_F(Fetch, StalledServerGivesEmptyWithinTheStallLimit) {
         EXPECT_GE(took, std::chrono::milliseconds(900)) << path;
         EXPECT_LT(took, std::chrono::seconds(5)) << path;
     }
+}
+
+TEST_F(Fetch, CancellingEndsAStalledFetchWithinASecond) {
+    FetchLimits patient = quickLimits();
+    patient.stallLimit = std::chrono::seconds(60);
+    for (const char* path : {"/_test/stall", "/_test/stall-head"}) {
+        CancelToken cancel;
+        std::thread canceller([&cancel] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            cancel.cancel();
+        });
+        const auto start = Clock::now();
+        EXPECT_EQ(fetchUrl(base + path, patient, &cancel), "") << path;
+        const auto took = Clock::now() - start;
+        canceller.join();
+        EXPECT_GE(took, std::chrono::milliseconds(250)) << path;
+        EXPECT_LT(took, std::chrono::milliseconds(1300)) << path;
+    }
+    // A token cancelled before the fetch sends nothing at all; an uncancelled one changes nothing.
+    CancelToken cancelled;
+    cancelled.cancel();
+    EXPECT_EQ(fetchUrl(base + "/_test/large?bytes=10", quickLimits(), &cancelled), "");
+    CancelToken untouched;
+    EXPECT_EQ(fetchUrl(base + "/_test/large?bytes=10", quickLimits(), &untouched).size(), 10u);
 }
 
 TEST_F(Fetch, BrokenReadGivesTheBytesSoFar) {

@@ -9,44 +9,38 @@
 
 #include "platform/product.h"
 #include "search/site_catalogue.h"
-#include "support/fake_search_view.h"
 #include "support/site_pages.h"
 
 namespace lanqi {
 namespace {
 
-using test::FakeSearchView;
 using test::items;
+using namespace std::chrono_literals;
 
-// Pages by address; an address it does not know fails like a dead server.
+// Pages by address; an address it does not know fails like a dead server. An address in `hang` answers
+// only once its fetch is cancelled, like a server that never sends a byte.
 class FakeFetcher : public PageFetcher {
   public:
     std::map<Text, Bytes> pages;
     std::map<Text, int> delayMs;
+    std::vector<Text> hang;
     std::vector<Text> requested;
     std::mutex mutex;
 
-    Bytes fetch(const Text& address) override {
+    Bytes fetch(const Text& address, const CancelToken& cancel) override {
         int delay = 0;
         Bytes page;
+        bool hangs = false;
         {
             std::lock_guard lock(mutex);
             requested.push_back(address);
             if (auto d = delayMs.find(address); d != delayMs.end()) delay = d->second;
             if (auto p = pages.find(address); p != pages.end()) page = p->second;
+            hangs = std::find(hang.begin(), hang.end(), address) != hang.end();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        while (hangs && !cancel.cancelled()) std::this_thread::sleep_for(1ms);
         return page;
-    }
-};
-
-class CountingEvents : public EventPump {
-  public:
-    int calls = 0;
-    std::function<void()> onCall;
-    void processPendingEvents() override {
-        ++calls;
-        if (onCall) onCall();
     }
 };
 
@@ -54,12 +48,39 @@ Text statusText(const char8_t* text) { return titlePrefix() + gbk(text); }
 
 class SearchFlowTest : public ::testing::Test {
   protected:
+    struct Message {
+        ScreenMessage message;
+        bool bannerVisibleWhileShown;
+    };
+
     void SetUp() override {
         for (int n = 1; n <= 6; ++n)
             setenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str(), ("http://s" + std::to_string(n)).c_str(), 1);
+        flow.setScreenListener([this](unsigned changes) {
+            if (changes & kTitleChanged) titles.push_back(screen().title);
+            if ((changes & kMessageChanged) && screen().message)
+                messages.push_back({*screen().message, screen().bannerVisible});
+        });
     }
     void TearDown() override {
         for (int n = 1; n <= 6; ++n) unsetenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str());
+    }
+
+    // Runs the posted pages until the run has ended, closing a message as the user would.
+    void settle() {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (flow.running() && std::chrono::steady_clock::now() < deadline) {
+            if (screen().message) {
+                flow.acknowledgeMessage();
+            } else {
+                queue.runPending(20ms);
+            }
+        }
+        ASSERT_FALSE(flow.running());
+    }
+    void search(const Text& keyword = "abc") {
+        flow.startSearch(keyword);
+        settle();
     }
 
     // Puts one page per site for `keyword` and `page` into the fake network.
@@ -74,159 +95,178 @@ class SearchFlowTest : public ::testing::Test {
                test::site3Page(items(perSite, p + "3_"), t3), test::site4Page(items(perSite, p + "4_")),
                test::site5Page(items(perSite, p + "5_"), t5), test::site6Page(items(perSite, p + "6_"), t6)});
     }
+    const SearchScreen& screen() const { return flow.screen(); }
 
-    FakeSearchView view;
     FakeFetcher fetcher;
-    CountingEvents events;
-    SearchFlow flow{view, fetcher, events};
+    TaskQueue queue;
+    SearchFlow flow{fetcher, queue};
+    std::vector<Text> titles;
+    std::vector<Message> messages;
 };
 
 TEST_F(SearchFlowTest, CompletedRunShowsPagesResultsAndTheSelector) {
     serveTotals("1", 40, 30, 35, 25);
-    flow.startSearch();
+    search();
 
-    EXPECT_EQ(view.title, statusText(u8" --- 搜索完成，共3页，190个结果 - 第1页 "));
-    EXPECT_EQ(view.titles.front(), statusText(u8" --- 正在搜索，请稍等......"));
-    EXPECT_EQ(view.pageItems, (std::vector<Text>{"1", "2", "3"}));
-    EXPECT_EQ(view.selected, 0);
-    EXPECT_EQ(view.caption, gbk(u8"下一页"));
-    EXPECT_TRUE(view.nextVisible);
-    EXPECT_TRUE(view.selectorVisible);
-    EXPECT_FALSE(view.prevVisible);
-    EXPECT_FALSE(view.bannerVisible);
-    EXPECT_EQ(view.layout, SearchLayout::Results);
-    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共3页，190个结果 - 第1页 "));
+    EXPECT_EQ(titles.front(), statusText(u8" --- 正在搜索，请稍等......"));
+    EXPECT_EQ(screen().pageItems, (std::vector<Text>{"1", "2", "3"}));
+    EXPECT_EQ(screen().selectedPageItem, 0);
+    EXPECT_EQ(screen().nextCaption, gbk(u8"下一页"));
+    EXPECT_TRUE(screen().nextVisible);
+    EXPECT_TRUE(screen().pageSelectorVisible);
+    EXPECT_FALSE(screen().previousVisible);
+    EXPECT_FALSE(screen().bannerVisible);
+    EXPECT_EQ(screen().layout, SearchLayout::Results);
+    EXPECT_TRUE(messages.empty());
     EXPECT_EQ(flow.state().pageCount, 3);
     EXPECT_EQ(flow.state().resultCount, 190);
     EXPECT_EQ(flow.lastOutcome(), RunOutcome::Completed);
 
-    // Rows arrive in catalogue order, each with its magnet link and details at the same position.
-    ASSERT_EQ(view.rows.size(), 12u);
-    EXPECT_EQ(view.rows[0].first, "p1s1_0.mkv");
-    EXPECT_EQ(view.rows[0].second, 3);
-    EXPECT_EQ(view.rows[11].first, "p1s6_1.mkv");
-    ASSERT_EQ(flow.state().records.magnetLinks.size(), 12u);
-    EXPECT_EQ(flow.state().records.magnetLinks[2], "magnet:?xt=urn:btih:p1s2_0hash");
-    EXPECT_EQ(flow.state().records.detailTexts.size(), 12u);
-    // A progress title was written for the last row.
-    EXPECT_NE(std::find(view.titles.begin(), view.titles.end(), statusText(u8" --- 正在搜索，请稍等......12%")),
-              view.titles.end());
+    // One result list in catalogue order, each item with its own magnet link and details.
+    const auto& results = screen().results;
+    ASSERT_EQ(results.size(), 12u);
+    EXPECT_EQ(results[0].title, "p1s1_0.mkv");
+    EXPECT_EQ(results[0].fileKind, 3);
+    EXPECT_EQ(results[11].title, "p1s6_1.mkv");
+    EXPECT_EQ(results[2].magnetLink, "magnet:?xt=urn:btih:p1s2_0hash");
+    EXPECT_EQ(results[2].site, 2);
+    EXPECT_NE(results[2].detailText.find(results[2].magnetLink), Text::npos);
+    // The progress title counted the rows of the run.
+    EXPECT_NE(std::find(titles.begin(), titles.end(), statusText(u8" --- 正在搜索，请稍等......12%")), titles.end());
+    EXPECT_EQ(progressTitle(12345), statusText(u8" --- 正在搜索，请稍等......12345%"));
 }
 
 TEST_F(SearchFlowTest, PagingForwardAndBackRebuildsTheSelectorOnPageOne) {
     serveTotals("1", 40, 30, 35, 25);
     serveTotals("2", 40, 30, 35, 25);
     serveTotals("3", 40, 30, 35, 25);
-    flow.startSearch();
-    flow.goToNextPage();
+    search();
+    flow.goToNextPage("abc");
+    settle();
     EXPECT_EQ(flow.state().currentPage, "2");
-    EXPECT_EQ(view.title, statusText(u8" --- 搜索完成，共3页，190个结果 - 第2页 "));
-    EXPECT_EQ(view.selected, 1);
-    EXPECT_TRUE(view.prevVisible);
-    EXPECT_EQ(view.rows[0].first, "p2s1_0.mkv");
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共3页，190个结果 - 第2页 "));
+    EXPECT_EQ(screen().selectedPageItem, 1);
+    EXPECT_TRUE(screen().previousVisible);
+    EXPECT_EQ(screen().results[0].title, "p2s1_0.mkv");
 
-    flow.goToNextPage();
-    EXPECT_EQ(view.caption, gbk(u8"强力搜"));
-    EXPECT_EQ(view.pageItems, (std::vector<Text>{"1", "2", "3"}));  // "下一页" adds no item
-    EXPECT_EQ(view.selected, 2);
+    flow.goToNextPage("abc");
+    settle();
+    EXPECT_EQ(screen().nextCaption, gbk(u8"强力搜"));
+    EXPECT_EQ(screen().pageItems, (std::vector<Text>{"1", "2", "3"}));  // "下一页" adds no item
+    EXPECT_EQ(screen().selectedPageItem, 2);
 
-    view.pageItems.push_back("stale");  // only a run on page 1 empties the selector
-    flow.goToPreviousPage();
-    EXPECT_EQ(view.pageItems.size(), 4u);
-    flow.goToPreviousPage();
+    flow.goToPreviousPage("abc");
+    settle();
+    EXPECT_EQ(screen().selectedPageItem, 1);
+    flow.goToPreviousPage("abc");
+    settle();
     EXPECT_EQ(flow.state().currentPage, "1");
-    EXPECT_EQ(view.pageItems, (std::vector<Text>{"1", "2", "3"}));
-    EXPECT_EQ(view.selected, 0);
-    EXPECT_FALSE(view.prevVisible);
+    EXPECT_EQ(screen().pageItems, (std::vector<Text>{"1", "2", "3"}));  // rebuilt, not grown
+    EXPECT_EQ(screen().selectedPageItem, 0);
+    EXPECT_FALSE(screen().previousVisible);
 }
 
 TEST_F(SearchFlowTest, NoTotalsGiveZeroPagesAndForceSearchAddsThePageItReaches) {
     serveTotals("1", -1, -1, -1, -1);
     serveTotals("2", -1, -1, -1, -1);
-    flow.startSearch();
-    EXPECT_EQ(view.title, statusText(u8" --- 搜索完成，共0页，0个结果 - 第1页 "));
-    EXPECT_TRUE(view.pageItems.empty());
-    EXPECT_EQ(view.selected, -1);
-    EXPECT_EQ(view.caption, gbk(u8"强力搜"));
-    EXPECT_TRUE(view.nextVisible);
+    search();
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共0页，0个结果 - 第1页 "));
+    EXPECT_TRUE(screen().pageItems.empty());
+    EXPECT_EQ(screen().selectedPageItem, -1);
+    EXPECT_EQ(screen().nextCaption, gbk(u8"强力搜"));
+    EXPECT_TRUE(screen().nextVisible);
 
     fetcher.requested.clear();
-    flow.goToNextPage();
+    flow.goToNextPage("abc");
+    settle();
     EXPECT_EQ(fetcher.requested.size(), 6u);
     // The fetches run at once, so they reach the network in any order.
     EXPECT_NE(std::find(fetcher.requested.begin(), fetcher.requested.end(),
                         "http://s1/search/%61%62%63/?c=&s=create_time&p=2"),
               fetcher.requested.end());
-    EXPECT_EQ(view.pageItems, (std::vector<Text>{"2"}));
-    EXPECT_EQ(view.selected, 0);  // index 1 is past the last item
-    EXPECT_EQ(view.rows[0].first, "p2s1_0.mkv");
+    EXPECT_EQ(screen().pageItems, (std::vector<Text>{"2"}));
+    EXPECT_EQ(screen().selectedPageItem, 0);  // index 1 is past the last item
+    EXPECT_EQ(screen().results[0].title, "p2s1_0.mkv");
 }
 
 TEST_F(SearchFlowTest, AllSitesUnreachableShowsTheConnectionMessage) {
-    flow.startSearch();
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].text,
+    search();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].message.text,
               gbk(u8"连接服务器失败：请检查网络连接。如果您的网络正常，则有可能我们的服务器正在维护中，请稍后重试。"));
-    EXPECT_EQ(view.messages[0].caption, gbk(u8"网络错误"));
-    EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
-    EXPECT_FALSE(view.messages[0].bannerVisibleWhileShown);
-    EXPECT_TRUE(view.bannerVisible);
-    EXPECT_EQ(view.title, statusText(u8" --- 连接服务器失败"));
+    EXPECT_EQ(messages[0].message.caption, gbk(u8"网络错误"));
+    EXPECT_EQ(messages[0].message.icon, MessageIcon::Error);
+    EXPECT_FALSE(messages[0].bannerVisibleWhileShown);
+    EXPECT_TRUE(screen().bannerVisible);  // back once the message was closed
+    EXPECT_FALSE(screen().message);
+    EXPECT_EQ(screen().title, statusText(u8" --- 连接服务器失败"));
     EXPECT_EQ(flow.state().currentPage, "0");
     EXPECT_EQ(flow.state().records.unreachableSites, "123456");
-    EXPECT_EQ(view.layout, SearchLayout::Home);
-    EXPECT_FALSE(view.nextVisible || view.prevVisible || view.selectorVisible);
+    EXPECT_EQ(screen().layout, SearchLayout::Home);
+    EXPECT_FALSE(screen().nextVisible || screen().previousVisible || screen().pageSelectorVisible);
     EXPECT_EQ(flow.lastOutcome(), RunOutcome::Unreachable);
 
     // The next search starts again from page 1.
     serveTotals("1", 60, 0, 0, 0);
-    flow.startSearch();
-    EXPECT_EQ(view.title, statusText(u8" --- 搜索完成，共1页，80个结果 - 第1页 "));
+    search();
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共1页，80个结果 - 第1页 "));
+}
+
+TEST_F(SearchFlowTest, TheRunStaysInProgressUntilItsMessageIsClosed) {
+    flow.startSearch("abc");
+    while (!screen().message) queue.runPending(20ms);
+    EXPECT_TRUE(flow.running());
+    flow.startSearch("abc");  // ignored: the box is still up
+    EXPECT_EQ(fetcher.requested.size(), 6u);
+    flow.acknowledgeMessage();
+    EXPECT_FALSE(flow.running());
+    EXPECT_TRUE(screen().bannerVisible);
 }
 
 TEST_F(SearchFlowTest, NoItemsAnywhereShowsTheNoResultMessage) {
     serve("abc", "1",
           {test::site1Page({}, 0), test::site2Page({}), test::site3Page({}, 0), test::site4Page({}),
            test::site5Page({}, 0), test::site6Page({}, 0)});
-    flow.startSearch();
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].text, gbk(u8"未搜索到结果：请换个关键词重试。"));
-    EXPECT_EQ(view.messages[0].caption, gbk(u8"搜索失败"));
-    EXPECT_EQ(view.messages[0].icon, MessageIcon::Information);
-    EXPECT_EQ(view.title, statusText(u8" --- 未搜索到结果"));
+    search();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].message.text, gbk(u8"未搜索到结果：请换个关键词重试。"));
+    EXPECT_EQ(messages[0].message.caption, gbk(u8"搜索失败"));
+    EXPECT_EQ(messages[0].message.icon, MessageIcon::Information);
+    EXPECT_EQ(screen().title, statusText(u8" --- 未搜索到结果"));
     EXPECT_EQ(flow.state().currentPage, "0");
-    EXPECT_TRUE(view.bannerVisible);
-    EXPECT_TRUE(view.rows.empty());
+    EXPECT_TRUE(screen().bannerVisible);
+    EXPECT_TRUE(screen().results.empty());
 }
 
 TEST_F(SearchFlowTest, SomeSitesDownAndTheRestEmptyStillCompletes) {
     serve("abc", "1", {"", "", test::site3Page({}, 0), test::site4Page({}), "", test::site6Page({}, 0)});
-    flow.startSearch();
+    search();
     // Sites 1 and 2 find no page carrying a marker before site 3's page arrives in its buffer.
     EXPECT_EQ(flow.state().records.unreachableSites, "12");
     EXPECT_EQ(flow.state().records.emptySites, "3456");
-    EXPECT_TRUE(view.messages.empty());
+    EXPECT_TRUE(messages.empty());
     EXPECT_EQ(flow.lastOutcome(), RunOutcome::Completed);
-    EXPECT_EQ(view.title, statusText(u8" --- 搜索完成，共0页，0个结果 - 第1页 "));
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共0页，0个结果 - 第1页 "));
 }
 
 TEST_F(SearchFlowTest, StalePagesOfThePreviousRunPassThePageCheck) {
     serveTotals("1", 0, 0, 0, 0);
-    flow.startSearch();
+    search();
     fetcher.pages.clear();  // the network goes down
-    flow.startSearch();
-    EXPECT_TRUE(view.messages.empty());
+    search();
+    EXPECT_TRUE(messages.empty());
     EXPECT_EQ(flow.state().records.unreachableSites, "6");
     EXPECT_EQ(flow.state().records.skippedSites, "12345");
-    EXPECT_EQ(view.title, statusText(u8" --- 搜索完成，共0页，0个结果 - 第1页 12345"));
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共0页，0个结果 - 第1页 12345"));
 }
 
 TEST_F(SearchFlowTest, AnEditedKeywordIsSearchedOnTheNextPage) {
     serveTotals("1", 200, 0, 0, 0);
-    flow.startSearch();
-    view.keyword = "xyz";
+    search();
     fetcher.requested.clear();
-    flow.goToNextPage();
+    flow.goToNextPage("xyz");
+    settle();
     ASSERT_EQ(fetcher.requested.size(), 6u);
     EXPECT_NE(std::find(fetcher.requested.begin(), fetcher.requested.end(), "http://s6/search?keyword=%78%79%7A&p=2"),
               fetcher.requested.end());
@@ -236,42 +276,53 @@ TEST_F(SearchFlowTest, AnEditedKeywordIsSearchedOnTheNextPage) {
 TEST_F(SearchFlowTest, ChoosingAPageUsesThePositionNotTheItemText) {
     serveTotals("1", 200, 0, 0, 0);
     serveTotals("4", 200, 0, 0, 0);
-    flow.startSearch();
-    view.pageItems[3] = "99";
-    flow.goToSelectedPage(3);
+    search();
+    flow.goToSelectedPage(3, "abc");
+    settle();
     EXPECT_EQ(flow.state().currentPage, "4");
-    EXPECT_EQ(view.rows[0].first, "p4s1_0.mkv");
-    EXPECT_EQ(view.selected, 0);  // a page change does not move the selection itself
+    EXPECT_EQ(screen().results[0].title, "p4s1_0.mkv");
+    EXPECT_EQ(screen().selectedPageItem, 3);  // the user's choice stays shown
 }
 
 TEST_F(SearchFlowTest, CommandsDuringARunAreIgnored) {
     serveTotals("1", 200, 0, 0, 0);
     serveTotals("2", 200, 0, 0, 0);
-    int nested = 0;
-    events.onCall = [&] {
-        if (nested++ < 50) {
-            flow.startSearch();
-            flow.goToNextPage();
-            flow.goToPreviousPage();
-            flow.goToSelectedPage(1);
-        }
-    };
-    flow.startSearch();
-    EXPECT_GT(nested, 0);
+    flow.startSearch("abc");
+    for (int i = 0; i < 3; ++i) {
+        flow.startSearch("abc");
+        flow.goToNextPage("abc");
+        flow.goToPreviousPage("abc");
+        flow.goToSelectedPage(1, "abc");
+        queue.runPending(5ms);
+    }
+    settle();
     EXPECT_EQ(fetcher.requested.size(), 6u);
     EXPECT_EQ(flow.state().currentPage, "1");
-    EXPECT_EQ(view.rows.size(), 12u);
-    EXPECT_FALSE(flow.running());
+    EXPECT_EQ(screen().results.size(), 12u);
+}
+
+TEST_F(SearchFlowTest, TheSelectedResultFollowsTheSelectionAndEndsWithTheRun) {
+    serveTotals("1", 60, 0, 0, 0);
+    search();
+    EXPECT_EQ(flow.selectedResult(), nullptr);
+    flow.selectResult(2);
+    ASSERT_NE(flow.selectedResult(), nullptr);
+    EXPECT_EQ(flow.selectedResult()->magnetLink, screen().results[2].magnetLink);
+    flow.selectResult(12);  // past the last row: none
+    EXPECT_EQ(flow.selectedResult(), nullptr);
+    flow.selectResult(0);
+    search();
+    EXPECT_EQ(flow.selectedResult(), nullptr);  // a new run empties the list and its selection
 }
 
 TEST_F(SearchFlowTest, HugeTotalsNeitherOverflowNorFloodTheSelector) {
     serveTotals("1", 99999999999LL, 2147483647, 2147483647, 2147483647);
-    flow.startSearch();
+    search();
     const long long total = 4LL * 2147483647;
     EXPECT_EQ(flow.state().pageCount, total / 60 + 1);
     EXPECT_EQ(flow.state().resultCount, total + 20 * (total / 60 + 1));
-    EXPECT_EQ(view.pageItems.size(), 10000u);
-    EXPECT_EQ(view.title.find(decimalText(flow.state().resultCount)) != Text::npos, true);
+    EXPECT_EQ(screen().pageItems.size(), 10000u);
+    EXPECT_NE(screen().title.find(decimalText(flow.state().resultCount)), Text::npos);
 }
 
 TEST_F(SearchFlowTest, FetchesRunConcurrentlyButPagesAreScrapedInCatalogueOrder) {
@@ -282,21 +333,58 @@ TEST_F(SearchFlowTest, FetchesRunConcurrentlyButPagesAreScrapedInCatalogueOrder)
     flow.setObserver({[&](int site, const Text&) { issued.push_back(site); }, {}});
 
     const auto start = std::chrono::steady_clock::now();
-    flow.startSearch();
+    search();
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(issued, (std::vector<int>{1, 2, 3, 4, 5, 6}));
-    EXPECT_LT(took, std::chrono::milliseconds(900));  // one after the other would take 1.2 s
-    EXPECT_EQ(view.rows.front().first, "p1s1_0.mkv");
-    EXPECT_EQ(view.rows.back().first, "p1s6_1.mkv");
-    EXPECT_GT(events.calls, 0);  // the window kept processing events while waiting
+    EXPECT_LT(took, 900ms);  // one after the other would take 1.2 s
+    EXPECT_EQ(screen().results.front().title, "p1s1_0.mkv");
+    EXPECT_EQ(screen().results.back().title, "p1s6_1.mkv");
     EXPECT_EQ(flow.siteFigures()[0].rows, 2);
     EXPECT_GE(flow.siteFigures()[0].fetchTime.count(), 290);
 
     flow.setFetchMode(FetchMode::Sequential);
     const auto seqStart = std::chrono::steady_clock::now();
-    flow.startSearch();
-    EXPECT_GE(std::chrono::steady_clock::now() - seqStart, std::chrono::milliseconds(1100));
-    EXPECT_EQ(view.rows.size(), 12u);
+    search();
+    EXPECT_GE(std::chrono::steady_clock::now() - seqStart, 1100ms);
+    EXPECT_EQ(screen().results.size(), 12u);
+}
+
+TEST_F(SearchFlowTest, RowsAppearWhileALaterSiteIsStillFetching) {
+    serveTotals("1", 60, 0, 0, 0);
+    fetcher.hang.push_back(buildSearchUrls(encodeKeyword("abc"), "1")[5]);
+    flow.startSearch("abc");
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (screen().results.size() < 10 && std::chrono::steady_clock::now() < deadline) queue.runPending(20ms);
+    EXPECT_TRUE(flow.running());
+    ASSERT_EQ(screen().results.size(), 10u);  // sites 1 to 5, two each
+    EXPECT_EQ(screen().title, statusText(u8" --- 正在搜索，请稍等......10%"));
+
+    // Cancelled: the hanging fetch gives up, nothing more of the run is shown, and a new search works.
+    const auto cancelled = std::chrono::steady_clock::now();
+    flow.cancelRun();
+    EXPECT_FALSE(flow.running());
+    queue.runPending(50ms);
+    EXPECT_EQ(screen().results.size(), 10u);
+    EXPECT_TRUE(messages.empty());
+    fetcher.hang.clear();
+    search();
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 2s);
+    EXPECT_EQ(screen().results.size(), 12u);
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共1页，80个结果 - 第1页 "));
+}
+
+TEST_F(SearchFlowTest, AShutDownFlowIgnoresCommandsAndEndsWithoutWaitingForAStalledSite) {
+    for (const Text& url : buildSearchUrls(encodeKeyword("abc"), "1")) fetcher.hang.push_back(url);
+    auto owned = std::make_unique<SearchFlow>(fetcher, queue);
+    owned->startSearch("abc");
+    owned->shutDown();
+    owned->startSearch("abc");
+    EXPECT_FALSE(owned->running());
+    const auto start = std::chrono::steady_clock::now();
+    owned.reset();  // waits for its fetches, which give up at once
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(fetcher.requested.size(), 6u);
+    queue.runPending(20ms);  // pages posted by the gone flow are dropped unread
 }
 
 TEST(PageCount, RoundsUpToWholePagesOfSixty) {
