@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Drives a running lanqi-search on an X display the way a user would, with xdotool (an outside client): accept
 the usage notice, type a keyword into 搜索框, press Enter, read the title bar, right-click a row, pick menu
-entries with the keyboard, take screenshots. Used by scripts/demo and by the end-to-end tests.
+entries with the keyboard, ask a window to close as a window manager does, take screenshots. Used by scripts/demo
+and by the end-to-end tests.
 
   drive_client.py search --binary PATH --keyword K --screenshot FILE [--timeout S]
 
@@ -105,7 +106,14 @@ class Client:
         wait_for("the end of the fade-in", opaque, timeout)
 
     def search(self, keyword, timeout=60, attempts=3):
-        """Types the keyword into 搜索框, presses Enter and returns the final title.
+        """Types the keyword into 搜索框, presses Enter and returns the final title."""
+        self.start_search(keyword, attempts)
+        return wait_for("the search outcome",
+                        lambda: (lambda t: t if any(o in t for o in OUTCOMES) else None)(self.title()), timeout)
+
+    def start_search(self, keyword, attempts=3):
+        """Types the keyword into 搜索框, presses Enter and returns the title once the search has started, without
+        waiting for the outcome.
 
         On a loaded machine a key can reach the client before it has the focus; when no search has started a
         few seconds after Enter, the box is clicked, emptied and typed into again."""
@@ -122,13 +130,10 @@ class Client:
                 time.sleep(0.2)  # typed before the keys lose their characters again
             xdotool("key", "Return")
             try:
-                wait_for("the search to start", started, 8)
-                break
+                return wait_for("the search to start", started, 8)
             except TimeoutError:
                 if attempt == attempts - 1:
                     raise
-        return wait_for("the search outcome",
-                        lambda: (lambda t: t if any(o in t for o in OUTCOMES) else None)(self.title()), timeout)
 
     def row_menu(self, row, keys):
         """Right-clicks row `row` (from 0) and presses `keys` in its menu."""
@@ -206,6 +211,46 @@ def characters_on_the_keyboard(text):
         for code in bound:
             x11.XChangeKeyboardMapping(display, code, 1, (ctypes.c_ulong * 1)(0), 1)
         x11.XSync(display, 0)
+        x11.XCloseDisplay(display)
+
+
+class _ClientMessage(ctypes.Structure):  # XClientMessageEvent, format 32
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("l", ctypes.c_long * 5)]
+
+
+class _Event(ctypes.Union):  # XEvent: 24 longs whatever the kind
+    _fields_ = [("client", _ClientMessage), ("pad", ctypes.c_long * 24)]
+
+
+def request_close(window):
+    """Asks `window` to close the way a window manager does for its close button: a WM_PROTOCOLS client message
+    carrying WM_DELETE_WINDOW, sent to the window itself. (xdotool's windowclose destroys the window instead.)"""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.POINTER(_Event)]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    display = x11.XOpenDisplay(None)
+    if not display:
+        raise RuntimeError("cannot open $DISPLAY")
+    try:
+        event = _Event()
+        event.client.type = 33  # ClientMessage
+        event.client.window = int(window)
+        event.client.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event.client.format = 32
+        event.client.l[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        event.client.l[1] = 0  # CurrentTime
+        if not x11.XSendEvent(display, int(window), 0, 0, ctypes.byref(event)):
+            raise RuntimeError("XSendEvent failed for window %s" % window)
+        x11.XSync(display, 0)
+    finally:
         x11.XCloseDisplay(display)
 
 
