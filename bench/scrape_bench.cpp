@@ -8,10 +8,12 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "platform/events.h"
+#include "scrape/run_records.h"
 #include "scrape/scrape.h"
 
 namespace {
@@ -88,40 +90,24 @@ double findNanoseconds(std::string_view bytes, std::string_view marker) {
     return std::chrono::duration<double, std::nano>(spent).count() / static_cast<double>(passes);
 }
 
-class KeepRows final : public lanqi::ResultRows {
-  public:
-    std::vector<std::pair<lanqi::Text, int>> rows;
-    void appendResultRow(const lanqi::Text& caption, int picture) override { rows.emplace_back(caption, picture); }
-    void clearResultRows() override { rows.clear(); }
-    int selectedRow() const override { return -1; }
-};
-
-class KeepTitle final : public lanqi::StatusLine {
-  public:
-    lanqi::Text title;
-    void setWindowTitle(const lanqi::Text& t) override { title = t; }
-};
-
+// A search run's records and the items it keeps, as the search flow keeps them.
 struct Run {
     lanqi::RunRecords records;
-    KeepRows rows;
-    KeepTitle status;
-    lanqi::NullEventPump events;
-    lanqi::ScrapeContext context{records, rows, status, events};
+    std::vector<lanqi::ResultItem> items;
 
     Run() { records.sitePages = pages(); }
     void reset() {  // what the search run clears before its first fetch
         records.unreachableSites.clear();
         records.emptySites.clear();
         records.skippedSites.clear();
-        records.rowsAdded = 0;
-        records.magnetLinks.clear();
-        records.detailTexts.clear();
-        rows.clearResultRows();
+        items.clear();
     }
     void scrape(int site) {
+        lanqi::SitePageScrape result = lanqi::scrapeSitePage(site, records.pages());
         records.currentSite = site;
-        lanqi::scrapeSitePage(context);
+        lanqi::recordSitePage(records, result);
+        items.insert(items.end(), std::make_move_iterator(result.items.begin()),
+                     std::make_move_iterator(result.items.end()));
     }
 };
 
@@ -159,8 +145,8 @@ void BM_ScrapeSitePage(benchmark::State& state) {
         run.scrape(site);
     }
     const auto spent = Clock::now() - start;
-    if (run.rows.rows.size() != kItems) state.SkipWithError("not every item became a row");
-    report(state, spent, page, run.rows.rows.size());
+    if (run.items.size() != kItems) state.SkipWithError("not every item became a row");
+    report(state, spent, page, run.items.size());
 }
 BENCHMARK(BM_ScrapeSitePage)->DenseRange(1, 6)->ArgName("site");
 
@@ -172,8 +158,8 @@ void BM_ScrapeWholeRun(benchmark::State& state) {
         for (int site = 1; site <= 6; ++site) run.scrape(site);
     }
     const auto spent = Clock::now() - start;
-    if (run.rows.rows.size() != 6 * kItems) state.SkipWithError("not every item became a row");
-    report(state, spent, allPages(), run.rows.rows.size());
+    if (run.items.size() != 6 * kItems) state.SkipWithError("not every item became a row");
+    report(state, spent, allPages(), run.items.size());
 }
 BENCHMARK(BM_ScrapeWholeRun);
 

@@ -1,6 +1,8 @@
 // The input is scraped as the page of each of the six sites in turn, once with the other buffers empty
-// and once with another buffer passing both checks. Anything but a clean scrape with aligned stores and
-// each anchor visited at most once aborts.
+// and once with another buffer passing both checks. Anything but a clean scrape with whole items, each
+// anchor visited at most once and the same result when scraped again aborts.
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -11,47 +13,34 @@
 
 namespace {
 
-class CountRows final : public lanqi::ResultRows {
-  public:
-    size_t rows = 0;
-    void appendResultRow(const lanqi::Text& caption, int picture) override {
-        if (caption.empty() || (picture != 0 && picture != 1 && picture != 3)) std::abort();
-        ++rows;
-    }
-    void clearResultRows() override { rows = 0; }
-    int selectedRow() const override { return -1; }
-};
-
-class IgnoreTitle final : public lanqi::StatusLine {
-  public:
-    void setWindowTitle(const lanqi::Text&) override {}
-};
-
 size_t occurrences(std::string_view page, std::string_view marker) {
     size_t n = 0;
     for (size_t at = page.find(marker); at != std::string_view::npos; at = page.find(marker, at + 1)) ++n;
     return n;
 }
 
+bool sameScrape(const lanqi::SitePageScrape& a, const lanqi::SitePageScrape& b) {
+    return a.site == b.site && a.outcome == b.outcome && a.printsTotal == b.printsTotal && a.total == b.total &&
+           a.items == b.items && a.skippedItems == b.skippedItems;
+}
+
 void scrapeAs(int site, std::string_view page, bool otherBufferPasses) {
-    lanqi::RunRecords records;
-    CountRows rows;
-    IgnoreTitle status;
-    lanqi::NullEventPump events;
-    lanqi::ScrapeContext context{records, rows, status, events};
     std::array<std::string_view, 6> pages{};
     const int other = site == 1 ? 2 : 1;
     if (otherBufferPasses) pages[static_cast<size_t>(other - 1)] = other == 1 ? "手撕包菜 ctime" : "爱磁力 /info/";
     pages[static_cast<size_t>(site - 1)] = page;
-    records.currentSite = site;
-    lanqi::scrapeSitePage(context, pages);
+    const lanqi::SitePageScrape result = lanqi::scrapeSitePage(site, pages);
 
-    const size_t added = rows.rows;
-    if (records.magnetLinks.size() != added || records.detailTexts.size() != added ||
-        static_cast<size_t>(records.rowsAdded) != added)
-        std::abort();
+    for (const lanqi::ResultItem& item : result.items) {
+        const int kind = item.fileKind;
+        if (item.title.empty() || (kind != 0 && kind != 1 && kind != 3) || item.site != site ||
+            item.magnetLink.rfind("magnet:?xt=urn:btih:", 0) != 0 || item.detailText.empty())
+            std::abort();
+    }
+    if (result.skippedItems < 0) std::abort();
     const size_t anchors = occurrences(page, lanqi::scrape::siteTable(site).itemAnchor);
-    if (added + records.skippedSites.size() > std::max<size_t>(anchors, 1)) std::abort();
+    if (result.items.size() + static_cast<size_t>(result.skippedItems) > std::max<size_t>(anchors, 1)) std::abort();
+    if (!sameScrape(lanqi::scrapeSitePage(site, pages), result)) std::abort();
 }
 
 }  // namespace

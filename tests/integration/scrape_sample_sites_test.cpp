@@ -44,15 +44,15 @@ class SampleSites : public ::testing::Test {
     void pointSitesAt(const std::string& mode) { pointSitesAt({mode, mode, mode, mode, mode, mode}); }
 
     // A whole run as the search flow makes it: fetch site n, then scrape it, for n = 1..6. Remembers how
-    // many rows each site added.
+    // many items each site gave.
     void run(const Text& keyword, const Text& page) {
         urls = buildSearchUrls(encodeKeyword(keyword), page);
         for (int n = 1; n <= 6; ++n) {
             h.records.sitePages[static_cast<size_t>(n - 1)] = fetchUrl(urls[static_cast<size_t>(n - 1)], quickLimits());
-            const size_t before = h.rows.rows.size();
+            const size_t before = h.items.size();
             h.scrape(n);
             firstRow[static_cast<size_t>(n - 1)] = before;
-            rowsOf[static_cast<size_t>(n - 1)] = h.rows.rows.size() - before;
+            rowsOf[static_cast<size_t>(n - 1)] = h.items.size() - before;
         }
     }
 
@@ -83,15 +83,16 @@ class SampleSites : public ::testing::Test {
             }
             for (size_t i = 1; i <= items; ++i) {
                 const size_t row = firstRow[static_cast<size_t>(n - 1)] + i - 1;
-                EXPECT_EQ(h.records.magnetLinks[row], "magnet:?xt=urn:btih:" + expected.at("hash" + std::to_string(i)));
-                EXPECT_GBK(h.rows.rows[row].caption, expected.at("title" + std::to_string(i)));
-                EXPECT_EQ(h.records.detailTexts[row].back(), static_cast<char>('0' + n));
+                const ResultItem& item = h.item(row);
+                EXPECT_EQ(item.magnetLink, "magnet:?xt=urn:btih:" + expected.at("hash" + std::to_string(i)));
+                EXPECT_GBK(item.title, expected.at("title" + std::to_string(i)));
+                EXPECT_EQ(item.detailText.back(), static_cast<char>('0' + n));
+                EXPECT_EQ(item.site, n);
             }
         }
         EXPECT_EQ(h.records.skippedSites, "");
         EXPECT_EQ(h.records.unreachableSites, "");
         EXPECT_EQ(h.records.emptySites, "");
-        EXPECT_EQ(static_cast<size_t>(h.records.rowsAdded), h.rows.rows.size());
     }
 
     std::string base;
@@ -117,14 +118,14 @@ TEST_F(SampleSites, SixtyItemPages) {
     pointSitesAt("-items60");
     run(g("超能"), "3");
     for (size_t n = 0; n < 6; ++n) EXPECT_EQ(rowsOf[n], 60u) << "site " << n + 1;
-    EXPECT_EQ(h.records.rowsAdded, 360);
+    EXPECT_EQ(h.items.size(), 360u);
 }
 
 TEST_F(SampleSites, AllSitesDownIsUnreachableOnEveryCall) {
     pointSitesAt("-down");
     run("abc", "1");
     EXPECT_EQ(h.records.unreachableSites, "123456");
-    EXPECT_TRUE(h.rows.rows.empty());
+    EXPECT_TRUE(h.items.empty());
 }
 
 TEST_F(SampleSites, AllSitesAnsweringErrorPagesIsUnreachableOnEveryCall) {
@@ -139,7 +140,7 @@ TEST_F(SampleSites, AllSitesWithoutItemsIsEmptyOnEveryCall) {
     run("abc", "1");
     EXPECT_EQ(h.records.emptySites, "123456");
     EXPECT_EQ(h.records.unreachableSites, "");
-    EXPECT_TRUE(h.rows.rows.empty());
+    EXPECT_TRUE(h.items.empty());
 }
 
 TEST_F(SampleSites, OneSiteWithoutItemsAmongOthersIsSkippedOnce) {

@@ -7,54 +7,32 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "scrape/run_records.h"
 #include "scrape/scrape.h"
 
 namespace lanqi::test {
 
-// Results list that records every call.
-class RecordingRows final : public ResultRows {
-  public:
-    struct Row {
-        Text caption;
-        int picture;
-    };
-    std::vector<Row> rows;
-    int clears = 0;
-    void appendResultRow(const Text& caption, int pictureIndex) override { rows.push_back({caption, pictureIndex}); }
-    void clearResultRows() override {
-        rows.clear();
-        ++clears;
-    }
-    int selectedRow() const override { return -1; }
-};
-
-class RecordingStatus final : public StatusLine {
-  public:
-    std::vector<Text> titles;
-    void setWindowTitle(const Text& title) override { titles.push_back(title); }
-};
-
-class CountingEvents final : public EventPump {
-  public:
-    int calls = 0;
-    void processPendingEvents() override { ++calls; }
-};
-
-// Run records, fakes and the context that ties them together.
+// Run records and the items of every scrape so far, kept as a search run keeps them.
 struct ScrapeHarness {
     RunRecords records;
-    RecordingRows rows;
-    RecordingStatus status;
-    CountingEvents events;
-    ScrapeContext context{records, rows, status, events};
+    std::vector<ResultItem> items;  // every scrape's items, in the order of the scrapes
 
-    void scrape(int site) {
+    // Scrapes site `site` over the six buffers as they are now, and records what it found.
+    SitePageScrape scrape(int site) {
+        SitePageScrape result = scrapeSitePage(site, records.pages());
         records.currentSite = site;
-        scrapeSitePage(context);
+        recordSitePage(records, result);
+        items.insert(items.end(), result.items.begin(), result.items.end());
+        return result;
     }
-    // Rows added by the calls so far: caption and picture of row `r`.
-    const RecordingRows::Row& row(size_t r) const { return rows.rows.at(r); }
+    const ResultItem& item(size_t r) const { return items.at(r); }
 };
+
+// Two scrapes found the same: outcome, total, items and skipped items.
+inline bool sameScrape(const SitePageScrape& a, const SitePageScrape& b) {
+    return a.site == b.site && a.outcome == b.outcome && a.printsTotal == b.printsTotal && a.total == b.total &&
+           a.items == b.items && a.skippedItems == b.skippedItems;
+}
 
 // Bytes of tests/fixtures/<name>.
 inline std::string readFixture(const std::string& name) {

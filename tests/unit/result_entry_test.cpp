@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "search/search_flow.h"
 #include "support/scrape_harness.h"
 
 namespace lanqi {
@@ -68,7 +69,8 @@ TEST(DetailLines, FixedTextsOfAResult) {
                 "或单击鼠标右键用迅雷影音播放。如不能播放，请使用迅雷下载。\r\n\r\n文件分类：4"));
 }
 
-TEST(DetailLines, ProgressTitleShowsTheRowCount) {
+// The window title while a run adds rows is the search flow's; it counts the rows of the run so far.
+TEST(ProgressTitle, ShowsTheRowCount) {
     EXPECT_EQ(progressTitle(1), g("岚栖种子搜索神器v1.9 --- 正在搜索，请稍等......1%"));
     EXPECT_EQ(progressTitle(12345), g("岚栖种子搜索神器v1.9 --- 正在搜索，请稍等......12345%"));
 }

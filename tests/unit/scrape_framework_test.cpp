@@ -1,10 +1,12 @@
 // The steps every site shares: the checks over all six buffers, totals, the item loop's bounds, and
-// what a row holds when the page lacks a marker.
+// what an item holds when the page lacks a marker, and that a scrape depends on the page bytes only.
 #include "scrape/scrape.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
+#include <string>
 
 #include "support/scrape_harness.h"
 
@@ -22,14 +24,13 @@ TEST(PageCheck, AllSixBuffersEmptyRecordsEveryCallAsUnreachable) {
     ScrapeHarness h;
     const char* expected[] = {"1", "12", "123", "1234", "12345", "123456"};
     for (int site = 1; site <= 6; ++site) {
-        h.scrape(site);
+        const SitePageScrape result = h.scrape(site);
+        EXPECT_EQ(result.outcome, SiteOutcome::NoPage);
         EXPECT_EQ(h.records.unreachableSites, expected[site - 1]);
     }
     EXPECT_EQ(h.records.emptySites, "");
     EXPECT_EQ(h.records.skippedSites, "");
-    EXPECT_TRUE(h.rows.rows.empty());
-    EXPECT_TRUE(h.status.titles.empty());
-    EXPECT_EQ(h.records.rowsAdded, 0);
+    EXPECT_TRUE(h.items.empty());
 }
 
 TEST(PageCheck, ErrorPagesWithoutTheirOwnMarkersCountAsUnreachable) {
@@ -39,7 +40,7 @@ TEST(PageCheck, ErrorPagesWithoutTheirOwnMarkersCountAsUnreachable) {
     for (int n = 0; n < 6; ++n) h.records.sitePages[static_cast<size_t>(n)] = fixture(other[n]);
     for (int site = 1; site <= 6; ++site) h.scrape(site);
     EXPECT_EQ(h.records.unreachableSites, "123456");
-    EXPECT_TRUE(h.rows.rows.empty());
+    EXPECT_TRUE(h.items.empty());
 }
 
 TEST(PageCheck, StaleBuffersOfThePreviousRunKeepEarlyCallsGoing) {
@@ -48,11 +49,11 @@ TEST(PageCheck, StaleBuffersOfThePreviousRunKeepEarlyCallsGoing) {
         h.records.sitePages[static_cast<size_t>(site - 1)] = fixture(site);
         h.scrape(site);
     }
-    ASSERT_EQ(h.records.rowsAdded, 17);
+    ASSERT_EQ(h.items.size(), 17u);
     // Second run with the network down: each fetch empties its own buffer only.
-    RunRecords next;
-    next.sitePages = h.records.sitePages;
-    h.records = next;
+    ScrapeHarness next;
+    next.records.sitePages = h.records.sitePages;
+    h = next;
     for (int site = 1; site <= 6; ++site) {
         h.records.sitePages[static_cast<size_t>(site - 1)].clear();
         h.scrape(site);
@@ -60,7 +61,7 @@ TEST(PageCheck, StaleBuffersOfThePreviousRunKeepEarlyCallsGoing) {
     EXPECT_EQ(h.records.unreachableSites, "6");
     EXPECT_EQ(h.records.emptySites, "");
     EXPECT_EQ(h.records.skippedSites, "12345");
-    EXPECT_EQ(h.records.rowsAdded, 0);
+    EXPECT_TRUE(h.items.empty());
 }
 
 TEST(ItemCheck, PagesWithoutAnyAnchorRecordEveryCallAsEmpty) {
@@ -72,11 +73,11 @@ TEST(ItemCheck, PagesWithoutAnyAnchorRecordEveryCallAsEmpty) {
                            "<title>磁力链</title>",
                            "<title>磁力链接搜索引擎</title>"};
     for (int n = 0; n < 6; ++n) h.records.sitePages[static_cast<size_t>(n)] = pages[n];
-    for (int site = 1; site <= 6; ++site) h.scrape(site);
+    for (int site = 1; site <= 6; ++site) EXPECT_EQ(h.scrape(site).outcome, SiteOutcome::NoItems);
     EXPECT_EQ(h.records.emptySites, "123456");
     EXPECT_EQ(h.records.unreachableSites, "");
     EXPECT_EQ(h.records.skippedSites, "");
-    EXPECT_TRUE(h.rows.rows.empty());
+    EXPECT_TRUE(h.items.empty());
 }
 
 TEST(ItemCheck, SiteWithoutItemsWhileAnotherHasThemIsSkippedOnce) {
@@ -84,12 +85,14 @@ TEST(ItemCheck, SiteWithoutItemsWhileAnotherHasThemIsSkippedOnce) {
     h.records.sitePages[0] = fixture(1);
     h.scrape(1);
     h.records.sitePages[1] = "<html><title>超能 - 爱磁力</title><body>没有找到结果</body></html>";
-    h.scrape(2);
+    const SitePageScrape second = h.scrape(2);
+    EXPECT_EQ(second.outcome, SiteOutcome::Scraped);
+    EXPECT_EQ(second.skippedItems, 1);
+    EXPECT_TRUE(second.items.empty());
     EXPECT_EQ(h.records.skippedSites, "2");
     EXPECT_EQ(h.records.emptySites, "");
     EXPECT_EQ(h.records.unreachableSites, "");
-    EXPECT_EQ(h.rows.rows.size(), 5u);
-    EXPECT_EQ(h.records.detailTexts.size(), 5u);
+    EXPECT_EQ(h.items.size(), 5u);
 }
 
 TEST(ItemCheck, CurrentSitesOwnErrorPageYieldsNoRowsWhenAnotherBufferIsGood) {
@@ -98,15 +101,22 @@ TEST(ItemCheck, CurrentSitesOwnErrorPageYieldsNoRowsWhenAnotherBufferIsGood) {
     h.records.sitePages[3] = "<html><body><h1>404</h1>not here</body></html>";
     h.scrape(4);
     EXPECT_EQ(h.records.skippedSites, "4");
-    EXPECT_TRUE(h.rows.rows.empty());
+    EXPECT_TRUE(h.items.empty());
 }
 
 TEST(ItemCheck, SiteNumberOutsideTheCatalogueDoesNothing) {
     ScrapeHarness h;
-    h.scrape(0);
-    h.scrape(7);
+    for (int n = 1; n <= 6; ++n) h.records.sitePages[static_cast<size_t>(n - 1)] = fixture(n);
+    for (int site : {0, 7}) {
+        const SitePageScrape result = h.scrape(site);
+        EXPECT_EQ(result.outcome, SiteOutcome::NoPage);
+        EXPECT_FALSE(result.printsTotal);
+        EXPECT_EQ(result.skippedItems, 0);
+    }
+    EXPECT_TRUE(h.items.empty());
     EXPECT_EQ(h.records.unreachableSites, "");
     EXPECT_EQ(h.records.emptySites, "");
+    EXPECT_EQ(h.records.skippedSites, "");
 }
 
 TEST(Totals, SaturateAtTheIntRangeWhenReadAndWhenAdded) {
@@ -146,15 +156,23 @@ TEST(Totals, MissingOrMisplacedMarkersGiveZero) {
     EXPECT_EQ(h.records.siteTotal5, -12);
 }
 
-TEST(Events, ProcessedAfterEveryRowFileEntryAndTagRemoval) {
-    ScrapeHarness h;
-    h.records.sitePages[0] = fixture(1);
-    h.scrape(1);
-    EXPECT_EQ(h.events.calls, 5 + 4);  // five items, four file entries, no tags
-    h.events.calls = 0;
-    h.records.sitePages[1] = fixture(2);
-    h.scrape(2);
-    EXPECT_EQ(h.events.calls, 3 + 3 + 3 * 2);  // three items, three entries, two tags per title
+TEST(Purity, TheSameSixPagesScrapedAgainGiveTheSameResults) {
+    std::array<std::string, 6> bytes;
+    std::array<std::string_view, 6> pages;
+    for (int n = 1; n <= 6; ++n) {
+        bytes[static_cast<size_t>(n - 1)] = fixture(n);
+        pages[static_cast<size_t>(n - 1)] = bytes[static_cast<size_t>(n - 1)];
+    }
+    std::array<SitePageScrape, 6> first;
+    for (int site = 1; site <= 6; ++site) first[static_cast<size_t>(site - 1)] = scrapeSitePage(site, pages);
+    // Again, in reverse order: nothing one scrape leaves behind changes another.
+    for (int site = 6; site >= 1; --site) {
+        SCOPED_TRACE("site " + std::to_string(site));
+        const SitePageScrape& before = first[static_cast<size_t>(site - 1)];
+        ASSERT_EQ(before.outcome, SiteOutcome::Scraped);
+        ASSERT_FALSE(before.items.empty());
+        EXPECT_TRUE(test::sameScrape(scrapeSitePage(site, pages), before));
+    }
 }
 
 // ---- Pages that lack markers: the loop still ends and visits each anchor once ----
@@ -164,7 +182,7 @@ TEST(Termination, AnchorsWithoutTitlesAreEachSkippedOnce) {
     h.records.sitePages[0] = "<title>手撕包菜</title> ctime ctime ctime";
     h.scrape(1);
     EXPECT_EQ(h.records.skippedSites, "111");
-    EXPECT_TRUE(h.rows.rows.empty());
+    EXPECT_TRUE(h.items.empty());
     h.records.sitePages[2] = "<title>种子搜索站</title>Hash：a Hash：b";
     h.scrape(3);
     EXPECT_EQ(h.records.skippedSites, "11133");
@@ -174,10 +192,10 @@ TEST(Termination, AnchorsWithoutAnyFieldGiveOneRowEach) {
     ScrapeHarness h;
     h.records.sitePages[1] = "<title>爱磁力</title>/info//info//info/";
     h.scrape(2);
-    ASSERT_EQ(h.rows.rows.size(), 3u);
-    EXPECT_EQ(h.row(2).caption, g("*获取文件标题失败，但您依然可以点击播放或下载*"));
-    EXPECT_EQ(h.records.magnetLinks[2], "magnet:?xt=urn:btih:");
-    EXPECT_EQ(h.records.detailTexts[2],
+    ASSERT_EQ(h.items.size(), 3u);
+    EXPECT_EQ(h.item(2).title, g("*获取文件标题失败，但您依然可以点击播放或下载*"));
+    EXPECT_EQ(h.item(2).magnetLink, "magnet:?xt=urn:btih:");
+    EXPECT_EQ(h.item(2).detailText,
               g("文件名：\r\n*获取文件标题失败，但您依然可以点击播放或下载*" + downloadBlockUtf8("") +
                 "\r\n\r\n文件格式：\r\n\r\n上传日期：\r\n\r\n文件大小：\r\n\r\n下载热度：\r\n\r\n最近下载："
                 "\r\n\r\n文件分类：2"));
@@ -192,11 +210,11 @@ TEST(MissingMarker, TitleOfAnEarlierItemIsNotReused) {
         "<a title=\"Three.zip\" class=\"t\"><span class=\"ctime\">2015-01-03</span> tail urn:btih:CCC&dn";
     h.scrape(1);
     EXPECT_EQ(h.records.skippedSites, "1");
-    ASSERT_EQ(h.rows.rows.size(), 2u);
-    EXPECT_EQ(h.row(0).caption, "One.mkv");
-    EXPECT_EQ(h.row(1).caption, "Three.zip");
-    EXPECT_EQ(h.row(1).picture, 0);
-    EXPECT_EQ(h.records.magnetLinks[1], "magnet:?xt=urn:btih:CCC");
+    ASSERT_EQ(h.items.size(), 2u);
+    EXPECT_EQ(h.item(0).title, "One.mkv");
+    EXPECT_EQ(h.item(1).title, "Three.zip");
+    EXPECT_EQ(h.item(1).fileKind, 0);
+    EXPECT_EQ(h.item(1).magnetLink, "magnet:?xt=urn:btih:CCC");
 }
 
 TEST(MissingMarker, FieldIsEmptyAndLaterFieldsAreStillRead) {
@@ -208,11 +226,11 @@ TEST(MissingMarker, FieldIsEmptyAndLaterFieldsAreStillRead) {
         " 创建时间:<span> 2016-01-01 </span>"
         "<a href=\"/hash/H2\">Two</a> 文件数量:<span> 2</span> 创建时间:<span> 2015-01-01 </span>";
     h.scrape(4);
-    ASSERT_EQ(h.records.detailTexts.size(), 2u);
-    EXPECT_EQ(h.records.detailTexts[0],
+    ASSERT_EQ(h.items.size(), 2u);
+    EXPECT_EQ(h.item(0).detailText,
               g("文件名：\r\nOne" + downloadBlockUtf8("H1") +
                 "\r\n\r\n文件大小：9.00 MB\r\n\r\n文件数量：1\r\n\r\n创建时间：2016-01-01\r\n\r\n文件分类：4"));
-    EXPECT_EQ(h.records.detailTexts[1],
+    EXPECT_EQ(h.item(1).detailText,
               g("文件名：\r\nTwo" + downloadBlockUtf8("H2") +
                 "\r\n\r\n文件大小：\r\n\r\n文件数量：2\r\n\r\n创建时间：2015-01-01\r\n\r\n文件分类：4"));
 }
@@ -227,9 +245,9 @@ TEST(MissingMarker, FieldFoundInTheNextItemPassesThatItemsAnchor) {
         "<a href=\"/hash/H2\">Two</a> 种子大小:<span> 9.00 MB</span>"
         "<a href=\"/hash/H3\">Three</a>";
     h.scrape(4);
-    ASSERT_EQ(h.rows.rows.size(), 2u);
-    EXPECT_EQ(h.records.magnetLinks[0], "magnet:?xt=urn:btih:H1");
-    EXPECT_EQ(h.records.magnetLinks[1], "magnet:?xt=urn:btih:H3");
+    ASSERT_EQ(h.items.size(), 2u);
+    EXPECT_EQ(h.item(0).magnetLink, "magnet:?xt=urn:btih:H1");
+    EXPECT_EQ(h.item(1).magnetLink, "magnet:?xt=urn:btih:H3");
 }
 
 TEST(MissingMarker, FileEntryWithoutClosingMarkerEndsTheListUnwritten) {
@@ -239,8 +257,8 @@ TEST(MissingMarker, FileEntryWithoutClosingMarkerEndsTheListUnwritten) {
         "<ul><li>a.txt 1.00 KB</li><li>b.txt 2.00 KB <div class=\"tail\">文件数: 2 大小: 3.00 KB 请求数: 4 更新时间: x"
         " urn:btih:HH&dn";
     h.scrape(1);
-    ASSERT_EQ(h.records.detailTexts.size(), 1u);
-    EXPECT_EQ(h.records.detailTexts[0],
+    ASSERT_EQ(h.items.size(), 1u);
+    EXPECT_EQ(h.item(0).detailText,
               g("文件名：\r\nA.rar\r\n\r\n更新时间：2015-01-01\r\n\r\n包含文件：\r\n\r\na.txt 1.0KB"
                 "\r\n\r\n文件数目：2\r\n\r\n文件大小：3.0KB\r\n\r\n请求数：4" +
                 downloadBlockUtf8("HH") + "\r\n\r\n文件分类：1"));
@@ -253,10 +271,10 @@ TEST(MissingMarker, LastItemWithNoEntryLeftOnThePageHasNoFileBlock) {
         "<a href=\"/hash/H5.html\">Five.avi</a></ul> <span class=\"cpill fileType1\">视频</span>"
         " 创建时间：<b>2015-01-01</b>";
     h.scrape(5);
-    ASSERT_EQ(h.records.detailTexts.size(), 1u);
-    EXPECT_EQ(h.row(0).picture, 3);
+    ASSERT_EQ(h.items.size(), 1u);
+    EXPECT_EQ(h.item(0).fileKind, 3);
     EXPECT_EQ(
-        h.records.detailTexts[0],
+        h.item(0).detailText,
         g("文件名：\r\nFive.avi" + downloadBlockUtf8("H5") +
           "\r\n\r\n文件类型：视频\r\n\r\n上传时间：2015-01-01\r\n\r\n文件大小：\r\n\r\n下载热度：\r\n\r\n最近下载："
           "\r\n\r\n文件分类：5"));
@@ -268,10 +286,10 @@ TEST(MissingMarker, UnconvertibleTitleGetsThePlaceholderButKeepsItsHash) {
         "<title>磁力链接搜索引擎</title><a href=\"/t/H6\" x>t</a> 收录时间：<b>2015</b>"
         " <a href=\"magnet:?xt=urn:btih:H6&dn=bad\xFF\xFEname.mkv\">";
     h.scrape(6);
-    ASSERT_EQ(h.rows.rows.size(), 1u);
-    EXPECT_EQ(h.row(0).caption, g("*获取文件标题失败，但您依然可以点击播放或下载*"));
-    EXPECT_EQ(h.row(0).picture, 1);
-    EXPECT_EQ(h.records.magnetLinks[0], "magnet:?xt=urn:btih:H6");
+    ASSERT_EQ(h.items.size(), 1u);
+    EXPECT_EQ(h.item(0).title, g("*获取文件标题失败，但您依然可以点击播放或下载*"));
+    EXPECT_EQ(h.item(0).fileKind, 1);
+    EXPECT_EQ(h.item(0).magnetLink, "magnet:?xt=urn:btih:H6");
 }
 
 }  // namespace
