@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "actions/shield.h"
+#include "platform/qt/qt_event_pump.h"
 #include "support/fake_desktop_services.h"
 
 namespace lanqi {
@@ -52,11 +53,6 @@ class BenchGuard final : public ProcessGuard {
   public:
     std::uint32_t ownProcessId() const override { return 2; }
     bool ownedByOtherUser(std::uint32_t) const override { return false; }
-};
-
-class QtEventPump final : public EventPump {
-  public:
-    void processPendingEvents() override { QCoreApplication::processEvents(); }
 };
 
 std::vector<ProcessRecord> baselineList() {

@@ -92,14 +92,6 @@ class FakePlayerView : public PlayerView {
     }
 };
 
-class FakeRows : public ResultRows {
-  public:
-    int selected = 0;
-    void appendResultRow(const Text&, int) override {}
-    void clearResultRows() override {}
-    int selectedRow() const override { return selected; }
-};
-
 class OwnGuard : public ProcessGuard {
   public:
     std::uint32_t ownProcessId() const override { return 100; }
@@ -113,14 +105,16 @@ class OnlinePlayTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ::setenv("LANQI_PLAY_BASE", "http://127.0.0.1:8080", 1);
-        records.magnetLinks = {"magnet:?xt=urn:btih:first", kLink};
-        rows.selected = 1;
+        item.title = "title";
+        item.magnetLink = kLink;
+        item.detailText = gbk(u8"文件名：\r\ntitle\r\n\r\n文件类型：Movie\r\n\r\n文件分类：1");
+        item.site = 1;
     }
     void TearDown() override { ::unsetenv("LANQI_PLAY_BASE"); }
 
-    // Plays channel `channel`, then the browser reports the navigation complete and a title.
+    // Plays `item` on channel `channel`, then the browser reports the navigation complete and a title.
     void playAndLoad(int channel, const Text& pageTitle) {
-        play.playOnline(channel);
+        play.playOnline(channel, item);
         view.title = pageTitle;
         play.navigationDone();
         play.checkPlayerPageTitle();
@@ -162,15 +156,14 @@ class OnlinePlayTest : public ::testing::Test {
     FakePlayerView view;
     NullEventPump events;
     OwnGuard guard;
-    RunRecords records;
-    FakeRows rows;
-    OnlinePlay play{desktop, view, events, guard, records, rows};
+    ResultItem item;  // the result that is played
+    OnlinePlay play{desktop, view, events, guard};
 };
 
 // --- the play request ---
 
-TEST_F(OnlinePlayTest, EachChannelAsksTheServiceForTheSelectedLinkAsItIsBehindTheLoadingNotice) {
-    play.playOnline(1);
+TEST_F(OnlinePlayTest, EachChannelAsksTheServiceForTheResultsLinkAsItIsBehindTheLoadingNotice) {
+    play.playOnline(1, item);
     EXPECT_EQ(navigations().back(),
               "navigateBrowser 播放浏览框 http://127.0.0.1:8080/api/api.php?u=" + kLink + "&kltvv=c4");
     EXPECT_TRUE(view.shown(PlayerControl::LoadingNotice));
@@ -182,22 +175,16 @@ TEST_F(OnlinePlayTest, EachChannelAsksTheServiceForTheSelectedLinkAsItIsBehindTh
     EXPECT_EQ(play.playPending(), 1);
     EXPECT_EQ(play.playChannel(), 1);
 
-    records.magnetLinks[1] = "magnet:?xt=urn:btih:AB&dn=a b=c%20";  // nothing in it is encoded
-    play.playOnline(2);
+    item.magnetLink = "magnet:?xt=urn:btih:AB&dn=a b=c%20";  // nothing in it is encoded
+    play.playOnline(2, item);
     EXPECT_EQ(
         navigations().back(),
         "navigateBrowser 播放浏览框 http://127.0.0.1:8080/api/api.php?u=magnet:?xt=urn:btih:AB&dn=a b=c%20&kltvv=ck");
     EXPECT_EQ(play.playChannel(), 0);
 }
 
-TEST_F(OnlinePlayTest, NothingHappensWithoutAPlayableRowOrWithAnUnknownChannel) {
-    rows.selected = -1;
-    play.playOnline(1);
-    rows.selected = 2;  // past magnetLinks
-    play.playOnline(1);
-    rows.selected = 0;
-    play.playOnline(3);
-    play.playOnline(0);
+TEST_F(OnlinePlayTest, NothingHappensOnAnUnknownChannel) {
+    for (int channel : {3, 0, -1}) play.playOnline(channel, item);
     EXPECT_TRUE(desktop.calls.empty());
     EXPECT_TRUE(view.calls.empty());
     EXPECT_FALSE(play.shield().shieldOn());
@@ -207,7 +194,7 @@ TEST_F(OnlinePlayTest, NothingHappensWithoutAPlayableRowOrWithAnUnknownChannel) 
 // --- which title change decides ---
 
 TEST_F(OnlinePlayTest, OnlyTheFirstTitleChangeAfterTheNavigationCompletesDecides) {
-    play.playOnline(1);
+    play.playOnline(1, item);
     view.title = gbk(u8"正在打开");  // before navigate-complete: ignored
     play.checkPlayerPageTitle();
     EXPECT_EQ(play.playPending(), 1);

@@ -4,7 +4,6 @@
 
 #include "platform/addresses.h"
 #include "support/fake_desktop_services.h"
-#include "support/selected_row.h"
 
 namespace lanqi {
 namespace {
@@ -12,21 +11,23 @@ namespace {
 using test::FakeDesktopServices;
 using Call = FakeDesktopServices::MessageBoxCall;
 
-using test::SelectedRow;
-
 const Text kTorrentKey = "Software\\Classes\\.torrent\\";
 const Text kPlayerKey =
     "Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION\\XMP.exe";
 
 class ResultActionsTest : public ::testing::Test {
   protected:
+    // Three results; only the second is a video.
     void SetUp() override {
         for (int i = 1; i <= 3; ++i) {
-            records.magnetLinks.push_back("magnet:?xt=urn:btih:hash" + std::to_string(i));
-            records.detailTexts.push_back(gbk(u8"文件名：\r\n第") + std::to_string(i) + gbk(u8"个\r\n\r\n文件分类：1"));
+            ResultItem item;
+            item.title = "title" + std::to_string(i);
+            item.magnetLink = "magnet:?xt=urn:btih:hash" + std::to_string(i);
+            item.detailText = gbk(u8"文件名：\r\n第") + std::to_string(i) + gbk(u8"个\r\n\r\n文件分类：1");
+            item.site = i;
+            items.push_back(item);
         }
-        records.detailTexts[1] = gbk(u8"文件名：\r\nx\r\n\r\n文件类型：Movie\r\n\r\n文件分类：5");
-        rows.row = 1;
+        items[1].detailText = gbk(u8"文件名：\r\nx\r\n\r\n文件类型：Movie\r\n\r\n文件分类：5");
     }
 
     static Call question(const char8_t* text, const char8_t* caption) {
@@ -40,9 +41,8 @@ class ResultActionsTest : public ::testing::Test {
     }
 
     FakeDesktopServices desktop;
-    RunRecords records;
-    SelectedRow rows;
-    ResultActions actions{desktop, records, rows};
+    std::vector<ResultItem> items;
+    ResultActions actions{desktop};
 };
 
 const Call kNoDownloader{gbk(u8"检测到您还未安装迅雷，是否下载迅雷？"), 36, gbk(u8"未安装迅雷"), "none"};
@@ -51,41 +51,28 @@ const Call kNoPlayer{gbk(u8"检测到您还未安装迅雷影音播放器，是�
 const Call kForcePlay{gbk(u8"确定不安装播放器强制在线播放？此操作系统可能不会响应。"), 36, gbk(u8"强制播放"), "none"};
 const Call kNotVideo{gbk(u8"不能直接播放：不是视屏文件，是否调用迅雷下载？"), 36, gbk(u8"播放失败"), "none"};
 
-TEST_F(ResultActionsTest, DetailsShowTheStoredTextOfTheSelectedRowExactly) {
-    rows.row = 2;  // the third row shows element 3
-    actions.showResultDetails();
+TEST_F(ResultActionsTest, DetailsShowTheDetailTextOfTheGivenResultExactly) {
+    actions.showResultDetails(items[2]);
     ASSERT_EQ(desktop.messageBoxes.size(), 1u);
-    EXPECT_EQ(desktop.messageBoxes[0], (Call{records.detailTexts[2], 0, gbk(u8"文件详情"), "none"}));
-    EXPECT_EQ(actions.selectedEntryNumber(), 3);
-}
-
-TEST_F(ResultActionsTest, NoSelectionOrASelectionPastTheStoresDoesNothing) {
-    for (int row : {-1, 3, 50}) {
-        rows.row = row;
-        actions.showResultDetails();
-        actions.copyMagnetLink();
-        actions.sendMagnetToXunlei();
-        actions.playInXunleiPlayer();
-    }
-    EXPECT_TRUE(desktop.calls.empty());
+    EXPECT_EQ(desktop.messageBoxes[0], (Call{items[2].detailText, 0, gbk(u8"文件详情"), "none"}));
 }
 
 TEST_F(ResultActionsTest, CopyPutsExactlyTheLinkOnTheClipboardAndReportsIt) {
-    actions.copyMagnetLink();
+    actions.copyMagnetLink(items[1]);
     EXPECT_EQ(desktop.clipboard, "magnet:?xt=urn:btih:hash2");
     ASSERT_EQ(desktop.messageBoxes.size(), 1u);
     EXPECT_EQ(desktop.messageBoxes[0],
               (Call{gbk(u8"复制下载地址成功，请粘贴到迅雷下载。"), kMessageIconInformation, gbk(u8"已复制"), "none"}));
 
     desktop.clipboardWorks = false;
-    actions.copyMagnetLink();
+    actions.copyMagnetLink(items[1]);
     EXPECT_EQ(desktop.messageBoxes.back(), (Call{gbk(u8"复制下载地址失败：请手动复制下载链接并粘贴到迅雷下载。"),
                                                  kMessageIconInformation, gbk(u8"复制失败"), "none"}));
 }
 
 TEST_F(ResultActionsTest, DownloaderMarkerOpensTheLinkWithoutAQuestion) {
     desktop.registry[{kRegistryCurrentUser, kTorrentKey}] = {"Xunlei.Torrent.7"};
-    actions.sendMagnetToXunlei();
+    actions.sendMagnetToXunlei(items[1]);
     EXPECT_TRUE(desktop.messageBoxes.empty());
     EXPECT_EQ(opened(), (std::vector<std::string>{"openAddress magnet:?xt=urn:btih:hash2"}));
 }
@@ -97,8 +84,8 @@ TEST_F(ResultActionsTest, AnythingButXunleiAsksWhetherToInstall) {
     for (const auto& marker : markers) {
         FakeDesktopServices d;
         if (marker) d.registry[{kRegistryCurrentUser, kTorrentKey}] = *marker;
-        ResultActions a{d, records, rows};
-        a.sendMagnetToXunlei();
+        ResultActions a{d};
+        a.sendMagnetToXunlei(items[1]);
         ASSERT_EQ(d.messageBoxes.size(), 2u);  // both questions, answered No
         EXPECT_EQ(d.messageBoxes[0], kNoDownloader);
         EXPECT_EQ(d.messageBoxes[1], kForceDownload);
@@ -108,57 +95,56 @@ TEST_F(ResultActionsTest, AnythingButXunleiAsksWhetherToInstall) {
 
 TEST_F(ResultActionsTest, DownloaderQuestionPaths) {
     desktop.messageAnswers = {MessageAnswer::Yes};
-    actions.sendMagnetToXunlei();
+    actions.sendMagnetToXunlei(items[1]);
     EXPECT_EQ(opened(), (std::vector<std::string>{"openAddress " + downloaderPageAddress()}));
 
     FakeDesktopServices noThenYes;
     noThenYes.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
-    ResultActions(noThenYes, records, rows).sendMagnetToXunlei();
+    ResultActions(noThenYes).sendMagnetToXunlei(items[1]);
     EXPECT_EQ(noThenYes.messageBoxes, (std::vector<Call>{kNoDownloader, kForceDownload}));
     EXPECT_EQ(noThenYes.calls.back(), "openAddress magnet:?xt=urn:btih:hash2");
 
     FakeDesktopServices noThenNo;
     noThenNo.messageAnswers = {MessageAnswer::No, MessageAnswer::No};
-    ResultActions(noThenNo, records, rows).sendMagnetToXunlei();
+    ResultActions(noThenNo).sendMagnetToXunlei(items[1]);
     EXPECT_EQ(noThenNo.calls.back(), "showMessageBox " + kForceDownload.text);
 }
 
 TEST_F(ResultActionsTest, PlayerMarkerStartsThePlayerWithTheLinkAsOneParameter) {
     desktop.registry[{kRegistryCurrentUser, kPlayerKey}] = {"", false};  // any type will do
-    actions.playInXunleiPlayer();
+    actions.playInXunleiPlayer(items[1]);
     EXPECT_TRUE(desktop.messageBoxes.empty());
     EXPECT_EQ(opened(), (std::vector<std::string>{"runProgram XMP.exe magnet:?xt=urn:btih:hash2"}));
 }
 
 TEST_F(ResultActionsTest, PlayerQuestionPaths) {
     desktop.messageAnswers = {MessageAnswer::Yes};
-    actions.playInXunleiPlayer();
+    actions.playInXunleiPlayer(items[1]);
     EXPECT_EQ(desktop.messageBoxes, (std::vector<Call>{kNoPlayer}));
     EXPECT_EQ(opened(), (std::vector<std::string>{"openAddress " + playerPageAddress()}));
 
     FakeDesktopServices noThenYes;
     noThenYes.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
-    ResultActions(noThenYes, records, rows).playInXunleiPlayer();
+    ResultActions(noThenYes).playInXunleiPlayer(items[1]);
     EXPECT_EQ(noThenYes.messageBoxes, (std::vector<Call>{kNoPlayer, kForcePlay}));
     EXPECT_EQ(noThenYes.calls.back(), "runProgram XMP.exe magnet:?xt=urn:btih:hash2");
 
     FakeDesktopServices noThenNo;
     noThenNo.messageAnswers = {MessageAnswer::No, MessageAnswer::No};
-    ResultActions(noThenNo, records, rows).playInXunleiPlayer();
+    ResultActions(noThenNo).playInXunleiPlayer(items[1]);
     EXPECT_EQ(noThenNo.calls.back(), "showMessageBox " + kForcePlay.text);
 }
 
 TEST_F(ResultActionsTest, ANonVideoRowIsOfferedToTheDownloader) {
-    rows.row = 0;
     desktop.messageAnswers = {MessageAnswer::Yes};
     desktop.registry[{kRegistryCurrentUser, kTorrentKey}] = {"Xunlei"};
-    actions.playInXunleiPlayer();
+    actions.playInXunleiPlayer(items[0]);
     EXPECT_EQ(desktop.messageBoxes, (std::vector<Call>{kNotVideo}));
     EXPECT_EQ(opened(), (std::vector<std::string>{"openAddress magnet:?xt=urn:btih:hash1"}));
 
     FakeDesktopServices no;
     no.messageAnswers = {MessageAnswer::No};
-    ResultActions(no, records, rows).playInXunleiPlayer();
+    ResultActions(no).playInXunleiPlayer(items[0]);
     EXPECT_EQ(no.calls.back(), "showMessageBox " + kNotVideo.text);
 }
 

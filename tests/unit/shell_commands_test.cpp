@@ -4,13 +4,13 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/core/menus.h"
 #include "app/core/update_check.h"
 #include "app/core/vendor.h"
 #include "support/fake_desktop_services.h"
-#include "support/selected_row.h"
 
 namespace lanqi {
 namespace {
@@ -18,61 +18,78 @@ namespace {
 using test::FakeDesktopServices;
 using Call = FakeDesktopServices::MessageBoxCall;
 
-using test::SelectedRow;
-
 int id(MenuCommand command) { return static_cast<int>(command); }
 
 class ShellCommandsTest : public ::testing::Test {
   protected:
+    // Three video results, the third one selected.
     void SetUp() override {
         setenv("LANQI_VENDOR_BASE", "http://vendor.test", 1);
         for (int i = 1; i <= 3; ++i) {
-            records.magnetLinks.push_back("magnet:?xt=urn:btih:HASH" + std::to_string(i));
-            records.detailTexts.push_back(gbk(u8"文件名：\r\n第") + std::to_string(i) + gbk(u8"行\r\n\r\n文件分类：2"));
+            ResultItem item;
+            item.title = "title" + std::to_string(i);
+            item.magnetLink = "magnet:?xt=urn:btih:HASH" + std::to_string(i);
+            item.detailText =
+                gbk(u8"文件名：\r\n第") + std::to_string(i) + gbk(u8"行\r\n\r\n文件类型：Movie\r\n\r\n文件分类：2");
+            items.push_back(item);
         }
-        rows.row = 2;
-        commands.playOnline = [this](int channel) { played.push_back(channel); };
+        selected = &items[2];
+        commands.playOnline = [this](int channel, const ResultItem& item) {
+            played.emplace_back(channel, item.magnetLink);
+        };
         commands.showAbout = [this] { ++aboutShown; };
     }
     void TearDown() override { unsetenv("LANQI_VENDOR_BASE"); }
 
     FakeDesktopServices desktop;
-    RunRecords records;
-    SelectedRow rows;
-    ResultActions actions{desktop, records, rows};
-    ShellCommands commands{desktop, actions};
-    std::vector<int> played;
+    std::vector<ResultItem> items;
+    const ResultItem* selected = nullptr;  // what the selection function answers
+    ResultActions actions{desktop};
+    ShellCommands commands{desktop, actions, [this] { return selected; }};
+    std::vector<std::pair<int, Text>> played;  // channel and magnet link of each online play
     int aboutShown = 0;
 };
 
+const MenuCommand kRowEntries[] = {MenuCommand::PlayChannel1,       MenuCommand::PlayChannel2,
+                                   MenuCommand::PlayInXunleiPlayer, MenuCommand::SendToXunlei,
+                                   MenuCommand::CopyMagnetLink,     MenuCommand::ShowDetails};
+
 const Text kLatest = gbk(u8"\"岚栖种子搜索神器v1.9\" 已是最新版本，不需要升级。");
 
-// What each entry leaves behind, with the third row selected and no 迅雷 programs installed.
+// What each entry leaves behind, with the third of three results selected, no 迅雷 programs installed and
+// every question answered No, then Yes: each row entry acts on exactly the selected result.
 TEST_F(ShellCommandsTest, EveryEntryOfBothMenusReachesItsAction) {
+    const Text link3 = "magnet:?xt=urn:btih:HASH3";
     const struct {
         MenuCommand command;
         std::vector<std::string> calls;
-        std::vector<int> played;
+        std::vector<std::pair<int, Text>> played;
         int aboutShown;
     } cases[] = {
-        {MenuCommand::PlayChannel1, {}, {1}, 0},
-        {MenuCommand::PlayChannel2, {}, {2}, 0},
+        {MenuCommand::PlayChannel1, {}, {{1, link3}}, 0},
+        {MenuCommand::PlayChannel2, {}, {{2, link3}}, 0},
         {MenuCommand::PlayInXunleiPlayer,
-         {"showMessageBox " + gbk(u8"不能直接播放：不是视屏文件，是否调用迅雷下载？")},
+         {"registryValueExists 3 Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\"
+          "FEATURE_BROWSER_EMULATION\\XMP.exe",
+          "showMessageBox " + gbk(u8"检测到您还未安装迅雷影音播放器，是否下载迅雷影音？"),
+          "showMessageBox " + gbk(u8"确定不安装播放器强制在线播放？此操作系统可能不会响应。"),
+          "runProgram XMP.exe " + link3},
          {},
          0},
         {MenuCommand::SendToXunlei,
          {"readRegistryText 3 Software\\Classes\\.torrent\\",
           "showMessageBox " + gbk(u8"检测到您还未安装迅雷，是否下载迅雷？"),
-          "showMessageBox " + gbk(u8"确定不安装迅雷强制下载？此操作系统可能不会响应。")},
+          "showMessageBox " + gbk(u8"确定不安装迅雷强制下载？此操作系统可能不会响应。"), "openAddress " + link3},
          {},
          0},
         {MenuCommand::CopyMagnetLink,
-         {"setClipboardText magnet:?xt=urn:btih:HASH3",
-          "showMessageBox " + gbk(u8"复制下载地址成功，请粘贴到迅雷下载。")},
+         {"setClipboardText " + link3, "showMessageBox " + gbk(u8"复制下载地址成功，请粘贴到迅雷下载。")},
          {},
          0},
-        {MenuCommand::ShowDetails, {"showMessageBox " + gbk(u8"文件名：\r\n第3行\r\n\r\n文件分类：2")}, {}, 0},
+        {MenuCommand::ShowDetails,
+         {"showMessageBox " + gbk(u8"文件名：\r\n第3行\r\n\r\n文件类型：Movie\r\n\r\n文件分类：2")},
+         {},
+         0},
         {MenuCommand::OpenPlayerDownloadPage, {"openAddress http://video.xunlei.com/"}, {}, 0},
         {MenuCommand::OpenDownloaderDownloadPage, {"openAddress http://dl.xunlei.com/"}, {}, 0},
         {MenuCommand::OpenVendorSite, {"openAddress http://vendor.test"}, {}, 0},
@@ -87,7 +104,7 @@ TEST_F(ShellCommandsTest, EveryEntryOfBothMenusReachesItsAction) {
     for (const auto& c : cases) {
         SCOPED_TRACE(id(c.command));
         desktop.calls.clear();
-        desktop.messageAnswers = {MessageAnswer::No, MessageAnswer::No};
+        desktop.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
         played.clear();
         aboutShown = 0;
         commands.run(id(c.command));
@@ -97,7 +114,19 @@ TEST_F(ShellCommandsTest, EveryEntryOfBothMenusReachesItsAction) {
     }
 }
 
+TEST_F(ShellCommandsTest, WithNoRowSelectedNoRowEntryDoesAnything) {
+    selected = nullptr;
+    for (MenuCommand command : kRowEntries) commands.run(id(command));
+    ShellCommands noSelection{desktop, actions, nullptr};
+    noSelection.playOnline = commands.playOnline;
+    for (MenuCommand command : kRowEntries) noSelection.run(id(command));
+    EXPECT_TRUE(desktop.calls.empty());
+    EXPECT_TRUE(played.empty());
+}
+
+// The selection is asked for when an entry runs: here the first row is selected after construction.
 TEST_F(ShellCommandsTest, MenusPopUpWithTheirEntriesAndRunTheChoice) {
+    selected = &items[0];
     test::FakeWindow window("mainWindow");
     desktop.menuChoices = {id(MenuCommand::ShowDetails), id(MenuCommand::MainOpenVendorSite)};
     commands.popUpActionMenu(&window);
@@ -106,9 +135,9 @@ TEST_F(ShellCommandsTest, MenusPopUpWithTheirEntriesAndRunTheChoice) {
     EXPECT_EQ(desktop.menus[0], actionMenu());
     EXPECT_EQ(desktop.menus[1], mainPopupMenu());
     EXPECT_EQ(desktop.calls,
-              (std::vector<std::string>{"popupMenuAtPointer mainWindow", "showMessageBox " + records.detailTexts[2],
+              (std::vector<std::string>{"popupMenuAtPointer mainWindow", "showMessageBox " + items[0].detailText,
                                         "popupMenuAtPointer mainWindow", "openAddress http://vendor.test"}));
-    EXPECT_EQ(desktop.messageBoxes[0], (Call{records.detailTexts[2], kMessageOk, gbk(u8"文件详情"), "none"}));
+    EXPECT_EQ(desktop.messageBoxes[0], (Call{items[0].detailText, kMessageOk, gbk(u8"文件详情"), "none"}));
 }
 
 TEST_F(ShellCommandsTest, DismissedMenusAndUnknownIdsDoNothing) {
@@ -121,7 +150,7 @@ TEST_F(ShellCommandsTest, DismissedMenusAndUnknownIdsDoNothing) {
 }
 
 TEST_F(ShellCommandsTest, HooksThatWereNeverSetDoNothing) {
-    ShellCommands bare{desktop, actions};
+    ShellCommands bare{desktop, actions, [this] { return selected; }};
     bare.run(id(MenuCommand::PlayChannel1));
     bare.run(id(MenuCommand::ShowAbout));
     bare.playOnline = nullptr;  // cleared by a window that goes away

@@ -1,4 +1,4 @@
-#include "app/core/shield.h"
+#include "actions/shield.h"
 
 #include <gtest/gtest.h>
 
