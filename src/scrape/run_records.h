@@ -7,9 +7,8 @@
 
 namespace lanqi {
 
-// What a search run keeps of its six scrapes. The run resets everything but `sitePages` before its first
-// fetch; a page buffer keeps its previous content until its site is fetched again, so while site k is
-// scraped the buffers of sites k+1..6 still hold the previous run's pages.
+// What a search run keeps of its six scrapes. The run empties everything, the six page buffers included,
+// before its first fetch; while site k is scraped the buffers of sites k+1..6 are still empty.
 struct RunRecords {
     std::array<Bytes, 6> sitePages;  // index n-1: raw UTF-8 page of site n as received
     int currentSite = 0;             // 0..6: the site scraped last

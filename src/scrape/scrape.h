@@ -26,8 +26,8 @@ struct SitePageScrape {
 };
 
 // Scrapes site `site`'s page (`pages[site - 1]`). `pages` holds the six pages as the run knows them at
-// this moment: the page and item checks look at all six, whichever site is scraped, so a page of the
-// previous run that is still held counts. Pure: no window, no title, no event processing; the same
+// this moment (a site not fetched yet is empty): the page and item checks look at all six, whichever
+// site is scraped. Pure: no window, no title, no event processing; the same
 // bytes always give the same result. A site number outside 1..6 gives NoPage with no items.
 SitePageScrape scrapeSitePage(int site, const std::array<std::string_view, 6>& pages);
 

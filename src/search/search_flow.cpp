@@ -147,6 +147,8 @@ void SearchFlow::resetRun() {
         selectPageItem(-1);
     }
     RunRecords& r = m_state.records;
+    // Every run is judged on its own pages: a page of the previous run must not pass this run's checks.
+    for (Bytes& page : r.sitePages) Bytes().swap(page);
     r.siteTotal1 = r.siteTotal3 = r.siteTotal5 = r.siteTotal6 = 0;
     m_screen.bannerVisible = false;
     m_changes |= kBannerChanged;

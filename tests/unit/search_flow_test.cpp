@@ -250,15 +250,16 @@ TEST_F(SearchFlowTest, SomeSitesDownAndTheRestEmptyStillCompletes) {
     EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共0页，0个结果 - 第1页 "));
 }
 
-TEST_F(SearchFlowTest, StalePagesOfThePreviousRunPassThePageCheck) {
+TEST_F(SearchFlowTest, EveryRunIsJudgedOnItsOwnPages) {
     serveTotals("1", 0, 0, 0, 0);
     search();
-    fetcher.pages.clear();  // the network goes down
+    fetcher.pages.clear();  // the network goes down: the previous run's pages must not count
     search();
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(flow.state().records.unreachableSites, "6");
-    EXPECT_EQ(flow.state().records.skippedSites, "12345");
-    EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共0页，0个结果 - 第1页 12345"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].message.caption, gbk(u8"网络错误"));
+    EXPECT_EQ(flow.state().records.unreachableSites, "123456");
+    EXPECT_EQ(screen().title, statusText(u8" --- 连接服务器失败"));
+    EXPECT_TRUE(screen().results.empty());
 }
 
 TEST_F(SearchFlowTest, AnEditedKeywordIsSearchedOnTheNextPage) {
@@ -287,6 +288,7 @@ TEST_F(SearchFlowTest, ChoosingAPageUsesThePositionNotTheItemText) {
 TEST_F(SearchFlowTest, CommandsDuringARunAreIgnored) {
     serveTotals("1", 200, 0, 0, 0);
     serveTotals("2", 200, 0, 0, 0);
+    for (const Text& url : buildSearchUrls(encodeKeyword("abc"), "1")) fetcher.delayMs[url] = 100;
     flow.startSearch("abc");
     for (int i = 0; i < 3; ++i) {
         flow.startSearch("abc");

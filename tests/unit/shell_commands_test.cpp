@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,6 +39,7 @@ class ShellCommandsTest : public ::testing::Test {
             played.emplace_back(channel, item.magnetLink);
         };
         commands.showAbout = [this] { ++aboutShown; };
+        commands.setVersionFile(gbk(u8"岚栖种子搜索神器v1.9"));  // start-up fetched an up-to-date version file
     }
     void TearDown() override { unsetenv("LANQI_VENDOR_BASE"); }
 
@@ -171,6 +173,32 @@ TEST_F(ShellCommandsTest, UpdateChecksStaySilentUntilTheUserAsksOnce) {
     ASSERT_EQ(desktop.messageBoxes.size(), 2u);
     EXPECT_EQ(desktop.messageBoxes[1],
               (Call{kLatest, kMessageOk | kMessageIconInformation, gbk(u8"软件更新："), "none"}));
+}
+
+TEST_F(ShellCommandsTest, AManualCheckTellsWhetherTheVersionFileArrived) {
+    const Text latest = gbk(u8"岚栖种子搜索神器v1.9");
+    const struct {
+        const char* what;
+        std::optional<Bytes> fetched;  // none: start-up is still fetching
+        const char8_t* says;
+    } cases[] = {
+        {"still fetching", std::nullopt, u8"正在连接升级服务器"},
+        {"fetch failed", Bytes(), u8"无法连接升级服务器"},
+        {"fetched", latest, u8"已是最新版本"},
+    };
+    for (const auto& c : cases) {
+        FakeDesktopServices desk;
+        ResultActions acts{desk};
+        ShellCommands cmds{desk, acts, [] { return nullptr; }};
+        if (c.fetched) cmds.setVersionFile(*c.fetched);
+        cmds.run(id(MenuCommand::MainCheckForUpdate));
+        ASSERT_EQ(desk.messageBoxes.size(), 1u) << c.what;
+        EXPECT_NE(desk.messageBoxes[0].text.find(gbk(c.says)), Text::npos) << c.what;
+        // Start-up's own check stays silent about an up-to-date version, whatever the user asked meanwhile.
+        cmds.setVersionFile(latest);
+        cmds.checkForUpdateAtStartUp();
+        EXPECT_EQ(desk.messageBoxes.size(), 1u) << c.what;
+    }
 }
 
 TEST_F(ShellCommandsTest, SilentCheckOffersANewerVersionAndYesOpensItsAddressThenTheVendor) {

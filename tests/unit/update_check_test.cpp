@@ -56,6 +56,28 @@ TEST_F(UpdateCheck, SameVersionIsReportedOnlyWhenAskedFor) {
     EXPECT_EQ(desktop.messageBoxes[0].caption, gbk(u8"软件更新："));
 }
 
+TEST_F(UpdateCheck, AHugeFileShowsItsFirst2000BytesButItsAddressIsTakenFromTheWhole) {
+    // 1 + 1999 single bytes would end inside a two-byte character: the box stops before it.
+    const Text file = gbk(u8"岚栖种子搜索神器v2.0") + Text(1999 - 20, 'x') + gbk(u8"新") + Text(3u << 20, 'y') +
+                      "http://dl.test/new.exe \r\n\r\n";
+    desktop.messageAnswers = {MessageAnswer::Yes};
+    checkForUpdate(desktop, file, false);
+    ASSERT_EQ(desktop.messageBoxes.size(), 1u);
+    const Text shown = desktop.messageBoxes[0].text;
+    EXPECT_EQ(shown, file.substr(0, 1999) + gbk(u8"\r\n\r\n是否更新？"));
+    EXPECT_EQ(opened(), (std::vector<std::string>{"http://dl.test/new.exe", "http://vendor.test"}));
+    EXPECT_EQ(offerText(file.substr(0, 2001)).size(), 1999u);
+    EXPECT_EQ(offerText("short"), "short");
+}
+
+TEST_F(UpdateCheck, AManualCheckWithoutAVersionFileSaysTheServerWasNotReached) {
+    reportUpdateServerUnreachable(desktop);
+    ASSERT_EQ(desktop.messageBoxes.size(), 1u);
+    EXPECT_NE(desktop.messageBoxes[0].text.find(gbk(u8"无法连接升级服务器")), Text::npos);
+    EXPECT_EQ(desktop.messageBoxes[0].style, kMessageOk | kMessageIconError);
+    EXPECT_EQ(desktop.messageBoxes[0].caption, gbk(u8"软件更新："));
+}
+
 TEST_F(UpdateCheck, EmptyVersionTextOffersNothing) {
     checkForUpdate(desktop, "", false);
     EXPECT_TRUE(desktop.calls.empty());

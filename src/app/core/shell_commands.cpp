@@ -51,11 +51,27 @@ void ShellCommands::run(int menuChoice) {
     // kNoMenuChoice (the menu was dismissed) and ids of no entry.
 }
 
+void ShellCommands::setVersionFile(const Bytes& fetched) {
+    m_versionInfoText = versionInfoFromBytes(fetched);
+    m_versionFile = fetched.empty() ? VersionFile::Unavailable : VersionFile::Fetched;
+}
+
 void ShellCommands::checkForUpdate() { lanqi::checkForUpdate(m_desktop, m_versionInfoText, m_manualUpdateCheck); }
+
+void ShellCommands::checkForUpdateAtStartUp() { lanqi::checkForUpdate(m_desktop, m_versionInfoText, false); }
 
 void ShellCommands::checkForUpdateOnRequest() {
     m_manualUpdateCheck = true;
-    checkForUpdate();
+    switch (m_versionFile) {
+        case VersionFile::Fetched:
+            return checkForUpdate();
+        case VersionFile::Unavailable:
+            return reportUpdateServerUnreachable(m_desktop);
+        case VersionFile::Pending:
+            m_desktop.showMessageBox(gbk(u8"正在连接升级服务器，请稍后再检查更新。"),
+                                     kMessageOk | kMessageIconInformation, gbk(u8"软件更新："));
+            return;
+    }
 }
 
 }  // namespace lanqi

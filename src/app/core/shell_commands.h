@@ -30,13 +30,21 @@ class ShellCommands {
     // Runs the entry of either menu with this id (a MenuCommand); kNoMenuChoice and unknown ids do nothing.
     void run(int menuChoice);
 
-    void setVersionInfoText(Text text) { m_versionInfoText = std::move(text); }
+    // The version file as start-up fetched it; empty bytes mean the fetch failed.
+    void setVersionFile(const Bytes& fetched);
+    void setVersionInfoText(Text text) {
+        m_versionInfoText = std::move(text);
+        m_versionFile = VersionFile::Fetched;
+    }
     const Text& versionInfoText() const { return m_versionInfoText; }
     bool manualUpdateCheck() const { return m_manualUpdateCheck; }
 
     // checkForUpdate on versionInfoText: silent about an up-to-date version until the user has asked once.
     void checkForUpdate();
-    // "检查更新" and "软件升级": manualUpdateCheck becomes true for good, then the check runs.
+    // Start-up's check: never says that the version is the latest, whatever the user asked meanwhile.
+    void checkForUpdateAtStartUp();
+    // "检查更新" and "软件升级": manualUpdateCheck becomes true for good, then the check runs; when the
+    // version file could not be fetched, or start-up is still fetching it, the user is told so.
     void checkForUpdateOnRequest();
 
   private:
@@ -45,6 +53,7 @@ class ShellCommands {
     DesktopServices& m_desktop;
     ResultActions& m_actions;
     std::function<const ResultItem*()> m_selectedResult;
+    enum class VersionFile { Pending, Fetched, Unavailable } m_versionFile = VersionFile::Pending;
     Text m_versionInfoText;
     bool m_manualUpdateCheck = false;
 };

@@ -90,8 +90,23 @@ float offeredVersion(const Text& versionInfoText) {
 
 Text updateDownloadAddress(const Text& versionInfoText) {
     const int q = findIgnoringCase(versionInfoText, "http://", true);
-    if (q < 1) return versionInfoText;
-    return versionInfoText.substr(static_cast<size_t>(q - 1));
+    Text address = q < 1 ? versionInfoText : versionInfoText.substr(static_cast<size_t>(q - 1));
+    while (!address.empty() &&
+           (address.back() == ' ' || address.back() == '\t' || address.back() == '\r' || address.back() == '\n'))
+        address.pop_back();
+    return address;
+}
+
+Text offerText(const Text& versionInfoText) {
+    if (versionInfoText.size() <= kOfferTextLimit) return versionInfoText;
+    // GBK: a byte from 0x81 on leads a two-byte character; stop before one that the limit would split.
+    size_t end = 0;
+    while (end < kOfferTextLimit) {
+        const size_t width = static_cast<unsigned char>(versionInfoText[end]) >= 0x81 ? 2 : 1;
+        if (end + width > kOfferTextLimit) break;
+        end += width;
+    }
+    return versionInfoText.substr(0, end);
 }
 
 bool isWebAddress(const Text& address) {
@@ -102,7 +117,7 @@ bool isWebAddress(const Text& address) {
 void checkForUpdate(DesktopServices& desktop, const Text& versionInfoText, bool manualUpdateCheck) {
     if (offeredVersion(versionInfoText) > kProductVersion) {
         const MessageAnswer answer =
-            desktop.showMessageBox(versionInfoText + gbk(u8"\r\n\r\n是否更新？"),
+            desktop.showMessageBox(offerText(versionInfoText) + gbk(u8"\r\n\r\n是否更新？"),
                                    kMessageYesNo | kMessageIconInformation, gbk(u8"检测到新版本："));
         if (answer != MessageAnswer::Yes) return;
         const Text download = updateDownloadAddress(versionInfoText);
@@ -115,6 +130,11 @@ void checkForUpdate(DesktopServices& desktop, const Text& versionInfoText, bool 
             gbk(u8"\"") + productName() + "v" + kProductVersionText + gbk(u8"\" 已是最新版本，不需要升级。"),
             kMessageOk | kMessageIconInformation, gbk(u8"软件更新："));
     }
+}
+
+void reportUpdateServerUnreachable(DesktopServices& desktop) {
+    desktop.showMessageBox(gbk(u8"无法连接升级服务器，暂时不能检查更新：请检查网络连接后重新启动软件再试。"),
+                           kMessageOk | kMessageIconError, gbk(u8"软件更新："));
 }
 
 }  // namespace lanqi

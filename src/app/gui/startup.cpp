@@ -31,8 +31,8 @@ void runVendorVisitAndUpdateCheck(AppController& controller) {
     const auto fetched = runProcessingEvents([file = versionFileAddress()] { return fetchUrl(file); },
                                              controller.events(), [&controller] { return controller.programEnding(); });
     if (!fetched) return;
-    controller.commands().setVersionInfoText(versionInfoFromBytes(*fetched));
-    if (!controller.programEnding()) controller.commands().checkForUpdate();
+    controller.commands().setVersionFile(*fetched);
+    if (!controller.programEnding()) controller.commands().checkForUpdateAtStartUp();
 }
 
 void openVendorAddress() { QtDesktopServices().openAddress(vendorBaseAddress()); }
