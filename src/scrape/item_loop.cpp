@@ -1,6 +1,8 @@
 #include "scrape/item_loop.h"
 
 #include <algorithm>
+#include <climits>
+#include <vector>
 
 #include "scrape/compiled_site.h"
 #include "scrape/marker_search.h"
@@ -65,6 +67,17 @@ class ItemReader {
         return -1;
     }
 
+    // findLastWithin(page, the step's start marker, from, end), remembering its last answer per step: with
+    // the same end and a later `from`, the last occurrence is the one found before if it still lies at or
+    // after `from`, else there is none. The field's end often lies far ahead (a "</span>" many items on),
+    // and this keeps such a page from being read backwards once per item.
+    int lastWithin(const CompiledStep& c, int from, int end) {
+        LastMemo& memo = m_lastMemo[static_cast<size_t>(&c - m_site.steps.data())];
+        if (memo.end == end && memo.from <= from) return memo.found >= from ? memo.found : -1;
+        memo = {from, end, findLastWithin(m_page, c.step->start.marker, from, end)};
+        return memo.found;
+    }
+
     Span locate(const CompiledStep& c) {
         const StartRule& rule = c.step->start;
         Span span;
@@ -86,7 +99,7 @@ class ItemReader {
                 break;
             case Start::AfterLastBeforeEnd:
                 span.end = endAt(c, 0);
-                if (span.end >= 0) at = findLastWithin(m_page, rule.marker, m_cursor, span.end);
+                if (span.end >= 0) at = lastWithin(c, m_cursor, span.end);
                 if (at >= 0) span.start = at + length(rule.marker) + rule.skip;
                 return span;
         }
@@ -191,9 +204,16 @@ class ItemReader {
         }
     }
 
+    struct LastMemo {
+        int from = INT_MAX;
+        int end = -1;
+        int found = -1;
+    };
+
     const CompiledSite& m_site;
     std::string_view m_page;
     MarkerSearch m_search;
+    std::vector<LastMemo> m_lastMemo = std::vector<LastMemo>(m_site.steps.size());
     std::vector<ResultItem>& m_items;
     int m_cursor = 0;   // the end cursor
     int m_floor = 0;    // the end cursor when the pass began: the end of the previous item
@@ -210,7 +230,7 @@ class ItemReader {
 void runItemLoop(const SiteTable& table, std::string_view page, SitePageScrape& out) {
     ItemReader reader(compiledSite(table.number), page, out.items);
     int anchor = reader.findAnchor(0);
-    for (;;) {
+    for (int pass = 0; pass < kMaxItemsPerPage; ++pass) {
         if (!reader.read(anchor)) ++out.skippedItems;
         // Search on from the end cursor, but never at or before this anchor again.
         if (anchor > 0) anchor = reader.findAnchor(std::max(reader.cursor(), anchor + 1));

@@ -9,8 +9,8 @@ namespace lanqi::scrape {
 
 // Runs `table` over `page` once per item anchor, from the start of the page: every item whose item test
 // passes becomes one ResultItem appended to `out.items`; every other counts in `out.skippedItems`. The
-// first pass runs even when the page has no anchor. Each anchor and each file entry is visited at most
-// once, whatever the page holds.
+// first pass runs even when the page has no anchor; at most kMaxItemsPerPage passes run. Each anchor and
+// each file entry is visited at most once, whatever the page holds.
 void runItemLoop(const SiteTable& table, std::string_view page, SitePageScrape& out);
 
 }  // namespace lanqi::scrape

@@ -15,6 +15,10 @@ enum class SiteOutcome {
     Scraped,  // the item loop ran over the site's page
 };
 
+// The most anchors one site page is read at: real pages hold a few dozen items, and a hostile page of
+// millions of anchors must not cost millions of items (nor skipped digits).
+inline constexpr int kMaxItemsPerPage = 1000;
+
 // What one site's page gives.
 struct SitePageScrape {
     int site = 0;  // 1..6

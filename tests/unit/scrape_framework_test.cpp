@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <climits>
 #include <string>
 
 #include "support/scrape_harness.h"
+#include "support/site_pages.h"
 
 namespace lanqi {
 namespace {
@@ -17,6 +19,13 @@ using test::downloadBlockUtf8;
 using test::g;
 using test::readFixture;
 using test::ScrapeHarness;
+
+std::string repeated(const std::string& unit, size_t times) {
+    std::string out;
+    out.reserve(unit.size() * times);
+    for (size_t i = 0; i < times; ++i) out += unit;
+    return out;
+}
 
 std::string fixture(int site) { return readFixture("scrape/site" + std::to_string(site) + ".html"); }
 
@@ -199,6 +208,42 @@ TEST(Termination, AnchorsWithoutAnyFieldGiveOneRowEach) {
               g("文件名：\r\n*获取文件标题失败，但您依然可以点击播放或下载*" + downloadBlockUtf8("") +
                 "\r\n\r\n文件格式：\r\n\r\n上传日期：\r\n\r\n文件大小：\r\n\r\n下载热度：\r\n\r\n最近下载："
                 "\r\n\r\n文件分类：2"));
+}
+
+// ---- Hostile pages: bounded items, linear time ----
+
+TEST(Bounds, APageIsReadAtMostAThousandAnchorsWhateverItHolds) {
+    const struct {
+        int site;
+        std::string page;
+        bool skipped;  // anchors without their items
+    } cases[] = {
+        {6, test::site6Page(test::items(1500, "x")), false},
+        {2, "<title>爱磁力</title>" + repeated("/info/", 200000), false},
+        {1, "<title>手撕包菜</title>" + repeated(" ctime", 200000), true},
+    };
+    for (const auto& c : cases) {
+        std::array<std::string_view, 6> pages{};
+        pages[static_cast<size_t>(c.site - 1)] = c.page;
+        const SitePageScrape scrape = scrapeSitePage(c.site, pages);
+        EXPECT_EQ(scrape.items.size() + static_cast<size_t>(scrape.skippedItems), static_cast<size_t>(kMaxItemsPerPage))
+            << c.site;
+        EXPECT_EQ(scrape.skippedItems > 0, c.skipped) << c.site;
+    }
+}
+
+TEST(Bounds, Site1sBackwardSearchesReadAFarEndOnce) {
+    // Every item's "更新时间" field ends at the one "</span>" at the very end of 16 MiB: searched backwards
+    // from there once per item, the page would be read a thousand times.
+    const std::string page =
+        "<title>手撕包菜</title>" + repeated("<a title=\"x\" class= ctime ", (16u << 20) / 27) + "</span>";
+    std::array<std::string_view, 6> pages{};
+    pages[0] = page;
+    const auto start = std::chrono::steady_clock::now();
+    const SitePageScrape scrape = scrapeSitePage(1, pages);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    ASSERT_EQ(scrape.items.size(), static_cast<size_t>(kMaxItemsPerPage));
+    EXPECT_EQ(scrape.items[999].title, "x");
 }
 
 TEST(MissingMarker, TitleOfAnEarlierItemIsNotReused) {
