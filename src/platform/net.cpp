@@ -1,7 +1,10 @@
 #include "platform/net.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 
+#include <chrono>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -32,10 +35,43 @@ size_t writeBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
-// libcurl asks this during every transfer, also while nothing arrives (about once a second then).
-int checkCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    const auto* cancel = static_cast<const CancelToken*>(user);
-    return cancel != nullptr && cancel->cancelled() ? 1 : 0;
+using Clock = std::chrono::steady_clock;
+
+// What the callbacks of one transfer share: its cancel token, when it last made progress, and whether it
+// began at a local address.
+struct Watch {
+    const CancelToken* cancel = nullptr;
+    std::chrono::milliseconds stallLimit{0};
+    Clock::time_point lastProgress = Clock::now();
+    curl_off_t bodyBytes = 0;
+    int connections = 0;
+    bool startedLocal = false;
+};
+
+// libcurl asks this during every transfer, also while nothing arrives (about once a second then): a
+// cancelled fetch, and one with neither a header line nor a body byte for the stall limit, stop here.
+int checkProgress(void* user, curl_off_t, curl_off_t bodyNow, curl_off_t, curl_off_t) {
+    auto* watch = static_cast<Watch*>(user);
+    if (watch->cancel != nullptr && watch->cancel->cancelled()) return 1;
+    const auto now = Clock::now();
+    if (bodyNow != watch->bodyBytes) {
+        watch->bodyBytes = bodyNow;
+        watch->lastProgress = now;
+    }
+    return now - watch->lastProgress > watch->stallLimit ? 1 : 0;
+}
+
+size_t readHeader(char*, size_t size, size_t count, void* user) {
+    static_cast<Watch*>(user)->lastProgress = Clock::now();
+    return size * count;
+}
+
+// Before each request, on every connection the transfer makes (the first, and one per redirect).
+int checkPeer(void* user, char* peerIp, char*, int, int) {
+    auto* watch = static_cast<Watch*>(user);
+    const bool local = isLocalNetworkAddress(peerIp);
+    if (watch->connections++ == 0) watch->startedLocal = local;
+    return local && !watch->startedLocal ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
 }
 
 struct EasyDeleter {
@@ -49,6 +85,26 @@ struct UrlDeleter {
 };
 
 }  // namespace
+
+bool isLocalNetworkAddress(const char* ip) {
+    if (ip == nullptr) return true;
+    unsigned char a[16];
+    if (inet_pton(AF_INET, ip, a) == 1) {
+        return a[0] == 0 || a[0] == 10 || a[0] == 127 || (a[0] == 169 && a[1] == 254) ||
+               (a[0] == 172 && (a[1] & 0xF0) == 16) || (a[0] == 192 && a[1] == 168) ||
+               (a[0] == 100 && (a[1] & 0xC0) == 64);  // carrier-grade NAT
+    }
+    if (inet_pton(AF_INET6, ip, a) != 1) return true;  // not an address: never trusted as public
+    static const unsigned char kV4Mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    if (std::memcmp(a, kV4Mapped, 12) == 0) {
+        char v4[INET_ADDRSTRLEN];
+        return inet_ntop(AF_INET, a + 12, v4, sizeof v4) == nullptr || isLocalNetworkAddress(v4);
+    }
+    static const unsigned char kZero[15] = {};
+    const bool loopbackOrUnspecified = std::memcmp(a, kZero, 15) == 0 && (a[15] == 0 || a[15] == 1);
+    return loopbackOrUnspecified || (a[0] & 0xFE) == 0xFC /* unique local */ ||
+           (a[0] == 0xFE && (a[1] & 0xC0) == 0x80) /* link-local */;
+}
 
 Bytes fetchUrl(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
     if (address.empty() || (cancel != nullptr && cancel->cancelled())) return {};
@@ -84,21 +140,23 @@ Bytes fetchUrl(const Text& address, const FetchLimits& limits, const CancelToken
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalLimit.count()));
-    // A stall: under one byte a second for the whole stall limit.
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
-                     std::max(1L, static_cast<long>((limits.stallLimit.count() + 999) / 1000)));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
-    if (cancel != nullptr) {
-        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkCancel);
-        curl_easy_setopt(h, CURLOPT_XFERINFODATA, cancel);
-        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    }
+    Watch watch;
+    watch.cancel = cancel;
+    watch.stallLimit = limits.stallLimit;
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &watch);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, readHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &watch);
+    curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, checkPeer);
+    curl_easy_setopt(h, CURLOPT_PREREQDATA, &watch);
 
     const CURLcode rc = curl_easy_perform(h);
-    if (rc == CURLE_ABORTED_BY_CALLBACK) return {};
     if (rc == CURLE_OK) return std::move(sink.body);
+    // Cancelled, stalled, or redirected to a local address: a failed fetch, whatever arrived before.
+    if (rc == CURLE_ABORTED_BY_CALLBACK) return {};
     if (sink.capped) return std::move(sink.body);
     switch (rc) {
         case CURLE_OPERATION_TIMEDOUT:  // stalled or too slow: a failed fetch

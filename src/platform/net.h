@@ -11,8 +11,8 @@ namespace lanqi {
 // Every bound on a fetch, in one place. A fetch that runs out of time is a failed fetch.
 struct FetchLimits {
     std::chrono::milliseconds connectTimeout{10000};  // TCP connect
-    std::chrono::milliseconds stallLimit{15000};      // no byte received for this long
-    std::chrono::milliseconds totalLimit{120000};     // whole transfer, against a server that trickles
+    std::chrono::milliseconds stallLimit{15000};      // no header line and no body byte for this long
+    std::chrono::milliseconds totalLimit{30000};      // whole transfer, against a server that trickles
     std::size_t maxBodyBytes = 32u * 1024u * 1024u;   // bytes past the cap are dropped, the rest kept
     long maxRedirects = 10;
 };
@@ -29,13 +29,18 @@ class CancelToken {
     std::atomic<bool> m_cancelled{false};
 };
 
+// True for an IPv4 or IPv6 address (as text) of this machine or a private network: loopback, link-local,
+// the private ranges, unique local and unspecified addresses. A redirect from any other address (a public
+// site) may not lead to one of these: a hostile site must not reach local services through the client.
+bool isLocalNetworkAddress(const char* ip);
+
 // HTTP GET of `address` (a text address; only ASCII is expected). The address is cut at its first "#".
 // The request is "GET" with HTTP/1.0, the agent above, one "Accept: */*" header, no proxy, no cookies,
-// redirects followed. The status code is not examined: an error page's body is the result.
-// Returns "" for an empty or unparsable address, a failure to connect or send, and a time-out; the bytes
-// received so far when the connection breaks while the body is read; at most `maxBodyBytes` bytes.
-// Blocking and thread-safe: each call uses its own connection. A fetch whose `cancel` token is cancelled
-// ends within about a second, whatever the server does, and gives "" (also when cancelled before it began).
+// redirects followed (but never from a public address to a local one: isLocalNetworkAddress). The status code is not
+// examined: an error page's body is the result. Returns "" for an empty or unparsable address, a failure to connect or
+// send, and a time-out; the bytes received so far when the connection breaks while the body is read; at most
+// `maxBodyBytes` bytes. Blocking and thread-safe: each call uses its own connection. A fetch whose `cancel` token is
+// cancelled ends within about a second, whatever the server does, and gives "" (also when cancelled before it began).
 Bytes fetchUrl(const Text& address, const FetchLimits& limits = FetchLimits{}, const CancelToken* cancel = nullptr);
 
 // Blocks the calling thread; a negative count sleeps 0 ms.

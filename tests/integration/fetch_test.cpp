@@ -81,6 +81,17 @@ TEST_F(Fetch, FollowsRedirects) {
     EXPECT_EQ(seen[0], "GET /_test/echo?after=1 HTTP/1.0");
 }
 
+TEST(LocalNetworkAddress, LoopbackLinkLocalAndPrivateRangesAreLocal) {
+    for (const char* local : std::initializer_list<const char*>{
+             "127.0.0.1", "127.8.9.10", "10.1.2.3", "172.16.0.1", "172.31.255.255", "192.168.1.1", "169.254.169.254",
+             "100.64.0.1", "0.0.0.0", "::1", "::", "fe80::1", "fc00::1", "fd12:3456::1", "::ffff:127.0.0.1",
+             "::ffff:192.168.0.1", "not an address", nullptr})
+        EXPECT_TRUE(isLocalNetworkAddress(local)) << (local ? local : "null");
+    for (const char* open : {"8.8.8.8", "172.32.0.1", "172.15.255.255", "192.169.0.1", "100.128.0.1", "11.0.0.1",
+                             "2001:db8::1", "2606:4700::1111", "::ffff:8.8.4.4"})
+        EXPECT_FALSE(isLocalNetworkAddress(open)) << open;
+}
+
 TEST_F(Fetch, EmptyOrUnusableAddressesMakeNoRequest) {
     EXPECT_EQ(fetchUrl(""), "");
     EXPECT_EQ(fetchUrl("#only-a-fragment"), "");
@@ -111,6 +122,26 @@ TEST_F(Fetch, StalledServerGivesEmptyWithinTheStallLimit) {
         EXPECT_GE(took, std::chrono::milliseconds(900)) << path;
         EXPECT_LT(took, std::chrono::seconds(5)) << path;
     }
+}
+
+TEST_F(Fetch, ATricklingServerIsCutOffAtTheWholeTransferLimit) {
+    FetchLimits limits = quickLimits();
+    limits.totalLimit = std::chrono::milliseconds(1500);
+    const auto start = Clock::now();
+    EXPECT_EQ(fetchUrl(base + "/_test/trickle?every=200&n=100", limits), "");  // one byte every 0.2 s
+    const auto took = Clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(1400));
+    EXPECT_LT(took, std::chrono::milliseconds(3000));
+    EXPECT_EQ(FetchLimits{}.totalLimit, std::chrono::seconds(30));
+}
+
+TEST_F(Fetch, HeaderLinesCountAsProgressForTheStallLimit) {
+    // Header lines 0.4 s apart for 2 s with a 1 s stall limit: slow, but never stalled.
+    EXPECT_EQ(fetchUrl(base + "/_test/slow-headers?every=400&n=5", quickLimits()), "ok");
+    // Header lines 1.5 s apart: stalled after the first.
+    const auto start = Clock::now();
+    EXPECT_EQ(fetchUrl(base + "/_test/slow-headers?every=1500&n=5", quickLimits()), "");
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2900));
 }
 
 TEST_F(Fetch, CancellingEndsAStalledFetchWithinASecond) {

@@ -13,6 +13,8 @@ Test routes (under /_test/):
   redirect?to=P   302 to P (a path on this server)
   stall           sends the status line and headers, then nothing until the server stops
   stall-head      accepts the connection and sends nothing at all
+  trickle?every=MS&n=N       headers announcing N bytes, then one body byte every MS ms
+  slow-headers?every=MS&n=N  the status line, then N header lines MS ms apart, then a 2-byte body "ok"
   broken?n=N      announces 100000 bytes, sends N of them, then drops the connection
   large?bytes=N   N bytes of a repeating pattern, with Content-Length
 """
@@ -102,6 +104,36 @@ def stall_head(h, query):
     wait_until_stopped(h)
 
 
+def paced(h, query, send_one):
+    """Calls send_one(i) for i in 0..n-1, `every` ms apart, until the server stops or the client leaves."""
+    every = min(int(query.get("every", ["900"])[0]), 10000) / 1000.0
+    n = min(int(query.get("n", ["1000"])[0]), 100000)
+    try:
+        for i in range(n):
+            if h.server.stopping.is_set():
+                return False
+            send_one(i)
+            h.wfile.flush()
+            time.sleep(every)
+    except (BrokenPipeError, ConnectionResetError):
+        return False
+    return True
+
+
+def trickle(h, query):
+    h.send_response(200)
+    h.send_header("Content-Type", "text/plain")
+    h.send_header("Content-Length", query.get("n", ["1000"])[0])
+    h.end_headers()
+    paced(h, query, lambda i: h.wfile.write(b"t"))
+
+
+def slow_headers(h, query):
+    h.wfile.write(b"HTTP/1.0 200 OK\r\n")
+    if paced(h, query, lambda i: h.wfile.write(b"X-Slow-%d: 1\r\n" % i)):
+        h.wfile.write(b"Content-Length: 2\r\n\r\nok")
+
+
 def drop_connection(h):
     """An abortive close (RST), so the client sees a broken connection rather than a clean end."""
     h.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
@@ -177,6 +209,8 @@ class Server(ThreadingHTTPServer):
             "/_test/redirect": redirect,
             "/_test/stall": stall,
             "/_test/stall-head": stall_head,
+            "/_test/trickle": trickle,
+            "/_test/slow-headers": slow_headers,
             "/_test/broken": broken,
             "/_test/large": large,
         }
