@@ -142,6 +142,24 @@ class CliEndToEnd(unittest.TestCase):
         self.assertIn("magnet:?xt=urn:btih:", lines[0])
         self.assertTrue(lines[-1].startswith(PREFIX + " --- 搜索完成"))
 
+    def test_page_text_cannot_reach_the_terminal_as_control_bytes(self):
+        # The keyword comes back in the titles: a page title that retitles the terminal and rings its bell.
+        proc = run_cli(["\x1b]0;pwned\x07\x7f2J"], {n: "-items1" for n in range(1, 7)})
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        table = proc.stdout.decode("utf-8")
+        self.assertIn("\ufffd]0;pwned\ufffd\ufffd2J", table)
+        self.assertFalse(any(ord(c) < 0x20 and c != "\n" or 0x7F <= ord(c) <= 0x9F for c in table), ascii(table))
+        # JSON carries the title as it is.
+        row = [e for e in events(run_cli(["--json", "\x1b]0;pwned\x07"], {n: "-items1" for n in range(1, 7)}))
+               if e["event"] == "row"][0]
+        self.assertIn("\x1b]0;pwned\x07", row["title"])
+
+    def test_a_keyword_gbk_cannot_hold_is_refused_before_any_request(self):
+        proc = run_cli(["--json", "Ørsted 방탄소년단"])
+        self.assertEqual(proc.returncode, 1)
+        self.assertEqual(proc.stdout, b"")
+        self.assertIn(b"cannot be searched", proc.stderr)
+
     def test_bad_usage_exits_with_1(self):
         for args in ([], ["--json"], ["abc", "bogus"], ["abc", "page"], ["abc", "page", "0"], ["abc", "page", "x"]):
             proc = run_cli(args)

@@ -53,6 +53,25 @@ std::string jsonTextArray(const std::vector<Text>& items) {
     return out + "]";
 }
 
+// A page's text as a terminal may show it: every control character (C0, DEL and C1, which would start
+// escape sequences that retitle or reprogram the terminal) becomes U+FFFD.
+std::string printable(const std::string& utf8Text) {
+    std::string out;
+    out.reserve(utf8Text.size());
+    for (size_t i = 0; i < utf8Text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8Text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < utf8Text.size() && static_cast<unsigned char>(utf8Text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(utf8Text[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F || c1) {
+            out += "\xEF\xBF\xBD";
+            if (c1) ++i;
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
+}
+
 void printMessage(bool json, const ScreenMessage& message) {
     if (json) {
         JsonObject o;
@@ -81,8 +100,8 @@ void printRows(bool json, const SearchScreen& screen) {
                 .text("detailText", utf8(item.detailText));
             std::printf("%s\n", o.str().c_str());
         } else {
-            std::printf("%4zu  %-7s  %s  %s\n", i, kindName(item.fileKind), utf8(item.title).c_str(),
-                        utf8(item.magnetLink).c_str());
+            std::printf("%4zu  %-7s  %s  %s\n", i, kindName(item.fileKind), printable(utf8(item.title)).c_str(),
+                        printable(utf8(item.magnetLink)).c_str());
         }
     }
 }
@@ -91,7 +110,7 @@ void printDone(bool json, const SearchFlow& flow) {
     const SearchState& s = flow.state();
     const SearchScreen& screen = flow.screen();
     if (!json) {
-        std::printf("%s\n", utf8(screen.title).c_str());
+        std::printf("%s\n", printable(utf8(screen.title)).c_str());
         std::fflush(stdout);
         return;
     }
@@ -159,9 +178,12 @@ int main(int argc, char** argv) {
     }
 
     const Text gbkKeyword = gbk(keyword);
-    if (gbkKeyword.empty() && !keyword.empty())
+    if (gbkKeyword.empty() && !keyword.empty()) {
         std::fprintf(stderr,
-                     "lanqi-cli: the keyword is not UTF-8 text that GBK can hold; searching the empty keyword\n");
+                     "lanqi-cli: the keyword has characters that cannot be searched (the sites take GBK "
+                     "text): nothing was searched\n");
+        return 1;
+    }
 
     HttpPageFetcher fetcher;
     TaskQueue queue;
