@@ -30,7 +30,23 @@ constexpr int kErrorBoxStyle = kMessageOk | kMessageIconError;
 }  // namespace
 
 Text cloudPlayAddress(const Text& serviceBase, const Text& magnetLink, int channel) {
-    return serviceBase + "/api/api.php?u=" + magnetLink + (channel == 1 ? "&kltvv=c4" : "&kltvv=ck");
+    // The hash comes from a web page: every byte of it outside [0-9A-Za-z] is percent-encoded, so that it can
+    // never add or replace a parameter of the address ("&u=http://elsewhere/#").
+    static constexpr std::string_view kPrefix = "magnet:?xt=urn:btih:";
+    const bool prefixed = std::string_view(magnetLink).substr(0, kPrefix.size()) == kPrefix;
+    Text address = serviceBase + "/api/api.php?u=" + (prefixed ? Text(kPrefix) : Text());
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (size_t i = prefixed ? kPrefix.size() : 0; i < magnetLink.size(); ++i) {
+        const auto c = static_cast<unsigned char>(magnetLink[i]);
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            address.push_back(static_cast<char>(c));
+        } else {
+            address.push_back('%');
+            address.push_back(kHex[c >> 4]);
+            address.push_back(kHex[c & 15]);
+        }
+    }
+    return address + (channel == 1 ? "&kltvv=c4" : "&kltvv=ck");
 }
 
 OnlinePlay::OnlinePlay(DesktopServices& desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard)

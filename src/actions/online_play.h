@@ -61,7 +61,8 @@ enum class PlayerMenuCommand : int {
 };
 
 // The cloud-play address: base + "/api/api.php?u=" + link + "&kltvv=c4" (channel 1) or "&kltvv=ck"
-// (channel 2). The link goes in as it is, never percent-encoded.
+// (channel 2). The link's "magnet:?xt=urn:btih:" goes in as it is; every byte of the hash after it outside
+// [0-9A-Za-z] is percent-encoded.
 Text cloudPlayAddress(const Text& serviceBase, const Text& magnetLink, int channel);
 
 inline constexpr int kPointerHideDelayMs = 1000;

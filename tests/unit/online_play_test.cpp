@@ -175,11 +175,12 @@ TEST_F(OnlinePlayTest, EachChannelAsksTheServiceForTheResultsLinkAsItIsBehindThe
     EXPECT_EQ(play.playPending(), 1);
     EXPECT_EQ(play.playChannel(), 1);
 
-    item.magnetLink = "magnet:?xt=urn:btih:AB&dn=a b=c%20";  // nothing in it is encoded
+    // A hash from a hostile page cannot add or replace a parameter: all but letters and digits is encoded.
+    item.magnetLink = "magnet:?xt=urn:btih:AB&u=http://evil.example/#x%20\xB0\xA1";
     play.playOnline(2, item);
-    EXPECT_EQ(
-        navigations().back(),
-        "navigateBrowser 播放浏览框 http://127.0.0.1:8080/api/api.php?u=magnet:?xt=urn:btih:AB&dn=a b=c%20&kltvv=ck");
+    EXPECT_EQ(navigations().back(),
+              "navigateBrowser 播放浏览框 http://127.0.0.1:8080/api/api.php?u=magnet:?xt=urn:btih:"
+              "AB%26u%3Dhttp%3A%2F%2Fevil%2Eexample%2F%23x%2520%B0%A1&kltvv=ck");
     EXPECT_EQ(play.playChannel(), 0);
 }
 
