@@ -108,9 +108,12 @@ void OnlinePlay::setControlsShown(bool shown) {
 void OnlinePlay::returnToSearch() {
     setControlsShown(false);
     m_shield.switchShieldOff();
-    const Text path = m_desktop.specialFolder(SpecialFolder::TemporaryFiles) + kBlankPageFileName;
-    m_desktop.writeFile(path, {localBlankPage()});  // a failed write still sends the browser there
-    m_desktop.navigateBrowser(m_view.browser(), path);
+    // The blank page is written into the user's private folder only; when that cannot be done the browser
+    // shows an empty page from memory, never a file at that place that someone else may have written.
+    const Text folder = m_desktop.specialFolder(SpecialFolder::TemporaryFiles);
+    const Text path = folder + kBlankPageFileName;
+    const bool written = !folder.empty() && m_desktop.writeFile(path, {localBlankPage()});
+    m_desktop.navigateBrowser(m_view.browser(), written ? path : Text(kEmptyPageAddress));
 }
 
 void OnlinePlay::endPlayAndReturn() {

@@ -140,11 +140,12 @@ class DesktopServices {
     // True when the value exists, whatever its type.
     virtual bool registryValueExists(int root, const Text& path) = 0;
 
-    // The folder's path, ending in the path separator.
+    // The folder's path, ending in the path separator; "" when there is no such folder. The temporary folder is
+    // private to this user (privateFolder on Linux).
     virtual Text specialFolder(SpecialFolder kind) = 0;
 
-    // Creates or truncates the file at `path` and writes each block in order. False for an empty path, when the
-    // file cannot be opened, and when a block cannot be written whole.
+    // Writes each block in order into a new file and puts it at `path` in one step, never through a link there.
+    // False for an empty path, when the file cannot be made, and when a block cannot be written whole.
     virtual bool writeFile(const Text& path, const std::vector<Bytes>& blocks) = 0;
 
     // Shows a modal message box and waits for the answer. `style` is a combination of the kMessage* words;

@@ -1,31 +1,76 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 
 namespace lanqi {
+namespace {
+
+bool writeAll(int fd, const std::vector<Bytes>& blocks) {
+    for (const Bytes& block : blocks) {
+        std::size_t done = 0;
+        while (done < block.size()) {
+            const ssize_t n = ::write(fd, block.data() + done, block.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    return true;
+}
+
+// `folder` as a private folder of this user's: made 0700 when missing; an existing one must be a folder
+// (lstat: a link is not) owned by this user, and loses any access for others.
+bool ownPrivateFolder(const std::string& folder) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+    return (st.st_mode & 077) == 0 || ::chmod(folder.c_str(), 0700) == 0;
+}
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+}  // namespace
 
 bool writeFileBlocks(const Text& path, const std::vector<Bytes>& blocks) {
     if (path.empty()) return false;
     const std::string name = utf8(path);
-    if (name.empty()) return false;
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (name.empty() || name.back() == '/') return false;
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return false;
+
+    const std::size_t slash = name.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1);
+    std::string temporary = folder + (slash == std::string::npos ? "/" : "") + "." +
+                            name.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // a new file, mode 0600, never through a link
     if (fd < 0) return false;
-    bool written = true;
-    for (const Bytes& block : blocks) {
-        std::size_t done = 0;
-        while (written && done < block.size()) {
-            const ssize_t n = ::write(fd, block.data() + done, block.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0)
-                written = false;
-            else
-                done += static_cast<std::size_t>(n);
-        }
+    const bool written = writeAll(fd, blocks);
+    if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), name.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
     }
-    return ::close(fd) == 0 && written;
+    return true;
+}
+
+Text privateFolder() {
+    const std::string runtime = environment("XDG_RUNTIME_DIR");
+    if (!runtime.empty()) {
+        const std::string folder = runtime + "/lanqi-search";
+        if (ownPrivateFolder(folder)) return gbk(folder + "/");
+    }
+    std::string temporary = environment("TMPDIR");
+    if (temporary.empty()) temporary = "/tmp";
+    const std::string folder = temporary + "/lanqi-search-" + std::to_string(::geteuid());
+    return ownPrivateFolder(folder) ? gbk(folder + "/") : Text();
 }
 
 }  // namespace lanqi

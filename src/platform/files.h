@@ -6,9 +6,17 @@
 
 namespace lanqi {
 
-// Creates the file at `path` (GBK), or truncates it when it exists, and writes the blocks in order; empty
-// blocks add nothing. False for an empty path or one that is not GBK, when the file cannot be opened, and when
-// a block cannot be written whole or the file cannot be closed. Other programs are not locked out meanwhile.
+// Writes the blocks in order to a new file beside `path` (GBK) and then puts it in the place of `path` in
+// one step, so a reader never sees half a file and a link planted at `path` is replaced, never followed.
+// Empty blocks add nothing. False for an empty path or one that is not GBK, when something other than a
+// file or a link is at `path` already, and when the file cannot be made, written whole or put in place
+// (nothing is left behind then).
 bool writeFileBlocks(const Text& path, const std::vector<Bytes>& blocks);
+
+// A folder for the files the client writes that only this user can reach, ending in "/" (GBK):
+// $XDG_RUNTIME_DIR/lanqi-search/ when the runtime folder is set, else lanqi-search-<uid>/ in $TMPDIR (or
+// /tmp). It is made with mode 0700 when missing; an existing one must be a real folder (not a link) owned
+// by this user, and is closed to others if it was open. "" when neither place gives such a folder.
+Text privateFolder();
 
 }  // namespace lanqi

@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <sstream>
 
@@ -51,12 +53,75 @@ TEST_F(WriteFileBlocks, GbkPathNamesTheFileInUtf8) {
     EXPECT_EQ(entries(), 1u);
 }
 
+TEST_F(WriteFileBlocks, ALinkPlantedAtThePathIsReplacedNeverFollowed) {
+    const std::string victim = dir + "/victim";
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, dir + "/wyhc.htm");
+    ASSERT_TRUE(writeFileBlocks(dir + "/wyhc.htm", {"blank"}));
+    EXPECT_EQ(content(victim), "precious");
+    EXPECT_FALSE(fs::is_symlink(dir + "/wyhc.htm"));
+    EXPECT_EQ(content(dir + "/wyhc.htm"), "blank");
+    EXPECT_EQ(entries(), 2u);  // no temporary file left behind
+}
+
 TEST_F(WriteFileBlocks, FailuresGiveFalse) {
     EXPECT_FALSE(writeFileBlocks(dir + "/no/such/folder/file", {"x"}));
     EXPECT_FALSE(writeFileBlocks(dir, {"x"}));               // a folder
     EXPECT_FALSE(writeFileBlocks(dir + "/bad\xB3", {"x"}));  // not GBK
     EXPECT_FALSE(writeFileBlocks("/dev/full", {"x"}));       // opens, but the block cannot be written
     EXPECT_EQ(entries(), 0u);
+}
+
+// The private folder, with the environment pointed at scratch folders.
+class PrivateFolder : public test::ScratchFolderTest {
+  protected:
+    void SetUp() override {
+        test::ScratchFolderTest::SetUp();
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"})
+            if (const char* value = std::getenv(name)) saved[name] = value;
+    }
+    void TearDown() override {
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+            if (saved.count(name)) {
+                setenv(name, saved[name].c_str(), 1);
+            } else {
+                unsetenv(name);
+            }
+        }
+        test::ScratchFolderTest::TearDown();
+    }
+    static fs::perms othersAndGroup(const std::string& path) {
+        return fs::status(path).permissions() & (fs::perms::group_all | fs::perms::others_all);
+    }
+    std::map<std::string, std::string> saved;
+};
+
+TEST_F(PrivateFolder, IsMadeClosedToOthersInTheRuntimeFolderElseInTheTemporaryOne) {
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    EXPECT_EQ(privateFolder(), dir + "/lanqi-search/");
+    EXPECT_EQ(othersAndGroup(dir + "/lanqi-search"), fs::perms::none);
+
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("TMPDIR", dir.c_str(), 1);
+    const std::string own = dir + "/lanqi-search-" + std::to_string(::geteuid());
+    fs::create_directory(own);
+    fs::permissions(own, fs::perms::all);  // left open: closed again
+    EXPECT_EQ(privateFolder(), own + "/");
+    EXPECT_EQ(othersAndGroup(own), fs::perms::none);
+}
+
+TEST_F(PrivateFolder, ALinkOrAFolderOfAnotherUserIsNeverUsed) {
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("TMPDIR", dir.c_str(), 1);
+    const std::string own = dir + "/lanqi-search-" + std::to_string(::geteuid());
+    fs::create_directory(dir + "/elsewhere");
+    fs::create_directory_symlink(dir + "/elsewhere", own);
+    EXPECT_EQ(privateFolder(), "");
+    if (::geteuid() != 0) GTEST_SKIP() << "making a folder of another user needs root";
+    fs::remove(own);
+    fs::create_directory(own);
+    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(privateFolder(), "");
 }
 
 }  // namespace

@@ -267,9 +267,16 @@ TEST_F(OnlinePlayTest, ReturningWritesTheBlankPageAndSendsTheBrowserThere) {
     EXPECT_EQ(desktop.files["/home/u/tmp/wyhc.htm"], localBlankPage());
     EXPECT_EQ(navigations().back(), "navigateBrowser 播放浏览框 /home/u/tmp/wyhc.htm");
 
-    desktop.fileWritesWork = false;  // a failed write is ignored
+    // Without the page written, an empty page from memory, never the file that stands there.
+    desktop.fileWritesWork = false;
     play.returnToSearch();
-    EXPECT_EQ(navigations().back(), "navigateBrowser 播放浏览框 /home/u/tmp/wyhc.htm");
+    EXPECT_EQ(navigations().back(), "navigateBrowser 播放浏览框 about:blank");
+    desktop.fileWritesWork = true;
+    desktop.temporaryFolder = "";  // no private folder to be had
+    desktop.files.clear();
+    play.returnToSearch();
+    EXPECT_EQ(navigations().back(), "navigateBrowser 播放浏览框 about:blank");
+    EXPECT_TRUE(desktop.files.empty());
 }
 
 TEST(BlankPage, Is1171BytesOfGbkHtmlWithElevenBlankParagraphsAndTheName) {

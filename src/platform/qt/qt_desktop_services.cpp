@@ -153,11 +153,7 @@ bool QtDesktopServices::registryValueExists(int root, const Text& path) {
     return WineRegistry(winePrefixDirectory()).valueExists(root, path);
 }
 
-Text QtDesktopServices::specialFolder(SpecialFolder) {
-    QString path = QDir::tempPath();
-    if (!path.endsWith(u'/')) path += u'/';
-    return fromQString(path);
-}
+Text QtDesktopServices::specialFolder(SpecialFolder) { return privateFolder(); }
 
 bool QtDesktopServices::writeFile(const Text& path, const std::vector<Bytes>& blocks) {
     return writeFileBlocks(path, blocks);

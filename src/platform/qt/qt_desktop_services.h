@@ -11,7 +11,7 @@ namespace lanqi {
 //   runProgram         QProcess::startDetached(file, {parameter}); no shell
 //   clipboard          QClipboard, plain text
 //   registry           the user's Wine registry files (WineRegistry)
-//   special folder     QDir::tempPath() and "/"
+//   special folder     privateFolder(): $XDG_RUNTIME_DIR/lanqi-search/, else a 0700 folder of ours in $TMPDIR
 //   message box        QMessageBox, application-modal, plain text
 //   popup menu         QMenu::exec at the pointer + (3, 3)
 //   windows, opacity   QtWindow handles; QWidget::setWindowOpacity on the handle's top-level window
