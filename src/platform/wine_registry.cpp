@@ -1,5 +1,9 @@
 #include "platform/wine_registry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,6 +71,8 @@ class LineReader {
                 if (m_atEnd) return line.empty() ? Status::End : Status::Broken;
                 m_len = std::fread(m_buffer.get(), 1, kReadChunk, m_file);
                 m_pos = 0;
+                m_total += m_len;
+                if (m_total > kMaxRegistryFileBytes) return Status::Broken;  // it grew while being read
                 if (m_len < kReadChunk) {
                     if (std::ferror(m_file)) return Status::Broken;
                     m_atEnd = true;
@@ -92,6 +98,7 @@ class LineReader {
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_pos = 0;
     std::size_t m_len = 0;
+    unsigned long long m_total = 0;
     bool m_atEnd = false;
 };
 
@@ -256,8 +263,21 @@ class HiveScan {
     explicit HiveScan(const HiveLookup& lookup) : m_lookup(lookup) {}
 
     std::optional<FoundValue> run(const std::string& file) {
-        std::FILE* f = std::fopen(file.c_str(), "rb");
-        if (f == nullptr) return std::nullopt;
+        // Only a regular file of at most kMaxRegistryFileBytes is read: a FIFO or a device there would hold up
+        // the window (the open does not wait for a writer), and a huge file is no registry Wine wrote.
+        const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return std::nullopt;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+            static_cast<unsigned long long>(st.st_size) > kMaxRegistryFileBytes) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        std::FILE* f = ::fdopen(fd, "rb");
+        if (f == nullptr) {
+            ::close(fd);
+            return std::nullopt;
+        }
         const bool intact = scan(f);
         std::fclose(f);
         if (!intact || !m_found) return std::nullopt;

@@ -45,6 +45,9 @@ class WineRegistry {
 };
 
 inline constexpr std::size_t kMaxRegistryLineBytes = 1024 * 1024;
+// A registry file is read only when it is a regular file of at most this size; anything else reads as
+// having no keys.
+inline constexpr unsigned long long kMaxRegistryFileBytes = 64ull * 1024 * 1024;
 
 // Expands "%NAME%" references the way Windows does: NAME is looked up in this process's environment (exact
 // spelling first, then ignoring ASCII letter case); a reference to an unknown name, and a "%" with no closing

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -320,6 +323,21 @@ TEST_F(HandMadePrefix, ACorruptUserFileLeavesTheMachineClassesReadable) {
           "[Software\\\\Classes\\\\.torrent] 1\n@=\"machine\"\n");
     EXPECT_EQ(WineRegistry(dir).readText(kRegistryClassesRoot, ".torrent\\"), "machine");
     EXPECT_EQ(readUser("Software\\Classes\\.torrent\\"), std::nullopt);
+}
+
+TEST_F(HandMadePrefix, OnlyRegularFilesOfBoundedSizeAreRead) {
+    const std::string good = std::string(kUserHeader) + "[Software\\\\Good] 1\n\"V\"=\"v\"\n";
+    // A FIFO nobody writes to: reading it must neither hang nor find anything.
+    ASSERT_EQ(::mkfifo((dir + "/user.reg").c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(readUser("Software\\Good\\V"), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    fs::remove(dir + "/user.reg");
+    // A good file grown past the bound (sparse: no disk is used).
+    write("user.reg", good);
+    EXPECT_EQ(readUser("Software\\Good\\V"), "v");
+    fs::resize_file(dir + "/user.reg", kMaxRegistryFileBytes + 1);
+    EXPECT_EQ(readUser("Software\\Good\\V"), std::nullopt);
 }
 
 // ---- Environment references ----
