@@ -35,16 +35,22 @@ void ProtectionShield::takeProcessBaseline() { m_baseline = m_desktop.listProces
 
 std::unordered_set<std::uint32_t> ProtectionShield::protectedProcesses(
     const std::vector<ProcessRecord>& current) const {
-    std::unordered_multimap<std::uint32_t, std::uint32_t> children;
-    for (const auto& p : current) children.emplace(p.parentProcessId, p.processId);
+    // The client, and the engine's helpers among its descendants; a helper's own children are helpers too
+    // when they run the helper executable. Anything else the client's browser starts (a protocol handler,
+    // say) is ended like any other new program.
+    std::unordered_multimap<std::uint32_t, const ProcessRecord*> children;
+    for (const auto& p : current) children.emplace(p.parentProcessId, &p);
     std::unordered_set<std::uint32_t> result{m_guard.ownProcessId()};
     std::vector<std::uint32_t> todo{m_guard.ownProcessId()};
     while (!todo.empty()) {
         const std::uint32_t parent = todo.back();
         todo.pop_back();
         auto [first, last] = children.equal_range(parent);
-        for (auto it = first; it != last; ++it)
-            if (result.insert(it->second).second) todo.push_back(it->second);
+        for (auto it = first; it != last; ++it) {
+            const ProcessRecord& child = *it->second;
+            if (m_guard.browserHelper(child.exeFile) && result.insert(child.processId).second)
+                todo.push_back(child.processId);
+        }
     }
     return result;
 }

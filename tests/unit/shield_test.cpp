@@ -34,6 +34,7 @@ class FakeGuard : public ProcessGuard {
     std::set<std::uint32_t> otherUsers;
     std::uint32_t ownProcessId() const override { return own; }
     bool ownedByOtherUser(std::uint32_t id) const override { return otherUsers.count(id) != 0; }
+    bool browserHelper(const std::string& exeFile) const override { return exeFile == "QtWebEngineProcess"; }
 };
 
 class Events : public EventPump {
@@ -92,16 +93,23 @@ TEST_F(ShieldTest, AnEmptyBaselineEndsNothing) {
     EXPECT_EQ(view.periods.back(), kShieldPeriodMs);
 }
 
-TEST_F(ShieldTest, NeverEndsTheClientItsDescendantsOrOtherUsersProcesses) {
+TEST_F(ShieldTest, SparesTheClientItsBrowserHelpersAndOtherUsersProcessesOnly) {
     desktop.processes = {proc(1, "init")};
     shield.switchShieldOn();
     shield.takeProcessBaseline();
-    desktop.processes = {proc(1, "init"),          proc(100, "lanqi-search"),  proc(150, "QtWebEngineProcess", 100),
-                         proc(151, "zygote", 150), proc(160, "renderer", 151), proc(400, "cron", 1),
+    desktop.processes = {proc(1, "init"),
+                         proc(100, "lanqi-search"),
+                         proc(150, "QtWebEngineProcess", 100),
+                         proc(151, "QtWebEngineProcess", 150),  // the zygote's renderer
+                         proc(152, "xdg-open", 150),            // a protocol handler a page started
+                         proc(153, "sh", 100),                  // anything else the client started
+                         proc(154, "QtWebEngineProcess", 153),  // the helper's name, started by that
+                         proc(155, "QtWebEngineProcess", 1),    // ... or by someone else
+                         proc(400, "cron", 1),
                          proc(401, "stranger", 1)};
     guard.otherUsers = {400};
     shield.shieldScan();
-    EXPECT_EQ(desktop.terminated, (std::vector<std::uint32_t>{401}));
+    EXPECT_EQ(desktop.terminated, (std::vector<std::uint32_t>{152, 153, 154, 155, 401}));
 }
 
 TEST_F(ShieldTest, TheTimerIsStoppedDuringAScanAndReArmedOnlyWhileOn) {
