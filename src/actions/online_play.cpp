@@ -65,6 +65,9 @@ void OnlinePlay::playOnline(int channel, const ResultItem& item) {
     m_view.setLoadingText(loading);
     m_view.setControlVisible(PlayerControl::LoadingNotice, true);
     m_shield.switchShieldOn();
+    // The way back is open while the page loads.
+    m_view.setControlVisible(PlayerControl::BackButton, true);
+    m_view.setLoadTimerPeriod(kPlayLoadLimitMs);
     m_playPending = 1;
     m_playChannel = channel == 1 ? 1 : 0;
     // The browser stays hidden while it loads; the loading notice covers the window meanwhile.
@@ -76,6 +79,7 @@ void OnlinePlay::checkPlayerPageTitle() {
     m_navigationDone = 0;
     if (m_playPending <= 0) return;  // the blank page, or a page change after the decision
     m_playPending = 0;
+    m_view.setLoadTimerPeriod(0);
     if (m_view.browserTitle() == successTitle()) {
         showPlayer();
     } else {
@@ -83,9 +87,17 @@ void OnlinePlay::checkPlayerPageTitle() {
     }
 }
 
+void OnlinePlay::onLoadTimer() {
+    m_view.setLoadTimerPeriod(0);
+    if (m_playPending <= 0) return;
+    m_playPending = 0;
+    failPlay();
+}
+
 void OnlinePlay::showPlayer() {
     m_view.setControlVisible(PlayerControl::LoadingNotice, false);
     setControlsShown(true);
+    m_playerShown = true;
     m_view.setShieldTimerPeriod(kShieldPeriodMs);
 }
 
@@ -107,6 +119,10 @@ void OnlinePlay::setControlsShown(bool shown) {
 
 void OnlinePlay::returnToSearch() {
     setControlsShown(false);
+    if (m_playPending > 0) m_view.setControlVisible(PlayerControl::LoadingNotice, false);  // left while loading
+    m_playPending = 0;
+    m_playerShown = false;
+    m_view.setLoadTimerPeriod(0);
     m_shield.switchShieldOff();
     // The blank page is written into the user's private folder only; when that cannot be done the browser
     // shows an empty page from memory, never a file at that place that someone else may have written.
@@ -131,7 +147,11 @@ void OnlinePlay::togglePlayerFullScreen() {
 }
 
 void OnlinePlay::onEscapeKey() {
-    if (fullScreen()) togglePlayerFullScreen();
+    if (fullScreen()) {
+        togglePlayerFullScreen();
+    } else if (m_playerShown || m_playPending > 0) {
+        endPlayAndReturn();
+    }
 }
 
 void OnlinePlay::enterWindowMode() {

@@ -41,7 +41,9 @@ class PlayerView {
     virtual void setAlwaysOnTop(bool on) = 0;
 
     virtual void setPointerTimerPeriod(int milliseconds) = 0;  // 时钟2; 0 stops it
-    virtual void setShieldTimerPeriod(int milliseconds) = 0;   // 时钟3; 0 stops it
+    // The limit on loading the cloud-play page: a single shot after `milliseconds`; 0 stops it.
+    virtual void setLoadTimerPeriod(int milliseconds) = 0;
+    virtual void setShieldTimerPeriod(int milliseconds) = 0;  // 时钟3; 0 stops it
 
     virtual Window& browser() = 0;          // 播放浏览框, for navigateBrowser
     virtual Text browserTitle() const = 0;  // the document title as the browser reports it now, GBK
@@ -66,7 +68,8 @@ enum class PlayerMenuCommand : int {
 Text cloudPlayAddress(const Text& serviceBase, const Text& magnetLink, int channel);
 
 inline constexpr int kPointerHideDelayMs = 1000;
-inline constexpr int kPlayerMenuOpen = 3;  // playerMenuOpen while the "播放器" menu keeps the pointer shown
+inline constexpr int kPlayLoadLimitMs = 30000;  // a cloud-play page that has not loaded by then has failed
+inline constexpr int kPlayerMenuOpen = 3;       // playerMenuOpen while the "播放器" menu keeps the pointer shown
 
 // Online play in the player view: the play request, the decision on the page the service answers, going
 // back to the search view, window mode and full screen, the pointer over the overlay, the "播放器" menu,
@@ -89,13 +92,18 @@ class OnlinePlay final : private ShieldView {
     // to the search view.
     void checkPlayerPageTitle();
 
-    // 超级按钮1: hides the player, switches the shield off and sends the browser to the local blank page.
+    // The load limit ran out: a play still waiting for its page fails as a page with a wrong title does.
+    void onLoadTimer();
+
+    // 超级按钮1, also while the page loads: hides the player (and the loading notice), switches the shield
+    // off, forgets a play still loading and sends the browser to the local blank page.
     void returnToSearch();
     // "结束播放并返回搜索": leaves full screen first, stops a running scan, then returns to the search view.
     void endPlayAndReturn();
     // "全屏播放", "返回窗口播放", a double-click on the overlay: decided by the main window's width.
     void togglePlayerFullScreen();
-    // Esc in the browser or on the main window: back to window mode; nothing in window mode.
+    // Esc in the browser or on the main window: from full screen back to window mode; in window mode back to
+    // the search view while a page plays or loads; nothing on the search view.
     void onEscapeKey();
 
     // The pointer over the overlay (overlay coordinates and the mouse-key state), and 时钟2's tick.
@@ -140,6 +148,7 @@ class OnlinePlay final : private ShieldView {
     ProtectionShield m_shield;
 
     int m_playPending = 0;
+    bool m_playerShown = false;
     int m_navigationDone = 0;
     int m_playChannel = 1;
     int m_playerMenuOpen = 0;

@@ -51,6 +51,7 @@ class FakePlayerView : public PlayerView {
     bool alwaysOnTop = false;
     int pointerTimer = 0;
     int shieldTimer = 0;
+    int loadTimer = 0;
     Text title;
     FakeWindow browserWindow{"播放浏览框"};
     FakeWindow mainWindowHandle{"mainWindow"};
@@ -77,6 +78,7 @@ class FakePlayerView : public PlayerView {
         calls.push_back(on ? "topmost on" : "topmost off");
     }
     void setPointerTimerPeriod(int ms) override { pointerTimer = ms; }
+    void setLoadTimerPeriod(int ms) override { loadTimer = ms; }
     void setShieldTimerPeriod(int ms) override { shieldTimer = ms; }
     Window& browser() override { return browserWindow; }
     Text browserTitle() const override { return title; }
@@ -168,7 +170,8 @@ TEST_F(OnlinePlayTest, EachChannelAsksTheServiceForTheResultsLinkAsItIsBehindThe
               "navigateBrowser 播放浏览框 http://127.0.0.1:8080/api/api.php?u=" + kLink + "&kltvv=c4");
     EXPECT_TRUE(view.shown(PlayerControl::LoadingNotice));
     EXPECT_EQ(view.loadingText, gbk(u8"视频拼命加载中，请稍候..."));
-    EXPECT_TRUE(playerHidden());  // the browser stays hidden while it loads
+    EXPECT_FALSE(view.shown(PlayerControl::Browser));    // the browser stays hidden while it loads
+    EXPECT_TRUE(view.shown(PlayerControl::BackButton));  // the way back does not
     EXPECT_TRUE(play.shield().shieldOn());
     EXPECT_EQ(view.shieldStatus, onText);
     EXPECT_EQ(view.shieldTimer, 50);
@@ -240,7 +243,7 @@ TEST_F(OnlinePlayTest, ATitleOneCharacterOffFailsWithTheNetworkErrorBoxThenRetur
               (FakeDesktopServices::MessageBoxCall{gbk(u8"视屏加载失败：无法连接服务器，请检查网络设置。"),
                                                    kMessageOk | kMessageIconError, gbk(u8"网络错误"), "mainWindow"}));
     // The notice says so while the box is up, and goes only after the return.
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"标签5 视频拼命加载中，请稍候...", "show 标签5",
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"标签5 视频拼命加载中，请稍候...", "show 标签5", "show 超级按钮1",
                                                     "标签5 视频加载失败！", "hide 播放浏览框", "hide 标签1",
                                                     "hide 标签3", "hide 超级按钮1", "hide 透明标签2", "hide 标签5"}));
     EXPECT_FALSE(play.shield().shieldOn());
@@ -336,17 +339,47 @@ TEST_F(OnlinePlayTest, WindowModeCentresByTruncatingTowardZeroOnAnyScreen) {
     EXPECT_EQ(view.window, (Geometry{-6, -24, 813, 549}));
 }
 
-TEST_F(OnlinePlayTest, EscapeLeavesFullScreenAndDoesNothingInWindowMode) {
+TEST_F(OnlinePlayTest, EscapeLeavesFullScreenThenThePlayerAndDoesNothingOnTheSearchView) {
     playAndLoad(1, successTitle);
-    view.window = {100, 50, 813, 549};  // wherever the user put it
-    const auto callsBefore = view.calls;
-    play.onEscapeKey();
-    EXPECT_EQ(view.window, (Geometry{100, 50, 813, 549}));
-    EXPECT_EQ(view.calls, callsBefore);
     play.togglePlayerFullScreen();
-    play.onEscapeKey();
+    play.onEscapeKey();  // full screen: back to window mode, still playing
     EXPECT_EQ(view.window, (Geometry{553, 265, 813, 549}));
     EXPECT_EQ(view.geometry[PlayerControl::Browser], (Geometry{-2, -4, 812, 526}));
+    EXPECT_TRUE(playerShown());
+    play.onEscapeKey();  // window mode: back to the search view
+    EXPECT_TRUE(playerHidden());
+    EXPECT_FALSE(play.shield().shieldOn());
+    const auto callsBefore = view.calls;
+    play.onEscapeKey();  // the search view: nothing
+    EXPECT_EQ(view.calls, callsBefore);
+}
+
+TEST_F(OnlinePlayTest, APageThatNeverLoadsFailsAtTheLoadLimitAndTheWayBackIsOpenMeanwhile) {
+    desktop.messageAnswers = {MessageAnswer::Ok};
+    play.playOnline(1, item);
+    EXPECT_EQ(view.loadTimer, kPlayLoadLimitMs);
+    EXPECT_TRUE(view.shown(PlayerControl::BackButton));
+    play.onLoadTimer();
+    ASSERT_EQ(desktop.messageBoxes.size(), 1u);
+    EXPECT_EQ(desktop.messageBoxes[0].caption, gbk(u8"网络错误"));
+    EXPECT_FALSE(view.shown(PlayerControl::LoadingNotice));
+    EXPECT_FALSE(play.shield().shieldOn());
+    EXPECT_EQ(view.loadTimer, 0);
+
+    // Left while loading, by the back button or Esc: the page's late title shows nothing.
+    for (const bool escape : {false, true}) {
+        play.playOnline(2, item);
+        escape ? play.onEscapeKey() : play.returnToSearch();
+        EXPECT_FALSE(view.shown(PlayerControl::LoadingNotice)) << escape;
+        EXPECT_FALSE(play.shield().shieldOn()) << escape;
+        EXPECT_EQ(view.loadTimer, 0) << escape;
+        view.title = successTitle;
+        play.navigationDone();
+        play.checkPlayerPageTitle();
+        play.onLoadTimer();
+        EXPECT_TRUE(playerHidden()) << escape;
+    }
+    EXPECT_EQ(desktop.messageBoxes.size(), 1u);
 }
 
 TEST_F(OnlinePlayTest, EndingPlayFromFullScreenLeavesTheCentredWindowAndStopsTheScan) {

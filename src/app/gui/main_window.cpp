@@ -288,9 +288,10 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && width() > kMainWindowWidth) {
+    if (event->key() == Qt::Key_Escape) {
         event->accept();
-        emit leaveFullScreenRequested();
+        emit escapePressed();
+        if (width() > kMainWindowWidth) emit leaveFullScreenRequested();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -76,6 +76,7 @@ class MainWindow : public QWidget {
     void mainMenuRequested(QPoint globalPosition);
     void vendorAddressRequested();    // left button on 图片框1 or 透明标签1
     void leaveFullScreenRequested();  // Esc while the window is wider than its design width
+    void escapePressed();             // Esc that no control took (the player decides what it means)
     void closeStarted();              // the exit fade has begun: the program is ending
     void programEndRequested();       // the exit fade has run out
 

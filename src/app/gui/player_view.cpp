@@ -1,5 +1,6 @@
 #include "app/gui/player_view.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -92,7 +93,14 @@ QtPlayerView::QtPlayerView(MainWindow& window, const PlayerControls& controls, D
     m_browser->installEventFilter(this);
     for (QObject* child : m_browser->children()) watchBrowserChild(child);
 
-    connect(&m_window, &MainWindow::leaveFullScreenRequested, this, [&play] { play.onEscapeKey(); });
+    // Esc in the page is taken by the event filter; one that the page passes on must not count twice.
+    connect(&m_window, &MainWindow::escapePressed, this, [this, &play] {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus != m_browser && !m_browser->isAncestorOf(focus)) play.onEscapeKey();
+    });
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setSingleShot(true);
+    connect(m_loadTimer, &QTimer::timeout, this, [&play] { play.onLoadTimer(); });
     connect(m_pointerTimer, &QTimer::timeout, this, [&play] { play.onPointerTimer(); });
     connect(m_shieldTimer, &QTimer::timeout, this, [&play] { play.shield().shieldScan(); });
 }
@@ -161,6 +169,7 @@ QWidget* QtPlayerView::control(PlayerControl which) const {
 
 void QtPlayerView::setControlVisible(PlayerControl which, bool visible) {
     control(which)->setVisible(visible);
+    if (which == PlayerControl::BackButton && visible) m_backButton->raise();  // over the loading notice too
     // Keys go to the page (and Esc to the player), not to the search box under it.
     if (which == PlayerControl::Browser && visible) m_browser->setFocus();
 }
@@ -213,6 +222,14 @@ void QtPlayerView::setPointerTimerPeriod(int milliseconds) {
         m_pointerTimer->start(milliseconds);
     } else {
         m_pointerTimer->stop();
+    }
+}
+
+void QtPlayerView::setLoadTimerPeriod(int milliseconds) {
+    if (milliseconds > 0) {
+        m_loadTimer->start(milliseconds);
+    } else {
+        m_loadTimer->stop();
     }
 }
 

@@ -58,6 +58,7 @@ class QtPlayerView final : public QObject, public PlayerView {
     void setWindowBorder(WindowBorder border) override;
     void setAlwaysOnTop(bool on) override;
     void setPointerTimerPeriod(int milliseconds) override;
+    void setLoadTimerPeriod(int milliseconds) override;
     void setShieldTimerPeriod(int milliseconds) override;
     Window& browser() override { return m_browserHandle; }
     Text browserTitle() const override;
@@ -81,6 +82,7 @@ class QtPlayerView final : public QObject, public PlayerView {
     QLabel* m_loadingNotice = nullptr;    // 标签5
     QTimer* m_pointerTimer = nullptr;     // 时钟2
     QTimer* m_shieldTimer = nullptr;      // 时钟3
+    QTimer* m_loadTimer = nullptr;        // the cloud-play page's load limit
     QtWindow m_windowHandle;
     QtWindow m_browserHandle;
     std::function<void()> m_showAboutWindow;
