@@ -42,14 +42,30 @@ void AppController::screenChanged(unsigned changes) {
     }
 }
 
+std::optional<Text> AppController::searchableKeyword() {
+    std::optional<Text> keyword = m_window.searchableKeyword();
+    if (!keyword && !m_flow.running()) {
+        m_desktop.showMessageBox(gbk(u8"关键词中有无法搜索的字符（搜索网站只接受简体中文、英文和数字等常用字符），"
+                                     u8"请修改关键词后重试。"),
+                                 kMessageOk | kMessageIconInformation, gbk(u8"无法搜索"), &m_windowHandle);
+    }
+    return keyword;
+}
+
 void AppController::connectWindow() {
-    // Search commands that arrive while a run is in progress are ignored by the flow itself.
-    connect(&m_window, &MainWindow::searchRequested, this, [this] { m_flow.startSearch(m_window.keyword()); });
-    connect(&m_window, &MainWindow::nextPageRequested, this, [this] { m_flow.goToNextPage(m_window.keyword()); });
-    connect(&m_window, &MainWindow::previousPageRequested, this,
-            [this] { m_flow.goToPreviousPage(m_window.keyword()); });
+    // Search commands that arrive while a run is in progress are ignored by the flow itself. A keyword with a
+    // character the sites' encoding lacks is not searched at all: the user is told so.
+    connect(&m_window, &MainWindow::searchRequested, this, [this] {
+        if (const auto keyword = searchableKeyword()) m_flow.startSearch(*keyword);
+    });
+    connect(&m_window, &MainWindow::nextPageRequested, this, [this] {
+        if (const auto keyword = searchableKeyword()) m_flow.goToNextPage(*keyword);
+    });
+    connect(&m_window, &MainWindow::previousPageRequested, this, [this] {
+        if (const auto keyword = searchableKeyword()) m_flow.goToPreviousPage(*keyword);
+    });
     connect(&m_window, &MainWindow::pageChosen, this, [this](int index) {
-        m_flow.goToSelectedPage(index, m_window.keyword());
+        if (const auto keyword = searchableKeyword()) m_flow.goToSelectedPage(index, *keyword);
         m_window.render(m_flow.screen(), kPageSelectionChanged);  // an ignored choice does not stay shown
     });
     connect(&m_window, &MainWindow::rowSelected, this, [this](int row) { m_flow.selectResult(row); });

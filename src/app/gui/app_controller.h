@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QObject>
 
@@ -50,6 +51,8 @@ class AppController : public QObject {
   private:
     void connectWindow();
     void screenChanged(unsigned changes);
+    // The keyword in 搜索框, or nothing (after telling the user) when it cannot be searched.
+    std::optional<Text> searchableKeyword();
 
     MainWindow& m_window;
     QtWindow m_windowHandle;

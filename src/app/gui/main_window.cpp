@@ -197,6 +197,13 @@ void MainWindow::setWindowTitle(const Text& title) { QWidget::setWindowTitle(toQ
 
 Text MainWindow::keyword() const { return fromQString(m_searchBox->text()); }
 
+std::optional<Text> MainWindow::searchableKeyword() const {
+    const QString text = m_searchBox->text();
+    Text keyword = fromQString(text);
+    if (keyword.empty() && !text.isEmpty()) return std::nullopt;
+    return keyword;
+}
+
 void MainWindow::render(const SearchScreen& screen, unsigned changes) {
     if (changes & kTitleChanged) setWindowTitle(screen.title);
     if (changes & kSearchRowChanged) {
@@ -279,7 +286,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::RightButton) {
+    // The window's own background offers the main popup menu; a press that a control let through (a button,
+    // the search box, the page selector, the player's top bar) offers nothing.
+    if (event->button() == Qt::RightButton && childAt(event->position().toPoint()) == nullptr) {
         event->accept();
         emit mainMenuRequested(event->globalPosition().toPoint());
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QPoint>
 #include <QWidget>
@@ -51,6 +52,8 @@ class MainWindow : public QWidget {
 
     // 搜索框: the keyword as the box holds it now, GBK ("" when it has a character GBK lacks).
     Text keyword() const;
+    // The same, or nothing when the box holds a character GBK lacks: such a keyword cannot be searched.
+    std::optional<Text> searchableKeyword() const;
 
     ResultList& resultList() { return *m_resultList; }
     PlayerControls playerControls() const;
