@@ -13,9 +13,11 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "platform/qt/qt_desktop_services.h"
 #include "platform/qt/qt_window.h"
@@ -409,15 +411,37 @@ class ScratchFolder : public test::ScratchFolderTest {
     }
 };
 
-TEST_F(ScratchFolder, TemporaryFolderEndsInTheSeparator) {
+TEST_F(ScratchFolder, TemporaryFolderIsAFolderOfThisUsersOwnEndingInTheSeparator) {
     QtDesktopServices desktop;
     const std::string folder = dir + "/\xE4\xB8\xB4\xE6\x97\xB6";  // 临时
     fs::create_directory(folder);
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string savedRuntime = runtime == nullptr ? "" : runtime;
+    const struct {
+        const char* runtime;  // nullptr: unset
+        std::string expected;
+    } cases[] = {
+        {nullptr, folder + "/lanqi-search-" + std::to_string(::geteuid()) + "/"},  // in $TMPDIR
+        {folder.c_str(), folder + "/lanqi-search/"},                               // in the runtime folder
+    };
     ::setenv("TMPDIR", folder.c_str(), 1);
-    EXPECT_EQ(desktop.specialFolder(SpecialFolder::TemporaryFiles), gbk(folder + "/"));
-    ::setenv("TMPDIR", (folder + "/").c_str(), 1);
-    EXPECT_EQ(desktop.specialFolder(SpecialFolder::TemporaryFiles), gbk(folder + "/"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        if (c.runtime == nullptr) {
+            ::unsetenv("XDG_RUNTIME_DIR");
+        } else {
+            ::setenv("XDG_RUNTIME_DIR", c.runtime, 1);
+        }
+        EXPECT_EQ(desktop.specialFolder(SpecialFolder::TemporaryFiles), gbk(c.expected));
+        EXPECT_TRUE(fs::is_directory(c.expected));
+        EXPECT_EQ(fs::status(c.expected).permissions() & fs::perms::all, fs::perms::owner_all);
+    }
     ::unsetenv("TMPDIR");
+    if (runtime == nullptr) {
+        ::unsetenv("XDG_RUNTIME_DIR");
+    } else {
+        ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
+    }
 }
 
 TEST_F(ScratchFolder, RegistryComesFromTheWinePrefix) {

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/shield.h"
+#include "actions/shield.h"
+#include "platform/process_guard.h"
 #include "platform/qt/qt_desktop_services.h"
 #include "support/pid_namespace.h"
 
@@ -123,23 +124,26 @@ class RealShield : public ::testing::Test {
     QtDesktopServices desktop;
     TimedShieldView view;
     NullEventPump events;
-    LinuxProcessGuard guard;
+    // tail and dash stand in for the browser engine's helper executable.
+    LinuxProcessGuard guard{"/proc", {"tail", "dash"}};
     ProtectionShield shield{desktop, view, events, guard};
     std::vector<pid_t> started;
 };
 
-TEST_F(RealShield, EndsANewProgramWithinOneTickAndSparesHelpersAndBaselineCopies) {
+TEST_F(RealShield, EndsNewProgramsWithinOneTickAndSparesTheClientsHelpersAndBaselineCopies) {
     const pid_t sleeper = outsider({"/usr/bin/sleep", "600"});
     ASSERT_TRUE(awaitExecutable(sleeper, "sleep"));
     shield.takeProcessBaseline();
     shield.switchShieldOn();
 
     // The client's helpers start after the baseline under names it does not hold: a child, and a
-    // grandchild under a shell.
+    // grandchild under a helper. Another program the client starts is no helper.
     const pid_t helper = child({"/usr/bin/tail", "-f", "/dev/null"});
-    const pid_t shell = child({"/bin/sh", "-c", "/usr/bin/tail -f /dev/null & wait"});
+    const pid_t shell = child({"/usr/bin/dash", "-c", "/usr/bin/tail -f /dev/null & wait"});
     const pid_t secondSleeper = outsider({"/usr/bin/sleep", "601"});
+    const pid_t handler = child({"/usr/bin/timeout", "600", "/usr/bin/tail", "-f", "/dev/null"});
     ASSERT_TRUE(awaitExecutable(helper, "tail"));
+    EXPECT_GE(millisecondsUntilEnded(handler, 3000), 0) << "a child that runs no helper executable";
     spinFor(300);  // several ticks
 
     const pid_t intruder = outsider({"/usr/bin/tail", "-f", "/dev/null"});  // a helper's name, not a helper

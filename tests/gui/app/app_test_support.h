@@ -133,9 +133,28 @@ class AppWindowTest : public ::testing::Test {
 
     // Types the keyword into 搜索框 as an input method commits it and presses Enter; returns when the run is over.
     void search(const QString& keyword) {
+        startSearch(keyword);
+        waitForTheRun();
+    }
+
+    // The same, returning as soon as the run has begun.
+    void startSearch(const QString& keyword) {
         searchBox()->clear();
         searchBox()->insert(keyword);
         QTest::keyClick(searchBox(), Qt::Key_Return);
+    }
+
+    // Clicks the paging button `name` (按钮2, 按钮3) and returns when its run is over.
+    void clickAndWait(const char* name) {
+        QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton);
+        waitForTheRun();
+    }
+
+    // Runs the event loop until the run in progress is over: its pages have arrived (they come back as queued
+    // invocations) and a failure message, if any, has been closed.
+    void waitForTheRun(int timeoutMs = 30000) {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !controller.searchFlow().running(); }, timeoutMs))
+            << window.windowTitle().toStdString();
     }
 
     // The pages the last run's request addresses hold, site 1 to 6.

@@ -8,7 +8,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
-#include "app/gui/gui_text.h"
+#include "platform/qt/qt_text.h"
 #include "app_test_support.h"
 #include "support/qt_modal.h"
 
@@ -84,11 +84,13 @@ TEST_F(MenusWindowTest, RightButtonOnARowOffersSelectPlayAndElsewhereTheMainMenu
     ASSERT_TRUE(onRow.appeared);
     EXPECT_EQ(entriesOf(onRow), kActionMenu);
     EXPECT_EQ(list().selectedRow(), 3);
+    EXPECT_EQ(controller.searchFlow().screen().selectedResult, 3) << "the selected result follows the list";
 
     const test::SeenMenu below = rightClickList(-1, QString());
     ASSERT_TRUE(below.appeared);
     EXPECT_EQ(entriesOf(below), kMainMenu);
     EXPECT_EQ(list().selectedRow(), -1) << "a click on the empty area clears the selection";
+    EXPECT_EQ(controller.searchFlow().screen().selectedResult, -1);
 
     test::SeenMenu footer;
     test::chooseInNextMenu(QString(), &footer);
@@ -105,7 +107,7 @@ TEST_F(MenusWindowTest, DetailsOfTheThirdRowShowElementThreeExactly) {
     EXPECT_EQ(box.title, QStringLiteral("文件详情"));
     EXPECT_EQ(box.icon, QMessageBox::NoIcon);
     EXPECT_EQ(box.buttons, std::vector<QMessageBox::StandardButton>{QMessageBox::Ok});
-    const Text& stored = controller.searchFlow().state().records.detailTexts.at(2);
+    const Text& stored = controller.searchFlow().screen().results.at(2).detailText;
     EXPECT_EQ(box.text, toQString(stored).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     // Element 3 is the third row's: its title first, its magnet link in the download line.
     EXPECT_TRUE(box.text.startsWith(QStringLiteral("文件名：\n") + q(rows[2].title) + QStringLiteral("\n\n")))
@@ -129,10 +131,21 @@ TEST_F(MenusWindowTest, CopyPutsExactlyTheRowsMagnetLinkOnTheClipboard) {
     EXPECT_TRUE(opened.addresses.isEmpty());
 }
 
+// One call of online play: its channel, the row selected meanwhile and the link of the result it was given.
+struct Played {
+    int channel, selectedRow;
+    std::string magnetLink;
+    bool operator==(const Played&) const = default;
+};
+void PrintTo(const Played& p, std::ostream* out) { *out << p.channel << "/" << p.selectedRow << "/" << p.magnetLink; }
+
 TEST_F(MenusWindowTest, DoubleClickEnterAndThePlayEntriesPlayTheSelectedRowOnline) {
-    std::vector<std::pair<int, int>> played;  // channel, selected row
-    controller.setPlayOnline([&](int channel) { played.emplace_back(channel, list().selectedRow()); });
+    std::vector<Played> played;
+    controller.setPlayOnline([&](int channel, const ResultItem& item) {
+        played.push_back({channel, list().selectedRow(), item.magnetLink});
+    });
     searchSmallPages();
+    const auto rows = rowsOf(expectedPages());
     QTest::keyClick(list().viewport(), Qt::Key_Return);  // nothing selected: nothing plays
     EXPECT_TRUE(played.empty());
 
@@ -140,7 +153,10 @@ TEST_F(MenusWindowTest, DoubleClickEnterAndThePlayEntriesPlayTheSelectedRowOnlin
     QTest::keyClick(list().viewport(), Qt::Key_Return);
     rightClickList(8, QStringLiteral("在线播放通道2"));
     rightClickList(9, QStringLiteral("在线播放通道1"));
-    EXPECT_EQ(played, (std::vector<std::pair<int, int>>{{1, 5}, {1, 5}, {2, 8}, {1, 9}}));
+    EXPECT_EQ(played, (std::vector<Played>{{1, 5, rows[5].magnetLink},
+                                           {1, 5, rows[5].magnetLink},
+                                           {2, 8, rows[8].magnetLink},
+                                           {1, 9, rows[9].magnetLink}}));
 
     controller.setPlayOnline(nullptr);  // the player view gone: the gestures do nothing again
     QTest::keyClick(list().viewport(), Qt::Key_Return);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -19,14 +20,14 @@ class SearchWindowTest : public test::AppWindowTest {
   protected:
     void expectRowsAre(const std::vector<test::ExpectedRow>& rows) {
         ASSERT_EQ(list().count(), static_cast<int>(rows.size()));
-        const auto& magnetLinks = controller.searchFlow().state().records.magnetLinks;
-        ASSERT_EQ(magnetLinks.size(), rows.size());
+        const auto& results = controller.searchFlow().screen().results;
+        ASSERT_EQ(results.size(), rows.size());
         for (size_t i = 0; i < rows.size(); ++i) {
             SCOPED_TRACE("row " + std::to_string(i));
             const int row = static_cast<int>(i);
             EXPECT_EQ(list().captionAt(row), q(rows[i].title));
             EXPECT_EQ(list().pictureIndexAt(row), rows[i].picture);
-            EXPECT_EQ(magnetLinks[i], rows[i].magnetLink);
+            EXPECT_EQ(results[i].magnetLink, rows[i].magnetLink);
         }
     }
 
@@ -96,7 +97,7 @@ TEST_F(SearchWindowTest, NextPreviousAndTheSelectorRunTheSearchOnTheirPage) {
     const QStringList firstItems = selectorItems();
     ASSERT_GT(firstItems.size(), 6);
 
-    QTest::mouseClick(control<QPushButton>("按钮3"), Qt::LeftButton);
+    clickAndWait("按钮3");
     auto pages = expectedPages();
     EXPECT_NE(controller.searchFlow().state().searchUrls[0].find("p=2"), std::string::npos);
     expectRowsAre(rowsOf(pages));
@@ -105,7 +106,7 @@ TEST_F(SearchWindowTest, NextPreviousAndTheSelectorRunTheSearchOnTheirPage) {
     EXPECT_EQ(pageSelector()->currentIndex(), 1);
     EXPECT_TRUE(control("按钮2")->isVisible());
 
-    QTest::mouseClick(control<QPushButton>("按钮2"), Qt::LeftButton);
+    clickAndWait("按钮2");
     pages = expectedPages();
     expectRowsAre(rowsOf(pages));
     EXPECT_EQ(window.windowTitle(), completedTitle(pages, 1));
@@ -114,6 +115,7 @@ TEST_F(SearchWindowTest, NextPreviousAndTheSelectorRunTheSearchOnTheirPage) {
     EXPECT_FALSE(control("按钮2")->isVisible());
 
     chooseInSelector(4);
+    waitForTheRun();
     pages = expectedPages();
     expectRowsAre(rowsOf(pages));
     EXPECT_EQ(window.windowTitle(), completedTitle(pages, 5));
@@ -123,7 +125,7 @@ TEST_F(SearchWindowTest, NextPreviousAndTheSelectorRunTheSearchOnTheirPage) {
     // An edited keyword is what the next page searches.
     searchBox()->clear();
     searchBox()->insert(QStringLiteral("新关键词"));
-    QTest::mouseClick(control<QPushButton>("按钮3"), Qt::LeftButton);
+    clickAndWait("按钮3");
     pages = expectedPages();
     const auto rows = rowsOf(pages);
     expectRowsAre(rows);
@@ -135,7 +137,7 @@ TEST_F(SearchWindowTest, NextPreviousAndTheSelectorRunTheSearchOnTheirPage) {
 TEST_F(SearchWindowTest, ForceSearchFetchesTheNextPageAndAddsItToTheSelector) {
     // Rows only from Site2 and Site4, which print no totals: 0 pages. The other four sites have no page; as
     // long as another site's page passes the checks, each of them still makes its first pass and counts as
-    // skipped, except Site1 on page 1, when no buffer holds a page yet.
+    // skipped, except Site1: every run starts with empty buffers, so when Site1 is placed none holds a page.
     pointSitesAt({"-down", "", "-down", "", "-down", "-down"});
     search(QStringLiteral("超能陆战队"));
     auto pages = expectedPages();
@@ -148,11 +150,11 @@ TEST_F(SearchWindowTest, ForceSearchFetchesTheNextPageAndAddsItToTheSelector) {
     EXPECT_EQ(control<QPushButton>("按钮3")->text(), QStringLiteral("强力搜"));
     EXPECT_FALSE(control("按钮2")->isVisible());
 
-    QTest::mouseClick(control<QPushButton>("按钮3"), Qt::LeftButton);
+    clickAndWait("按钮3");
     pages = expectedPages();
     expectRowsAre(rowsOf(pages));
     EXPECT_GT(list().count(), 0);
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("岚栖种子搜索神器v1.9 --- 搜索完成，共0页，0个结果 - 第2页 1356"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("岚栖种子搜索神器v1.9 --- 搜索完成，共0页，0个结果 - 第2页 356"));
     EXPECT_EQ(selectorItems(), QStringList{QStringLiteral("2")});
     EXPECT_EQ(pageSelector()->currentIndex(), 0) << "page 2 is item 1, past the only item: the last is selected";
     EXPECT_EQ(control<QPushButton>("按钮3")->text(), QStringLiteral("强力搜"));
@@ -172,10 +174,13 @@ TEST_F(SearchWindowTest, FailedRunsShowTheirMessageAndOnlyThenTheBannerAgain) {
          QMessageBox::Critical},
         {"-empty", " --- 未搜索到结果", "未搜索到结果：请换个关键词重试。", "搜索失败", QMessageBox::Information},
     };
-    // A fresh window: every site's buffer is still empty. (After a completed run the earlier sites' checks would
-    // still find the later sites' pages of that run.)
+    // Each failure follows a completed run: a run is judged on its own pages, never on those of the run before.
+    // The second completed run follows the first failure: it starts on page 1 again.
     for (const auto& failure : failures) {
         SCOPED_TRACE(failure.mode);
+        pointSitesAt({"", "", "", "", "", ""});
+        search(QStringLiteral("超能陆战队"));
+        ASSERT_EQ(window.windowTitle(), completedTitle(expectedPages(), 1));
         pointSitesAt({failure.mode, failure.mode, failure.mode, failure.mode, failure.mode, failure.mode});
         struct {
             QString text, caption, titleMeanwhile;
@@ -212,11 +217,6 @@ TEST_F(SearchWindowTest, FailedRunsShowTheirMessageAndOnlyThenTheBannerAgain) {
         EXPECT_EQ(control("按钮1")->geometry(), QRect(664, 8, 80, 32));
         EXPECT_EQ(controller.searchFlow().state().currentPage, "0");
     }
-
-    // The next search starts on page 1 again.
-    pointSitesAt({"", "", "", "", "", ""});
-    search(QStringLiteral("超能陆战队"));
-    EXPECT_EQ(window.windowTitle(), completedTitle(expectedPages(), 1));
 }
 
 TEST_F(SearchWindowTest, CommandsDuringARunAreIgnored) {
@@ -224,12 +224,48 @@ TEST_F(SearchWindowTest, CommandsDuringARunAreIgnored) {
     int requests = 0;
     controller.searchFlow().setObserver({[&requests](int, const Text&) { ++requests; }, {}});
     QTimer::singleShot(100, [this] {
+        EXPECT_TRUE(controller.searchFlow().running()) << "Site1 answers after 400 ms";
         QTest::keyClick(searchBox(), Qt::Key_Return);
         QTest::mouseClick(control<QPushButton>("按钮1"), Qt::LeftButton);
     });
     search(QStringLiteral("超能陆战队"));
     EXPECT_EQ(requests, 6) << "one run of six requests";
     EXPECT_EQ(window.windowTitle(), completedTitle(expectedPages(), 1));
+}
+
+TEST_F(SearchWindowTest, ARunWaitingForAStalledSiteShowsItsProgressAndCancellingEndsItAtOnce) {
+    pointSitesAt({"", "", "-stall", "", "", ""});  // Site3 sends its headers, then nothing
+    test::MessageBoxAnswerer unexpected([](QMessageBox& box) { box.buttons().value(0)->click(); });
+    startSearch(QStringLiteral("超能陆战队"));
+    std::array<test::ExpectedPage, 6> pages;
+    for (size_t i = 0; i < 2; ++i) pages[i] = test::expectedPage(base, controller.searchFlow().state().searchUrls[i]);
+    const auto rows = rowsOf(pages);  // Site1's and Site2's: the sites before the stalled one
+    ASSERT_GT(pages[0].items, 0);
+    ASSERT_GT(pages[1].items, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list().count() >= static_cast<int>(rows.size()); }, 10000));
+    QTest::qWait(300);  // Sites 4 to 6 have answered by now; they wait for Site3
+    EXPECT_TRUE(controller.searchFlow().running());
+    expectRowsAre(rows);
+    EXPECT_EQ(window.windowTitle(),
+              QStringLiteral("岚栖种子搜索神器v1.9 --- 正在搜索，请稍等......%1%").arg(rows.size()));
+
+    controller.searchFlow().cancelRun();
+    EXPECT_FALSE(controller.searchFlow().running());
+    QTest::qWait(1200);  // long enough for the stalled fetch to give up: nothing more of the run is shown
+    expectRowsAre(rows);
+    EXPECT_EQ(window.windowTitle(),
+              QStringLiteral("岚栖种子搜索神器v1.9 --- 正在搜索，请稍等......%1%").arg(rows.size()));
+    EXPECT_FALSE(unexpected.answered()) << "a cancelled run shows no message";
+
+    // A new search first waits for the cancelled run's fetches: the stalled one has given up.
+    pointSitesAt({"", "", "", "", "", ""});
+    QElapsedTimer clock;
+    clock.start();
+    startSearch(QStringLiteral("超能陆战队"));
+    EXPECT_LT(clock.elapsed(), 1500);
+    waitForTheRun();
+    EXPECT_EQ(window.windowTitle(), completedTitle(expectedPages(), 1));
+    expectRowsAre(rowsOf(expectedPages()));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 
-#include "app/gui/gui_text.h"
+#include "platform/qt/qt_text.h"
 #include "app/gui/startup.h"
 #include "app_test_support.h"
 #include "support/qt_modal.h"
@@ -110,7 +110,7 @@ TEST_F(StartupChecksTest, SilentCheckOnTheRunningVersionShowsNothingAndTheMenuEn
     EXPECT_EQ(visits(vendor, 2).size(), 2) << "the version file was fetched once, at start-up";
 }
 
-TEST_F(StartupChecksTest, WithoutTheVendorStartUpShowsNothingAndAManualCheckStillReports) {
+TEST_F(StartupChecksTest, WithoutTheVendorStartUpShowsNothingAndAManualCheckSaysTheServerWasNotReached) {
     setenv("LANQI_VENDOR_BASE", "http://127.0.0.1:1", 1);  // nothing listens on port 1
     {
         test::MessageBoxAnswerer unexpected([](QMessageBox& box) { box.buttons().value(0)->click(); });
@@ -127,7 +127,10 @@ TEST_F(StartupChecksTest, WithoutTheVendorStartUpShowsNothingAndAManualCheckStil
     test::answerNextMessageBox(QMessageBox::Ok, &report);
     runMainMenuEntry(QStringLiteral("检查更新"));
     ASSERT_TRUE(report.appeared);
-    EXPECT_EQ(report.text, kLatest);
+    EXPECT_EQ(report.title, QStringLiteral("软件更新："));
+    EXPECT_EQ(report.text, QStringLiteral("无法连接升级服务器，暂时不能检查更新：请检查网络连接后重新启动软件再试。"));
+    EXPECT_EQ(report.icon, QMessageBox::Critical);
+    EXPECT_EQ(report.buttons, std::vector<QMessageBox::StandardButton>{QMessageBox::Ok});
     EXPECT_TRUE(opened.addresses.isEmpty());
 }
 

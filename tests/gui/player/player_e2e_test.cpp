@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,11 +25,10 @@
 #include <memory>
 #include <set>
 
+#include "app/gui/app_controller.h"
 #include "app/gui/main_window.h"
 #include "app/gui/player_view.h"
 #include "app/gui/result_list.h"
-#include "platform/qt/qt_desktop_services.h"
-#include "search/search_flow.h"
 #include "support/pid_namespace.h"
 #include "support/qt_modal.h"
 #include "support/sample_server.h"
@@ -39,30 +39,25 @@ namespace {
 
 const QString kOnText = QStringLiteral(" 防护盾已开启,看片不中招(任何文件无法打开运行,右键可关闭)");
 const QString kOffText = QStringLiteral(" 防护盾已关闭,无保护看片(右键可重新开启)");
-const Text kSampleLink = "magnet:?xt=urn:btih:00112233445566778899AABBCCDDEEFF00112233";
+// A result put straight to online play.
+ResultItem sampleResult() {
+    return {gbk(u8"样片 测试信号 5 秒"), 0, "magnet:?xt=urn:btih:00112233445566778899AABBCCDDEEFF00112233", "", 1};
+}
 
-class QtEventPump final : public EventPump {
-  public:
-    void processPendingEvents() override { QCoreApplication::processEvents(); }
-};
-
-// What the application's controller holds, wired the way it wires it.
+// The main window with the application's controller and the player view, wired as the program wires them
+// (the about window only counted).
 struct Client {
     Client() {
-        play = installPlayer(window, desktop, flow.state().records, [this] {
+        play = installPlayer(window, controller.desktop(), [this] {
             ++aboutShown;
             if (onAbout) onAbout();
         });
-        QObject::connect(&window, &MainWindow::searchRequested, [this] { flow.startSearch(); });
-        QObject::connect(&window, &MainWindow::rowActivated, [this](int) { play(1); });
+        controller.setPlayOnline(play);
     }
 
-    QtDesktopServices desktop;
-    QtEventPump events;
-    HttpPageFetcher fetcher;
     MainWindow window;
-    SearchFlow flow{window, fetcher, events};
-    std::function<void(int)> play;
+    AppController controller{window};
+    std::function<void(int, const ResultItem&)> play;
     int aboutShown = 0;
     std::function<void()> onAbout;
 };
@@ -115,6 +110,10 @@ class PlayerEndToEnd : public ::testing::Test {
             ::setenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str(), (base + "/site" + std::to_string(n)).c_str(),
                      1);
         usePlayService("");
+        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        ASSERT_FALSE(runtime.isEmpty()) << "run through ctest (it sets XDG_RUNTIME_DIR)";
+        ASSERT_TRUE(QDir().mkpath(runtime));
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         client = std::make_unique<Client>();
         client->window.move(100, 60);
         client->window.show();
@@ -137,13 +136,6 @@ class PlayerEndToEnd : public ::testing::Test {
     }
     ResultList* list() { return control<ResultList>("超级列表框1"); }
 
-    // A row put straight into the list, selected.
-    void putSampleRow() {
-        client->flow.state().records.magnetLinks = {kSampleLink};
-        client->window.resultRows().appendResultRow(gbk(u8"样片 测试信号 5 秒"), 0);
-        list()->setCurrentRow(0);
-    }
-
     bool playerShown() {
         for (const char* name : {"播放浏览框", "标签1", "标签3", "超级按钮1", "透明标签2"})
             if (!control(name)->isVisible()) return false;
@@ -155,7 +147,10 @@ class PlayerEndToEnd : public ::testing::Test {
         return true;
     }
 
-    static QString blankPagePath() { return QDir::tempPath() + QStringLiteral("/wyhc.htm"); }
+    // The blank page lives in the client's private folder in the runtime folder (ctest gives one in the build tree).
+    static QString blankPagePath() {
+        return qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/lanqi-search/wyhc.htm");
+    }
 
     void screenshot(const char* name) {
         const QString folder = QString::fromLocal8Bit(qgetenv("LANQI_SCREENSHOT_DIR"));
@@ -185,9 +180,10 @@ TEST_F(PlayerEndToEnd, ADoubleClickedRowPlaysUnderTheShieldAndTheBackButtonRetur
     auto* box = control<QLineEdit>("搜索框");
     box->setText(QStringLiteral("测试信号"));  // typed text would go through QTest's ASCII key table
     QTest::keyClick(box, Qt::Key_Return);
-    ASSERT_TRUE(eventually([&] { return !client->flow.running() && list()->count() > 0; }, 30000));
+    const SearchFlow& flow = client->controller.searchFlow();
+    ASSERT_TRUE(eventually([&] { return !flow.running() && list()->count() > 0; }, 30000));
     const int rows = list()->count();
-    const Text link = client->flow.state().records.magnetLinks.at(1);
+    const Text link = flow.screen().results.at(1).magnetLink;
     const QPoint second = list()->visualItemRect(list()->item(1)).center();
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, second);
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, second);
@@ -209,7 +205,7 @@ TEST_F(PlayerEndToEnd, ADoubleClickedRowPlaysUnderTheShieldAndTheBackButtonRetur
               QString::fromStdString("u=" + link + "&kltvv=c4"));
 
     // The engine's helpers started after the baseline and live on; a program that is not ours is ended.
-    const auto helpers = descendants(client->desktop.listProcesses());
+    const auto helpers = descendants(client->controller.desktop().listProcesses());
     ASSERT_FALSE(helpers.empty());
     const pid_t intruder = test::startOutsider({"/usr/bin/sleep", "600"});
     ASSERT_GT(intruder, 0);
@@ -251,7 +247,6 @@ class PlayFailure : public PlayerEndToEnd, public ::testing::WithParamInterface<
 
 TEST_P(PlayFailure, ShowsTheNetworkErrorBoxThenReturnsToTheSearchView) {
     usePlayService(GetParam());
-    putSampleRow();
     test::SeenMessageBox seen;
     QString noticeDuringBox;
     bool noticeShownDuringBox = false;
@@ -261,7 +256,7 @@ TEST_P(PlayFailure, ShowsTheNetworkErrorBoxThenReturnsToTheSearchView) {
         noticeShownDuringBox = control("标签5")->isVisible();
         box->button(QMessageBox::Ok)->click();
     });
-    client->play(2);
+    client->play(2, sampleResult());
     ASSERT_TRUE(eventually([&] { return seen.appeared; }, 30000));
     EXPECT_EQ(seen.title, QStringLiteral("网络错误"));
     EXPECT_EQ(seen.text, QStringLiteral("视屏加载失败：无法连接服务器，请检查网络设置。"));
@@ -280,8 +275,7 @@ TEST_P(PlayFailure, ShowsTheNetworkErrorBoxThenReturnsToTheSearchView) {
 INSTANTIATE_TEST_SUITE_P(Modes, PlayFailure, ::testing::Values("/play-badtitle", "/play-down"));
 
 TEST_F(PlayerEndToEnd, FullScreenByMenuAndDoubleClickEscapeBackAndEndPlayFromFullScreen) {
-    putSampleRow();
-    client->play(1);
+    client->play(1, sampleResult());
     ASSERT_TRUE(eventually([&] { return playerShown(); }, 30000));
     auto* overlay = control("透明标签2");
     const QSize screen = QGuiApplication::primaryScreen()->size();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <QComboBox>
@@ -101,9 +103,13 @@ TEST_F(MainWindowTest, EveryControlStartsAtItsGeometryVisibilityCaptionAndName) 
     EXPECT_EQ(window.focusWidget(), control("搜索框"));
 }
 
-TEST_F(MainWindowTest, TitleIsExactlyTheProductNameAndVersion) {
+TEST_F(MainWindowTest, TitleIsExactlyTheProductNameAndVersionAndRenderShowsTheScreensTitle) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("岚栖种子搜索神器v1.9"));
-    window.setWindowTitle(titlePrefix() + gbkOf(" --- 搜索完成，共3页，190个结果 - 第1页 "));
+    SearchScreen screen;
+    screen.title = titlePrefix() + gbkOf(" --- 搜索完成，共3页，190个结果 - 第1页 ");
+    window.render(screen, kSearchRowChanged | kBannerChanged);  // the title is not among the changes
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("岚栖种子搜索神器v1.9"));
+    window.render(screen, kTitleChanged);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("岚栖种子搜索神器v1.9 --- 搜索完成，共3页，190个结果 - 第1页 "));
 }
 
@@ -116,21 +122,41 @@ TEST_F(MainWindowTest, BannerUsesLishuWithAFaceThatDrawsTheName) {
     for (QChar c : QStringLiteral("岚栖种子搜索神器")) EXPECT_TRUE(metrics.inFont(c)) << int(c.unicode());
 }
 
-TEST_F(MainWindowTest, ResultsAndHomeLayoutsAndTheBanner) {
-    auto* box = control<QLineEdit>("搜索框");
-    auto* button = control<QPushButton>("按钮1");
-    window.applyLayout(SearchLayout::Results);
-    window.setBannerVisible(false);
-    EXPECT_EQ(box->geometry(), QRect(264, 8, 224, 32));
-    EXPECT_EQ(button->geometry(), QRect(488, 8, 80, 32));
-    EXPECT_FALSE(control("标签2")->isVisible());
-    EXPECT_FALSE(control("图片框2")->isVisible());
-    window.applyLayout(SearchLayout::Home);
-    window.setBannerVisible(true);
-    EXPECT_EQ(box->geometry(), QRect(264, 8, 392, 32));
-    EXPECT_EQ(button->geometry(), QRect(664, 8, 80, 32));
-    EXPECT_TRUE(control("标签2")->isVisible());
-    EXPECT_TRUE(control("图片框2")->isVisible());
+TEST_F(MainWindowTest, RenderDrawsTheSearchRowAndTheBanner) {
+    const struct {
+        SearchLayout layout;
+        bool previous, next, selector, banner;
+        const char* nextCaption;
+        QRect box, button;
+    } screens[] = {
+        {SearchLayout::Results, false, true, true, false, "下一页", {264, 8, 224, 32}, {488, 8, 80, 32}},
+        {SearchLayout::Results, true, true, false, false, "强力搜", {264, 8, 224, 32}, {488, 8, 80, 32}},
+        {SearchLayout::Home, false, false, false, true, "下一页", {264, 8, 392, 32}, {664, 8, 80, 32}},
+        {SearchLayout::Results, true, false, true, true, "强力搜", {264, 8, 224, 32}, {488, 8, 80, 32}},
+    };
+    for (const auto& expected : screens) {
+        SCOPED_TRACE(expected.nextCaption);
+        SearchScreen screen;
+        screen.layout = expected.layout;
+        screen.previousVisible = expected.previous;
+        screen.nextVisible = expected.next;
+        screen.nextCaption = gbkOf(expected.nextCaption);
+        screen.pageSelectorVisible = expected.selector;
+        screen.bannerVisible = expected.banner;
+        window.render(screen, kSearchRowChanged | kBannerChanged);
+        EXPECT_EQ(control("搜索框")->geometry(), expected.box);
+        EXPECT_EQ(control("按钮1")->geometry(), expected.button);
+        EXPECT_EQ(control("按钮2")->isVisible(), expected.previous);
+        EXPECT_EQ(control("按钮3")->isVisible(), expected.next);
+        EXPECT_EQ(control<QPushButton>("按钮3")->text(), QString::fromUtf8(expected.nextCaption));
+        EXPECT_EQ(control("组合框1")->isVisible(), expected.selector);
+        EXPECT_EQ(control("标签2")->isVisible(), expected.banner);
+        EXPECT_EQ(control("图片框2")->isVisible(), expected.banner);
+    }
+    SearchScreen home;  // drawn only where the changes say so
+    window.render(home, kTitleChanged);
+    EXPECT_EQ(control("搜索框")->geometry(), QRect(264, 8, 224, 32));
+    EXPECT_TRUE(control("按钮2")->isVisible());
 }
 
 TEST_F(MainWindowTest, UserCommandsBecomeSignals) {
@@ -142,14 +168,16 @@ TEST_F(MainWindowTest, UserCommandsBecomeSignals) {
     QTest::keyClicks(box, " abc");
     QTest::keyClick(box, Qt::Key_Tab);
     EXPECT_EQ(searches.count(), 0) << "only Enter searches";
-    EXPECT_EQ(window.searchText(), gbkOf("超能 abc"));
+    EXPECT_EQ(window.keyword(), gbkOf("超能 abc"));
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_EQ(searches.count(), 1);
     QTest::mouseClick(control<QPushButton>("按钮1"), Qt::LeftButton);
     EXPECT_EQ(searches.count(), 2);
 
-    window.setPreviousVisible(true);
-    window.setNextVisible(true);
+    SearchScreen paging;
+    paging.layout = SearchLayout::Results;
+    paging.previousVisible = paging.nextVisible = true;
+    window.render(paging, kSearchRowChanged);
     QTest::mouseClick(control<QPushButton>("按钮3"), Qt::LeftButton);
     QTest::mouseClick(control<QPushButton>("按钮2"), Qt::LeftButton);
     QTest::mouseClick(control<QPushButton>("按钮2"), Qt::LeftButton);
@@ -158,38 +186,48 @@ TEST_F(MainWindowTest, UserCommandsBecomeSignals) {
     EXPECT_EQ(searches.count(), 2);
 }
 
-TEST_F(MainWindowTest, PageSelectionSetByTheProgramStartsNothing) {
+TEST_F(MainWindowTest, PageItemsAndTheSelectionTheProgramRendersStartNothing) {
     QSignalSpy chosen(&window, &MainWindow::pageChosen);
     QSignalSpy searches(&window, &MainWindow::searchRequested);
-    window.setPageSelectorVisible(true);
-    for (const char* item : {"1", "2", "3"}) window.addPageItem(item);
-    EXPECT_EQ(pageSelector()->currentIndex(), -1) << "adding items selects none";
-    window.selectPageItem(1);
-    EXPECT_EQ(pageSelector()->currentIndex(), 1);
-    window.addPageItem("4");
-    EXPECT_EQ(pageSelector()->currentIndex(), 1) << "adding items keeps the selection";
-    window.selectPageItem(4);
-    EXPECT_EQ(pageSelector()->currentIndex(), 3) << "past the last item: the last";
-    window.selectPageItem(-1);
-    EXPECT_EQ(pageSelector()->currentIndex(), -1);
-    window.selectPageItem(2);
-    window.selectPageItem(-7);
-    EXPECT_EQ(pageSelector()->currentIndex(), -1);
-    window.clearPageItems();
-    window.selectPageItem(0);
-    EXPECT_EQ(pageSelector()->currentIndex(), -1) << "an empty selector never has a selection";
-    window.addPageItem("2");
-    window.selectPageItem(1);  // "强力搜" from 0 pages: page 2 is item 1, past the only item
-    EXPECT_EQ(pageSelector()->currentIndex(), 0);
+    const struct {
+        std::vector<const char*> items;
+        int selected;
+        unsigned changes;
+        QStringList shown;
+        int shownSelection;
+    } steps[] = {
+        {{"1", "2", "3"}, -1, kPageItemsChanged | kPageSelectionChanged, {"1", "2", "3"}, -1},  // none selected
+        {{"1", "2", "3"}, 1, kPageSelectionChanged, {"1", "2", "3"}, 1},
+        {{"1", "2", "3", "4"}, 1, kPageItemsChanged, {"1", "2", "3", "4"}, 1},
+        {{"1", "2", "3", "4"}, 3, kTitleChanged, {"1", "2", "3", "4"}, 1},  // neither part changed
+        {{"1", "2", "3", "4"}, -1, kPageSelectionChanged, {"1", "2", "3", "4"}, -1},
+        {{}, -1, kPageItemsChanged | kPageSelectionChanged, {}, -1},
+        {{"2"}, 0, kPageItemsChanged | kPageSelectionChanged, {"2"}, 0},  // "强力搜" from 0 pages
+    };
+    SearchScreen screen;
+    screen.pageSelectorVisible = true;
+    window.render(screen, kSearchRowChanged);
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.shown.join(',').toStdString() + " selected " + std::to_string(step.selected));
+        screen.pageItems.assign(step.items.begin(), step.items.end());
+        screen.selectedPageItem = step.selected;
+        window.render(screen, step.changes);
+        QStringList shown;
+        for (int i = 0; i < pageSelector()->count(); ++i) shown << pageSelector()->itemText(i);
+        EXPECT_EQ(shown, step.shown);
+        EXPECT_EQ(pageSelector()->currentIndex(), step.shownSelection);
+    }
     EXPECT_EQ(chosen.count(), 0);
     EXPECT_EQ(searches.count(), 0);
 }
 
 TEST_F(MainWindowTest, UserChoiceInThePageSelectorReportsItsIndex) {
     QSignalSpy chosen(&window, &MainWindow::pageChosen);
-    window.setPageSelectorVisible(true);
-    for (const char* item : {"1", "2", "3"}) window.addPageItem(item);
-    window.selectPageItem(0);
+    SearchScreen screen;
+    screen.pageSelectorVisible = true;
+    screen.pageItems = {"1", "2", "3"};
+    screen.selectedPageItem = 0;
+    window.render(screen, kSearchRowChanged | kPageItemsChanged | kPageSelectionChanged);
     pageSelector()->setFocus();
     QTest::keyClick(pageSelector(), Qt::Key_Down);
     QTest::keyClick(pageSelector(), Qt::Key_End);
@@ -220,24 +258,78 @@ TEST_F(MainWindowTest, MouseButtonsOnBackgroundBannerPicturesAndFooter) {
     EXPECT_EQ(menus.count(), expected);
 }
 
+ResultItem resultOf(const char* title, int fileKind) { return {gbkOf(title), fileKind, "magnet:?", "", 1}; }
+
+TEST_F(MainWindowTest, RenderDrawsTheResultRowsWithTheirPicturesAndTheSelection) {
+    QSignalSpy chosen(&window, &MainWindow::pageChosen);
+    ResultList& list = window.resultList();
+    SearchScreen screen;
+    const struct {
+        std::vector<ResultItem> results;
+        int selected;
+        unsigned changes;
+        std::vector<std::pair<const char*, int>> rows;  // caption, picture
+    } steps[] = {
+        {{resultOf("甲.mkv", 3), resultOf("乙.rar", 0)},
+         -1,
+         kResultsCleared | kResultsAdded,
+         {{"甲.mkv", 3}, {"乙.rar", 0}}},
+        {{resultOf("甲.mkv", 3), resultOf("乙.rar", 0), resultOf("丙", 1)},
+         1,
+         kResultsAdded | kResultSelectionChanged,
+         {{"甲.mkv", 3}, {"乙.rar", 0}, {"丙", 1}}},
+        {{resultOf("甲.mkv", 3), resultOf("乙.rar", 0), resultOf("丙", 1)},
+         2,
+         kTitleChanged,
+         {{"甲.mkv", 3}, {"乙.rar", 0}, {"丙", 1}}},
+        {{resultOf("丁.zip", 0)}, -1, kResultsCleared | kResultsAdded | kResultSelectionChanged, {{"丁.zip", 0}}},
+        {{}, -1, kResultsCleared | kResultSelectionChanged, {}},
+    };
+    int shownSelection = -1;
+    for (const auto& step : steps) {
+        SCOPED_TRACE("step with " + std::to_string(step.rows.size()) + " rows, selected " +
+                     std::to_string(step.selected));
+        screen.results = step.results;
+        screen.selectedResult = step.selected;
+        window.render(screen, step.changes);
+        ASSERT_EQ(list.count(), static_cast<int>(step.rows.size()));
+        for (size_t i = 0; i < step.rows.size(); ++i) {
+            EXPECT_EQ(list.captionAt(static_cast<int>(i)), QString::fromUtf8(step.rows[i].first));
+            EXPECT_EQ(list.pictureIndexAt(static_cast<int>(i)), step.rows[i].second);
+        }
+        if (step.changes & kResultSelectionChanged) shownSelection = step.selected;
+        EXPECT_EQ(list.selectedRow(), shownSelection);
+    }
+    EXPECT_EQ(chosen.count(), 0);
+}
+
 TEST_F(MainWindowTest, ListGesturesReachTheWindowSignals) {
     QSignalSpy activated(&window, &MainWindow::rowActivated);
+    QSignalSpy selected(&window, &MainWindow::rowSelected);
     QSignalSpy rowMenus(&window, &MainWindow::rowMenuRequested);
     QSignalSpy menus(&window, &MainWindow::mainMenuRequested);
-    window.setBannerVisible(false);
-    window.resultRows().appendResultRow(gbkOf("第一行"), 3);
-    window.resultRows().appendResultRow(gbkOf("第二行"), 0);
+    SearchScreen screen;
+    screen.bannerVisible = false;
+    screen.results = {resultOf("第一行", 3), resultOf("第二行", 0)};
+    window.render(screen, kBannerChanged | kResultsCleared | kResultsAdded);
     ResultList& list = window.resultList();
     const QPoint second = list.visualItemRect(list.item(1)).center();
     QTest::mousePress(list.viewport(), Qt::RightButton, {}, second);
     ASSERT_EQ(rowMenus.count(), 1);
     EXPECT_EQ(rowMenus.at(0).at(0).toInt(), 1);
+    ASSERT_EQ(selected.count(), 1);
+    EXPECT_EQ(selected.at(0).at(0).toInt(), 1);
     QTest::keyClick(list.viewport(), Qt::Key_Return);
     ASSERT_EQ(activated.count(), 1);
     EXPECT_EQ(activated.at(0).at(0).toInt(), 1);
     QTest::mousePress(list.viewport(), Qt::RightButton, {}, QPoint(700, 400));  // empty area
     EXPECT_EQ(menus.count(), 1);
     EXPECT_EQ(rowMenus.count(), 1);
+    ASSERT_EQ(selected.count(), 2);
+    EXPECT_EQ(selected.at(1).at(0).toInt(), -1);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(0)).center());
+    ASSERT_EQ(selected.count(), 3);
+    EXPECT_EQ(selected.at(2).at(0).toInt(), 0);
 }
 
 TEST_F(MainWindowTest, ModalMessagesCarryTheirIconCaptionTextAndOneOkButton) {
@@ -254,7 +346,7 @@ TEST_F(MainWindowTest, ModalMessagesCarryTheirIconCaptionTextAndOneOkButton) {
                     box.buttons().size(), box.parentWidget()};
             box.buttons().value(0)->click();
         });
-        window.showModalMessage(gbkOf("未搜索到结果：请换个关键词重试。"), gbkOf("搜索失败"), icon);
+        window.showModalMessage({gbkOf("未搜索到结果：请换个关键词重试。"), gbkOf("搜索失败"), icon});
         ASSERT_TRUE(answerer.answered());
         EXPECT_EQ(seen.icon, icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Information);
         EXPECT_EQ(seen.caption, QStringLiteral("搜索失败"));

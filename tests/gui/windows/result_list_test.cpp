@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <vector>
+
 #include "window_test_support.h"
 
 namespace lanqi {
@@ -50,22 +52,42 @@ TEST_F(ResultListTest, AppendedRowsKeepTheirOrderCaptionsAndPictures) {
     EXPECT_NE(iconImage(1), iconImage(2));
     EXPECT_EQ(list.selectedRow(), -1);
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(2));
-    EXPECT_EQ(list.selectedRow(), 2);  // the third row: element 3 of magnetLinks
+    EXPECT_EQ(list.selectedRow(), 2);  // the third row
 }
 
-TEST_F(ResultListTest, ClearingEmptiesTheListAndTheSelection) {
-    list.clearResultRows();  // on an empty list: nothing happens
+ResultItem resultOf(const char* title, int fileKind) { return {gbkOf(title), fileKind, "magnet:?", "", 1}; }
+
+TEST_F(ResultListTest, ShowingClearedResultsEmptiesTheListAndTheSelectionElseAppendsTheMissingRows) {
+    list.showResults({}, true);  // on an empty list: nothing happens
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(list.selectedRow(), -1);
-    for (int i = 0; i < 3; ++i) list.appendResultRow(gbkOf("行"), 1);
+    std::vector<ResultItem> results(3, resultOf("行", 1));
+    list.showResults(results, true);
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(1));
     ASSERT_EQ(list.selectedRow(), 1);
-    list.clearResultRows();
+    results.push_back(resultOf("第四行", 3));
+    list.showResults(results, false);
+    ASSERT_EQ(list.count(), 4);
+    EXPECT_EQ(list.captionAt(3), QStringLiteral("第四行"));
+    EXPECT_EQ(list.pictureIndexAt(3), 3);
+    EXPECT_EQ(list.selectedRow(), 1) << "appending keeps the selection";
+    list.showResults({}, true);
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(list.selectedRow(), -1);
-    list.appendResultRow(gbkOf("新的一行"), 0);  // appending starts again at row 0
+    list.showResults({resultOf("新的一行", 0)}, true);  // drawing starts again at row 0
+    ASSERT_EQ(list.count(), 1);
     EXPECT_EQ(list.captionAt(0), QStringLiteral("新的一行"));
+    EXPECT_EQ(list.pictureIndexAt(0), 0);
     EXPECT_EQ(list.selectedRow(), -1);
+}
+
+TEST_F(ResultListTest, SelectRowSelectsOneRowOrNone) {
+    list.showResults(std::vector<ResultItem>(3, resultOf("行", 1)), true);
+    for (const int row : {2, 0, -1, 1, 3}) {  // 3: past the last row, none
+        list.selectRow(row);
+        EXPECT_EQ(list.selectedRow(), row < 3 ? row : -1) << row;
+        EXPECT_EQ(list.selectedItems().size(), row >= 0 && row < 3 ? 1 : 0) << row;
+    }
 }
 
 TEST_F(ResultListTest, RowsRunLeftToRightAndWrap) {
