@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QSignalSpy>
 
 #include "platform/qt/qt_text.h"
 #include "app_test_support.h"
@@ -97,6 +98,20 @@ TEST_F(MenusWindowTest, RightButtonOnARowOffersSelectPlayAndElsewhereTheMainMenu
     QTest::mousePress(control("标签8"), Qt::RightButton, {}, QPoint(600, 10));
     EXPECT_EQ(entriesOf(footer), kMainMenu);
     EXPECT_TRUE(opened.addresses.isEmpty()) << "dismissed menus do nothing";
+}
+
+TEST_F(MenusWindowTest, ControlsWithoutAMenuOfTheirOwnOfferNoneOnTheRightButton) {
+    searchSmallPages();  // the paging controls are shown
+    QSignalSpy menus(&window, &MainWindow::mainMenuRequested);
+    for (const char* name : {"搜索框", "按钮1", "按钮3", "组合框1"})
+        QTest::mousePress(control(name), Qt::RightButton, {}, QPoint(5, 5));
+    EXPECT_EQ(menus.count(), 0);
+
+    test::SeenMenu background;  // the window's own background, below the footer, still offers it
+    test::chooseInNextMenu(QString(), &background);
+    QTest::mousePress(&window, Qt::RightButton, {}, QPoint(400, window.height() - 5));
+    EXPECT_EQ(entriesOf(background), kMainMenu);
+    EXPECT_EQ(menus.count(), 1);
 }
 
 TEST_F(MenusWindowTest, DetailsOfTheThirdRowShowElementThreeExactly) {

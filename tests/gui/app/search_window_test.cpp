@@ -10,6 +10,7 @@
 
 #include "app/gui/pictures.h"
 #include "app_test_support.h"
+#include "support/qt_modal.h"
 
 namespace lanqi {
 namespace {
@@ -52,6 +53,19 @@ QStringList numbers(int from, int to) {
     QStringList items;
     for (int i = from; i <= to; ++i) items << QString::number(i);
     return items;
+}
+
+TEST_F(SearchWindowTest, AKeywordTheSitesCannotTakeIsRefusedWithAMessageAndNotSearched) {
+    test::SeenMessageBox seen;
+    test::answerNextMessageBox(QMessageBox::Ok, &seen);
+    searchBox()->setText(q("Ørsted 방탄소년단"));
+    QTest::mouseClick(control("按钮1"), Qt::LeftButton);
+    ASSERT_TRUE(seen.appeared);
+    EXPECT_EQ(seen.title, q("无法搜索"));
+    EXPECT_TRUE(seen.text.contains(q("无法搜索的字符")));
+    EXPECT_FALSE(controller.searchFlow().running());
+    EXPECT_EQ(window.windowTitle(), q("岚栖种子搜索神器v1.9"));
+    EXPECT_TRUE(controller.searchFlow().screen().results.empty());
 }
 
 TEST_F(SearchWindowTest, EnterInTheSearchBoxFillsTheListFromAllSixSites) {
