@@ -140,31 +140,31 @@ void MainWindow::buildControls() {
     m_footerLink->setToolTip(toQString(vendorBaseAddress()));
 
     // The player view's controls (the embedded browser takes 播放浏览框's place when online play comes).
-    m_playerView = place(new QWidget(this), "播放浏览框", false);
-    m_playerView->setGeometry(qRectOf(kBrowserGeometry));
+    m_player.browser = place(new QWidget(this), "播放浏览框", false);
+    m_player.browser->setGeometry(qRectOf(kBrowserGeometry));
 
-    m_playerOverlay = place(new ClickLabel(this), "透明标签2", false);
-    m_playerOverlay->setGeometry(qRectOf(kOverlayGeometry));
+    m_player.overlay = place(new ClickLabel(this), "透明标签2", false);
+    m_player.overlay->setGeometry(qRectOf(kOverlayGeometry));
 
-    m_playingLabel = place(new QLabel(QStringLiteral("正在播放："), this), "标签1", false);
-    m_playingLabel->setGeometry(qRectOf(kPlayingLabelGeometry));
+    m_player.playingLabel = place(new QLabel(QStringLiteral("正在播放："), this), "标签1", false);
+    m_player.playingLabel->setGeometry(qRectOf(kPlayingLabelGeometry));
 
-    m_shieldStatus = place(new QLabel(this), "标签3", false);
-    m_shieldStatus->setGeometry(qRectOf(kShieldStatusGeometry));
+    m_player.shieldStatus = place(new QLabel(this), "标签3", false);
+    m_player.shieldStatus->setGeometry(qRectOf(kShieldStatusGeometry));
 
-    m_backButton = place(new QPushButton(QStringLiteral("点此返回搜索"), this), "超级按钮1", false);
-    m_backButton->setGeometry(qRectOf(kBackButtonGeometry));
+    m_player.backButton = place(new QPushButton(QStringLiteral("点此返回搜索"), this), "超级按钮1", false);
+    m_player.backButton->setGeometry(qRectOf(kBackButtonGeometry));
 
-    m_loadingLabel = place(new QLabel(QStringLiteral("视频拼命加载中，请稍候..."), this), "标签5", false);
-    m_loadingLabel->setGeometry(qRectOf(kLoadingNoticeGeometry));
-    m_loadingLabel->setAlignment(Qt::AlignCenter);
+    m_player.loadingNotice = place(new QLabel(QStringLiteral("视频拼命加载中，请稍候..."), this), "标签5", false);
+    m_player.loadingNotice->setGeometry(qRectOf(kLoadingNoticeGeometry));
+    m_player.loadingNotice->setAlignment(Qt::AlignCenter);
 
     m_exitFadeTimer = new QTimer(this);
     m_exitFadeTimer->setObjectName(QStringLiteral("时钟1"));
-    m_pointerTimer = new QTimer(this);
-    m_pointerTimer->setObjectName(QStringLiteral("时钟2"));
-    m_shieldTimer = new QTimer(this);
-    m_shieldTimer->setObjectName(QStringLiteral("时钟3"));
+    m_player.pointerTimer = new QTimer(this);
+    m_player.pointerTimer->setObjectName(QStringLiteral("时钟2"));
+    m_player.shieldTimer = new QTimer(this);
+    m_player.shieldTimer->setObjectName(QStringLiteral("时钟3"));
 
     m_fadeOut = std::make_unique<FadeOutDriver>(*this, *m_exitFadeTimer);
     m_searchBox->setFocus();  // typing a keyword and pressing Enter is the first thing a user does
@@ -252,28 +252,25 @@ void MainWindow::showModalMessage(const ScreenMessage& message) {
     QtDesktopServices().showMessageBox(message.text, style, message.caption, &owner);
 }
 
-PlayerControls MainWindow::playerControls() const {
-    return {m_playerView, m_playerOverlay, m_playingLabel, m_shieldStatus,
-            m_backButton, m_loadingLabel,  m_pointerTimer, m_shieldTimer};
-}
+PlayerControls MainWindow::playerControls() const { return m_player; }
 
 void MainWindow::resetPlayerGeometry() {
-    m_playingLabel->setGeometry(qRectOf(kPlayingLabelGeometry));
-    m_shieldStatus->setGeometry(qRectOf(kShieldStatusGeometry));
-    m_backButton->setGeometry(qRectOf(kBackButtonGeometry));
-    m_playerView->setGeometry(qRectOf(kBrowserGeometry));
-    m_playerOverlay->setGeometry(qRectOf(kOverlayGeometry));
+    m_player.playingLabel->setGeometry(qRectOf(kPlayingLabelGeometry));
+    m_player.shieldStatus->setGeometry(qRectOf(kShieldStatusGeometry));
+    m_player.backButton->setGeometry(qRectOf(kBackButtonGeometry));
+    m_player.browser->setGeometry(qRectOf(kBrowserGeometry));
+    m_player.overlay->setGeometry(qRectOf(kOverlayGeometry));
     m_resultList->setGeometry(qRectOf(kResultListGeometry));
 }
 
 void MainWindow::setPlayerBrowser(QWidget* browser) {
-    if (browser == nullptr || browser == m_playerView || browser->parentWidget() != this) return;
-    browser->setGeometry(m_playerView->geometry());
-    browser->setVisible(m_playerView->isVisibleTo(this));
-    browser->stackUnder(m_playerOverlay);
-    const QString name = m_playerView->objectName();
-    delete m_playerView;
-    m_playerView = place(browser, name.toUtf8().constData(), browser->isVisibleTo(this));
+    if (browser == nullptr || browser == m_player.browser || browser->parentWidget() != this) return;
+    browser->setGeometry(m_player.browser->geometry());
+    browser->setVisible(m_player.browser->isVisibleTo(this));
+    browser->stackUnder(m_player.overlay);
+    const QString name = m_player.browser->objectName();
+    delete m_player.browser;
+    m_player.browser = place(browser, name.toUtf8().constData(), browser->isVisibleTo(this));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

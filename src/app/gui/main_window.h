@@ -109,15 +109,8 @@ class MainWindow : public QWidget {
     ClickLabel* m_homePicture = nullptr;      // 图片框2
     ClickLabel* m_footer = nullptr;           // 标签8
     ClickLabel* m_footerLink = nullptr;       // 透明标签1
-    QWidget* m_playerView = nullptr;          // 播放浏览框
-    ClickLabel* m_playerOverlay = nullptr;    // 透明标签2
-    QLabel* m_playingLabel = nullptr;         // 标签1
-    QLabel* m_shieldStatus = nullptr;         // 标签3
-    QPushButton* m_backButton = nullptr;      // 超级按钮1
-    QLabel* m_loadingLabel = nullptr;         // 标签5
+    PlayerControls m_player;                  // 播放浏览框 and the player view's controls, 时钟2, 时钟3
     QTimer* m_exitFadeTimer = nullptr;        // 时钟1
-    QTimer* m_pointerTimer = nullptr;         // 时钟2
-    QTimer* m_shieldTimer = nullptr;          // 时钟3
     std::unique_ptr<FadeOutDriver> m_fadeOut;
 };
 

@@ -50,13 +50,7 @@ QtPlayerView::QtPlayerView(MainWindow& window, const PlayerControls& controls, D
     : QObject(&window),
       m_window(window),
       m_browser(new PlayerBrowser(&window)),
-      m_overlay(controls.overlay),
-      m_playingLabel(controls.playingLabel),
-      m_shieldStatus(controls.shieldStatus),
-      m_backButton(controls.backButton),
-      m_loadingNotice(controls.loadingNotice),
-      m_pointerTimer(controls.pointerTimer),
-      m_shieldTimer(controls.shieldTimer),
+      m_controls(controls),
       m_windowHandle(&window),
       m_browserHandle(m_browser),
       m_showAboutWindow(std::move(showAboutWindow)) {
@@ -68,7 +62,8 @@ QtPlayerView::QtPlayerView(MainWindow& window, const PlayerControls& controls, D
     m_browser->setContextMenuPolicy(Qt::NoContextMenu);
     // The top bar's labels lie over the page and the loading notice over the search view: both are drawn
     // opaque, in the window's base colour.
-    for (QLabel* label : {m_playingLabel, m_shieldStatus, m_loadingNotice}) label->setAutoFillBackground(true);
+    for (QLabel* label : {m_controls.playingLabel, m_controls.shieldStatus, m_controls.loadingNotice})
+        label->setAutoFillBackground(true);
     m_play = std::make_unique<OnlinePlay>(desktop, *this, m_events, m_guard);
     OnlinePlay& play = *m_play;
 
@@ -79,16 +74,17 @@ QtPlayerView::QtPlayerView(MainWindow& window, const PlayerControls& controls, D
     });
     connect(m_browser, &QWebEngineView::titleChanged, this, [&play] { play.checkPlayerPageTitle(); });
 
-    m_overlay->setMouseTracking(true);
-    m_overlay->installEventFilter(this);
-    connect(m_overlay, &ClickLabel::leftPressed, this, [&play] { play.onOverlayLeftButton(); });
-    connect(m_overlay, &ClickLabel::rightPressed, this, [&play] { play.onPlayerMenuRequested(); });
-    for (QWidget* topControl : {static_cast<QWidget*>(m_playingLabel), static_cast<QWidget*>(m_shieldStatus),
-                                static_cast<QWidget*>(m_backButton)}) {
+    m_controls.overlay->setMouseTracking(true);
+    m_controls.overlay->installEventFilter(this);
+    connect(m_controls.overlay, &ClickLabel::leftPressed, this, [&play] { play.onOverlayLeftButton(); });
+    connect(m_controls.overlay, &ClickLabel::rightPressed, this, [&play] { play.onPlayerMenuRequested(); });
+    for (QWidget* topControl :
+         {static_cast<QWidget*>(m_controls.playingLabel), static_cast<QWidget*>(m_controls.shieldStatus),
+          static_cast<QWidget*>(m_controls.backButton)}) {
         topControl->setMouseTracking(true);
         topControl->installEventFilter(this);
     }
-    connect(m_backButton, &QPushButton::clicked, this, [&play] { play.returnToSearch(); });
+    connect(m_controls.backButton, &QPushButton::clicked, this, [&play] { play.returnToSearch(); });
     // The page is drawn by a child widget that the engine creates (and may replace); watch each one.
     m_browser->installEventFilter(this);
     for (QObject* child : m_browser->children()) watchBrowserChild(child);
@@ -101,8 +97,8 @@ QtPlayerView::QtPlayerView(MainWindow& window, const PlayerControls& controls, D
     m_loadTimer = new QTimer(this);
     m_loadTimer->setSingleShot(true);
     connect(m_loadTimer, &QTimer::timeout, this, [&play] { play.onLoadTimer(); });
-    connect(m_pointerTimer, &QTimer::timeout, this, [&play] { play.onPointerTimer(); });
-    connect(m_shieldTimer, &QTimer::timeout, this, [&play] { play.shield().shieldScan(); });
+    connect(m_controls.pointerTimer, &QTimer::timeout, this, [&play] { play.onPointerTimer(); });
+    connect(m_controls.shieldTimer, &QTimer::timeout, this, [&play] { play.shield().shieldScan(); });
 }
 
 QtPlayerView::~QtPlayerView() = default;
@@ -116,7 +112,7 @@ void QtPlayerView::watchBrowserChild(QObject* child) {
 
 bool QtPlayerView::eventFilter(QObject* watched, QEvent* event) {
     OnlinePlay& play = *m_play;
-    if (watched == m_overlay) {
+    if (watched == m_controls.overlay) {
         if (event->type() == QEvent::MouseMove) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             const QPoint at = mouse->position().toPoint();
@@ -128,7 +124,7 @@ bool QtPlayerView::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (watched == m_shieldStatus && event->type() == QEvent::MouseButtonPress &&
+    if (watched == m_controls.shieldStatus && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
         play.onPlayerMenuRequested();
         return true;
@@ -143,7 +139,8 @@ bool QtPlayerView::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (event->type() == QEvent::MouseMove &&
-        (browserPart || watched == m_playingLabel || watched == m_shieldStatus || watched == m_backButton)) {
+        (browserPart || watched == m_controls.playingLabel || watched == m_controls.shieldStatus ||
+         watched == m_controls.backButton)) {
         play.onPointerOverTopControls();
     }
     return false;
@@ -154,22 +151,22 @@ QWidget* QtPlayerView::control(PlayerControl which) const {
         case PlayerControl::Browser:
             return m_browser;
         case PlayerControl::PlayingLabel:
-            return m_playingLabel;
+            return m_controls.playingLabel;
         case PlayerControl::ShieldStatus:
-            return m_shieldStatus;
+            return m_controls.shieldStatus;
         case PlayerControl::BackButton:
-            return m_backButton;
+            return m_controls.backButton;
         case PlayerControl::Overlay:
-            return m_overlay;
+            return m_controls.overlay;
         case PlayerControl::LoadingNotice:
-            return m_loadingNotice;
+            return m_controls.loadingNotice;
     }
-    return m_loadingNotice;
+    return m_controls.loadingNotice;
 }
 
 void QtPlayerView::setControlVisible(PlayerControl which, bool visible) {
     control(which)->setVisible(visible);
-    if (which == PlayerControl::BackButton && visible) m_backButton->raise();  // over the loading notice too
+    if (which == PlayerControl::BackButton && visible) m_controls.backButton->raise();  // over the loading notice too
     // Keys go to the page (and Esc to the player), not to the search box under it.
     if (which == PlayerControl::Browser && visible) m_browser->setFocus();
 }
@@ -183,9 +180,9 @@ void QtPlayerView::setControlGeometry(PlayerControl which, const Geometry& g) {
     control(which)->setGeometry(g.left, g.top, g.width, g.height);
 }
 
-void QtPlayerView::setLoadingText(const Text& text) { m_loadingNotice->setText(toQString(text)); }
+void QtPlayerView::setLoadingText(const Text& text) { m_controls.loadingNotice->setText(toQString(text)); }
 
-void QtPlayerView::setShieldStatusText(const Text& text) { m_shieldStatus->setText(toQString(text)); }
+void QtPlayerView::setShieldStatusText(const Text& text) { m_controls.shieldStatus->setText(toQString(text)); }
 
 Geometry QtPlayerView::windowGeometry() const {
     return {m_window.x(), m_window.y(), m_window.width(), m_window.height()};
@@ -219,9 +216,9 @@ void QtPlayerView::setAlwaysOnTop(bool on) { setWindowFlagKeepingItShown(Qt::Win
 
 void QtPlayerView::setPointerTimerPeriod(int milliseconds) {
     if (milliseconds > 0) {
-        m_pointerTimer->start(milliseconds);
+        m_controls.pointerTimer->start(milliseconds);
     } else {
-        m_pointerTimer->stop();
+        m_controls.pointerTimer->stop();
     }
 }
 
@@ -235,9 +232,9 @@ void QtPlayerView::setLoadTimerPeriod(int milliseconds) {
 
 void QtPlayerView::setShieldTimerPeriod(int milliseconds) {
     if (milliseconds > 0) {
-        m_shieldTimer->start(milliseconds);
+        m_controls.shieldTimer->start(milliseconds);
     } else {
-        m_shieldTimer->stop();
+        m_controls.shieldTimer->stop();
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include "actions/online_play.h"
+#include "app/gui/main_window.h"
 #include "platform/process_guard.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_window.h"
@@ -19,7 +20,6 @@ namespace lanqi {
 
 class ClickLabel;
 class MainWindow;
-struct PlayerControls;
 
 // The player view on the main window: puts an embedded browser (Qt WebEngine) in the place of
 // 播放浏览框 and routes the player's events to OnlinePlay, which drives the view back through PlayerView.
@@ -75,13 +75,7 @@ class QtPlayerView final : public QObject, public PlayerView {
 
     MainWindow& m_window;
     QWebEngineView* m_browser = nullptr;  // 播放浏览框
-    ClickLabel* m_overlay = nullptr;      // 透明标签2
-    QLabel* m_playingLabel = nullptr;     // 标签1
-    QLabel* m_shieldStatus = nullptr;     // 标签3
-    QPushButton* m_backButton = nullptr;  // 超级按钮1
-    QLabel* m_loadingNotice = nullptr;    // 标签5
-    QTimer* m_pointerTimer = nullptr;     // 时钟2
-    QTimer* m_shieldTimer = nullptr;      // 时钟3
+    PlayerControls m_controls;            // the window's other player controls and timers
     QTimer* m_loadTimer = nullptr;        // the cloud-play page's load limit
     QtWindow m_windowHandle;
     QtWindow m_browserHandle;
