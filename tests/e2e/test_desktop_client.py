@@ -108,6 +108,7 @@ class DesktopClient(unittest.TestCase):
         while self.client.process.poll() is None and time.monotonic() - closed < 30:
             time.sleep(0.01)
         took = time.monotonic() - closed
+        sys.stderr.write("closed while site 3 stalls: the client ended %.2f s after the close request\n" % took)
         # The exit fade is 64 ticks of 15 ms (0.96 s); after it the program has 1 s to end. 0.3 s more for a loaded
         # machine: fade-timer ticks that come late, the close request's way through the X server and the 10 ms
         # polling here (with no search running, the client ends about 1.0 s after the request).
