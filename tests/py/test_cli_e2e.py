@@ -102,7 +102,7 @@ class CliEndToEnd(unittest.TestCase):
 
     def test_some_sites_down_still_completes(self):
         proc = run_cli(["--json", "abc"], {2: "-down", 4: "-error"})
-        self.assertEqual(proc.returncode, 0, proc.stderr)
+        self.assertEqual(proc.returncode, 4, proc.stderr)  # site 2 sent no page; site 4's error page is a page
         evs = events(proc)
         done = evs[-1]
         self.assertEqual(done["skippedSites"], "24")
@@ -126,7 +126,7 @@ class CliEndToEnd(unittest.TestCase):
 
     def test_no_items_anywhere_reports_no_result(self):
         proc = run_cli(["--json", "abc"], {n: "-empty" for n in range(1, 7)})
-        self.assertEqual(proc.returncode, 2)
+        self.assertEqual(proc.returncode, 3)
         evs = events(proc)
         self.assertEqual(evs[-2], {"event": "message", "caption": "搜索失败", "icon": "information",
                                    "text": "未搜索到结果：请换个关键词重试。"})
@@ -160,15 +160,96 @@ class CliEndToEnd(unittest.TestCase):
         self.assertEqual(proc.stdout, b"")
         self.assertIn(b"cannot be searched", proc.stderr)
 
-    def test_bad_usage_exits_with_1(self):
-        for args in ([], ["--json"], ["abc", "bogus"], ["abc", "page"], ["abc", "page", "0"], ["abc", "page", "x"]):
-            proc = run_cli(args)
-            self.assertEqual(proc.returncode, 1, args)
-            self.assertIn(b"usage:", proc.stderr)
-        # A control that is not shown cannot be pressed: "上一页" on page 1.
-        proc = run_cli(["abc", "prev"], {n: "-items1" for n in range(1, 7)})
-        self.assertEqual(proc.returncode, 1)
+    def test_arguments_and_exit_codes(self):
+        down = {n: "-down" for n in range(1, 7)}
+        small = {n: "-items1" for n in range(1, 7)}
+        # args, site modes, exit code, what stdout holds (None: nothing), what stderr holds (None: nothing)
+        cases = [
+            (["--help"], {}, 0, "Exit codes:", None),
+            (["-h"], {}, 0, "Usage: lanqi-cli", None),
+            (["--version"], {}, 0, "lanqi-cli 1.9\n", None),
+            (["abc", "--json"], small, 0, '{"event":"request","site":1,', None),  # options anywhere
+            (["--", "--json"], small, 0, PREFIX + " --- 搜索完成", None),  # "--" ends the options
+            ([], {}, 1, None, "required"),
+            (["--json"], {}, 1, None, "required"),
+            (["--bogus", "超能"], {}, 1, None, "--bogus"),
+            (["abc", "prev"], {}, 1, None, "no page before page 1"),  # checked before any request
+            (["abc", "next", "prev", "prev"], {}, 1, None, "command 3"),
+            (["abc", "bogus"], {}, 1, None, "unknown command: bogus"),
+            (["abc", "page"], {}, 1, None, "page takes a page number"),
+            (["abc", "page", "0"], {}, 1, None, "page takes a page number"),
+            (["abc", "page", "x"], {}, 1, None, "page takes a page number"),
+            (["abc", "page", "99999"], small, 1, PREFIX + " --- 搜索完成", "no item 99999"),  # known after page 1
+            (["abc"], small, 0, PREFIX + " --- 搜索完成", None),
+            (["abc"], {**small, 3: "-down"}, 4, PREFIX + " --- 搜索完成", "no page arrived from site 3"),
+            (["abc"], down, 2, PREFIX + " --- 连接服务器失败", "网络错误"),
+            (["abc", "next"], down, 2, PREFIX + " --- 连接服务器失败", "remaining commands were not run"),
+            (["abc"], {n: "-empty" for n in range(1, 7)}, 3, PREFIX + " --- 未搜索到结果", "搜索失败"),
+        ]
+        for args, modes, code, out, err in cases:
+            with self.subTest(args=args, modes=modes):
+                proc = run_cli(args, modes)
+                stdout, stderr = proc.stdout.decode("utf-8"), proc.stderr.decode("utf-8")
+                self.assertEqual(proc.returncode, code, stderr)
+                if out is None:
+                    self.assertEqual(stdout, "")
+                else:
+                    self.assertIn(out, stdout)
+                if err is None:
+                    self.assertEqual(stderr, "")
+                else:
+                    self.assertIn(err, stderr)
 
+    def test_json_rows_carry_the_facts_of_their_details(self):
+        rows = [e for e in events(run_cli(["--json", "超能陆战队"], {n: "-items2" for n in range(1, 7)}))
+                if e["event"] == "row"]
+        self.assertEqual([r["site"] for r in rows], [1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6])
+        for row in rows:
+            with self.subTest(row=row["row"]):
+                self.assertIn("文件大小：" + row["size"]["text"], row["detailText"])
+                self.assertGreater(row["size"]["bytes"], 0)
+                self.assertRegex(row["date"], r"^\d{4}-\d{2}-\d{2}$")
+                for f in row["files"]:
+                    self.assertIn(f["name"], row["detailText"])
+        # Sites 1, 4 and 6 print a file count; sites 1, 2 and 5 list files.
+        self.assertEqual({r["site"] for r in rows if r["fileCount"] is not None}, {1, 4, 6})
+        self.assertTrue({r["site"] for r in rows if r["files"]} <= {1, 2, 5})
+        self.assertTrue(any(r["files"] for r in rows))
+
+    def test_the_table_fits_a_terminal_and_is_whole_when_piped(self):
+        import fcntl
+        import pty
+        import struct
+        import termios
+        env = dict(os.environ)
+        base = server_base()
+        for n in range(1, 7):
+            env["LANQI_SITE%d_BASE" % n] = "%s/site%d-items2" % (base, n)
+        main, sub = pty.openpty()
+        fcntl.ioctl(sub, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 120, 0, 0))
+        proc = subprocess.Popen([CLI, "超能陆战队"], env=env, stdout=sub, stderr=subprocess.DEVNULL)
+        os.close(sub)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(main, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        proc.wait(timeout=60)
+        os.close(main)
+        lines = shown.decode("utf-8").splitlines()[:-1]
+        piped = run_cli(["超能陆战队"], {n: "-items2" for n in range(1, 7)}).stdout.decode("utf-8").splitlines()[:-1]
+        self.assertEqual(len(lines), len(piped))
+
+        def columns(line):
+            return sum(2 if ord(c) >= 0x2E80 else 1 for c in line)
+        self.assertTrue(all(columns(line) <= 120 for line in lines), [columns(line) for line in lines])
+        self.assertTrue(any(line.endswith(line.split()[-1]) and "\u2026" in line for line in lines))
+        self.assertTrue(any(columns(line) > 120 for line in piped))
+        self.assertFalse(any("\u2026" in line for line in piped))
 
 if __name__ == "__main__":
     unittest.main()

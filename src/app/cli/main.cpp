@@ -1,36 +1,100 @@
 // lanqi-cli: the search flow without a window.
 //
-//   lanqi-cli [--json] KEYWORD [next | prev | page N]...
+//   lanqi-cli [--json] [--] KEYWORD [next | prev | page N]...
 //
-// KEYWORD (UTF-8 from the terminal) is typed into the search box as GBK and searched; each further
-// command then presses 下一页, 上一页 or chooses item N-1 of the page selector. A command whose control
-// is not shown at that moment is a usage error, as it could not be pressed in the window either.
-// Exit code: 0 when every run completed, 2 when a run ended in a failure message, 1 on bad usage.
+// KEYWORD (UTF-8 from the terminal) is typed into the search box as GBK and searched; each further command
+// then presses 下一页, 上一页 or chooses item N-1 of the page selector. Options may stand anywhere; "--" ends
+// them. Everything is checked before the first request; results go to stdout, warnings and errors to stderr.
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "app/core/json_writer.h"
+#include "app/core/json_output.h"
+#include "app/core/result_facts.h"
 #include "platform/events.h"
+#include "platform/product.h"
 #include "search/search_flow.h"
 
 namespace {
 
 using namespace lanqi;
 
-struct Command {
-    enum Kind { Next, Previous, Page } kind;
-    int page = 0;
+enum ExitCode : int {
+    kCompleted = 0,    // every run completed and every site answered
+    kUsage = 1,        // bad arguments, or a command the window could not take at that moment
+    kUnreachable = 2,  // a run in which no site answered ("连接服务器失败")
+    kNoResults = 3,    // a run in which no site had results ("未搜索到结果")
+    kPartial = 4,      // every run completed, but from some site no page arrived
 };
 
-int usage(const char* message) {
-    if (message != nullptr) std::fprintf(stderr, "lanqi-cli: %s\n", message);
-    std::fprintf(stderr, "usage: lanqi-cli [--json] KEYWORD [next | prev | page N]...\n");
-    return 1;
+const char* const kFooter = R"(Commands, run one after the other after the search of KEYWORD:
+  next      press 下一页 (or 强力搜): the next page of all six sites
+  prev      press 上一页: the previous page (not on page 1)
+  page N    choose page N in the page selector (N from 1)
+
+Output: one line per result (row, site, size, date, title, magnet link) and the window title after each run;
+with --json one JSON object per line: "request", "row", "message" and "done" events.
+
+Exit codes:
+  0  every run completed and every site answered
+  1  bad usage (nothing was searched), or a command the window could not take at that moment
+  2  a run in which no site answered (连接服务器失败)
+  3  a run in which no site had results (未搜索到结果)
+  4  every run completed, but from some site no page arrived
+With several commands the first run that failed decides (2 or 3). A caller that wants any results
+treats 0 and 4 as success.)";
+
+struct Command {
+    enum Kind { Next, Previous, Page } kind;
+    long long page = 0;
+};
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "lanqi-cli: %s\nRun lanqi-cli --help for the usage.\n", message.c_str());
+    return kUsage;
+}
+
+// The commands after the keyword, checked as far as they can be before anything is fetched: "prev" needs a
+// page before the current one, "page" a number from 1.
+std::optional<std::vector<Command>> parseCommands(const std::vector<std::string>& words, std::string& error) {
+    std::vector<Command> commands;
+    long long page = 1;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "next") {
+            commands.push_back({Command::Next});
+            ++page;
+        } else if (word == "prev") {
+            if (page <= 1) {
+                error = "prev: there is no page before page 1 (command " + std::to_string(commands.size() + 1) + ")";
+                return std::nullopt;
+            }
+            commands.push_back({Command::Previous});
+            --page;
+        } else if (word == "page") {
+            char* end = nullptr;
+            const std::string number = i + 1 < words.size() ? words[i + 1] : std::string();
+            const long long n = std::strtoll(number.c_str(), &end, 10);
+            if (number.empty() || *end != '\0' || n < 1 || n > 1000000) {
+                error = "page takes a page number from 1";
+                return std::nullopt;
+            }
+            commands.push_back({Command::Page, n});
+            page = n;
+            ++i;
+        } else {
+            error = "unknown command: " + word;
+            return std::nullopt;
+        }
+    }
+    return commands;
 }
 
 const char* kindName(int fileKind) {
@@ -42,15 +106,6 @@ const char* kindName(int fileKind) {
         default:
             return "other";
     }
-}
-
-std::string jsonTextArray(const std::vector<Text>& items) {
-    std::string out = "[";
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) out.push_back(',');
-        appendJsonString(out, utf8(items[i]));
-    }
-    return out + "]";
 }
 
 // A page's text as a terminal may show it: every control character (C0, DEL and C1, which would start
@@ -72,137 +127,244 @@ std::string printable(const std::string& utf8Text) {
     return out;
 }
 
-void printMessage(bool json, const ScreenMessage& message) {
-    if (json) {
-        JsonObject o;
-        o.text("event", "message")
-            .text("caption", utf8(message.caption))
-            .text("text", utf8(message.text))
-            .text("icon", message.icon == MessageIcon::Error ? "error" : "information");
-        std::printf("%s\n", o.str().c_str());
-    } else {
-        std::printf("[%s] %s\n", utf8(message.caption).c_str(), utf8(message.text).c_str());
-    }
-    std::fflush(stdout);
+// Columns a character takes in a terminal: two for the wide East Asian ranges, else one.
+int columnsOf(char32_t c) {
+    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+                      (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                      (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+    return wide ? 2 : 1;
 }
 
-void printRows(bool json, const SearchScreen& screen) {
-    const auto& rows = screen.results;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const ResultItem& item = rows[i];
-        if (json) {
-            JsonObject o;
-            o.text("event", "row")
-                .number("row", static_cast<long long>(i))
-                .text("title", utf8(item.title))
-                .number("fileKind", item.fileKind)
-                .text("magnetLink", utf8(item.magnetLink))
-                .text("detailText", utf8(item.detailText));
-            std::printf("%s\n", o.str().c_str());
-        } else {
-            std::printf("%4zu  %-7s  %s  %s\n", i, kindName(item.fileKind), printable(utf8(item.title)).c_str(),
-                        printable(utf8(item.magnetLink)).c_str());
+// `text` (valid UTF-8) cut to at most `columns` terminal columns, ending in "…" when cut.
+std::string elide(const std::string& text, int columns) {
+    std::vector<std::pair<size_t, int>> ends;  // each character's end byte and width
+    int total = 0;
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = n == 1 ? b : b & (0xFF >> (n + 1));
+        for (size_t k = 1; k < n && i + k < text.size(); ++k) c = (c << 6) | (text[i + k] & 0x3F);
+        i = std::min(text.size(), i + n);
+        ends.emplace_back(i, columnsOf(c));
+        total += ends.back().second;
+    }
+    if (total <= columns) return text;
+    int used = 0;
+    size_t cut = 0;
+    for (const auto& [end, width] : ends) {
+        if (used + width > columns - 1) break;  // one column stays for "…"
+        used += width;
+        cut = end;
+    }
+    return text.substr(0, cut) + "\xE2\x80\xA6";
+}
+
+// The terminal's width when stdout is a terminal; 0 when it is not (then nothing is cut).
+int terminalColumns() {
+    if (::isatty(STDOUT_FILENO) == 0) return 0;
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    const char* columns = std::getenv("COLUMNS");
+    const int fromEnvironment = columns != nullptr ? std::atoi(columns) : 0;
+    return fromEnvironment > 0 ? fromEnvironment : 80;
+}
+
+Json sizeJson(const std::optional<PrintedSize>& size) {
+    if (!size) return nullptr;
+    Json j;
+    j["text"] = size->text;
+    j["bytes"] = size->bytes ? Json(*size->bytes) : Json(nullptr);
+    return j;
+}
+
+class Output {
+  public:
+    explicit Output(bool json) : m_json(json), m_columns(json ? 0 : terminalColumns()) {}
+
+    void request(int site, const Text& address) const {
+        if (!m_json) return;
+        Json o;
+        o["event"] = "request";
+        o["site"] = site;
+        o["url"] = address;
+        emit(o);
+    }
+
+    void message(const ScreenMessage& message) const {
+        const std::string caption = utf8(message.caption);
+        const std::string text = utf8(message.text);
+        std::fprintf(stderr, "lanqi-cli: [%s] %s\n", caption.c_str(), text.c_str());
+        if (!m_json) return;
+        Json o;
+        o["event"] = "message";
+        o["caption"] = caption;
+        o["text"] = text;
+        o["icon"] = message.icon == MessageIcon::Error ? "error" : "information";
+        emit(o);
+    }
+
+    void rows(const SearchScreen& screen) const {
+        for (size_t i = 0; i < screen.results.size(); ++i) {
+            const ResultItem& item = screen.results[i];
+            const std::string details = utf8(item.detailText);
+            const ResultFacts facts = readResultFacts(details);
+            if (m_json) {
+                Json o;
+                o["event"] = "row";
+                o["row"] = i;
+                o["title"] = utf8(item.title);
+                o["fileKind"] = item.fileKind;
+                o["magnetLink"] = utf8(item.magnetLink);
+                o["detailText"] = details;
+                o["site"] = item.site;
+                o["size"] = sizeJson(facts.size);
+                o["date"] = facts.date ? Json(*facts.date) : Json(nullptr);
+                o["fileCount"] = facts.fileCount ? Json(*facts.fileCount) : Json(nullptr);
+                Json files = Json::array();
+                for (const ListedFile& file : facts.files) {
+                    Json f;
+                    f["name"] = file.name;
+                    f["size"] = file.size.text.empty() ? Json(nullptr) : sizeJson(file.size);
+                    files.push_back(f);
+                }
+                o["files"] = files;
+                emit(o);
+            } else {
+                row(i, item, facts);
+            }
         }
     }
-}
 
-void printDone(bool json, const SearchFlow& flow) {
-    const SearchState& s = flow.state();
-    const SearchScreen& screen = flow.screen();
-    if (!json) {
-        std::printf("%s\n", printable(utf8(screen.title)).c_str());
+    void done(const SearchFlow& flow) const {
+        const SearchState& s = flow.state();
+        const SearchScreen& screen = flow.screen();
+        if (!m_json) {
+            std::printf("%s\n", printable(utf8(screen.title)).c_str());
+            std::fflush(stdout);
+            return;
+        }
+        Json sites = Json::array();
+        for (int n = 1; n <= 6; ++n) {
+            const auto& f = flow.siteFigures()[static_cast<size_t>(n - 1)];
+            Json o;
+            o["site"] = n;
+            o["ms"] = f.fetchTime.count();
+            o["bytes"] = f.bytes;
+            o["rows"] = f.rows;
+            sites.push_back(o);
+        }
+        Json pageItems = Json::array();
+        for (const Text& item : screen.pageItems) pageItems.push_back(utf8(item));
+        Json o;
+        o["event"] = "done";
+        o["title"] = utf8(screen.title);
+        o["currentPage"] = s.currentPage;
+        o["pageCount"] = s.pageCount;
+        o["resultCount"] = s.resultCount;
+        o["pageItems"] = pageItems;
+        o["selectedItem"] = screen.selectedPageItem;
+        o["nextCaption"] = utf8(screen.nextCaption);
+        o["prevVisible"] = screen.previousVisible;
+        o["pagingVisible"] = screen.nextVisible && screen.pageSelectorVisible;
+        o["layout"] = screen.layout == SearchLayout::Home ? "home" : "results";
+        o["unreachableSites"] = s.records.unreachableSites;
+        o["emptySites"] = s.records.emptySites;
+        o["skippedSites"] = s.records.skippedSites;
+        o["sites"] = sites;
+        emit(o);
+    }
+
+  private:
+    static void emit(const Json& value) {
+        std::printf("%s\n", jsonLine(value).c_str());
         std::fflush(stdout);
-        return;
     }
-    std::string sites = "[";
-    for (int n = 1; n <= 6; ++n) {
-        const auto& f = flow.siteFigures()[static_cast<size_t>(n - 1)];
-        JsonObject o;
-        o.number("site", n)
-            .number("ms", f.fetchTime.count())
-            .number("bytes", static_cast<long long>(f.bytes))
-            .number("rows", f.rows);
-        if (n > 1) sites.push_back(',');
-        sites += o.str();
+
+    // "   0  1  archive     3.9GB  2021-11-08  title  magnet:?xt=urn:btih:…"; on a terminal the title is cut so
+    // that the line fits.
+    void row(size_t i, const ResultItem& item, const ResultFacts& facts) const {
+        char head[96];
+        std::snprintf(head, sizeof head, "%4zu  %d  %-7s  %10s  %-10s  ", i, item.site, kindName(item.fileKind),
+                      facts.size ? printable(facts.size->text).substr(0, 10).c_str() : "-",
+                      facts.date ? printable(*facts.date).substr(0, 10).c_str() : "-");
+        const std::string link = printable(utf8(item.magnetLink));
+        std::string title = printable(utf8(item.title));
+        if (m_columns > 0) {
+            const int room =
+                m_columns - static_cast<int>(std::string_view(head).size()) - 2 - static_cast<int>(link.size());
+            title = elide(title, std::max(room, 12));
+        }
+        std::printf("%s%s  %s\n", head, title.c_str(), link.c_str());
     }
-    sites += "]";
-    JsonObject o;
-    o.text("event", "done")
-        .text("title", utf8(screen.title))
-        .text("currentPage", s.currentPage)
-        .number("pageCount", s.pageCount)
-        .number("resultCount", s.resultCount)
-        .raw("pageItems", jsonTextArray(screen.pageItems))
-        .number("selectedItem", screen.selectedPageItem)
-        .text("nextCaption", utf8(screen.nextCaption))
-        .boolean("prevVisible", screen.previousVisible)
-        .boolean("pagingVisible", screen.nextVisible && screen.pageSelectorVisible)
-        .text("layout", screen.layout == SearchLayout::Home ? "home" : "results")
-        .text("unreachableSites", s.records.unreachableSites)
-        .text("emptySites", s.records.emptySites)
-        .text("skippedSites", s.records.skippedSites)
-        .raw("sites", sites);
-    std::printf("%s\n", o.str().c_str());
-    std::fflush(stdout);
+
+    bool m_json;
+    int m_columns;
+};
+
+// The exit code a finished run adds to the ones before it: the first failed run decides.
+int outcomeCode(const SearchFlow& flow) {
+    switch (flow.lastOutcome()) {
+        case RunOutcome::Unreachable:
+            return kUnreachable;
+        case RunOutcome::NoResults:
+            return kNoResults;
+        case RunOutcome::Completed:
+            break;
+    }
+    for (const SiteRunFigures& site : flow.siteFigures())
+        if (site.bytes == 0) return kPartial;
+    return kCompleted;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    std::vector<std::string> args(argv + 1, argv + argc);
+    CLI::App app(
+        "lanqi-cli searches the six magnet-search sites for KEYWORD, as the search box of 岚栖种子搜索神器 "
+        "does, and prints the results.",
+        "lanqi-cli");
+    app.footer(kFooter);
+    app.set_version_flag("--version", std::string("lanqi-cli ") + kProductVersionText, "Print the version and exit");
     bool json = false;
-    if (!args.empty() && args.front() == "--json") {
-        json = true;
-        args.erase(args.begin());
-    }
-    if (args.empty()) return usage("a keyword is needed (it may be empty: \"\")");
-    const std::string keyword = args.front();
-
-    std::vector<Command> commands;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "next") {
-            commands.push_back({Command::Next});
-        } else if (args[i] == "prev") {
-            commands.push_back({Command::Previous});
-        } else if (args[i] == "page" && i + 1 < args.size()) {
-            char* end = nullptr;
-            const long n = std::strtol(args[i + 1].c_str(), &end, 10);
-            if (end == args[i + 1].c_str() || *end != '\0' || n < 1 || n > 1000000)
-                return usage("page takes a number from 1");
-            commands.push_back({Command::Page, static_cast<int>(n)});
-            ++i;
-        } else {
-            return usage(("unknown command: " + args[i]).c_str());
-        }
+    app.add_flag("--json", json, "Print JSON Lines instead of the table");
+    std::vector<std::string> words;
+    app.add_option("KEYWORD COMMAND", words, "The keyword (UTF-8), then next, prev or page N, in order")
+        ->required()
+        ->expected(1, -1)
+        ->type_name("");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return usageError(e.what());
     }
 
+    const std::string keyword = words.front();
+    std::string error;
+    const auto commands = parseCommands(std::vector<std::string>(words.begin() + 1, words.end()), error);
+    if (!commands) return usageError(error);
     const Text gbkKeyword = gbk(keyword);
-    if (gbkKeyword.empty() && !keyword.empty()) {
-        std::fprintf(stderr,
-                     "lanqi-cli: the keyword has characters that cannot be searched (the sites take GBK "
-                     "text): nothing was searched\n");
-        return 1;
-    }
+    if (gbkKeyword.empty() && !keyword.empty())
+        return usageError(
+            "the keyword has characters that cannot be searched (the sites take GBK text): nothing was "
+            "searched");
 
+    const Output output(json);
     HttpPageFetcher fetcher;
     TaskQueue queue;
     SearchFlow flow(fetcher, queue);
-    flow.setScreenListener([&flow, json](unsigned changes) {
-        if ((changes & kMessageChanged) != 0 && flow.screen().message) printMessage(json, *flow.screen().message);
+    flow.setScreenListener([&flow, &output](unsigned changes) {
+        if ((changes & kMessageChanged) != 0 && flow.screen().message) output.message(*flow.screen().message);
     });
-    if (json) {
-        flow.setObserver({[](int site, const Text& address) {
-                              JsonObject o;
-                              o.text("event", "request").number("site", site).text("url", address);
-                              std::printf("%s\n", o.str().c_str());
-                              std::fflush(stdout);
-                          },
-                          {}});
-    }
+    flow.setObserver({[&output](int site, const Text& address) { output.request(site, address); }, {}});
 
-    // Runs the pages back to the flow until its run has ended; a message counts as read once printed.
-    int exitCode = 0;
+    // Runs the pages back to the flow until its run has ended (a message counts as read once printed), prints
+    // what the run found, and keeps the exit code: the first failed run decides, else a run that lacked a page.
+    int exitCode = kCompleted;
     auto finish = [&] {
         while (flow.running()) {
             if (flow.screen().message) {
@@ -211,28 +373,39 @@ int main(int argc, char** argv) {
                 queue.runPending(std::chrono::milliseconds(100));
             }
         }
-        printRows(json, flow.screen());
-        printDone(json, flow);
-        if (flow.lastOutcome() != RunOutcome::Completed) exitCode = 2;
+        output.rows(flow.screen());
+        output.done(flow);
+        for (int n = 1; n <= 6; ++n) {
+            const auto& site = flow.siteFigures()[static_cast<size_t>(n - 1)];
+            if (flow.lastOutcome() == RunOutcome::Completed && site.bytes == 0)
+                std::fprintf(stderr, "lanqi-cli: warning: no page arrived from site %d (%s)\n", n,
+                             flow.state().searchUrls[static_cast<size_t>(n - 1)].c_str());
+        }
+        const int code = outcomeCode(flow);
+        if (exitCode != kUnreachable && exitCode != kNoResults && code != kCompleted) exitCode = code;
     };
 
     flow.startSearch(gbkKeyword);
     finish();
-    for (const Command& c : commands) {
+    for (const Command& c : *commands) {
+        if (exitCode == kUnreachable || exitCode == kNoResults) {
+            std::fprintf(stderr, "lanqi-cli: the search failed: the remaining commands were not run\n");
+            break;
+        }
         const SearchScreen& screen = flow.screen();
         switch (c.kind) {
             case Command::Next:
-                if (!screen.nextVisible) return usage("next: the next-page button is not shown now");
+                if (!screen.nextVisible) return usageError("next: the next-page button is not shown now");
                 flow.goToNextPage(gbkKeyword);
                 break;
             case Command::Previous:
-                if (!screen.previousVisible) return usage("prev: the previous-page button is not shown now");
+                if (!screen.previousVisible) return usageError("prev: the previous-page button is not shown now");
                 flow.goToPreviousPage(gbkKeyword);
                 break;
             case Command::Page:
                 if (!screen.pageSelectorVisible || c.page > static_cast<long long>(screen.pageItems.size()))
-                    return usage(("page: the page selector has no item " + std::to_string(c.page)).c_str());
-                flow.goToSelectedPage(c.page - 1, gbkKeyword);
+                    return usageError("page: the page selector has no item " + std::to_string(c.page));
+                flow.goToSelectedPage(static_cast<int>(c.page - 1), gbkKeyword);
                 break;
         }
         finish();
