@@ -35,7 +35,32 @@ def expected_files():
     files.append("share/metainfo/%s.metainfo.xml" % APP_ID)
     files += ["share/icons/hicolor/%dx%d/apps/%s.png" % (n, n, APP_ID) for n in ICON_SIZES]
     files.append("share/icons/hicolor/scalable/apps/%s.svg" % APP_ID)
+    files += ["share/man/man1/%s.1.gz" % p for p in PROGRAMS]
+    files.append("share/bash-completion/completions/lanqi-cli")
     return sorted(files)
+
+
+def check_manual_pages(test, prefix):
+    """Each program's manual page renders without a warning from man or groff."""
+    for program in PROGRAMS:
+        page = os.path.join(prefix, "share", "man", "man1", program + ".1.gz")
+        shown = run(["man", "--warnings", "-l", "-P", "cat", page], env=dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8"))
+        test.assertEqual(shown.returncode, 0, shown.stderr)
+        test.assertEqual(shown.stderr, "", program)
+        test.assertIn("EXIT STATUS" if program == "lanqi-cli" else "SEE ALSO", shown.stdout)
+
+
+def check_completion(test, prefix):
+    """bash completes lanqi-cli's options, and its commands once a keyword stands before them."""
+    script = os.path.join(prefix, "share", "bash-completion", "completions", "lanqi-cli")
+    probe = ("_init_completion() { cur=${COMP_WORDS[COMP_CWORD]}; prev=${COMP_WORDS[COMP_CWORD-1]}; "
+             "words=(\"${COMP_WORDS[@]}\"); cword=$COMP_CWORD; }; source %s; "
+             "for line in 'lanqi-cli --j' 'lanqi-cli abc ne' 'lanqi-cli ne'; do COMP_WORDS=($line); "
+             "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=(); _lanqi_cli; echo \"$line:${COMPREPLY[*]}\"; done"
+             % script)
+    done = run(["bash", "-c", probe])
+    test.assertEqual(done.stdout.splitlines(), ["lanqi-cli --j:--json", "lanqi-cli abc ne:next", "lanqi-cli ne:"],
+                     done.stderr)
 
 
 def files_under(prefix):

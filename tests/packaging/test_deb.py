@@ -275,6 +275,16 @@ class DebianPackage(unittest.TestCase):
         installed_tree.check_desktop_entry(self, prefix)
         installed_tree.check_icons(self, prefix)
         installed_tree.check_metainfo(self, prefix)
+        installed_tree.check_manual_pages(self, prefix)
+
+    def test_lintian_finds_nothing_wrong_with_the_manual_pages(self):
+        report = run(["lintian", "--tag-display-limit", "0", "--display-info", self.deb])
+        # Exit 2 is for the errors it finds elsewhere (no changelog, no copyright file: see the README).
+        self.assertIn(report.returncode, (0, 2), report.stdout + report.stderr)
+        self.assertNotIn("Syntax: lintian", report.stdout + report.stderr)
+        about_manuals = [line for line in report.stdout.splitlines()
+                         if re.search(r"manual-page|manpage|groff|bash-completion", line)]
+        self.assertEqual(about_manuals, [])
 
     def test_dpkg_removes_every_file_it_installed(self):
         root = self.dpkg_root("root-removed")

@@ -36,7 +36,14 @@ class InstallIntoPrefix(unittest.TestCase):
         cli = os.path.join(self.prefix, "bin", "lanqi-cli")
         answer = subprocess.run([cli], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=30)
         self.assertEqual(answer.returncode, 1)
-        self.assertIn("usage: lanqi-cli [--json] KEYWORD", answer.stderr)
+        self.assertIn("lanqi-cli --help", answer.stderr)
+        answer = subprocess.run([cli, "--help"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=30)
+        self.assertEqual(answer.returncode, 0)
+        self.assertIn("Usage: lanqi-cli", answer.stdout)
+
+    def test_manual_pages_render_and_bash_completes_the_cli(self):
+        installed_tree.check_manual_pages(self, self.prefix)
+        installed_tree.check_completion(self, self.prefix)
 
     def test_desktop_entry_is_valid_and_launches_the_installed_client(self):
         installed_tree.check_desktop_entry(self, self.prefix)
