@@ -6,12 +6,16 @@
 #include "app/gui/main_window.h"
 #include "app/gui/player_view.h"
 #include "app/gui/startup.h"
+#include "platform/settings.h"
 
 int main(int argc, char** argv) {
     // The client reads no arguments of its own; Qt takes its usual ones (-platform, -style, ...).
     QApplication app(argc, argv);
     // The program ends only through the usage notice or the main window's exit fade.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The settings file (and the environment over it) decide every address from the usage notice on.
+    const lanqi::LoadedSettings settings = lanqi::loadSettings();
+    lanqi::useSettings(settings.settings);
 
     // Global state lives in the main window and the search flow, for as long as the main window; the
     // product constants are compiled in; Qt's native style stands for the themed drawing of controls.
@@ -23,6 +27,7 @@ int main(int argc, char** argv) {
     controller.setPlayOnline(lanqi::installPlayer(
         window, controller.desktop(), [&controller] { controller.showAboutWindow(&controller.mainWindowHandle()); }));
     lanqi::presentMainWindow(window);
+    lanqi::reportSettingsProblems(controller, settings);
     lanqi::runVendorVisitAndUpdateCheck(controller);
     // The fade-in and the version fetch process events: the exit fade may already have run out.
     return controller.programEnding() ? 0 : QApplication::exec();

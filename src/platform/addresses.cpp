@@ -2,18 +2,20 @@
 
 #include <cstdlib>
 
+#include "platform/settings.h"
+
 namespace lanqi {
 namespace {
 
-Text fromEnvironment(const char* variable, const char* compiledIn) {
+Text fromEnvironment(const char* variable, const Text& configured) {
     const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0' ? Text(value) : Text(compiledIn);
+    return value != nullptr && *value != '\0' ? Text(value) : configured;
 }
 
 }  // namespace
 
-Text vendorBaseAddress() { return fromEnvironment("LANQI_VENDOR_BASE", "http://www.lanqi-studio.example"); }
-Text playServiceBase() { return fromEnvironment("LANQI_PLAY_BASE", "http://play.lanqi-studio.example"); }
+Text vendorBaseAddress() { return fromEnvironment("LANQI_VENDOR_BASE", activeSettings().vendorBase); }
+Text playServiceBase() { return fromEnvironment("LANQI_PLAY_BASE", activeSettings().playBase); }
 Text downloaderPageAddress() { return "http://dl.xunlei.com/"; }
 Text playerPageAddress() { return "http://video.xunlei.com/"; }
 

@@ -4,8 +4,9 @@
 
 namespace lanqi {
 
-// Outside addresses, compiled in. The vendor site and the cloud-play service can be pointed elsewhere
-// with LANQI_VENDOR_BASE and LANQI_PLAY_BASE (read on every call); there is no other setting.
+// Outside addresses. The vendor site and the cloud-play service come from the active settings (the settings
+// file's [vendor] and [play] bases, else the built-in ones); LANQI_VENDOR_BASE and LANQI_PLAY_BASE win, read
+// on every call.
 Text vendorBaseAddress();      // scheme and host, no trailing "/"
 Text playServiceBase();        // scheme and host of the cloud-play service
 Text downloaderPageAddress();  // the 迅雷 downloader's download page

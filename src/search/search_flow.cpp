@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "platform/product.h"
+#include "platform/settings.h"
 #include "scrape/scrape.h"
 #include "search/site_catalogue.h"
 
@@ -131,9 +132,9 @@ void SearchFlow::prepare(const Text& keyword) {
     announce();
     if (m_fetchMode == FetchMode::Concurrent) {
         // All six requests go out in catalogue order before the first page is scraped.
-        for (int n = 1; n <= 6; ++n) issueFetch(n);
+        for (int n = 1; n <= 6; ++n) requestSite(n);
     } else {
-        issueFetch(1);
+        requestSite(1);
     }
 }
 
@@ -162,11 +163,21 @@ void SearchFlow::resetRun() {
     m_screen.selectedResult = -1;
     m_changes |= kResultsCleared | kResultSelectionChanged;
     m_figures = {};
+    m_disabled = {};
 
     ++m_generation;
     m_nextSite = 1;
     m_arrived = {};
     m_cancel = std::make_shared<CancelToken>();
+}
+
+void SearchFlow::requestSite(int site) {
+    if (activeSettings().sites[static_cast<size_t>(site - 1)].enabled) return issueFetch(site);
+    // A slot the user switched off is not fetched: its page is one that did not arrive.
+    m_disabled[static_cast<size_t>(site - 1)] = true;
+    m_poster.post([this, alive = std::weak_ptr<const bool>(m_alive), generation = m_generation, site] {
+        if (alive.lock()) pageArrived(generation, site, Arrival{});
+    });
 }
 
 void SearchFlow::issueFetch(int site) {
@@ -191,7 +202,7 @@ void SearchFlow::pageArrived(unsigned generation, int site, Arrival arrival) {
         const int n = m_nextSite++;
         scrapeSite(n, std::move(*m_arrived[static_cast<size_t>(n - 1)]));
         m_arrived[static_cast<size_t>(n - 1)].reset();
-        if (m_fetchMode == FetchMode::Sequential && n < 6) issueFetch(n + 1);
+        if (m_fetchMode == FetchMode::Sequential && n < 6) requestSite(n + 1);
     }
     if (m_nextSite > 6) finishRun();
 }
@@ -205,7 +216,7 @@ void SearchFlow::scrapeSite(int site, Arrival arrival) {
     SitePageScrape scrape = scrapeSitePage(site, r.pages());
     recordSitePage(r, scrape);
     const int rows = static_cast<int>(std::min<size_t>(scrape.items.size(), INT_MAX));
-    m_figures[i] = {arrival.took, r.sitePages[i].size(), rows};
+    m_figures[i] = {arrival.took, r.sitePages[i].size(), rows, m_disabled[i]};
     if (rows > 0) {
         m_screen.results.insert(m_screen.results.end(), std::make_move_iterator(scrape.items.begin()),
                                 std::make_move_iterator(scrape.items.end()));

@@ -32,6 +32,7 @@ struct SiteRunFigures {
     std::chrono::milliseconds fetchTime{0};
     std::size_t bytes = 0;
     int rows = 0;
+    bool disabled = false;  // the slot is switched off in the settings: not fetched
 };
 
 // Optional hooks for front ends that report a run in detail (lanqi-cli). Called on the UI thread.
@@ -45,8 +46,9 @@ enum class FetchMode {
     Sequential,  // one fetch after the other (the reference behaviour, kept for measurement)
 };
 
-// The commands of the search row and the run they start. Everything runs on the user-interface thread
-// except the fetches: they run on worker threads and hand their pages back through `poster`; each page is
+// The commands of the search row and the run they start. A slot switched off in the active settings is not
+// fetched: its page is one that did not arrive. Everything runs on the user-interface thread except the
+// fetches: they run on worker threads and hand their pages back through `poster`; each page is
 // placed and scraped on the UI thread, strictly in catalogue order, and the screen is announced after every
 // change. A run is in progress from its command until its outcome is shown (for a failure, until its
 // message is closed); commands that arrive meanwhile are ignored.
@@ -96,6 +98,7 @@ class SearchFlow {
     void setStatus(const Text& text);
     void prepare(const Text& keyword);
     void resetRun();
+    void requestSite(int site);
     void issueFetch(int site);
     void pageArrived(unsigned generation, int site, Arrival arrival);
     void scrapeSite(int site, Arrival arrival);
@@ -122,6 +125,7 @@ class SearchFlow {
     unsigned m_generation = 0;  // the run a posted page belongs to
     int m_nextSite = 1;         // the next site to place and scrape
     std::array<std::optional<Arrival>, 6> m_arrived;
+    std::array<bool, 6> m_disabled{};
     std::shared_ptr<CancelToken> m_cancel;
     std::vector<std::thread> m_workers;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);  // posted tasks check it

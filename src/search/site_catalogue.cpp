@@ -3,18 +3,18 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/settings.h"
+
 namespace lanqi {
 namespace {
 
-// The public result sites are reached over plain HTTP. Their real hosts change often; deployments and
-// tests point each site elsewhere with LANQI_SITE<n>_BASE.
 constexpr std::array<SearchSite, kSiteCount> kCatalogue{{
-    {1, "http://site1.lanqi-sites.example", "/search/", "/?c=&s=create_time&p=", ""},
-    {2, "http://site2.lanqi-sites.example", "/list/", "/", ""},
-    {3, "http://site3.lanqi-sites.example", "/s/", "/", ".htm"},
-    {4, "http://site4.lanqi-sites.example", "/list/", "/", ".html"},
-    {5, "http://site5.lanqi-sites.example", "/search/", "/", "-1.html"},
-    {6, "http://site6.lanqi-sites.example", "/search?keyword=", "&p=", ""},
+    {1, kBuiltInSiteBases[0], "/search/", "/?c=&s=create_time&p=", ""},
+    {2, kBuiltInSiteBases[1], "/list/", "/", ""},
+    {3, kBuiltInSiteBases[2], "/s/", "/", ".htm"},
+    {4, kBuiltInSiteBases[3], "/list/", "/", ".html"},
+    {5, kBuiltInSiteBases[4], "/search/", "/", "-1.html"},
+    {6, kBuiltInSiteBases[5], "/search?keyword=", "&p=", ""},
 }};
 
 }  // namespace
@@ -25,7 +25,7 @@ Text siteBaseAddress(int number) {
     if (number < 1 || number > kSiteCount) return {};
     const std::string variable = "LANQI_SITE" + std::to_string(number) + "_BASE";
     if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0') return value;
-    return Text(kCatalogue[static_cast<size_t>(number - 1)].defaultBaseAddress);
+    return activeSettings().sites[static_cast<size_t>(number - 1)].base;
 }
 
 Text encodeKeyword(const Text& keyword) {

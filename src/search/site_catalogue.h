@@ -23,7 +23,8 @@ inline constexpr int kSiteCount = 6;
 const std::array<SearchSite, kSiteCount>& siteCatalogue();
 
 // The base address in use for site `number` (1..6): the environment variable LANQI_SITE<n>_BASE when it
-// is set and not empty, else the compiled-in address. Read on every call, so tests may change it.
+// is set and not empty, else the active settings' (the settings file's, else the compiled-in address).
+// Read on every call, so tests may change it.
 Text siteBaseAddress(int number);
 
 // "%" and two upper-case hex digits for every byte of the keyword's UTF-8 form, nothing passed through.

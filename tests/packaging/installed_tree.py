@@ -55,11 +55,12 @@ def check_completion(test, prefix):
     script = os.path.join(prefix, "share", "bash-completion", "completions", "lanqi-cli")
     probe = ("_init_completion() { cur=${COMP_WORDS[COMP_CWORD]}; prev=${COMP_WORDS[COMP_CWORD-1]}; "
              "words=(\"${COMP_WORDS[@]}\"); cword=$COMP_CWORD; }; source %s; "
-             "for line in 'lanqi-cli --j' 'lanqi-cli abc ne' 'lanqi-cli ne'; do COMP_WORDS=($line); "
+             "for line in 'lanqi-cli --j' 'lanqi-cli abc ne' 'lanqi-cli ne' 'lanqi-cli si'; do COMP_WORDS=($line); "
              "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=(); _lanqi_cli; echo \"$line:${COMPREPLY[*]}\"; done"
              % script)
     done = run(["bash", "-c", probe])
-    test.assertEqual(done.stdout.splitlines(), ["lanqi-cli --j:--json", "lanqi-cli abc ne:next", "lanqi-cli ne:"],
+    test.assertEqual(done.stdout.splitlines(), ["lanqi-cli --j:--json", "lanqi-cli abc ne:next", "lanqi-cli ne:",
+                                              "lanqi-cli si:sites"],
                      done.stderr)
 
 

@@ -2,7 +2,9 @@
 
 import json
 import os
+import shutil
 import subprocess
+import tempfile
 import unittest
 import urllib.parse
 import urllib.request
@@ -18,11 +20,18 @@ def server_base():
         return "http://127.0.0.1:%d" % int(f.read())
 
 
-def run_cli(args, modes=None):
+EMPTY_CONFIG = tempfile.mkdtemp(prefix="lanqi-no-config-")  # no settings file: the built-in values
+
+
+def run_cli(args, modes=None, config=EMPTY_CONFIG, variables=True):
+    """lanqi-cli with the six sites pointed at the sample server (by environment variables unless told not to)
+    and XDG_CONFIG_HOME at `config`."""
     base = server_base()
-    env = dict(os.environ)
+    env = {k: v for k, v in os.environ.items() if not k.startswith("LANQI_SITE")}
+    env["XDG_CONFIG_HOME"] = config
     for n in range(1, 7):
-        env["LANQI_SITE%d_BASE" % n] = "%s/site%d%s" % (base, n, (modes or {}).get(n, ""))
+        if variables:
+            env["LANQI_SITE%d_BASE" % n] = "%s/site%d%s" % (base, n, (modes or {}).get(n, ""))
     proc = subprocess.run([CLI] + args, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
     return proc
 
@@ -199,6 +208,46 @@ class CliEndToEnd(unittest.TestCase):
                     self.assertEqual(stderr, "")
                 else:
                     self.assertIn(err, stderr)
+
+    def write_config(self, text):
+        folder = tempfile.mkdtemp(prefix="lanqi-config-")
+        self.addCleanup(shutil.rmtree, folder)
+        os.makedirs(os.path.join(folder, "lanqi-search"))
+        with open(os.path.join(folder, "lanqi-search", "config.toml"), "w") as f:
+            f.write(text)
+        return folder
+
+    def test_the_settings_file_points_the_slots_and_the_environment_wins(self):
+        base = server_base()
+        config = self.write_config("".join('[site%d]\nbase = "%s/site%d-items1"\n' % (n, base, n) for n in range(1, 7)))
+        rows = lambda proc: [(e["title"], e["magnetLink"]) for e in events(proc) if e["event"] == "row"]
+        from_file = run_cli(["--json", "abc"], config=config, variables=False)
+        self.assertEqual(from_file.returncode, 0, from_file.stderr)
+        self.assertEqual(rows(from_file), rows(run_cli(["--json", "abc"], {n: "-items1" for n in range(1, 7)})))
+        # A variable wins over the file (site 3 down: exit 4), and "sites" says where each value came from.
+        proc = run_cli(["--json", "abc"], {3: "-down"}, config=config)
+        self.assertEqual(proc.returncode, 4, proc.stderr)
+        listing = run_cli(["sites"], config=config, variables=False).stdout.decode("utf-8")
+        self.assertIn("%s/site2-items1 (file)" % base, listing)
+        self.assertIn("http://play.lanqi-studio.example (built-in)", listing)
+
+    def test_bad_settings_are_named_by_file_and_line_and_nothing_is_searched(self):
+        config = self.write_config('[site1]\nbase = "ftp://elsewhere"\n\n[site7]\n')
+        proc = run_cli(["--json", "abc"], config=config)
+        self.assertEqual(proc.returncode, 1)
+        self.assertEqual(proc.stdout, b"")
+        stderr = proc.stderr.decode("utf-8")
+        path = os.path.join(config, "lanqi-search", "config.toml")
+        self.assertIn(path + ":2: site1.base is not an http:// or https:// address", stderr)
+        self.assertIn(path + ":4: unknown table [site7]", stderr)
+
+    def test_a_switched_off_slot_is_not_fetched(self):
+        config = self.write_config("[site5]\nenabled = false\n")
+        proc = run_cli(["--json", "abc"], {n: "-items1" for n in range(1, 7)}, config=config)
+        self.assertEqual(proc.returncode, 0, proc.stderr)  # not 4: nothing went wrong
+        evs = events(proc)
+        self.assertEqual([e["site"] for e in evs if e["event"] == "request"], [1, 2, 3, 4, 6])
+        self.assertNotIn(5, [e["site"] for e in evs if e["event"] == "row"])
 
     def test_json_rows_carry_the_facts_of_their_details(self):
         rows = [e for e in events(run_cli(["--json", "超能陆战队"], {n: "-items2" for n in range(1, 7)}))

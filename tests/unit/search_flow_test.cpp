@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/product.h"
+#include "platform/settings.h"
 #include "search/site_catalogue.h"
 #include "support/site_pages.h"
 
@@ -387,6 +388,22 @@ TEST_F(SearchFlowTest, AShutDownFlowIgnoresCommandsAndEndsWithoutWaitingForAStal
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
     EXPECT_EQ(fetcher.requested.size(), 6u);
     queue.runPending(20ms);  // pages posted by the gone flow are dropped unread
+}
+
+TEST_F(SearchFlowTest, ASlotSwitchedOffIsNotFetchedAndCountsAsAPageThatDidNotArrive) {
+    serveTotals("1", 60, 0, 0, 0);
+    Settings settings = builtInSettings();
+    settings.sites[1].enabled = false;
+    useSettings(settings);
+    search();
+    useSettings(builtInSettings());
+    const Text site2 = buildSearchUrls(encodeKeyword("abc"), "1")[1];
+    EXPECT_EQ(fetcher.requested.size(), 5u);
+    EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), site2), 0);
+    EXPECT_TRUE(flow.siteFigures()[1].disabled);
+    EXPECT_FALSE(flow.siteFigures()[0].disabled);
+    EXPECT_EQ(screen().results.size(), 10u);
+    EXPECT_EQ(flow.state().records.skippedSites, "2");  // as for a site whose page did not arrive
 }
 
 TEST(PageCount, RoundsUpToWholePagesOfSixty) {

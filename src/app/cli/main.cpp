@@ -1,6 +1,7 @@
 // lanqi-cli: the search flow without a window.
 //
 //   lanqi-cli [--json] [--] KEYWORD [next | prev | page N]...
+//   lanqi-cli [--json] sites
 //
 // KEYWORD (UTF-8 from the terminal) is typed into the search box as GBK and searched; each further command
 // then presses 下一页, 上一页 or chooses item N-1 of the page selector. Options may stand anywhere; "--" ends
@@ -20,6 +21,7 @@
 #include "app/core/result_facts.h"
 #include "platform/events.h"
 #include "platform/product.h"
+#include "platform/settings.h"
 #include "search/search_flow.h"
 
 namespace {
@@ -34,7 +36,12 @@ enum ExitCode : int {
     kPartial = 4,      // every run completed, but from some site no page arrived
 };
 
-const char* const kFooter = R"(Commands, run one after the other after the search of KEYWORD:
+const char* const kFooter =
+    R"(Settings: $XDG_CONFIG_HOME/lanqi-search/config.toml (else ~/.config/lanqi-search/config.toml);
+LANQI_SITE1_BASE ... LANQI_SITE6_BASE win over it. "lanqi-cli sites" shows what is in use. A keyword
+that is also a subcommand's name is searched after "--" (lanqi-cli -- sites).
+
+Commands, run one after the other after the search of KEYWORD:
   next      press 下一页 (or 强力搜): the next page of all six sites
   prev      press 上一页: the previous page (not on page 1)
   page N    choose page N in the page selector (N from 1)
@@ -44,7 +51,7 @@ with --json one JSON object per line: "request", "row", "message" and "done" eve
 
 Exit codes:
   0  every run completed and every site answered
-  1  bad usage (nothing was searched), or a command the window could not take at that moment
+  1  bad usage or bad settings (nothing was searched), or a command the window could not take then
   2  a run in which no site answered (连接服务器失败)
   3  a run in which no site had results (未搜索到结果)
   4  every run completed, but from some site no page arrived
@@ -301,6 +308,60 @@ class Output {
     int m_columns;
 };
 
+const char* originName(SettingOrigin origin) {
+    switch (origin) {
+        case SettingOrigin::File:
+            return "file";
+        case SettingOrigin::Environment:
+            return "environment";
+        case SettingOrigin::BuiltIn:
+            break;
+    }
+    return "built-in";
+}
+
+// "lanqi-cli sites": the six slots and the two services as the settings make them, and where each value
+// came from.
+void listSites(bool json, const Settings& settings) {
+    if (!json) std::printf("slot     enabled       definition          base\n");
+    for (int n = 1; n <= 6; ++n) {
+        const SiteSlotSettings& site = settings.sites[static_cast<size_t>(n - 1)];
+        if (json) {
+            Json o;
+            o["event"] = "site";
+            o["slot"] = n;
+            o["enabled"] = site.enabled;
+            o["enabledFrom"] = originName(site.enabledFrom);
+            o["definition"] = site.definition;
+            o["definitionFrom"] = originName(site.definitionFrom);
+            o["base"] = site.base;
+            o["baseFrom"] = originName(site.baseFrom);
+            std::printf("%s\n", jsonLine(o).c_str());
+        } else {
+            const std::string enabled =
+                std::string(site.enabled ? "yes" : "no") + " (" + originName(site.enabledFrom) + ")";
+            const std::string definition = site.definition + " (" + originName(site.definitionFrom) + ")";
+            std::printf("site%d    %-13s %-19s %s (%s)\n", n, enabled.c_str(), definition.c_str(),
+                        printable(site.base).c_str(), originName(site.baseFrom));
+        }
+    }
+    const std::pair<const char*, std::pair<const Text*, SettingOrigin>> services[] = {
+        {"vendor", {&settings.vendorBase, settings.vendorFrom}}, {"play", {&settings.playBase, settings.playFrom}}};
+    for (const auto& [name, value] : services) {
+        if (json) {
+            Json o;
+            o["event"] = "service";
+            o["name"] = name;
+            o["base"] = *value.first;
+            o["baseFrom"] = originName(value.second);
+            std::printf("%s\n", jsonLine(o).c_str());
+        } else {
+            std::printf("%-42s %s (%s)\n", name, printable(*value.first).c_str(), originName(value.second));
+        }
+    }
+    std::fflush(stdout);
+}
+
 // The exit code a finished run adds to the ones before it: the first failed run decides.
 int outcomeCode(const SearchFlow& flow) {
     switch (flow.lastOutcome()) {
@@ -312,7 +373,7 @@ int outcomeCode(const SearchFlow& flow) {
             break;
     }
     for (const SiteRunFigures& site : flow.siteFigures())
-        if (site.bytes == 0) return kPartial;
+        if (site.bytes == 0 && !site.disabled) return kPartial;
     return kCompleted;
 }
 
@@ -330,9 +391,13 @@ int main(int argc, char** argv) {
     app.add_flag("--json", json, "Print JSON Lines instead of the table");
     std::vector<std::string> words;
     app.add_option("KEYWORD COMMAND", words, "The keyword (UTF-8), then next, prev or page N, in order")
-        ->required()
-        ->expected(1, -1)
+        ->expected(0, -1)
         ->type_name("");
+    CLI::App* sitesCommand =
+        app.add_subcommand("sites",
+                           "List the six site slots (enabled, definition, base) and the vendor and "
+                           "cloud-play addresses, with where each value came from");
+    app.require_subcommand(0, 1);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -342,6 +407,19 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return usageError(e.what());
     }
+
+    const LoadedSettings loaded = loadSettings();
+    if (!loaded.problems.empty())
+        std::fprintf(stderr, "lanqi-cli: bad settings; these entries keep their built-in values:\n%s",
+                     loaded.report(false).c_str());
+    if (*sitesCommand) {
+        if (!words.empty()) return usageError("sites takes no further words");
+        listSites(json, loaded.settings);
+        return loaded.problems.empty() ? kCompleted : kUsage;
+    }
+    if (words.empty()) return usageError("KEYWORD is required");
+    if (!loaded.problems.empty()) return kUsage;  // nothing is searched with settings that are not what was meant
+    useSettings(loaded.settings);
 
     const std::string keyword = words.front();
     std::string error;
@@ -377,7 +455,7 @@ int main(int argc, char** argv) {
         output.done(flow);
         for (int n = 1; n <= 6; ++n) {
             const auto& site = flow.siteFigures()[static_cast<size_t>(n - 1)];
-            if (flow.lastOutcome() == RunOutcome::Completed && site.bytes == 0)
+            if (flow.lastOutcome() == RunOutcome::Completed && site.bytes == 0 && !site.disabled)
                 std::fprintf(stderr, "lanqi-cli: warning: no page arrived from site %d (%s)\n", n,
                              flow.state().searchUrls[static_cast<size_t>(n - 1)].c_str());
         }

@@ -35,6 +35,20 @@ void runVendorVisitAndUpdateCheck(AppController& controller) {
     if (!controller.programEnding()) controller.commands().checkForUpdateAtStartUp();
 }
 
+void reportSettingsProblems(AppController& controller, const LoadedSettings& settings) {
+    if (settings.problems.empty()) return;
+    Text text = gbk(u8"设置文件有错误，以下各项改用内置值：\r\n");
+    for (const SettingsProblem& problem : settings.problems) {
+        std::string line = settings.file + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + "：";
+        line += problem.chinese();
+        Text shown = gbk(line);
+        if (shown.empty()) shown = gbk("第" + std::to_string(problem.line) + "行：" + problem.english());
+        text += "\r\n" + shown;
+    }
+    controller.desktop().showMessageBox(text, kMessageOk | kMessageIconWarning, gbk(u8"设置错误"),
+                                        &controller.mainWindowHandle());
+}
+
 void openVendorAddress() { QtDesktopServices().openAddress(vendorBaseAddress()); }
 
 }  // namespace lanqi

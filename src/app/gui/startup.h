@@ -2,6 +2,7 @@
 
 #include "app/core/fade.h"
 #include "app/gui/notice_dialog.h"
+#include "platform/settings.h"
 
 namespace lanqi {
 
@@ -20,6 +21,10 @@ void presentMainWindow(MainWindow& window, int stepDelay = kFadeInStepDelay);
 // version file into versionInfoText (on a worker thread, the window processing events meanwhile), and the
 // silent update check. When the program ends meanwhile, the check is skipped.
 void runVendorVisitAndUpdateCheck(AppController& controller);
+
+// One message box over the main window that names the settings file and, line by line, what is wrong in it
+// (those entries run with their built-in values). Nothing when the settings are sound.
+void reportSettingsProblems(AppController& controller, const LoadedSettings& settings);
 
 // openAddress for the vendor's site.
 void openVendorAddress();

@@ -134,5 +134,19 @@ TEST_F(StartupChecksTest, WithoutTheVendorStartUpShowsNothingAndAManualCheckSays
     EXPECT_TRUE(opened.addresses.isEmpty());
 }
 
+TEST_F(StartupChecksTest, BadSettingsAreShownInOneBoxNamingTheFileAndTheLine) {
+    LoadedSettings settings;
+    settings.file = "/home/u/.config/lanqi-search/config.toml";
+    settings.problems = {{SettingsProblem::BadAddress, 2, "site1.base"}, {SettingsProblem::UnknownTable, 4, "site7"}};
+    test::SeenMessageBox seen;
+    test::answerNextMessageBox(QMessageBox::Ok, &seen);
+    reportSettingsProblems(controller, settings);
+    ASSERT_TRUE(seen.appeared);
+    EXPECT_EQ(seen.title, test::q("设置错误"));
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+    EXPECT_TRUE(seen.text.contains(test::q("/home/u/.config/lanqi-search/config.toml:2：site1.base 不是带主机名的")));
+    EXPECT_TRUE(seen.text.contains(test::q("config.toml:4：未知的表 [site7]")));
+}
+
 }  // namespace
 }  // namespace lanqi

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace lanqi {
+
+// The compiled-in base addresses of the six site slots and of the vendor's site and the cloud-play service.
+// The public result sites are reached over plain HTTP; their real hosts change often, so deployments and
+// tests point each slot elsewhere (the settings file, or LANQI_SITE<n>_BASE).
+inline constexpr std::array<std::string_view, 6> kBuiltInSiteBases{
+    "http://site1.lanqi-sites.example", "http://site2.lanqi-sites.example", "http://site3.lanqi-sites.example",
+    "http://site4.lanqi-sites.example", "http://site5.lanqi-sites.example", "http://site6.lanqi-sites.example"};
+inline constexpr std::string_view kBuiltInVendorBase = "http://www.lanqi-studio.example";
+inline constexpr std::string_view kBuiltInPlayBase = "http://play.lanqi-studio.example";
+
+// Where a value came from: compiled in, the settings file, or an environment variable (which wins).
+enum class SettingOrigin { BuiltIn, File, Environment };
+
+struct SiteSlotSettings {
+    Text base;               // scheme, host, optional port and path; no "/" at the end
+    bool enabled = true;     // a disabled slot is not fetched
+    std::string definition;  // the site definition the slot runs: "site1" .. "site6"
+    SettingOrigin baseFrom = SettingOrigin::BuiltIn;
+    SettingOrigin enabledFrom = SettingOrigin::BuiltIn;
+    SettingOrigin definitionFrom = SettingOrigin::BuiltIn;
+};
+
+struct Settings {
+    std::array<SiteSlotSettings, 6> sites;
+    Text vendorBase;
+    Text playBase;
+    SettingOrigin vendorFrom = SettingOrigin::BuiltIn;
+    SettingOrigin playFrom = SettingOrigin::BuiltIn;
+};
+
+// One thing wrong in the settings file. The entry it names keeps its built-in value.
+struct SettingsProblem {
+    enum Kind { Syntax, UnknownTable, UnknownKey, WrongType, BadAddress, UnknownDefinition } kind;
+    long line = 0;        // 1-based; 0 when the file as a whole is meant
+    std::string subject;  // the table or key ("site3.base"); for Syntax the parser's description
+    std::string english() const;
+    std::string chinese() const;  // UTF-8
+};
+
+struct LoadedSettings {
+    Settings settings;
+    std::string file;  // the settings file that was read (or would have been)
+    bool fileFound = false;
+    std::vector<SettingsProblem> problems;
+    // "FILE:LINE: problem" lines, in English or Chinese (UTF-8).
+    std::string report(bool chinese) const;
+};
+
+// The compiled-in values: the catalogue's six bases, every slot enabled with its own definition.
+Settings builtInSettings();
+
+// $XDG_CONFIG_HOME/lanqi-search/config.toml, or ~/.config/lanqi-search/config.toml when it is not set.
+std::string settingsFilePath();
+
+// The built-in values, then the file's (when it exists), then the environment's LANQI_SITE<n>_BASE,
+// LANQI_VENDOR_BASE and LANQI_PLAY_BASE, key by key. A file that cannot be parsed adds nothing but its
+// problem; a bad entry keeps the built-in value and adds its problem.
+LoadedSettings loadSettings(const std::string& file = settingsFilePath());
+
+// http or https, a host, an optional port and path, nothing else: a base the client may search.
+bool isSearchableBase(const Text& base);
+
+// The settings the program runs with. Until useSettings is called they are the built-in values; the
+// environment variables win over them whenever they are read.
+void useSettings(const Settings& settings);
+const Settings& activeSettings();
+
+}  // namespace lanqi
