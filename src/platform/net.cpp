@@ -106,19 +106,20 @@ bool isLocalNetworkAddress(const char* ip) {
            (a[0] == 0xFE && (a[1] & 0xC0) == 0x80) /* link-local */;
 }
 
-Bytes fetchUrl(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
-    if (address.empty() || (cancel != nullptr && cancel->cancelled())) return {};
+FetchOutcome fetchPage(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
+    if (address.empty()) return {{}, "no address"};
+    if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
     const Text withoutFragment = address.substr(0, address.find('#'));
-    if (withoutFragment.empty()) return {};
+    if (withoutFragment.empty()) return {{}, "no address"};
 
     initCurlOnce();
     // The address must split into scheme, host and object; anything else is no request at all.
     std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
     if (!url || curl_url_set(url.get(), CURLUPART_URL, withoutFragment.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
-        return {};
+        return {{}, "not an address"};
 
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    if (!easy) return {};
+    if (!easy) return {{}, "no connection handle"};
     CURL* h = easy.get();
 
     // "Accept: */*" replaces libcurl's own Accept line, so the request carries exactly one.
@@ -154,10 +155,14 @@ Bytes fetchUrl(const Text& address, const FetchLimits& limits, const CancelToken
     curl_easy_setopt(h, CURLOPT_PREREQDATA, &watch);
 
     const CURLcode rc = curl_easy_perform(h);
-    if (rc == CURLE_OK) return std::move(sink.body);
+    if (rc == CURLE_OK) return {std::move(sink.body), {}};
     // Cancelled, stalled, or redirected to a local address: a failed fetch, whatever arrived before.
-    if (rc == CURLE_ABORTED_BY_CALLBACK) return {};
-    if (sink.capped) return std::move(sink.body);
+    if (rc == CURLE_ABORTED_BY_CALLBACK) {
+        if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
+        if (watch.connections > 1 && !watch.startedLocal) return {{}, "redirected to a local address"};
+        return {{}, "no data for " + std::to_string(limits.stallLimit.count() / 1000) + " s"};
+    }
+    if (sink.capped) return {std::move(sink.body), {}};
     switch (rc) {
         case CURLE_OPERATION_TIMEDOUT:  // stalled or too slow: a failed fetch
         case CURLE_COULDNT_RESOLVE_HOST:
@@ -166,11 +171,15 @@ Bytes fetchUrl(const Text& address, const FetchLimits& limits, const CancelToken
         case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_SEND_ERROR:
         case CURLE_TOO_MANY_REDIRECTS:
-            return {};
+            return {{}, curl_easy_strerror(rc)};
         default:
             // The connection broke while the body was read: the bytes so far are the result.
-            return std::move(sink.body);
+            return {std::move(sink.body), {}};
     }
+}
+
+Bytes fetchUrl(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
+    return fetchPage(address, limits, cancel).body;
 }
 
 void sleepMs(int milliseconds) {

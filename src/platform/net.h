@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <string>
 
 #include "platform/text.h"
 
@@ -42,6 +43,15 @@ bool isLocalNetworkAddress(const char* ip);
 // `maxBodyBytes` bytes. Blocking and thread-safe: each call uses its own connection. A fetch whose `cancel` token is
 // cancelled ends within about a second, whatever the server does, and gives "" (also when cancelled before it began).
 Bytes fetchUrl(const Text& address, const FetchLimits& limits = FetchLimits{}, const CancelToken* cancel = nullptr);
+
+// fetchUrl, and why it failed: `error` is "" when a body (maybe a cut one) arrived, else a short English
+// description (libcurl's for connection failures, "no data for 15 s" for a stall, "cancelled", ...).
+struct FetchOutcome {
+    Bytes body;
+    std::string error;
+};
+FetchOutcome fetchPage(const Text& address, const FetchLimits& limits = FetchLimits{},
+                       const CancelToken* cancel = nullptr);
 
 // Blocks the calling thread; a negative count sleeps 0 ms.
 void sleepMs(int milliseconds);

@@ -2,10 +2,14 @@
 
 #include <toml++/toml.h>
 
+#include "platform/files.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <mutex>
 #include <optional>
 
@@ -208,7 +212,7 @@ std::string settingsFilePath() {
     return config + "/lanqi-search/config.toml";
 }
 
-LoadedSettings loadSettings(const std::string& file) {
+LoadedSettings loadSettings(const std::string& file, bool withEnvironment) {
     LoadedSettings loaded;
     loaded.settings = builtInSettings();
     loaded.file = file;
@@ -217,8 +221,40 @@ LoadedSettings loadSettings(const std::string& file) {
     if (loaded.fileFound) readFile(file, loaded.settings, loaded.problems);
     std::stable_sort(loaded.problems.begin(), loaded.problems.end(),
                      [](const SettingsProblem& a, const SettingsProblem& b) { return a.line < b.line; });
-    applyEnvironment(loaded.settings);
+    if (withEnvironment) applyEnvironment(loaded.settings);
     return loaded;
+}
+
+bool saveSettingsFile(const std::string& file, const Settings& settings, std::string& error) {
+    toml::table document;
+    for (int n = 1; n <= 6; ++n) {
+        const SiteSlotSettings& site = settings.sites[static_cast<size_t>(n - 1)];
+        document.insert("site" + std::to_string(n),
+                        toml::table{{"base", site.base}, {"enabled", site.enabled}, {"definition", site.definition}});
+    }
+    document.insert("vendor", toml::table{{"base", settings.vendorBase}});
+    document.insert("play", toml::table{{"base", settings.playBase}});
+    std::ostringstream text;
+    text << "# 岚栖种子搜索神器: the site slots and the vendor's and cloud-play addresses (written by 站点设置)\n"
+         << document << "\n";
+
+    std::error_code failure;
+    const std::filesystem::path path(file);
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), failure);
+    if (std::filesystem::is_regular_file(path, failure)) {
+        std::ifstream previous(path, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << previous.rdbuf();
+        if (!writeFileBlocks(gbk(file + ".bak"), {bytes.str()})) {
+            error = "cannot keep the previous file as " + file + ".bak";
+            return false;
+        }
+    }
+    if (!writeFileBlocks(gbk(file), {text.str()})) {
+        error = "cannot write " + file;
+        return false;
+    }
+    return true;
 }
 
 bool isSearchableBase(const Text& base) {

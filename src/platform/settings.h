@@ -65,7 +65,12 @@ std::string settingsFilePath();
 // The built-in values, then the file's (when it exists), then the environment's LANQI_SITE<n>_BASE,
 // LANQI_VENDOR_BASE and LANQI_PLAY_BASE, key by key. A file that cannot be parsed adds nothing but its
 // problem; a bad entry keeps the built-in value and adds its problem.
-LoadedSettings loadSettings(const std::string& file = settingsFilePath());
+LoadedSettings loadSettings(const std::string& file = settingsFilePath(), bool withEnvironment = true);
+
+// Writes `settings` (every slot and both services, the environment's values not included) as the settings
+// file: into a new file put in place in one step, the previous file kept beside it as FILE.bak, the folder
+// made when missing. False, with a short English reason, when it cannot be written.
+bool saveSettingsFile(const std::string& file, const Settings& settings, std::string& error);
 
 // http or https, a host, an optional port and path, nothing else: a base the client may search.
 bool isSearchableBase(const Text& base);

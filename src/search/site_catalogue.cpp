@@ -41,17 +41,23 @@ Text encodeKeyword(const Text& keyword) {
     return encoded;
 }
 
+Text buildSearchUrl(int number, const Text& base, const Text& encodedKeyword, const Text& page) {
+    if (number < 1 || number > kSiteCount) return {};
+    const SearchSite& site = kCatalogue[static_cast<size_t>(number - 1)];
+    Text url = base;
+    url.append(site.pathBeforeKeyword);
+    url.append(encodedKeyword);
+    url.append(site.textBeforePage);
+    url.append(page);
+    url.append(site.textAfterPage);
+    return url;
+}
+
 std::array<Text, 6> buildSearchUrls(const Text& encodedKeyword, const Text& page) {
     std::array<Text, 6> urls;
-    for (const SearchSite& site : kCatalogue) {
-        Text& url = urls[static_cast<size_t>(site.number - 1)];
-        url = siteBaseAddress(site.number);
-        url.append(site.pathBeforeKeyword);
-        url.append(encodedKeyword);
-        url.append(site.textBeforePage);
-        url.append(page);
-        url.append(site.textAfterPage);
-    }
+    for (const SearchSite& site : kCatalogue)
+        urls[static_cast<size_t>(site.number - 1)] =
+            buildSearchUrl(site.number, siteBaseAddress(site.number), encodedKeyword, page);
     return urls;
 }
 

@@ -31,6 +31,10 @@ Text siteBaseAddress(int number);
 // A keyword that is not valid GBK converts to "" and is encoded as "".
 Text encodeKeyword(const Text& keyword);
 
+// The request address of site `site` (1..6) at `base`: base, path, encoded keyword, text before the page,
+// the page text, text after the page.
+Text buildSearchUrl(int site, const Text& base, const Text& encodedKeyword, const Text& page);
+
 // Element n-1 is the request address of site n: base, path, encoded keyword, text before the page,
 // the page text, text after the page. Nothing else is added.
 std::array<Text, 6> buildSearchUrls(const Text& encodedKeyword, const Text& page);

@@ -116,6 +116,16 @@ TEST_F(ShellCommandsTest, EveryEntryOfBothMenusReachesItsAction) {
     }
 }
 
+TEST_F(ShellCommandsTest, TheSiteSettingsEntryOpensTheSettingsWindowWithOrWithoutARow) {
+    int shown = 0;
+    commands.showSettings = [&shown] { ++shown; };
+    commands.run(id(MenuCommand::MainSiteSettings));
+    selected = nullptr;
+    commands.run(id(MenuCommand::MainSiteSettings));
+    EXPECT_EQ(shown, 2);
+    EXPECT_TRUE(desktop.calls.empty());
+}
+
 TEST_F(ShellCommandsTest, WithNoRowSelectedNoRowEntryDoesAnything) {
     selected = nullptr;
     for (MenuCommand command : kRowEntries) commands.run(id(command));

@@ -143,7 +143,7 @@ TEST(Menus, ActionMenuEntriesInOrder) {
     captions.clear();
     for (const auto& e : mainPopupMenu().entries) captions.push_back(e.separator ? "-" : utf8(e.caption));
     EXPECT_EQ(captions, (std::vector<std::string>{"下载迅雷影音播放器", "下载 迅雷软件", "-", "岚栖科技官网", "-",
-                                                  "检查更新", "关于..."}));
+                                                  "检查更新", "关于...", "-", "站点设置"}));
 }
 
 }  // namespace

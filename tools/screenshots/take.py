@@ -29,7 +29,7 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 import framebuffer  # noqa: E402
 
-SHOTS = ("notice", "home", "results", "menu", "details", "player")
+SHOTS = ("notice", "home", "results", "menu", "details", "settings", "player")
 TITLE = "岚栖种子搜索神器v1.9"
 KEYWORD = "超能陆战队"
 SCREEN = (1280, 1024)
@@ -38,6 +38,7 @@ SITES_PORT = 8680
 AGREE_BUTTON = (340, 264)  # 同意使用 on the usage notice
 SEARCH_BOX = (300, 24)  # 搜索框
 FIRST_ROW = (120, 90)  # the first row of 超级列表框1
+FOOTER = (700, 505)  # 标签8, which offers the main popup menu
 PLAYING_LABEL = (0, 0, 85, 16)  # 标签1, shown with the player view
 # "选择播放" from its top: 在线播放通道1, 在线播放通道2, 迅雷影音播放, 迅雷下载, 复制下载地址, -, 查看文件详情.
 DETAILS_ENTRY_DOWN_PRESSES = 6
@@ -273,6 +274,20 @@ def take(session, wanted, made):
             session.xdotool("key", "Return")
         else:
             session.xdotool("key", "Escape")
+        time.sleep(0.5)
+
+    if "settings" in wanted:
+        session.click(main, FOOTER, button=3)
+        session.wait(lambda: [w for w in session.client_windows() if w not in (main, notice)], 10,
+                     "no main menu after a right-click on the footer")
+        time.sleep(0.5)
+        session.xdotool("key", "Up")  # from the top round to the last entry, 站点设置
+        session.xdotool("key", "Return")
+        window = session.wait(lambda: session.client_windows("^站点设置$"), 10, "no 站点设置 window")[0]
+        time.sleep(0.8)
+        session.capture([main_rect, session.rect(window)], "settings")
+        made.append("settings")
+        session.xdotool("key", "Escape")
         time.sleep(0.5)
 
     if "player" in wanted:

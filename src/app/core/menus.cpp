@@ -38,6 +38,8 @@ PopupMenu mainPopupMenu() {
         MenuEntry::line(),
         item(MenuCommand::MainCheckForUpdate, u8"检查更新"),
         item(MenuCommand::MainShowAbout, u8"关于..."),
+        MenuEntry::line(),
+        item(MenuCommand::MainSiteSettings, u8"站点设置"),
     }};
 }
 

@@ -24,6 +24,7 @@ enum class MenuCommand : int {
     MainOpenVendorSite,
     MainCheckForUpdate,
     MainShowAbout,
+    MainSiteSettings,  // "站点设置", the settings window
 };
 
 // "选择播放": the play channels, the external player and downloader, the magnet copy, the details, the

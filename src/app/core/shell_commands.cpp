@@ -47,6 +47,9 @@ void ShellCommands::run(int menuChoice) {
         case MenuCommand::MainShowAbout:
             if (showAbout) showAbout();
             return;
+        case MenuCommand::MainSiteSettings:
+            if (showSettings) showSettings();
+            return;
     }
     // kNoMenuChoice (the menu was dismissed) and ids of no entry.
 }

@@ -21,6 +21,8 @@ class ShellCommands {
     std::function<void(int channel, const ResultItem& item)> playOnline = [](int, const ResultItem&) {};
     // Shows the about window, modal, with no owner. Does nothing until the windows set it.
     std::function<void()> showAbout = [] {};
+    // Shows the settings window ("站点设置"). Does nothing until the windows set it.
+    std::function<void()> showSettings = [] {};
 
     // Pops up "选择播放" (the menu of a selected row) or the main popup menu at the pointer, then runs the
     // chosen entry.

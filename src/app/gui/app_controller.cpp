@@ -6,6 +6,8 @@
 #include "app/core/menus.h"
 #include "app/gui/main_window.h"
 #include "app/gui/result_list.h"
+#include "app/gui/settings_window.h"
+#include "search/site_check.h"
 #include "platform/addresses.h"
 
 namespace lanqi {
@@ -17,6 +19,7 @@ AppController::AppController(MainWindow& window)
       m_actions(m_desktop),
       m_commands(m_desktop, m_actions, [this] { return m_flow.selectedResult(); }) {
     m_commands.showAbout = [this] { showAboutWindow(nullptr); };
+    m_commands.showSettings = [this] { showSettingsWindow(); };
     m_flow.setScreenListener([this](unsigned changes) { screenChanged(changes); });
     connectWindow();
 }
@@ -28,6 +31,15 @@ void AppController::setPlayOnline(std::function<void(int channel, const ResultIt
 }
 
 void AppController::showAboutWindow(const Window* owner) { m_desktop.loadWindow(m_aboutWindow, owner, true); }
+
+void AppController::showSettingsWindow() {
+    SettingsWindow::Context context;
+    context.testKeyword = m_window.keyword();
+    for (int n = 1; n <= 6; ++n) context.lastRun[static_cast<size_t>(n - 1)] = describeLastRun(m_flow, n);
+    context.applied = [](const Settings& settings) { useSettings(settings); };
+    SettingsWindow window(std::move(context), &m_window);
+    window.exec();
+}
 
 void AppController::screenChanged(unsigned changes) {
     const SearchScreen& screen = m_flow.screen();

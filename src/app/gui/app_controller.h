@@ -38,6 +38,8 @@ class AppController : public QObject {
 
     // Shows the about window, modal; `owner` may be null ("关于..." and "关于软件" give none).
     void showAboutWindow(const Window* owner);
+    // "站点设置": the settings window, modal over the main window; a save applies the new settings at once.
+    void showSettingsWindow();
 
     // True once the exit fade has run out and the program is ending.
     bool programEnding() const { return m_programEnding; }

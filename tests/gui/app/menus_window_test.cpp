@@ -39,7 +39,9 @@ const QStringList kMainMenu = {QStringLiteral("下载迅雷影音播放器"),
                                QStringLiteral("岚栖科技官网"),
                                QStringLiteral("-"),
                                QStringLiteral("检查更新"),
-                               QStringLiteral("关于...")};
+                               QStringLiteral("关于..."),
+                               QStringLiteral("-"),
+                               QStringLiteral("站点设置")};
 
 QStringList entriesOf(const test::SeenMenu& menu) { return QStringList(menu.entries.begin(), menu.entries.end()); }
 

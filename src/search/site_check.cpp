@@ -1,0 +1,52 @@
+#include "search/site_check.h"
+
+#include "scrape/scrape.h"
+#include "search/site_catalogue.h"
+
+namespace lanqi {
+namespace {
+
+Text milliseconds(std::chrono::milliseconds took) { return decimalText(took.count()) + gbk(u8" 毫秒"); }
+
+}  // namespace
+
+SiteCheck checkSite(int site, const Text& base, const Text& keyword, const FetchLimits& limits) {
+    SiteCheck check;
+    const auto start = std::chrono::steady_clock::now();
+    const FetchOutcome fetched = fetchPage(buildSearchUrl(site, base, encodeKeyword(keyword), "1"), limits);
+    check.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    if (fetched.body.empty()) {
+        check.error = fetched.error.empty() ? "an empty answer" : fetched.error;
+        return check;
+    }
+    std::array<std::string_view, 6> pages{};
+    pages[static_cast<size_t>(site - 1)] = fetched.body;
+    const SitePageScrape scrape = scrapeSitePage(site, pages);
+    check.kind = scrape.outcome == SiteOutcome::NoPage ? SiteCheck::Unrecognised : SiteCheck::Found;
+    check.results = static_cast<int>(scrape.items.size());
+    return check;
+}
+
+Text describeSiteCheck(const SiteCheck& check) {
+    const Text took = gbk(u8"（") + milliseconds(check.took) + gbk(u8"）");
+    switch (check.kind) {
+        case SiteCheck::Found:
+            return decimalText(check.results) + gbk(u8" 条结果") + took;
+        case SiteCheck::Unrecognised:
+            return gbk(u8"页面无法识别") + took;
+        case SiteCheck::Unreachable:
+            break;
+    }
+    return gbk(u8"连接失败：") + gbk(check.error) + took;
+}
+
+Text describeLastRun(const SearchFlow& flow, int site) {
+    if (site < 1 || site > 6 || flow.state().searchUrls[0].empty()) return gbk(u8"尚未搜索");
+    const SiteRunFigures& figures = flow.siteFigures()[static_cast<size_t>(site - 1)];
+    if (figures.disabled) return gbk(u8"已停用");
+    if (figures.bytes == 0) return gbk(u8"未收到页面（") + milliseconds(figures.fetchTime) + gbk(u8"）");
+    return decimalText(figures.rows) + gbk(u8" 条结果，") + milliseconds(figures.fetchTime) + gbk(u8"，") +
+           decimalText(static_cast<long long>(figures.bytes)) + gbk(u8" 字节");
+}
+
+}  // namespace lanqi

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "platform/net.h"
+#include "search/search_flow.h"
+
+namespace lanqi {
+
+// What one slot's test found: page 1 of a keyword fetched from that slot alone and scraped on its own.
+struct SiteCheck {
+    enum Kind { Found, Unreachable, Unrecognised } kind = Unreachable;
+    int results = 0;
+    std::string error;  // for Unreachable: why, in English
+    std::chrono::milliseconds took{0};
+};
+
+// Fetches and scrapes page 1 of `keyword` (GBK) for slot `site` at `base`. Blocking.
+SiteCheck checkSite(int site, const Text& base, const Text& keyword, const FetchLimits& limits = FetchLimits{});
+
+// "N 条结果（T 毫秒）", "连接失败：reason（T 毫秒）" or "页面无法识别（T 毫秒）", GBK.
+Text describeSiteCheck(const SiteCheck& check);
+
+// What the last search found at one slot, GBK: "N 条结果，T 毫秒，B 字节", "未收到页面（T 毫秒）", "已停用",
+// or "尚未搜索" before the first search.
+Text describeLastRun(const SearchFlow& flow, int site);
+
+}  // namespace lanqi
