@@ -13,6 +13,7 @@ BUILD = os.environ.get("LANQI_BUILD_DIR", "../../build/default")
 CLI = os.path.join(BUILD, "src", "app", "cli", "lanqi-cli")
 STATE = os.environ.get("LANQI_SAMPLE_STATE", "")
 PREFIX = "岚栖种子搜索神器v1.9"
+FIXTURES = os.path.join(os.environ.get("LANQI_SOURCE_DIR", "../.."), "tests", "fixtures", "scrape")
 
 
 def server_base():
@@ -194,6 +195,10 @@ class CliEndToEnd(unittest.TestCase):
             (["abc"], down, 2, PREFIX + " --- 连接服务器失败", "网络错误"),
             (["abc", "next"], down, 2, PREFIX + " --- 连接服务器失败", "remaining commands were not run"),
             (["abc"], {n: "-empty" for n in range(1, 7)}, 3, PREFIX + " --- 未搜索到结果", "搜索失败"),
+            (["check-site", "site1", FIXTURES + "/site1.html"], {}, 0, "site1: scraped, total 61, 5 rows", None),
+            (["check-site", "site2", FIXTURES + "/site1.html"], {}, 2, "site2: not-recognised", None),
+            (["check-site", "site7", FIXTURES + "/site1.html"], {}, 1, None, "unknown site definition: site7"),
+            (["check-site", "site1"], {}, 1, None, "PAGE_FILE"),
         ]
         for args, modes, code, out, err in cases:
             with self.subTest(args=args, modes=modes):

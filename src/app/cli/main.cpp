@@ -2,6 +2,7 @@
 //
 //   lanqi-cli [--json] [--] KEYWORD [next | prev | page N]...
 //   lanqi-cli [--json] sites
+//   lanqi-cli [--json] check-site DEFINITION PAGE_FILE
 //
 // KEYWORD (UTF-8 from the terminal) is typed into the search box as GBK and searched; each further command
 // then presses 下一页, 上一页 or chooses item N-1 of the page selector. Options may stand anywhere; "--" ends
@@ -22,6 +23,7 @@
 #include "platform/events.h"
 #include "platform/product.h"
 #include "platform/settings.h"
+#include "scrape/scrape.h"
 #include "search/search_flow.h"
 
 namespace {
@@ -40,6 +42,8 @@ const char* const kFooter =
     R"(Settings: $XDG_CONFIG_HOME/lanqi-search/config.toml (else ~/.config/lanqi-search/config.toml);
 LANQI_SITE1_BASE ... LANQI_SITE6_BASE win over it. "lanqi-cli sites" shows what is in use. A keyword
 that is also a subcommand's name is searched after "--" (lanqi-cli -- sites).
+"lanqi-cli check-site DEFINITION PAGE_FILE" scrapes a saved page with a site definition (exit 0: rows,
+2: not the site's page, 3: no rows).
 
 Commands, run one after the other after the search of KEYWORD:
   next      press 下一页 (or 强力搜): the next page of all six sites
@@ -362,6 +366,52 @@ void listSites(bool json, const Settings& settings) {
     std::fflush(stdout);
 }
 
+// "lanqi-cli check-site": one saved page scraped on its own with a definition, as a definition's author checks
+// it: the outcome, the total it prints, then its rows. Exit 0 when the page gave rows, 3 when it was recognised
+// but gave none, 2 when it was not recognised as the site's page, 1 on bad usage.
+int checkSite(bool json, const std::string& definition, const std::string& pageFile) {
+    int site = 0;
+    for (int n = 1; n <= 6; ++n)
+        if (definition == "site" + std::to_string(n)) site = n;
+    if (site == 0) return usageError("unknown site definition: " + definition + " (known: site1 ... site6)");
+    std::FILE* file = std::fopen(pageFile.c_str(), "rb");
+    if (file == nullptr) return usageError("cannot read " + pageFile);
+    Bytes page;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+        page.append(buffer, n);
+        if (page.size() > (64u << 20)) break;
+    }
+    std::fclose(file);
+
+    std::array<std::string_view, 6> pages{};
+    pages[static_cast<size_t>(site - 1)] = page;
+    const SitePageScrape scrape = scrapeSitePage(site, pages);
+    const char* outcome = scrape.outcome == SiteOutcome::Scraped   ? "scraped"
+                          : scrape.outcome == SiteOutcome::NoItems ? "no-items"
+                                                                   : "not-recognised";
+    SearchScreen screen;
+    screen.results = scrape.items;
+    if (json) {
+        Json o;
+        o["event"] = "page";
+        o["definition"] = definition;
+        o["outcome"] = outcome;
+        o["total"] = scrape.printsTotal ? Json(scrape.total) : Json(nullptr);
+        o["rows"] = scrape.items.size();
+        o["skipped"] = scrape.skippedItems;
+        std::printf("%s\n", jsonLine(o).c_str());
+    } else {
+        std::printf("%s: %s, total %s, %zu rows, %d skipped\n", definition.c_str(), outcome,
+                    scrape.printsTotal ? std::to_string(scrape.total).c_str() : "-", scrape.items.size(),
+                    scrape.skippedItems);
+    }
+    Output(json).rows(screen);
+    std::fflush(stdout);
+    if (scrape.outcome == SiteOutcome::NoPage) return kUnreachable;
+    return scrape.items.empty() ? kNoResults : kCompleted;
+}
+
 // The exit code a finished run adds to the ones before it: the first failed run decides.
 int outcomeCode(const SearchFlow& flow) {
     switch (flow.lastOutcome()) {
@@ -397,6 +447,18 @@ int main(int argc, char** argv) {
         app.add_subcommand("sites",
                            "List the six site slots (enabled, definition, base) and the vendor and "
                            "cloud-play addresses, with where each value came from");
+    std::string checkDefinition;
+    std::string checkPage;
+    CLI::App* checkCommand =
+        app.add_subcommand("check-site",
+                           "Scrape a saved result page with a site definition (site1 ... site6) and print its outcome, "
+                           "total and rows");
+    checkCommand->add_option("DEFINITION", checkDefinition, "The site definition: site1 ... site6")
+        ->required()
+        ->type_name("");
+    checkCommand->add_option("PAGE_FILE", checkPage, "A result page saved from that site (UTF-8 HTML)")
+        ->required()
+        ->type_name("");
     app.require_subcommand(0, 1);
     try {
         app.parse(argc, argv);
@@ -417,6 +479,7 @@ int main(int argc, char** argv) {
         listSites(json, loaded.settings);
         return loaded.problems.empty() ? kCompleted : kUsage;
     }
+    if (*checkCommand) return checkSite(json, checkDefinition, checkPage);
     if (words.empty()) return usageError("KEYWORD is required");
     if (!loaded.problems.empty()) return kUsage;  // nothing is searched with settings that are not what was meant
     useSettings(loaded.settings);
