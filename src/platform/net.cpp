@@ -46,6 +46,7 @@ struct Watch {
     curl_off_t bodyBytes = 0;
     int connections = 0;
     bool startedLocal = false;
+    bool refusedLocal = false;  // a redirect from a public address led to a local one
 };
 
 // libcurl asks this during every transfer, also while nothing arrives (about once a second then): a
@@ -71,7 +72,8 @@ int checkPeer(void* user, char* peerIp, char*, int, int) {
     auto* watch = static_cast<Watch*>(user);
     const bool local = isLocalNetworkAddress(peerIp);
     if (watch->connections++ == 0) watch->startedLocal = local;
-    return local && !watch->startedLocal ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
+    watch->refusedLocal = local && !watch->startedLocal;
+    return watch->refusedLocal ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
 }
 
 struct EasyDeleter {
@@ -159,7 +161,7 @@ FetchOutcome fetchPage(const Text& address, const FetchLimits& limits, const Can
     // Cancelled, stalled, or redirected to a local address: a failed fetch, whatever arrived before.
     if (rc == CURLE_ABORTED_BY_CALLBACK) {
         if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
-        if (watch.connections > 1 && !watch.startedLocal) return {{}, "redirected to a local address"};
+        if (watch.refusedLocal) return {{}, "redirected to a local address"};
         return {{}, "no data for " + std::to_string(limits.stallLimit.count() / 1000) + " s"};
     }
     if (sink.capped) return {std::move(sink.body), {}};

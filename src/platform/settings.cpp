@@ -37,8 +37,7 @@ std::optional<Text> readBase(const toml::node& node, const std::string& subject,
         problems.push_back({SettingsProblem::WrongType, lineOf(node), subject});
         return std::nullopt;
     }
-    Text base = text->get();
-    while (!base.empty() && base.back() == '/') base.pop_back();
+    const Text base = trimmedBase(text->get());
     if (!isSearchableBase(base)) {
         problems.push_back({SettingsProblem::BadAddress, lineOf(node), subject});
         return std::nullopt;
@@ -255,6 +254,13 @@ bool saveSettingsFile(const std::string& file, const Settings& settings, std::st
         return false;
     }
     return true;
+}
+
+Text trimmedBase(std::string_view typed) {
+    while (!typed.empty() && (typed.front() == ' ' || typed.front() == '\t')) typed.remove_prefix(1);
+    while (!typed.empty() && (typed.back() == ' ' || typed.back() == '\t' || typed.back() == '/'))
+        typed.remove_suffix(1);
+    return Text(typed);
 }
 
 bool isSearchableBase(const Text& base) {

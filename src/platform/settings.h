@@ -72,6 +72,9 @@ LoadedSettings loadSettings(const std::string& file = settingsFilePath(), bool w
 // made when missing. False, with a short English reason, when it cannot be written.
 bool saveSettingsFile(const std::string& file, const Settings& settings, std::string& error);
 
+// A base address as a person typed it, without the blanks around it and the "/" at its end.
+Text trimmedBase(std::string_view typed);
+
 // http or https, a host, an optional port and path, nothing else: a base the client may search.
 bool isSearchableBase(const Text& base);
 

@@ -93,6 +93,7 @@ TEST(SearchableBase, IsHttpOrHttpsWithAHostAndAtMostAPortAndAPath) {
     for (const char* bad : {"", "a.example", "ftp://a", "http://", "http://:80", "http://a:", "http://a:123456",
                             "http://a/b?c", "http://a/#b", "http://a/b c", "javascript:alert(1)"})
         EXPECT_FALSE(isSearchableBase(bad)) << bad;
+    EXPECT_EQ(trimmedBase("  http://a.example/site1//\t"), "http://a.example/site1");
 }
 
 }  // namespace

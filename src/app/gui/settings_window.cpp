@@ -25,6 +25,9 @@ Widget* named(Widget* widget, const QString& objectName, const QString& accessib
     return widget;
 }
 
+// The base address an edit holds, as the settings file keeps it.
+Text typedBase(const QLineEdit* edit) { return trimmedBase(fromQString(edit->text())); }
+
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -118,8 +121,7 @@ void SettingsWindow::test(int slot) {
     if (!checkBase(row.base, QStringLiteral("站点%1的地址").arg(slot))) return;
     row.test->setEnabled(false);
     row.testResult->setText(QStringLiteral("测试中…"));
-    Text base = fromQString(row.base->text().trimmed());
-    while (!base.empty() && base.back() == '/') base.pop_back();
+    const Text base = typedBase(row.base);
     const Text keyword = m_context.testKeyword.empty() ? gbk(u8"电影") : m_context.testKeyword;
     QPointer<SettingsWindow> window(this);
     // The fetch runs off the window's thread; its answer comes back as a queued call, if the window is still there.
@@ -139,9 +141,7 @@ void SettingsWindow::test(int slot) {
 
 bool SettingsWindow::checkBase(QLineEdit* edit, const QString& what) {
     if (edit->isReadOnly()) return true;  // the environment's, not the file's
-    Text base = fromQString(edit->text().trimmed());
-    while (!base.empty() && base.back() == '/') base.pop_back();
-    if (isSearchableBase(base)) {
+    if (isSearchableBase(typedBase(edit))) {
         edit->setStyleSheet(QString());
         return true;
     }
@@ -159,15 +159,14 @@ void SettingsWindow::save() {
         Row& row = m_rows[static_cast<size_t>(slot - 1)];
         if (!checkBase(row.base, QStringLiteral("站点%1的地址").arg(slot))) return;
         SiteSlotSettings& site = settings.sites[static_cast<size_t>(slot - 1)];
-        if (!row.base->isReadOnly()) site.base = fromQString(row.base->text().trimmed());
-        while (!site.base.empty() && site.base.back() == '/') site.base.pop_back();
+        if (!row.base->isReadOnly()) site.base = typedBase(row.base);
         site.enabled = row.enabled->isChecked();
         site.definition = row.definition->currentText().toStdString();
     }
     if (!checkBase(m_vendor, QStringLiteral("官方网站地址")) || !checkBase(m_play, QStringLiteral("云播服务地址")))
         return;
-    if (!m_vendor->isReadOnly()) settings.vendorBase = fromQString(m_vendor->text().trimmed());
-    if (!m_play->isReadOnly()) settings.playBase = fromQString(m_play->text().trimmed());
+    if (!m_vendor->isReadOnly()) settings.vendorBase = typedBase(m_vendor);
+    if (!m_play->isReadOnly()) settings.playBase = typedBase(m_play);
     std::string error;
     if (!saveSettingsFile(m_context.file, settings, error)) {
         m_problem->setText(QStringLiteral("保存失败：") + fromUtf8(error));
