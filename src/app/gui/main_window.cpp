@@ -297,7 +297,6 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         event->accept();
         emit escapePressed();
-        if (width() > kMainWindowWidth) emit leaveFullScreenRequested();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -77,11 +77,10 @@ class MainWindow : public QWidget {
     // popup menu: the list's empty area, the window background, 标签2, 图片框1, 图片框2, 标签8, 透明标签1.
     void rowMenuRequested(int row, QPoint globalPosition);
     void mainMenuRequested(QPoint globalPosition);
-    void vendorAddressRequested();    // left button on 图片框1 or 透明标签1
-    void leaveFullScreenRequested();  // Esc while the window is wider than its design width
-    void escapePressed();             // Esc that no control took (the player decides what it means)
-    void closeStarted();              // the exit fade has begun: the program is ending
-    void programEndRequested();       // the exit fade has run out
+    void vendorAddressRequested();  // left button on 图片框1 or 透明标签1
+    void escapePressed();           // Esc that no control took (the player decides what it means)
+    void closeStarted();            // the exit fade has begun: the program is ending
+    void programEndRequested();     // the exit fade has run out
 
   protected:
     void closeEvent(QCloseEvent* event) override;
