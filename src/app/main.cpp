@@ -6,6 +6,7 @@
 #include "app/gui/main_window.h"
 #include "app/gui/player_view.h"
 #include "app/gui/startup.h"
+#include "scrape/site_definition.h"
 #include "platform/settings.h"
 
 int main(int argc, char** argv) {
@@ -14,8 +15,9 @@ int main(int argc, char** argv) {
     // The program ends only through the usage notice or the main window's exit fade.
     QApplication::setQuitOnLastWindowClosed(false);
     // The settings file (and the environment over it) decide every address from the usage notice on.
-    const lanqi::LoadedSettings settings = lanqi::loadSettings();
+    lanqi::LoadedSettings settings = lanqi::loadSettings();
     lanqi::useSettings(settings.settings);
+    lanqi::useSiteDefinitions(lanqi::loadSiteDefinitions(settings.settings, settings.problems));
 
     // Global state lives in the main window and the search flow, for as long as the main window; the
     // product constants are compiled in; Qt's native style stands for the themed drawing of controls.

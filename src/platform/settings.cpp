@@ -68,13 +68,12 @@ void readSiteTable(const toml::table& table, int slot, SiteSlotSettings& site, s
                 continue;
             }
             const std::string definition = text->get();
-            bool known = false;
-            for (int n = 1; n <= 6; ++n) known = known || definition == "site" + std::to_string(n);
-            if (!known) {
+            if (!isDefinitionName(definition)) {
                 problems.push_back({SettingsProblem::UnknownDefinition, lineOf(node), subject + " = " + definition});
                 continue;
             }
             site.definition = definition;
+            site.definitionLine = lineOf(node);
             site.definitionFrom = SettingOrigin::File;
         } else {
             problems.push_back({SettingsProblem::UnknownKey, lineOf(node), subject});
@@ -161,7 +160,10 @@ std::string SettingsProblem::english() const {
         case BadAddress:
             return subject + " is not an http:// or https:// address with a host";
         case UnknownDefinition:
-            return "unknown site definition: " + subject + " (known: site1 ... site6)";
+            return "unknown site definition: " + subject +
+                   " (known: site1 ... site6 and NAME for each NAME.toml in the sites folder beside this file)";
+        case BadDefinition:
+            return "bad site definition, the slot keeps its built-in one: " + subject;
     }
     return subject;
 }
@@ -179,18 +181,30 @@ std::string SettingsProblem::chinese() const {
         case BadAddress:
             return subject + " 不是带主机名的 http:// 或 https:// 地址";
         case UnknownDefinition:
-            return "未知的站点定义：" + subject + "（可用：site1 … site6）";
+            return "未知的站点定义：" + subject +
+                   "（可用：site1 … site6，以及同目录 sites 文件夹中每个 NAME.toml 的 NAME）";
+        case BadDefinition:
+            return "站点定义有错误，该站点改用内置定义：" + subject;
     }
     return subject;
 }
 
+std::string SettingsProblem::where(const std::string& settingsFile) const {
+    return (file.empty() ? settingsFile : file) + (line > 0 ? ":" + std::to_string(line) : std::string());
+}
+
 std::string LoadedSettings::report(bool chinese) const {
     std::string out;
-    for (const SettingsProblem& problem : problems) {
-        out += file + (problem.line > 0 ? ":" + std::to_string(problem.line) : std::string()) + ": " +
-               (chinese ? problem.chinese() : problem.english()) + "\n";
-    }
+    for (const SettingsProblem& problem : problems)
+        out += problem.where(file) + ": " + (chinese ? problem.chinese() : problem.english()) + "\n";
     return out;
+}
+
+bool isDefinitionName(std::string_view name) {
+    if (name.empty() || name.size() > 64) return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    });
 }
 
 Settings builtInSettings() {

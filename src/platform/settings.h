@@ -22,9 +22,10 @@ inline constexpr std::string_view kBuiltInPlayBase = "http://play.lanqi-studio.e
 enum class SettingOrigin { BuiltIn, File, Environment };
 
 struct SiteSlotSettings {
-    Text base;               // scheme, host, optional port and path; no "/" at the end
-    bool enabled = true;     // a disabled slot is not fetched
-    std::string definition;  // the site definition the slot runs: "site1" .. "site6"
+    Text base;                // scheme, host, optional port and path; no "/" at the end
+    bool enabled = true;      // a disabled slot is not fetched
+    std::string definition;   // the site definition the slot runs: "site1" .. "site6" or a definition file's name
+    long definitionLine = 0;  // the settings file's line that named it; 0 when it did not
     SettingOrigin baseFrom = SettingOrigin::BuiltIn;
     SettingOrigin enabledFrom = SettingOrigin::BuiltIn;
     SettingOrigin definitionFrom = SettingOrigin::BuiltIn;
@@ -40,11 +41,15 @@ struct Settings {
 
 // One thing wrong in the settings file. The entry it names keeps its built-in value.
 struct SettingsProblem {
-    enum Kind { Syntax, UnknownTable, UnknownKey, WrongType, BadAddress, UnknownDefinition } kind;
-    long line = 0;        // 1-based; 0 when the file as a whole is meant
-    std::string subject;  // the table or key ("site3.base"); for Syntax the parser's description
+    enum Kind { Syntax, UnknownTable, UnknownKey, WrongType, BadAddress, UnknownDefinition, BadDefinition } kind;
+    long line = 0;          // 1-based; 0 when the file as a whole is meant
+    std::string subject;    // the table or key ("site3.base"); for Syntax the parser's description; for
+                            // BadDefinition what is wrong with the definition file, in English
+    std::string file = {};  // the file the line is in when it is not the settings file (a site definition)
     std::string english() const;
     std::string chinese() const;  // UTF-8
+    // "FILE:LINE" or "FILE", FILE being `file` or else `settingsFile`.
+    std::string where(const std::string& settingsFile) const;
 };
 
 struct LoadedSettings {
@@ -71,6 +76,9 @@ LoadedSettings loadSettings(const std::string& file = settingsFilePath(), bool w
 // file: into a new file put in place in one step, the previous file kept beside it as FILE.bak, the folder
 // made when missing. False, with a short English reason, when it cannot be written.
 bool saveSettingsFile(const std::string& file, const Settings& settings, std::string& error);
+
+// A site definition's name: 1 to 64 ASCII letters, digits, "-" and "_" (it names NAME.toml, never a path).
+bool isDefinitionName(std::string_view name);
 
 // A base address as a person typed it, without the blanks around it and the "/" at its end.
 Text trimmedBase(std::string_view typed);

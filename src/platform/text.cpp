@@ -73,6 +73,37 @@ Bytes convertText(std::string_view bytes, const char* from, const char* to) {
     return {};
 }
 
+Bytes toUtf8Lossy(std::string_view bytes, const char* from) {
+    thread_local ConverterCache cache;
+    iconv_t cd = cache.get(from, "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    // No character of any charset takes more than four bytes in UTF-8, and U+FFFD takes three per input byte.
+    Bytes out(bytes.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* outPtr = out.data();
+    size_t outLeft = out.size();
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
+        if (errno == E2BIG || outLeft < 3) break;
+        // EILSEQ or EINVAL: one byte that does not convert.
+        std::memcpy(outPtr, "\xEF\xBF\xBD", 3);
+        outPtr += 3;
+        outLeft -= 3;
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+bool knownCharset(const char* name) {
+    thread_local ConverterCache cache;
+    return name != nullptr && *name != '\0' && cache.get(name, "UTF-8") != reinterpret_cast<iconv_t>(-1);
+}
+
 Text gbk(std::u8string_view utf8Text) {
     return convertText(std::string_view(reinterpret_cast<const char*>(utf8Text.data()), utf8Text.size()), "UTF-8",
                        "GBK");

@@ -15,6 +15,14 @@ using Bytes = std::string;  // raw bytes as received or sent
 // input: never a partial result. Safe to call from any thread.
 Bytes convertText(std::string_view bytes, const char* from, const char* to);
 
+// UTF-8 form of `bytes` in charset `from`, every byte that does not convert written as U+FFFD instead of
+// failing the whole text. "" when the converter cannot be opened. Bounded: the output is at most four times
+// the input.
+Bytes toUtf8Lossy(std::string_view bytes, const char* from);
+
+// True when iconv can convert charset `name` to UTF-8.
+bool knownCharset(const char* name);
+
 // GBK form of a UTF-8 text; "" when it has a character GBK lacks. Meant for constants: cache the result
 // (`static const Text k = gbk(u8"...")`).
 Text gbk(std::u8string_view utf8);

@@ -7,17 +7,17 @@
 
 namespace lanqi::scrape {
 
-// A site's table ready to run: labels in GBK, and every marker that is searched forwards numbered, so
-// that MarkerSearch can remember its last answer. Built once per site, on first use.
+// A site's table ready to run: labels and tags in GBK, and every marker that is searched forwards numbered,
+// so that MarkerSearch can remember its last answer. Built once, when the site's definition is read. Its
+// views and step pointers lead into the table it was made from, which must outlive it.
 struct CompiledStep {
     const Step* step = nullptr;
     Text label;
+    Text tags[2];
     int start = -1, next = -1, end = -1, behind = -1, cursorTo = -1, listEnd = -1, entryEnd = -1;
 };
 
 struct CompiledSite {
-    int number = 0;
-    Text digit;
     int anchor = -1;    // marker number of the item anchor
     int entryTag = -1;  // marker number of "<li>"
     std::vector<std::string_view> markers;
@@ -26,6 +26,6 @@ struct CompiledSite {
 
 inline constexpr std::string_view kEntryTag = "<li>";
 
-const CompiledSite& compiledSite(int number);
+CompiledSite compileSite(const SiteTable& table);
 
 }  // namespace lanqi::scrape

@@ -16,8 +16,8 @@ int length(std::string_view marker) { return static_cast<int>(marker.size()); }
 // Reads one item after another with a site's steps. Its buffers are kept from item to item.
 class ItemReader {
   public:
-    ItemReader(const CompiledSite& site, std::string_view page, std::vector<ResultItem>& items)
-        : m_site(site), m_page(page), m_search(page, site.markers), m_items(items) {}
+    ItemReader(const CompiledSite& site, int slot, std::string_view page, std::vector<ResultItem>& items)
+        : m_site(site), m_slot(slot), m_page(page), m_search(page, site.markers), m_items(items) {}
 
     int cursor() const { return m_cursor; }
 
@@ -29,12 +29,12 @@ class ItemReader {
         // The item is read from its anchor on (Site1 and Site3 find their titles backwards from it).
         if (anchor > 0) m_cursor = std::max(m_cursor, anchor);
         m_item = ResultItem{};
-        m_item.site = m_site.number;
+        m_item.site = m_slot;
         m_hash.clear();
         for (const CompiledStep& step : m_site.steps) {
             if (!runStep(step)) return false;
         }
-        appendSiteLine(m_item.detailText, m_site.number);
+        appendSiteLine(m_item.detailText, m_slot);
         m_items.push_back(std::move(m_item));
         return true;
     }
@@ -147,7 +147,7 @@ class ItemReader {
                 if (step.use == Use::Title) {
                     m_title.clear();
                     appendField(m_title, c, span);
-                    completeTitle(step);
+                    completeTitle(c);
                 } else if (step.use == Use::Hash) {
                     m_hash.clear();
                     appendField(m_hash, c, span);
@@ -176,8 +176,8 @@ class ItemReader {
         return true;
     }
 
-    void completeTitle(const Step& step) {
-        for (std::string_view tag : step.tags) {
+    void completeTitle(const CompiledStep& c) {
+        for (const Text& tag : c.tags) {
             if (tag.empty()) continue;
             if (m_title.find(tag) != Text::npos) m_title = stripTag(m_title, tag);
         }
@@ -211,6 +211,7 @@ class ItemReader {
     };
 
     const CompiledSite& m_site;
+    int m_slot;
     std::string_view m_page;
     MarkerSearch m_search;
     std::vector<LastMemo> m_lastMemo = std::vector<LastMemo>(m_site.steps.size());
@@ -227,8 +228,8 @@ class ItemReader {
 
 }  // namespace
 
-void runItemLoop(const SiteTable& table, std::string_view page, SitePageScrape& out) {
-    ItemReader reader(compiledSite(table.number), page, out.items);
+void runItemLoop(const CompiledSite& site, int slot, std::string_view page, SitePageScrape& out) {
+    ItemReader reader(site, slot, page, out.items);
     int anchor = reader.findAnchor(0);
     for (int pass = 0; pass < kMaxItemsPerPage; ++pass) {
         if (!reader.read(anchor)) ++out.skippedItems;

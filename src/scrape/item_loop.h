@@ -2,15 +2,16 @@
 
 #include <string_view>
 
+#include "scrape/compiled_site.h"
 #include "scrape/scrape.h"
-#include "scrape/site_table.h"
 
 namespace lanqi::scrape {
 
-// Runs `table` over `page` once per item anchor, from the start of the page: every item whose item test
+// Runs `site` over `page` once per item anchor, from the start of the page: every item whose item test
 // passes becomes one ResultItem appended to `out.items`; every other counts in `out.skippedItems`. The
 // first pass runs even when the page has no anchor; at most kMaxItemsPerPage passes run. Each anchor and
 // each file entry is visited at most once, whatever the page holds.
-void runItemLoop(const SiteTable& table, std::string_view page, SitePageScrape& out);
+// The items are marked as slot `slot`'s.
+void runItemLoop(const CompiledSite& site, int slot, std::string_view page, SitePageScrape& out);
 
 }  // namespace lanqi::scrape

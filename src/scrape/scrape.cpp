@@ -2,18 +2,18 @@
 
 #include "scrape/byte_search.h"
 #include "scrape/item_loop.h"
-#include "scrape/site_table.h"
+#include "scrape/site_definition.h"
 
 namespace lanqi {
 namespace {
 
-using scrape::SiteTable;
 using scrape::TotalRule;
 
-// True when at least one of the six buffers carries its own site's marker (page marker or item anchor).
-bool anyBufferCarries(const std::array<std::string_view, 6>& pages, std::string_view SiteTable::*marker) {
-    for (int n = 1; n <= 6; ++n) {
-        if (findFrom(pages[static_cast<size_t>(n - 1)], scrape::siteTable(n).*marker) > 0) return true;
+// True when at least one of the six buffers carries its own slot's marker (page marker or item anchor).
+bool anyBufferCarries(const SiteSlots& slots, const std::array<std::string_view, 6>& pages,
+                      Bytes SiteDefinition::*marker) {
+    for (size_t i = 0; i < 6; ++i) {
+        if (findFrom(pages[i], (*slots[i]).*marker) > 0) return true;
     }
     return false;
 }
@@ -36,27 +36,39 @@ int readTotal(std::string_view page, const TotalRule& rule) {
 
 }  // namespace
 
-SitePageScrape scrapeSitePage(int site, const std::array<std::string_view, 6>& pages) {
+SitePageScrape scrapeSitePage(const SiteSlots& given, int site, const std::array<std::string_view, 6>& pages) {
     SitePageScrape result;
     result.site = site;
     if (site < 1 || site > 6) return result;
+    SiteSlots slots = given;
+    for (int n = 1; n <= 6; ++n)
+        if (slots[static_cast<size_t>(n - 1)] == nullptr) slots[static_cast<size_t>(n - 1)] = builtInSiteDefinition(n);
 
     // Both checks look at all six buffers, whichever site is being scraped.
-    if (!anyBufferCarries(pages, &SiteTable::pageMarker)) return result;
-    if (!anyBufferCarries(pages, &SiteTable::itemAnchor)) {
+    if (!anyBufferCarries(slots, pages, &SiteDefinition::pageMarkerInPage)) return result;
+    if (!anyBufferCarries(slots, pages, &SiteDefinition::itemAnchorInPage)) {
         result.outcome = SiteOutcome::NoItems;
         return result;
     }
 
     result.outcome = SiteOutcome::Scraped;
-    const SiteTable& table = scrape::siteTable(site);
-    const std::string_view page = pages[static_cast<size_t>(site - 1)];
-    if (table.total.printed) {
-        result.printsTotal = true;
-        result.total = readTotal(page, table.total);
+    const SiteDefinition& definition = *slots[static_cast<size_t>(site - 1)];
+    std::string_view page = pages[static_cast<size_t>(site - 1)];
+    Bytes converted;
+    if (!definition.utf8Pages) {
+        converted = toUtf8Lossy(page, definition.encoding.c_str());
+        page = converted;
     }
-    scrape::runItemLoop(table, page, result);
+    if (definition.table.total.printed) {
+        result.printsTotal = true;
+        result.total = readTotal(page, definition.table.total);
+    }
+    scrape::runItemLoop(definition.compiled, site, page, result);
     return result;
+}
+
+SitePageScrape scrapeSitePage(int site, const std::array<std::string_view, 6>& pages) {
+    return scrapeSitePage(activeSiteDefinitions(), site, pages);
 }
 
 }  // namespace lanqi

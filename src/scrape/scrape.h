@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "scrape/result_item.h"
+#include "scrape/site_definition.h"
 
 namespace lanqi {
 
@@ -23,16 +24,20 @@ inline constexpr int kMaxItemsPerPage = 1000;
 struct SitePageScrape {
     int site = 0;  // 1..6
     SiteOutcome outcome = SiteOutcome::NoPage;
-    bool printsTotal = false;  // Site1, Site3, Site5 and Site6 print one
+    bool printsTotal = false;  // the definition reads a total (the built-in Site1, Site3, Site5 and Site6)
     int total = 0;             // the total result count the page prints (0 when unreadable)
     std::vector<ResultItem> items;
     int skippedItems = 0;  // anchors whose item test failed: no item
 };
 
-// Scrapes site `site`'s page (`pages[site - 1]`). `pages` holds the six pages as the run knows them at
-// this moment (a site not fetched yet is empty): the page and item checks look at all six, whichever
-// site is scraped. Pure: no window, no title, no event processing; the same
-// bytes always give the same result. A site number outside 1..6 gives NoPage with no items.
+// Scrapes slot `site`'s page (`pages[site - 1]`) with the slot's definition in `slots` (a null slot: its
+// built-in definition). `pages` holds the six pages as the run knows them at this moment (a site not fetched
+// yet is empty): the page and item checks look at all six, each with its own slot's markers, whichever site
+// is scraped. Pure: no window, no title, no event processing; the same bytes always give the same result. A
+// site number outside 1..6 gives NoPage with no items.
+SitePageScrape scrapeSitePage(const SiteSlots& slots, int site, const std::array<std::string_view, 6>& pages);
+
+// The same with the active definitions (activeSiteDefinitions).
 SitePageScrape scrapeSitePage(int site, const std::array<std::string_view, 6>& pages);
 
 }  // namespace lanqi

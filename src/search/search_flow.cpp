@@ -126,7 +126,8 @@ void SearchFlow::selectPageItem(long long index) {
 
 void SearchFlow::prepare(const Text& keyword) {
     m_state.encodedKeyword = encodeKeyword(keyword);
-    m_state.searchUrls = buildSearchUrls(m_state.encodedKeyword, m_state.currentPage);
+    m_state.sites = activeSiteDefinitions();
+    m_state.searchUrls = buildSearchUrls(m_state.sites, m_state.encodedKeyword, m_state.currentPage);
     setStatus(searchingText());
     resetRun();
     announce();
@@ -213,7 +214,7 @@ void SearchFlow::scrapeSite(int site, Arrival arrival) {
     // A page enters its buffer only now, so the earlier sites' scrapes saw the previous run's page.
     r.sitePages[i] = std::move(arrival.page);
     r.currentSite = site;
-    SitePageScrape scrape = scrapeSitePage(site, r.pages());
+    SitePageScrape scrape = scrapeSitePage(m_state.sites, site, r.pages());
     recordSitePage(r, scrape);
     const int rows = static_cast<int>(std::min<size_t>(scrape.items.size(), INT_MAX));
     m_figures[i] = {arrival.took, r.sitePages[i].size(), rows, m_disabled[i]};

@@ -10,6 +10,7 @@
 
 #include "platform/events.h"
 #include "scrape/run_records.h"
+#include "scrape/site_definition.h"
 #include "search/page_fetcher.h"
 #include "search/search_screen.h"
 
@@ -20,6 +21,7 @@ struct SearchState {
     Text currentPage;  // decimal; "1" on a new search, "0" after a run that ended in failure
     Text encodedKeyword;
     std::array<Text, 6> searchUrls;
+    SiteSlots sites;          // the definitions this run reads its pages with, taken when it starts
     long long pageCount = 0;  // 64-bit: the four site totals are added without overflow
     long long resultCount = 0;
     RunRecords records;

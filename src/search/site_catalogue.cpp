@@ -6,20 +6,6 @@
 #include "platform/settings.h"
 
 namespace lanqi {
-namespace {
-
-constexpr std::array<SearchSite, kSiteCount> kCatalogue{{
-    {1, kBuiltInSiteBases[0], "/search/", "/?c=&s=create_time&p=", ""},
-    {2, kBuiltInSiteBases[1], "/list/", "/", ""},
-    {3, kBuiltInSiteBases[2], "/s/", "/", ".htm"},
-    {4, kBuiltInSiteBases[3], "/list/", "/", ".html"},
-    {5, kBuiltInSiteBases[4], "/search/", "/", "-1.html"},
-    {6, kBuiltInSiteBases[5], "/search?keyword=", "&p=", ""},
-}};
-
-}  // namespace
-
-const std::array<SearchSite, kSiteCount>& siteCatalogue() { return kCatalogue; }
 
 Text siteBaseAddress(int number) {
     if (number < 1 || number > kSiteCount) return {};
@@ -41,24 +27,28 @@ Text encodeKeyword(const Text& keyword) {
     return encoded;
 }
 
-Text buildSearchUrl(int number, const Text& base, const Text& encodedKeyword, const Text& page) {
-    if (number < 1 || number > kSiteCount) return {};
-    const SearchSite& site = kCatalogue[static_cast<size_t>(number - 1)];
+Text buildSearchUrl(const SiteAddress& address, const Text& base, const Text& encodedKeyword, const Text& page) {
     Text url = base;
-    url.append(site.pathBeforeKeyword);
+    url.append(address.path);
     url.append(encodedKeyword);
-    url.append(site.textBeforePage);
+    url.append(address.beforePage);
     url.append(page);
-    url.append(site.textAfterPage);
+    url.append(address.afterPage);
     return url;
 }
 
-std::array<Text, 6> buildSearchUrls(const Text& encodedKeyword, const Text& page) {
+std::array<Text, 6> buildSearchUrls(const SiteSlots& slots, const Text& encodedKeyword, const Text& page) {
     std::array<Text, 6> urls;
-    for (const SearchSite& site : kCatalogue)
-        urls[static_cast<size_t>(site.number - 1)] =
-            buildSearchUrl(site.number, siteBaseAddress(site.number), encodedKeyword, page);
+    for (int n = 1; n <= kSiteCount; ++n) {
+        const size_t i = static_cast<size_t>(n - 1);
+        const SiteDefinitionPtr& definition = slots[i] != nullptr ? slots[i] : builtInSiteDefinition(n);
+        urls[i] = buildSearchUrl(definition->address, siteBaseAddress(n), encodedKeyword, page);
+    }
     return urls;
+}
+
+std::array<Text, 6> buildSearchUrls(const Text& encodedKeyword, const Text& page) {
+    return buildSearchUrls(activeSiteDefinitions(), encodedKeyword, page);
 }
 
 }  // namespace lanqi

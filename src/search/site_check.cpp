@@ -10,10 +10,22 @@ Text milliseconds(std::chrono::milliseconds took) { return decimalText(took.coun
 
 }  // namespace
 
-SiteCheck checkSite(int site, const Text& base, const Text& keyword, const FetchLimits& limits) {
+SiteCheck checkSite(int site, const std::string& definition, const Text& base, const Text& keyword,
+                    const FetchLimits& limits) {
     SiteCheck check;
+    if (site < 1 || site > 6) return check;
+    std::vector<SettingsProblem> problems;
+    SiteSlots slots;
+    slots[static_cast<size_t>(site - 1)] = findSiteDefinition(definition, problems);
+    if (slots[static_cast<size_t>(site - 1)] == nullptr) {
+        check.kind = SiteCheck::BadDefinition;
+        check.error = problems.empty() ? "unknown site definition " + definition
+                                       : problems.front().where("") + ": " + problems.front().english();
+        return check;
+    }
     const auto start = std::chrono::steady_clock::now();
-    const FetchOutcome fetched = fetchPage(buildSearchUrl(site, base, encodeKeyword(keyword), "1"), limits);
+    const FetchOutcome fetched = fetchPage(
+        buildSearchUrl(slots[static_cast<size_t>(site - 1)]->address, base, encodeKeyword(keyword), "1"), limits);
     check.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     if (fetched.body.empty()) {
         check.error = fetched.error.empty() ? "an empty answer" : fetched.error;
@@ -21,7 +33,7 @@ SiteCheck checkSite(int site, const Text& base, const Text& keyword, const Fetch
     }
     std::array<std::string_view, 6> pages{};
     pages[static_cast<size_t>(site - 1)] = fetched.body;
-    const SitePageScrape scrape = scrapeSitePage(site, pages);
+    const SitePageScrape scrape = scrapeSitePage(slots, site, pages);
     check.kind = scrape.outcome == SiteOutcome::NoPage ? SiteCheck::Unrecognised : SiteCheck::Found;
     check.results = static_cast<int>(scrape.items.size());
     return check;
@@ -34,6 +46,8 @@ Text describeSiteCheck(const SiteCheck& check) {
             return decimalText(check.results) + gbk(u8" 条结果") + took;
         case SiteCheck::Unrecognised:
             return gbk(u8"页面无法识别") + took;
+        case SiteCheck::BadDefinition:
+            return gbk(u8"站点定义有错误：") + gbk(check.error);
         case SiteCheck::Unreachable:
             break;
     }

@@ -10,16 +10,19 @@ namespace lanqi {
 
 // What one slot's test found: page 1 of a keyword fetched from that slot alone and scraped on its own.
 struct SiteCheck {
-    enum Kind { Found, Unreachable, Unrecognised } kind = Unreachable;
+    enum Kind { Found, Unreachable, Unrecognised, BadDefinition } kind = Unreachable;
     int results = 0;
-    std::string error;  // for Unreachable: why, in English
+    std::string error;  // for Unreachable: why, in English; for BadDefinition: "FILE:LINE: problem"
     std::chrono::milliseconds took{0};
 };
 
-// Fetches and scrapes page 1 of `keyword` (GBK) for slot `site` at `base`. Blocking.
-SiteCheck checkSite(int site, const Text& base, const Text& keyword, const FetchLimits& limits = FetchLimits{});
+// Fetches page 1 of `keyword` (GBK) for slot `site` at `base` and scrapes it with the definition called
+// `definition` (nothing is fetched when it cannot be read). Blocking.
+SiteCheck checkSite(int site, const std::string& definition, const Text& base, const Text& keyword,
+                    const FetchLimits& limits = FetchLimits{});
 
-// "N 条结果（T 毫秒）", "连接失败：reason（T 毫秒）" or "页面无法识别（T 毫秒）", GBK.
+// "N 条结果（T 毫秒）", "连接失败：reason（T 毫秒）", "页面无法识别（T 毫秒）" or "站点定义有错误：FILE:LINE: problem",
+// GBK.
 Text describeSiteCheck(const SiteCheck& check);
 
 // What the last search found at one slot, GBK: "N 条结果，T 毫秒，B 字节", "未收到页面（T 毫秒）", "已停用",

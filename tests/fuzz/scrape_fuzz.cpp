@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "scrape/scrape.h"
-#include "scrape/site_table.h"
+#include "scrape/site_definition.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ void scrapeAs(int site, std::string_view page, bool otherBufferPasses) {
             std::abort();
     }
     if (result.skippedItems < 0) std::abort();
-    const size_t anchors = occurrences(page, lanqi::scrape::siteTable(site).itemAnchor);
+    const size_t anchors = occurrences(page, lanqi::builtInSiteDefinition(site)->table.itemAnchor);
     if (result.items.size() + static_cast<size_t>(result.skippedItems) > std::max<size_t>(anchors, 1)) std::abort();
     if (!sameScrape(lanqi::scrapeSitePage(site, pages), result)) std::abort();
 }

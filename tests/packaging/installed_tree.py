@@ -37,6 +37,7 @@ def expected_files():
     files.append("share/icons/hicolor/scalable/apps/%s.svg" % APP_ID)
     files += ["share/man/man1/%s.1.gz" % p for p in PROGRAMS]
     files.append("share/bash-completion/completions/lanqi-cli")
+    files += ["share/lanqi-search/sites/site%d.toml" % n for n in range(1, 7)]
     return sorted(files)
 
 

@@ -1,5 +1,6 @@
 """`cmake --install` into a temporary prefix, and what it put there."""
 
+import json
 import os
 import shutil
 import subprocess
@@ -40,6 +41,16 @@ class InstallIntoPrefix(unittest.TestCase):
         answer = subprocess.run([cli, "--help"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=30)
         self.assertEqual(answer.returncode, 0)
         self.assertIn("Usage: lanqi-cli", answer.stdout)
+
+    def test_installed_cli_reads_the_installed_site_definitions(self):
+        cli = os.path.join(self.prefix, "bin", "lanqi-cli")
+        with tempfile.TemporaryDirectory() as config:
+            answer = subprocess.run([cli, "--json", "sites"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                    timeout=30, env=dict(os.environ, XDG_CONFIG_HOME=config))
+        self.assertEqual(answer.returncode, 0, answer.stderr)
+        files = [json.loads(line)["definitionFile"] for line in answer.stdout.splitlines() if '"site"' in line]
+        self.assertEqual(files, [os.path.join(self.prefix, "share", "lanqi-search", "sites", "site%d.toml" % n)
+                                 for n in range(1, 7)])
 
     def test_manual_pages_render_and_bash_completes_the_cli(self):
         installed_tree.check_manual_pages(self, self.prefix)

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <random>
 
-#include "scrape/site_table.h"
+#include "scrape/site_definition.h"
 #include "support/scrape_harness.h"
 
 namespace lanqi {
@@ -76,7 +76,7 @@ size_t paragraphs(std::string_view detail) {
 // one per entry.
 size_t fixedParagraphs(int site) {
     size_t n = 2;
-    for (const scrape::Step& s : scrape::siteTable(site).steps)
+    for (const scrape::Step& s : builtInSiteDefinition(site)->table.steps)
         if (s.use == scrape::Use::Line) n += paragraphs(s.label);
     return n;
 }
@@ -86,7 +86,7 @@ void expectSound(const SitePageScrape& result, int site, std::string_view page, 
     SCOPED_TRACE(what);
     const size_t rows = result.items.size();
     // The first pass always runs; every later one needs an anchor not visited before.
-    const size_t anchors = occurrences(page, scrape::siteTable(site).itemAnchor);
+    const size_t anchors = occurrences(page, builtInSiteDefinition(site)->table.itemAnchor);
     const size_t passes = rows + static_cast<size_t>(result.skippedItems);
     ASSERT_GE(result.skippedItems, 0);
     ASSERT_LE(passes, std::max<size_t>(anchors, 1));
@@ -181,7 +181,7 @@ TEST_F(Robustness, EverySuffixOfEveryPageStartingAtAGuardPage) {
 std::vector<std::string> dictionary() {
     std::vector<std::string> words = {"<li>", "</li>", "<", ">", "\"", "&", ".html", " ", "</span>", "</b>", "<b>"};
     for (int n = 1; n <= 6; ++n) {
-        const scrape::SiteTable& t = scrape::siteTable(n);
+        const scrape::SiteTable& t = builtInSiteDefinition(n)->table;
         words.emplace_back(t.pageMarker);
         words.emplace_back(t.itemAnchor);
         for (const scrape::Step& s : t.steps) {

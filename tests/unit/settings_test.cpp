@@ -73,7 +73,7 @@ TEST_F(SettingsFile, EveryBadEntryIsReportedWithItsLineAndKeepsItsBuiltInValue) 
         {"[site1]\nbase = \"http://\"\n", SettingsProblem::BadAddress, 2},
         {"[site1]\nbase = \"http://a b\"\n", SettingsProblem::BadAddress, 2},
         {"[play]\nbase = \"file:///etc\"\n", SettingsProblem::BadAddress, 2},
-        {"[site1]\ndefinition = \"nonesuch\"\n", SettingsProblem::UnknownDefinition, 2},
+        {"[site1]\ndefinition = \"../nonesuch\"\n", SettingsProblem::UnknownDefinition, 2},
     };
     for (const auto& c : cases) {
         const LoadedSettings loaded = load(c.toml);

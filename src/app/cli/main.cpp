@@ -15,6 +15,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,10 @@ const char* const kFooter =
     R"(Settings: $XDG_CONFIG_HOME/lanqi-search/config.toml (else ~/.config/lanqi-search/config.toml);
 LANQI_SITE1_BASE ... LANQI_SITE6_BASE win over it. "lanqi-cli sites" shows what is in use. A keyword
 that is also a subcommand's name is searched after "--" (lanqi-cli -- sites).
-"lanqi-cli check-site DEFINITION PAGE_FILE" scrapes a saved page with a site definition (exit 0: rows,
-2: not the site's page, 3: no rows).
+Site definitions: site1 ... site6 are built in; NAME.toml in the "sites" folder beside the settings file
+adds NAME, or replaces a built-in one of the same name. "lanqi-cli check-site DEFINITION PAGE_FILE"
+scrapes a saved page with a definition (a NAME or a .toml file) and prints its outcome, total and rows
+(exit 0: rows, 1: a broken definition, 2: not the site's page, 3: no rows).
 
 Commands, run one after the other after the search of KEYWORD:
   next      press 下一页 (or 强力搜): the next page of all six sites
@@ -326,7 +329,7 @@ const char* originName(SettingOrigin origin) {
 
 // "lanqi-cli sites": the six slots and the two services as the settings make them, and where each value
 // came from.
-void listSites(bool json, const Settings& settings) {
+void listSites(bool json, const Settings& settings, const SiteSlots& definitions) {
     if (!json) std::printf("slot     enabled       definition          base\n");
     for (int n = 1; n <= 6; ++n) {
         const SiteSlotSettings& site = settings.sites[static_cast<size_t>(n - 1)];
@@ -338,6 +341,7 @@ void listSites(bool json, const Settings& settings) {
             o["enabledFrom"] = originName(site.enabledFrom);
             o["definition"] = site.definition;
             o["definitionFrom"] = originName(site.definitionFrom);
+            o["definitionFile"] = definitions[static_cast<size_t>(n - 1)]->source;
             o["base"] = site.base;
             o["baseFrom"] = originName(site.baseFrom);
             std::printf("%s\n", jsonLine(o).c_str());
@@ -370,10 +374,24 @@ void listSites(bool json, const Settings& settings) {
 // it: the outcome, the total it prints, then its rows. Exit 0 when the page gave rows, 3 when it was recognised
 // but gave none, 2 when it was not recognised as the site's page, 1 on bad usage.
 int checkSite(bool json, const std::string& definition, const std::string& pageFile) {
-    int site = 0;
+    // A name is found as the settings find it; anything else is read as a definition file.
+    std::vector<SettingsProblem> problems;
+    const bool isFile = !isDefinitionName(definition);
+    const SiteDefinitionPtr read =
+        isFile ? readSiteDefinitionFile(definition, std::filesystem::path(definition).stem().string(), problems)
+               : findSiteDefinition(definition, problems);
+    if (read == nullptr) {
+        for (const SettingsProblem& problem : problems)
+            std::fprintf(stderr, "lanqi-cli: %s: %s\n", problem.where("").c_str(), problem.english().c_str());
+        if (problems.empty())
+            return usageError("unknown site definition: " + definition + " (site1 ... site6, a NAME.toml in " +
+                              userSiteDefinitionFolder() + ", or a .toml file)");
+        return kUsage;
+    }
+    // A built-in name reads as its own slot; any other definition as slot 1.
+    int site = 1;
     for (int n = 1; n <= 6; ++n)
-        if (definition == "site" + std::to_string(n)) site = n;
-    if (site == 0) return usageError("unknown site definition: " + definition + " (known: site1 ... site6)");
+        if (read->name == "site" + std::to_string(n)) site = n;
     std::FILE* file = std::fopen(pageFile.c_str(), "rb");
     if (file == nullptr) return usageError("cannot read " + pageFile);
     Bytes page;
@@ -386,7 +404,9 @@ int checkSite(bool json, const std::string& definition, const std::string& pageF
 
     std::array<std::string_view, 6> pages{};
     pages[static_cast<size_t>(site - 1)] = page;
-    const SitePageScrape scrape = scrapeSitePage(site, pages);
+    SiteSlots slots;
+    slots[static_cast<size_t>(site - 1)] = read;
+    const SitePageScrape scrape = scrapeSitePage(slots, site, pages);
     const char* outcome = scrape.outcome == SiteOutcome::Scraped   ? "scraped"
                           : scrape.outcome == SiteOutcome::NoItems ? "no-items"
                                                                    : "not-recognised";
@@ -449,11 +469,12 @@ int main(int argc, char** argv) {
                            "cloud-play addresses, with where each value came from");
     std::string checkDefinition;
     std::string checkPage;
-    CLI::App* checkCommand =
-        app.add_subcommand("check-site",
-                           "Scrape a saved result page with a site definition (site1 ... site6) and print its outcome, "
-                           "total and rows");
-    checkCommand->add_option("DEFINITION", checkDefinition, "The site definition: site1 ... site6")
+    CLI::App* checkCommand = app.add_subcommand(
+        "check-site", "Scrape a saved result page with a site definition and print its outcome, total and rows");
+    checkCommand
+        ->add_option("DEFINITION", checkDefinition,
+                     "The site definition: site1 ... site6, the NAME of a NAME.toml in the sites folder, or "
+                     "the path of a .toml file")
         ->required()
         ->type_name("");
     checkCommand->add_option("PAGE_FILE", checkPage, "A result page saved from that site (UTF-8 HTML)")
@@ -470,19 +491,21 @@ int main(int argc, char** argv) {
         return usageError(e.what());
     }
 
-    const LoadedSettings loaded = loadSettings();
+    LoadedSettings loaded = loadSettings();
+    const SiteSlots definitions = loadSiteDefinitions(loaded.settings, loaded.problems);
     if (!loaded.problems.empty())
         std::fprintf(stderr, "lanqi-cli: bad settings; these entries keep their built-in values:\n%s",
                      loaded.report(false).c_str());
     if (*sitesCommand) {
         if (!words.empty()) return usageError("sites takes no further words");
-        listSites(json, loaded.settings);
+        listSites(json, loaded.settings, definitions);
         return loaded.problems.empty() ? kCompleted : kUsage;
     }
     if (*checkCommand) return checkSite(json, checkDefinition, checkPage);
     if (words.empty()) return usageError("KEYWORD is required");
     if (!loaded.problems.empty()) return kUsage;  // nothing is searched with settings that are not what was meant
     useSettings(loaded.settings);
+    useSiteDefinitions(definitions);
 
     const std::string keyword = words.front();
     std::string error;

@@ -36,7 +36,11 @@ void AppController::showSettingsWindow() {
     SettingsWindow::Context context;
     context.testKeyword = m_window.keyword();
     for (int n = 1; n <= 6; ++n) context.lastRun[static_cast<size_t>(n - 1)] = describeLastRun(m_flow, n);
-    context.applied = [](const Settings& settings) { useSettings(settings); };
+    context.applied = [](const Settings& settings) {
+        useSettings(settings);
+        std::vector<SettingsProblem> problems;  // a broken definition keeps its slot's built-in one; 测试 tells why
+        useSiteDefinitions(loadSiteDefinitions(settings, problems));
+    };
     SettingsWindow window(std::move(context), &m_window);
     window.exec();
 }

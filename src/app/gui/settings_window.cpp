@@ -51,6 +51,7 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
     for (int column = 0; column < headers.size(); ++column)
         grid->addWidget(new QLabel(headers[column], this), 0, column);
 
+    const std::vector<std::string> definitions = siteDefinitionNames();
     for (int slot = 1; slot <= 6; ++slot) {
         Row& row = m_rows[static_cast<size_t>(slot - 1)];
         const SiteSlotSettings& site = m_fileValues.sites[static_cast<size_t>(slot - 1)];
@@ -68,7 +69,8 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
             row.base->setToolTip(QStringLiteral("由环境变量 LANQI_SITE%1_BASE 设定，设置文件中的值不起作用").arg(slot));
         }
         row.definition = named(new QComboBox(this), name + QStringLiteral("定义"), name + QStringLiteral(" 站点定义"));
-        for (int n = 1; n <= 6; ++n) row.definition->addItem(QStringLiteral("site%1").arg(n));
+        for (const std::string& definition : definitions) row.definition->addItem(fromUtf8(definition));
+        if (row.definition->findText(fromUtf8(site.definition)) < 0) row.definition->addItem(fromUtf8(site.definition));
         row.definition->setCurrentText(fromUtf8(site.definition));
         row.test = named(new QPushButton(QStringLiteral("测试"), this), name + QStringLiteral("测试"),
                          name + QStringLiteral(" 测试"));
@@ -122,11 +124,12 @@ void SettingsWindow::test(int slot) {
     row.test->setEnabled(false);
     row.testResult->setText(QStringLiteral("测试中…"));
     const Text base = typedBase(row.base);
+    const std::string definition = row.definition->currentText().toStdString();
     const Text keyword = m_context.testKeyword.empty() ? gbk(u8"电影") : m_context.testKeyword;
     QPointer<SettingsWindow> window(this);
     // The fetch runs off the window's thread; its answer comes back as a queued call, if the window is still there.
-    std::thread([window, slot, base, keyword] {
-        const Text text = describeSiteCheck(checkSite(slot, base, keyword));
+    std::thread([window, slot, definition, base, keyword] {
+        const Text text = describeSiteCheck(checkSite(slot, definition, base, keyword));
         QMetaObject::invokeMethod(
             qApp,
             [window, slot, text] {

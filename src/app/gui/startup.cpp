@@ -39,7 +39,7 @@ void reportSettingsProblems(AppController& controller, const LoadedSettings& set
     if (settings.problems.empty()) return;
     Text text = gbk(u8"设置文件有错误，以下各项改用内置值：\r\n");
     for (const SettingsProblem& problem : settings.problems) {
-        std::string line = settings.file + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + "：";
+        std::string line = problem.where(settings.file) + "：";
         line += problem.chinese();
         Text shown = gbk(line);
         if (shown.empty()) shown = gbk("第" + std::to_string(problem.line) + "行：" + problem.english());
