@@ -218,7 +218,8 @@ class Reader {
         }
         std::vector<long> lines;
         for (const toml::node& entry : *steps) {
-            lines.push_back(lineOf(entry));
+            const toml::node* use = entry.as_table()->get("use");
+            lines.push_back(lineOf(use != nullptr ? *use : entry));
             m_def.steps.push_back(readStep(*entry.as_table(), m_def.steps.size() + 1));
         }
         if (failed()) return;
@@ -250,9 +251,11 @@ class Reader {
             if (std::find(allowed.begin(), allowed.end(), k) == allowed.end()) {
                 fail(lineOf(value), "a " + *useText + " step takes no key " + std::string(k));
             } else if (k == "start") {
-                haveStart = readStart(value, subject, step.start);
+                haveStart = true;
+                readStart(value, subject, step.start);
             } else if (k == "end") {
-                haveEnd = readEnd(value, subject, step.end);
+                haveEnd = true;
+                readEnd(value, subject, step.end);
             } else if (k == "label" || k == "header") {
                 readLabel(value, subject, step.label);
             } else if (k == "strip") {
@@ -271,9 +274,9 @@ class Reader {
         return step;
     }
 
-    bool readStart(const toml::node& node, const std::string& subject, scrape::StartRule& rule) {
+    void readStart(const toml::node& node, const std::string& subject, scrape::StartRule& rule) {
         const toml::table* t = table(node, subject);
-        if (t == nullptr) return false;
+        if (t == nullptr) return;
         int kinds = 0;
         bool then = false;
         for (const auto& [key, value] : *t) {
@@ -299,19 +302,18 @@ class Reader {
         }
         if (kinds != 1) {
             fail(lineOf(node), subject + " needs exactly one of after, last_before_anchor, last_before_end");
-            return false;
+            return;
         }
         if (then && (t->get("after") == nullptr)) fail(lineOf(node), subject + ": then goes with after only");
-        return true;
     }
 
-    bool readEnd(const toml::node& node, const std::string& subject, scrape::EndRule& rule) {
+    void readEnd(const toml::node& node, const std::string& subject, scrape::EndRule& rule) {
         const toml::table* t = table(node, subject);
-        if (t == nullptr) return false;
+        if (t == nullptr) return;
         const bool at = t->get("at") != nullptr, bytes = t->get("bytes") != nullptr;
         if (at == bytes) {
             fail(lineOf(node), subject + " needs exactly one of at, bytes");
-            return false;
+            return;
         }
         rule.kind = bytes ? End::Length : t->get("behind") != nullptr ? End::AtBehind : End::At;
         for (const auto& [key, value] : *t) {
@@ -330,7 +332,6 @@ class Reader {
                 unknown(value, inner, bytes ? "bytes" : "at, skip, behind, behind_skip");
             }
         }
-        return true;
     }
 
     void readLabel(const toml::node& node, const std::string& subject, std::string_view& label) {

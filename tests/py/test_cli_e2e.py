@@ -13,7 +13,9 @@ BUILD = os.environ.get("LANQI_BUILD_DIR", "../../build/default")
 CLI = os.path.join(BUILD, "src", "app", "cli", "lanqi-cli")
 STATE = os.environ.get("LANQI_SAMPLE_STATE", "")
 PREFIX = "岚栖种子搜索神器v1.9"
-FIXTURES = os.path.join(os.environ.get("LANQI_SOURCE_DIR", "../.."), "tests", "fixtures", "scrape")
+SOURCE = os.environ.get("LANQI_SOURCE_DIR", "../..")
+FIXTURES = os.path.join(SOURCE, "tests", "fixtures", "scrape")
+SITES = os.path.join(SOURCE, "sites")
 
 
 def server_base():
@@ -214,13 +216,67 @@ class CliEndToEnd(unittest.TestCase):
                 else:
                     self.assertIn(err, stderr)
 
-    def write_config(self, text):
+    def write_config(self, text, definitions=None):
+        """A settings folder holding config.toml and the definition files {NAME: text} in its sites folder."""
         folder = tempfile.mkdtemp(prefix="lanqi-config-")
         self.addCleanup(shutil.rmtree, folder)
-        os.makedirs(os.path.join(folder, "lanqi-search"))
+        os.makedirs(os.path.join(folder, "lanqi-search", "sites"))
         with open(os.path.join(folder, "lanqi-search", "config.toml"), "w") as f:
             f.write(text)
+        for name, definition in (definitions or {}).items():
+            with open(os.path.join(folder, "lanqi-search", "sites", name + ".toml"), "w") as f:
+                f.write(definition)
         return folder
+
+    def test_definition_files_in_the_sites_folder_run_the_slots(self):
+        def built_in(n):
+            with open(os.path.join(SITES, "site%d.toml" % n), encoding="utf-8") as f:
+                return f.read()
+
+        rows = lambda proc: [(e["site"], e["title"], e["magnetLink"], e["detailText"]) for e in events(proc)
+                             if e["event"] == "row"]
+        modes = {n: "-items2" for n in range(1, 7)}
+        # Copies of the installed files under other names give the same rows as the compiled-in definitions.
+        copies = self.write_config("".join('[site%d]\ndefinition = "copy%d"\n' % (n, n) for n in range(1, 7)),
+                                   {"copy%d" % n: built_in(n) for n in range(1, 7)})
+        from_files = run_cli(["--json", "abc"], modes, config=copies)
+        self.assertEqual(from_files.returncode, 0, from_files.stderr)
+        self.assertEqual(len(rows(from_files)), 12)
+        self.assertEqual(rows(from_files), rows(run_cli(["--json", "abc"], modes)))
+        listed = [e for e in events(run_cli(["--json", "sites"], config=copies)) if e["event"] == "site"]
+        self.assertEqual([e["definitionFile"] for e in listed],
+                         [os.path.join(copies, "lanqi-search", "sites", "copy%d.toml" % n) for n in range(1, 7)])
+
+        # A broken file is named with its line, its slot keeps the built-in definition, and nothing is searched.
+        broken_text = built_in(2).replace('use = "list_item"', 'use = "list_itme"')
+        line = broken_text.splitlines().index('use = "list_itme"') + 1
+        broken = self.write_config("", {"site2": broken_text})
+        proc = run_cli(["--json", "abc"], modes, config=broken)
+        self.assertEqual((proc.returncode, proc.stdout), (1, b""))
+        self.assertIn("%s:%d: bad site definition" % (os.path.join(broken, "lanqi-search", "sites", "site2.toml"), line),
+                      proc.stderr.decode("utf-8"))
+        listed = [e for e in events(run_cli(["--json", "sites"], config=broken)) if e["event"] == "site"]
+        self.assertEqual(listed[1]["definitionFile"], "built-in site2.toml")
+
+    def test_a_definition_for_a_changed_page_is_written_and_checked(self):
+        # The worked example of the README: site 4 moved its links from /hash/ to /torrent/.
+        with open(os.path.join(FIXTURES, "site4.html"), encoding="utf-8") as f:
+            changed = f.read().replace("/hash/", "/torrent/")
+        with open(os.path.join(SITES, "site4.toml"), encoding="utf-8") as f:
+            definition = f.read().replace("/hash/", "/torrent/")
+        config = self.write_config('[site4]\ndefinition = "site4-torrent"\n', {"site4-torrent": definition})
+        page = os.path.join(config, "changed.html")
+        with open(page, "w", encoding="utf-8") as f:
+            f.write(changed)
+        old = run_cli(["check-site", "site4", page], config=config)
+        self.assertEqual(old.returncode, 3, old.stderr)
+        self.assertIn(b"site4: no-items, total -, 0 rows", old.stdout)
+        for name in ["site4-torrent", os.path.join(config, "lanqi-search", "sites", "site4-torrent.toml")]:
+            new = run_cli(["--json", "check-site", name, page], config=config)
+            self.assertEqual(new.returncode, 0, new.stderr)
+            found = events(new)
+            self.assertEqual((found[0]["outcome"], found[0]["rows"]), ("scraped", 2))
+            self.assertEqual([e["site"] for e in found[1:]], [4, 4])
 
     def test_the_settings_file_points_the_slots_and_the_environment_wins(self):
         base = server_base()

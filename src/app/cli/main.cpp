@@ -330,7 +330,7 @@ const char* originName(SettingOrigin origin) {
 // "lanqi-cli sites": the six slots and the two services as the settings make them, and where each value
 // came from.
 void listSites(bool json, const Settings& settings, const SiteSlots& definitions) {
-    if (!json) std::printf("slot     enabled       definition          base\n");
+    if (!json) std::printf("slot   enabled          definition               base\n");
     for (int n = 1; n <= 6; ++n) {
         const SiteSlotSettings& site = settings.sites[static_cast<size_t>(n - 1)];
         if (json) {
@@ -349,7 +349,7 @@ void listSites(bool json, const Settings& settings, const SiteSlots& definitions
             const std::string enabled =
                 std::string(site.enabled ? "yes" : "no") + " (" + originName(site.enabledFrom) + ")";
             const std::string definition = site.definition + " (" + originName(site.definitionFrom) + ")";
-            std::printf("site%d    %-13s %-19s %s (%s)\n", n, enabled.c_str(), definition.c_str(),
+            std::printf("site%d  %-16s %-24s %s (%s)\n", n, enabled.c_str(), definition.c_str(),
                         printable(site.base).c_str(), originName(site.baseFrom));
         }
     }
@@ -364,7 +364,7 @@ void listSites(bool json, const Settings& settings, const SiteSlots& definitions
             o["baseFrom"] = originName(value.second);
             std::printf("%s\n", jsonLine(o).c_str());
         } else {
-            std::printf("%-42s %s (%s)\n", name, printable(*value.first).c_str(), originName(value.second));
+            std::printf("%-48s %s (%s)\n", name, printable(*value.first).c_str(), originName(value.second));
         }
     }
     std::fflush(stdout);
@@ -373,7 +373,7 @@ void listSites(bool json, const Settings& settings, const SiteSlots& definitions
 // "lanqi-cli check-site": one saved page scraped on its own with a definition, as a definition's author checks
 // it: the outcome, the total it prints, then its rows. Exit 0 when the page gave rows, 3 when it was recognised
 // but gave none, 2 when it was not recognised as the site's page, 1 on bad usage.
-int checkSite(bool json, const std::string& definition, const std::string& pageFile) {
+int checkSite(bool json, const std::string& definition, const std::string& pageFile, const Settings& settings) {
     // A name is found as the settings find it; anything else is read as a definition file.
     std::vector<SettingsProblem> problems;
     const bool isFile = !isDefinitionName(definition);
@@ -388,10 +388,13 @@ int checkSite(bool json, const std::string& definition, const std::string& pageF
                               userSiteDefinitionFolder() + ", or a .toml file)");
         return kUsage;
     }
-    // A built-in name reads as its own slot; any other definition as slot 1.
-    int site = 1;
-    for (int n = 1; n <= 6; ++n)
+    // The page reads as the slot's that the settings give this definition, else a built-in name's own, else 1.
+    int site = 0;
+    for (int n = 6; n >= 1; --n)
+        if (settings.sites[static_cast<size_t>(n - 1)].definition == read->name) site = n;
+    for (int n = 1; n <= 6 && site == 0; ++n)
         if (read->name == "site" + std::to_string(n)) site = n;
+    if (site == 0) site = 1;
     std::FILE* file = std::fopen(pageFile.c_str(), "rb");
     if (file == nullptr) return usageError("cannot read " + pageFile);
     Bytes page;
@@ -501,7 +504,7 @@ int main(int argc, char** argv) {
         listSites(json, loaded.settings, definitions);
         return loaded.problems.empty() ? kCompleted : kUsage;
     }
-    if (*checkCommand) return checkSite(json, checkDefinition, checkPage);
+    if (*checkCommand) return checkSite(json, checkDefinition, checkPage, loaded.settings);
     if (words.empty()) return usageError("KEYWORD is required");
     if (!loaded.problems.empty()) return kUsage;  // nothing is searched with settings that are not what was meant
     useSettings(loaded.settings);
