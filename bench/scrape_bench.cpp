@@ -15,6 +15,7 @@
 
 #include "scrape/run_records.h"
 #include "scrape/scrape.h"
+#include "scrape/site_definition.h"
 
 namespace {
 
@@ -162,5 +163,31 @@ void BM_ScrapeWholeRun(benchmark::State& state) {
     report(state, spent, allPages(), run.items.size());
 }
 BENCHMARK(BM_ScrapeWholeRun);
+
+// Reading, checking and compiling the six built-in definitions, as each program does once at start, against
+// one whole run's scrape measured here too (x_run).
+void BM_ReadSiteDefinitions(benchmark::State& state) {
+    Run run;
+    const auto runStart = Clock::now();
+    for (int i = 0; i < 20; ++i) {
+        run.reset();
+        for (int site = 1; site <= 6; ++site) run.scrape(site);
+    }
+    const double runNs = std::chrono::duration<double, std::nano>(Clock::now() - runStart).count() / 20;
+    const auto start = Clock::now();
+    for (auto _ : state) {
+        for (int n = 1; n <= 6; ++n) {
+            std::vector<lanqi::SettingsProblem> problems;
+            auto definition = lanqi::parseSiteDefinition(lanqi::builtInSiteDefinitionText(n), "site", "site", problems);
+            if (definition == nullptr) state.SkipWithError("a built-in definition did not read");
+            benchmark::DoNotOptimize(definition);
+        }
+    }
+    const double perIteration = std::chrono::duration<double, std::nano>(Clock::now() - start).count() /
+                                static_cast<double>(state.iterations());
+    state.counters["run_ns"] = runNs;
+    state.counters["x_run"] = perIteration / runNs;
+}
+BENCHMARK(BM_ReadSiteDefinitions);
 
 }  // namespace
