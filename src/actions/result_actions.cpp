@@ -13,6 +13,8 @@ constexpr const char* kDownloaderMarkerPath = "Software\\Classes\\.torrent\\";
 // The player registers itself for the browser-emulation feature under its executable's name.
 constexpr const char* kPlayerMarkerPath =
     "Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION\\XMP.exe";
+// Where Windows (and Wine) keep the player's full path.
+constexpr const char* kPlayerPathKey = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\XMP.exe\\";
 
 }  // namespace
 
@@ -44,18 +46,34 @@ void ResultActions::copyMagnetLink(const ResultItem& item) {
                                  gbk(u8"复制失败"));
 }
 
+void ResultActions::handToDownloader(const Text& link) {
+    if (m_desktop.openAddress(link)) return;
+    m_desktop.showMessageBox(gbk(u8"没有程序接收这个磁力链接：请安装 BT 下载软件，或复制下载地址后粘贴到下载软件中。"),
+                             kMessageOk | kMessageIconWarning, gbk(u8"下载失败"));
+}
+
+void ResultActions::startPlayer(const Text& link) {
+    Text path = m_desktop.readRegistryText(kRegistryLocalMachine, kPlayerPathKey);
+    if (path.empty()) path = "XMP.exe";  // Wine and Windows look it up themselves
+    if (m_desktop.runWindowsProgram(path, link)) return;
+    m_desktop.showMessageBox(gbk(u8"无法启动迅雷影音（") + path + gbk(u8"）：请确认播放器已安装且能够运行。"),
+                             kMessageOk | kMessageIconWarning, gbk(u8"播放失败"));
+}
+
 void ResultActions::sendMagnetToXunlei(const ResultItem& item) {
     const Text& link = item.magnetLink;
+    // The downloader counts as there when Wine's registry names it for torrents or the desktop has a
+    // program for magnet links.
     const Text marker = m_desktop.readRegistryText(kRegistryCurrentUser, kDownloaderMarkerPath);
-    if (marker.size() >= 6 && marker.compare(0, 6, "Xunlei") == 0) {
-        m_desktop.openAddress(link);
+    if ((marker.size() >= 6 && marker.compare(0, 6, "Xunlei") == 0) || !m_desktop.magnetLinkHandler().empty()) {
+        handToDownloader(link);
         return;
     }
     if (ask(u8"检测到您还未安装迅雷，是否下载迅雷？", u8"未安装迅雷")) {
         openDownloaderPage();
         return;
     }
-    if (ask(u8"确定不安装迅雷强制下载？此操作系统可能不会响应。", u8"强制下载")) m_desktop.openAddress(link);
+    if (ask(u8"确定不安装迅雷强制下载？此操作系统可能不会响应。", u8"强制下载")) handToDownloader(link);
 }
 
 void ResultActions::playInXunleiPlayer(const ResultItem& item) {
@@ -64,15 +82,14 @@ void ResultActions::playInXunleiPlayer(const ResultItem& item) {
         return;
     }
     if (m_desktop.registryValueExists(kRegistryCurrentUser, kPlayerMarkerPath)) {
-        m_desktop.runProgram("XMP.exe", item.magnetLink);
+        startPlayer(item.magnetLink);
         return;
     }
     if (ask(u8"检测到您还未安装迅雷影音播放器，是否下载迅雷影音？", u8"未安装播放器")) {
         openPlayerPage();
         return;
     }
-    if (ask(u8"确定不安装播放器强制在线播放？此操作系统可能不会响应。", u8"强制播放"))
-        m_desktop.runProgram("XMP.exe", item.magnetLink);
+    if (ask(u8"确定不安装播放器强制在线播放？此操作系统可能不会响应。", u8"强制播放")) startPlayer(item.magnetLink);
 }
 
 void ResultActions::openDownloaderPage() { m_desktop.openAddress(downloaderPageAddress()); }

@@ -23,6 +23,10 @@ class ResultActions {
 
   private:
     bool ask(const char8_t* text, const char8_t* caption);
+    // Hands the link to the desktop's downloader; says so when nothing took it.
+    void handToDownloader(const Text& link);
+    // Starts the player (its path from the registry's App Paths) with the link; says so when it cannot.
+    void startPlayer(const Text& link);
 
     DesktopServices& m_desktop;
 };

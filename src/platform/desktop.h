@@ -121,12 +121,21 @@ class DesktopServices {
     virtual ~DesktopServices() = default;
 
     // Opens an address (http, magnet, a local file...) with the program the desktop registered for it.
-    // The address reaches that program as one argument; the outcome is not reported.
-    virtual void openAddress(const Text& address) = 0;
+    // The address reaches that program as one argument. False when the desktop says that nothing took it
+    // (no program is registered, the opener failed or is missing); true once it is handed over.
+    virtual bool openAddress(const Text& address) = 0;
+
+    // The program the desktop registered for magnet links (its desktop entry's name), "" when there is none.
+    virtual Text magnetLinkHandler() = 0;
 
     // Starts `file` (found through PATH when it has no folder) with `parameter` as its single argument, or with
-    // no argument when `parameter` is empty. No shell sees either text. The outcome is not reported.
-    virtual void runProgram(const Text& file, const Text& parameter) = 0;
+    // no argument when `parameter` is empty. No shell sees either text. False when it could not be started.
+    virtual bool runProgram(const Text& file, const Text& parameter) = 0;
+
+    // Starts a Windows program, `windowsPath` as the Windows registry names it ("C:\...\XMP.exe"), with
+    // `parameter` as its single argument: through Wine where the system is not Windows. False when it could
+    // not be started.
+    virtual bool runWindowsProgram(const Text& windowsPath, const Text& parameter) = 0;
 
     // Places `text` (up to its first zero byte) on the clipboard as plain text; true when placed.
     virtual bool setClipboardText(const Text& text) = 0;

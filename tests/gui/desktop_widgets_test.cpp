@@ -482,6 +482,25 @@ TEST_F(ScratchFolder, RunProgramHandsTheParameterOverAsOneArgument) {
     fs::remove(recorder + ".out");
     desktop.runProgram(recorder, "");  // no parameter: no argument at all
     EXPECT_EQ(awaitFile(recorder + ".out"), std::string("0\0", 2));
+    EXPECT_FALSE(desktop.runProgram(dir + "/no such program", parameter));
+}
+
+// A Windows program starts through the "wine" found on PATH, its path and the parameter as two arguments;
+// without a wine there, the start fails and says so.
+TEST_F(ScratchFolder, WindowsProgramsStartThroughWine) {
+    QtDesktopServices desktop;
+    const std::string recorder = writeRecorder(dir);
+    fs::rename(recorder, dir + "/wine");
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (dir + ":" + oldPath).c_str(), 1);  // wine from here, the rest (mv) from the system
+    const Text path = "C:\\Program Files\\Xmp\\XMP.exe";
+    const Text link = "magnet:?xt=urn:btih:0123 &dn=a b";
+    EXPECT_TRUE(desktop.runWindowsProgram(path, link));
+    EXPECT_EQ(awaitFile(dir + "/wine.out"), std::string("2\0", 2) + path + '\0' + link + '\0');
+    fs::remove(dir + "/wine");
+    ::setenv("PATH", dir.c_str(), 1);  // no wine at all (the build machine has none, a user's may)
+    EXPECT_FALSE(desktop.runWindowsProgram(path, link));
+    ::setenv("PATH", oldPath.c_str(), 1);
 }
 
 }  // namespace

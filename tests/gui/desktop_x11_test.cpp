@@ -153,6 +153,16 @@ TEST_F(RecordingHandler, HttpAddressReachesTheRegisteredProgram) {
     EXPECT_EQ(awaitRecord(), (std::vector<std::string>{"1", address}));
 }
 
+TEST_F(RecordingHandler, TheMagnetHandlerIsKnownAndAnAddressNoProgramTakesFails) {
+    QtDesktopServices desktop;
+    EXPECT_EQ(desktop.magnetLinkHandler(), "lanqi-recorder.desktop");
+    // Without the desktop entry and the default, nothing is registered: the opener fails, and says so.
+    fs::remove(dir + "/data/applications/lanqi-recorder.desktop");
+    std::ofstream(dir + "/config/mimeapps.list") << "[Default Applications]\n";
+    EXPECT_EQ(desktop.magnetLinkHandler(), "");
+    EXPECT_FALSE(desktop.openAddress("magnet:?xt=urn:btih:0123456789abcdef0123456789abcdef01234567"));
+}
+
 TEST(Screen, SizeOfTheFixturesScreen) {
     QtDesktopServices desktop;
     EXPECT_EQ(desktop.screenSize(), (ScreenSize{1280, 1024}));

@@ -55,6 +55,9 @@ class FakeDesktopServices : public DesktopServices {
     std::map<std::pair<int, Text>, RegistryValue> registry;
     std::vector<ProcessRecord> processes;
     bool clipboardWorks = true;
+    bool addressesOpen = true;  // openAddress finds a program
+    bool programsStart = true;  // runProgram and runWindowsProgram start theirs
+    Text magnetHandler;         // the desktop's magnet-link program, "" for none
     bool fileWritesWork = true;
     bool windowsCanBeCreated = true;
     ScreenSize screen{1920, 1080};
@@ -70,10 +73,24 @@ class FakeDesktopServices : public DesktopServices {
     bool pointerVisible = true;
     std::vector<std::uint32_t> terminated;
 
-    void openAddress(const Text& address) override { calls.push_back("openAddress " + address); }
+    bool openAddress(const Text& address) override {
+        calls.push_back("openAddress " + address);
+        return addressesOpen;
+    }
 
-    void runProgram(const Text& file, const Text& parameter) override {
+    Text magnetLinkHandler() override {
+        calls.push_back("magnetLinkHandler");
+        return magnetHandler;
+    }
+
+    bool runProgram(const Text& file, const Text& parameter) override {
         calls.push_back("runProgram " + file + " " + parameter);
+        return programsStart;
+    }
+
+    bool runWindowsProgram(const Text& windowsPath, const Text& parameter) override {
+        calls.push_back("runWindowsProgram " + windowsPath + " " + parameter);
+        return programsStart;
     }
 
     bool setClipboardText(const Text& text) override {

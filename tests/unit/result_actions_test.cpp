@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/addresses.h"
 #include "support/fake_desktop_services.h"
 
@@ -36,7 +38,7 @@ class ResultActionsTest : public ::testing::Test {
     std::vector<std::string> opened() const {
         std::vector<std::string> out;
         for (const auto& c : desktop.calls)
-            if (c.rfind("openAddress ", 0) == 0 || c.rfind("runProgram ", 0) == 0) out.push_back(c);
+            if (c.rfind("openAddress ", 0) == 0 || c.rfind("runWindowsProgram ", 0) == 0) out.push_back(c);
         return out;
     }
 
@@ -114,7 +116,7 @@ TEST_F(ResultActionsTest, PlayerMarkerStartsThePlayerWithTheLinkAsOneParameter) 
     desktop.registry[{kRegistryCurrentUser, kPlayerKey}] = {"", false};  // any type will do
     actions.playInXunleiPlayer(items[1]);
     EXPECT_TRUE(desktop.messageBoxes.empty());
-    EXPECT_EQ(opened(), (std::vector<std::string>{"runProgram XMP.exe magnet:?xt=urn:btih:hash2"}));
+    EXPECT_EQ(opened(), (std::vector<std::string>{"runWindowsProgram XMP.exe magnet:?xt=urn:btih:hash2"}));
 }
 
 TEST_F(ResultActionsTest, PlayerQuestionPaths) {
@@ -127,7 +129,7 @@ TEST_F(ResultActionsTest, PlayerQuestionPaths) {
     noThenYes.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
     ResultActions(noThenYes).playInXunleiPlayer(items[1]);
     EXPECT_EQ(noThenYes.messageBoxes, (std::vector<Call>{kNoPlayer, kForcePlay}));
-    EXPECT_EQ(noThenYes.calls.back(), "runProgram XMP.exe magnet:?xt=urn:btih:hash2");
+    EXPECT_EQ(noThenYes.calls.back(), "runWindowsProgram XMP.exe magnet:?xt=urn:btih:hash2");
 
     FakeDesktopServices noThenNo;
     noThenNo.messageAnswers = {MessageAnswer::No, MessageAnswer::No};
@@ -146,6 +148,80 @@ TEST_F(ResultActionsTest, ANonVideoRowIsOfferedToTheDownloader) {
     no.messageAnswers = {MessageAnswer::No};
     ResultActions(no).playInXunleiPlayer(items[0]);
     EXPECT_EQ(no.calls.back(), "showMessageBox " + kNotVideo.text);
+}
+
+// The hand-overs to the user's own programs: a desktop magnet handler counts as the downloader, the player
+// is started from its App Paths entry, and a hand-over that fails is said, never silent.
+TEST_F(ResultActionsTest, HandOversToTheUsersProgramsAndTheirFailures) {
+    const Text appPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\XMP.exe\\";
+    const Call downloadFailed{gbk(u8"没有程序接收这个磁力链接：请安装 BT 下载软件，或复制下载地址后粘贴到下载软件中。"),
+                              kMessageIconWarning, gbk(u8"下载失败"), "none"};
+    const Text playerPath = "C:\\Program Files\\Thunder Network\\Xmp\\Program\\XMP.exe";
+    const Call playFailed{gbk(u8"无法启动迅雷影音（") + playerPath + gbk(u8"）：请确认播放器已安装且能够运行。"),
+                          kMessageIconWarning, gbk(u8"播放失败"), "none"};
+    struct Case {
+        const char* what;
+        std::function<void(FakeDesktopServices&)> setUp;
+        bool play;
+        std::vector<std::string> handedOver;
+        std::vector<Call> boxes;
+    };
+    const Case cases[] = {
+        {"a desktop handler takes the link at once",
+         [](auto& d) { d.magnetHandler = "transmission-gtk.desktop"; },
+         false,
+         {"openAddress magnet:?xt=urn:btih:hash2"},
+         {}},
+        {"the handler's opener fails",
+         [](auto& d) {
+             d.magnetHandler = "gone.desktop";
+             d.addressesOpen = false;
+         },
+         false,
+         {"openAddress magnet:?xt=urn:btih:hash2"},
+         {downloadFailed}},
+        {"forced download that nothing takes",
+         [](auto& d) {
+             d.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
+             d.addressesOpen = false;
+         },
+         false,
+         {"openAddress magnet:?xt=urn:btih:hash2"},
+         {kNoDownloader, kForceDownload, downloadFailed}},
+        {"the player's path from App Paths",
+         [&](auto& d) {
+             d.registry[{kRegistryCurrentUser, kPlayerKey}] = {"", false};
+             d.registry[{kRegistryLocalMachine, appPaths}] = {playerPath};
+         },
+         true,
+         {"runWindowsProgram " + playerPath + " magnet:?xt=urn:btih:hash2"},
+         {}},
+        {"a player that does not start",
+         [&](auto& d) {
+             d.registry[{kRegistryCurrentUser, kPlayerKey}] = {"", false};
+             d.registry[{kRegistryLocalMachine, appPaths}] = {playerPath};
+             d.programsStart = false;
+         },
+         true,
+         {"runWindowsProgram " + playerPath + " magnet:?xt=urn:btih:hash2"},
+         {playFailed}},
+    };
+    for (const Case& c : cases) {
+        FakeDesktopServices d;
+        c.setUp(d);
+        ResultActions a{d};
+        if (c.play) {
+            a.playInXunleiPlayer(items[1]);
+        } else {
+            a.sendMagnetToXunlei(items[1]);
+        }
+        std::vector<std::string> handedOver;
+        for (const auto& call : d.calls)
+            if (call.rfind("openAddress ", 0) == 0 || call.rfind("runWindowsProgram ", 0) == 0)
+                handedOver.push_back(call);
+        EXPECT_EQ(handedOver, c.handedOver) << c.what;
+        EXPECT_EQ(d.messageBoxes, c.boxes) << c.what;
+    }
 }
 
 TEST(IsVideoRow, OnlyTheFirstLabelFollowedByMovieCounts) {

@@ -39,7 +39,8 @@ void ShellCommands::run(int menuChoice) {
             return m_actions.openDownloaderPage();
         case MenuCommand::OpenVendorSite:
         case MenuCommand::MainOpenVendorSite:
-            return m_desktop.openAddress(vendorBaseAddress());
+            m_desktop.openAddress(vendorBaseAddress());
+            return;
         case MenuCommand::CheckForUpdate:
         case MenuCommand::MainCheckForUpdate:
             return checkForUpdateOnRequest();

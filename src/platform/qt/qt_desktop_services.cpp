@@ -2,8 +2,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
 #include <QEventLoop>
@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 #include "platform/files.h"
@@ -29,6 +30,9 @@ namespace {
 
 // An absolute path is a local file; a text with a scheme ("http:", "magnet:") is taken as it stands; anything
 // else is guessed the way a browser's address bar would ("www.example.com" is http).
+// How long openAddress waits for xdg-open to say whether a program took the address.
+constexpr int kOpenerVerdictMilliseconds = 1500;
+
 QUrl addressUrl(const QString& address) {
     if (address.startsWith(u'/')) return QUrl::fromLocalFile(address);
     const QUrl url(address, QUrl::TolerantMode);
@@ -121,18 +125,59 @@ class CloseWatcher : public QObject {
 
 }  // namespace
 
-void QtDesktopServices::openAddress(const Text& address) {
+bool QtDesktopServices::openAddress(const Text& address) {
     const QString text = toQString(address);
-    if (text.isEmpty()) return;
-    QDesktopServices::openUrl(addressUrl(text));
+    if (text.isEmpty()) return false;
+    // xdg-open ends when the program it started ends, or at once when it finds none. Its verdict is awaited
+    // for a moment (the window keeps drawing, but takes no input meanwhile); one still running by then has
+    // handed the address over, and is left to end by itself.
+    auto* opener = new QProcess(qApp);
+    QObject::connect(opener, &QProcess::finished, opener, &QObject::deleteLater);
+    opener->setProgram(QStringLiteral("xdg-open"));
+    opener->setArguments({text});  // xdg-open takes addresses and file paths as they are
+    opener->setStandardInputFile(QProcess::nullDevice());
+    opener->start();
+    if (!opener->waitForStarted(5000)) {
+        opener->deleteLater();
+        return false;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(kOpenerVerdictMilliseconds, &loop, &QEventLoop::quit);
+    QObject::connect(opener, &QProcess::finished, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (opener->state() != QProcess::NotRunning) return true;
+    return opener->exitStatus() == QProcess::NormalExit && opener->exitCode() == 0;
 }
 
-void QtDesktopServices::runProgram(const Text& file, const Text& parameter) {
+Text QtDesktopServices::magnetLinkHandler() {
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/magnet")});
+    query.closeWriteChannel();
+    if (!query.waitForFinished(5000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return {};
+    }
+    if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return {};
+    return fromQString(QString::fromUtf8(query.readAllStandardOutput()).trimmed());
+}
+
+bool QtDesktopServices::runProgram(const Text& file, const Text& parameter) {
     const QString program = toQString(file);
     const QString argument = toQString(parameter);
     // A text that does not convert is not started with a mangled name or argument.
-    if (program.isEmpty() || (argument.isEmpty() && !parameter.empty())) return;
-    QProcess::startDetached(program, argument.isEmpty() ? QStringList() : QStringList{argument});
+    if (program.isEmpty() || (argument.isEmpty() && !parameter.empty())) return false;
+    return QProcess::startDetached(program, argument.isEmpty() ? QStringList() : QStringList{argument});
+}
+
+bool QtDesktopServices::runWindowsProgram(const Text& windowsPath, const Text& parameter) {
+    const QString path = toQString(windowsPath);
+    const QString argument = toQString(parameter);
+    if (path.isEmpty() || (argument.isEmpty() && !parameter.empty())) return false;
+    QStringList arguments{path};
+    if (!argument.isEmpty()) arguments.push_back(argument);
+    return QProcess::startDetached(QStringLiteral("wine"), arguments);
 }
 
 bool QtDesktopServices::setClipboardText(const Text& text) {

@@ -7,8 +7,10 @@ namespace lanqi {
 // The desktop services on Linux with Qt 6 Widgets. Needs a QApplication for everything but the registry,
 // the files and the processes.
 //
-//   openAddress        QDesktopServices::openUrl (xdg-open finds the registered program)
+//   openAddress        xdg-open (it finds the registered program); its exit status, when it ends soon
+//   magnet handler     xdg-mime query default x-scheme-handler/magnet
 //   runProgram         QProcess::startDetached(file, {parameter}); no shell
+//   Windows programs   wine PATH PARAMETER
 //   clipboard          QClipboard, plain text
 //   registry           the user's Wine registry files (WineRegistry)
 //   special folder     privateFolder(): $XDG_RUNTIME_DIR/lanqi-search/, else a 0700 folder of ours in $TMPDIR
@@ -21,8 +23,10 @@ namespace lanqi {
 //   screen             the primary screen's size in device-independent pixels
 class QtDesktopServices final : public DesktopServices {
   public:
-    void openAddress(const Text& address) override;
-    void runProgram(const Text& file, const Text& parameter) override;
+    bool openAddress(const Text& address) override;
+    Text magnetLinkHandler() override;
+    bool runProgram(const Text& file, const Text& parameter) override;
+    bool runWindowsProgram(const Text& windowsPath, const Text& parameter) override;
     bool setClipboardText(const Text& text) override;
     bool registryValueExists(int root, const Text& path) override;
     Text specialFolder(SpecialFolder kind) override;
