@@ -47,7 +47,7 @@ void ResultActions::copyMagnetLink(const ResultItem& item) {
 }
 
 void ResultActions::handToDownloader(const Text& link) {
-    if (m_desktop.openAddress(link)) return;
+    if (m_desktop.handOverAddress(link)) return;
     m_desktop.showMessageBox(gbk(u8"没有程序接收这个磁力链接：请安装 BT 下载软件，或复制下载地址后粘贴到下载软件中。"),
                              kMessageOk | kMessageIconWarning, gbk(u8"下载失败"));
 }

@@ -121,9 +121,13 @@ class DesktopServices {
     virtual ~DesktopServices() = default;
 
     // Opens an address (http, magnet, a local file...) with the program the desktop registered for it.
-    // The address reaches that program as one argument. False when the desktop says that nothing took it
-    // (no program is registered, the opener failed or is missing); true once it is handed over.
-    virtual bool openAddress(const Text& address) = 0;
+    // The address reaches that program as one argument; the outcome is not reported.
+    virtual void openAddress(const Text& address) = 0;
+
+    // The same for a link handed to another program (a magnet link to the downloader), with the outcome:
+    // false when the desktop says that nothing took it (no program is registered, the opener failed or is
+    // missing); true once it is handed over.
+    virtual bool handOverAddress(const Text& address) = 0;
 
     // The program the desktop registered for magnet links (its desktop entry's name), "" when there is none.
     virtual Text magnetLinkHandler() = 0;

@@ -156,11 +156,14 @@ TEST_F(RecordingHandler, HttpAddressReachesTheRegisteredProgram) {
 TEST_F(RecordingHandler, TheMagnetHandlerIsKnownAndAnAddressNoProgramTakesFails) {
     QtDesktopServices desktop;
     EXPECT_EQ(desktop.magnetLinkHandler(), "lanqi-recorder.desktop");
+    const std::string link = "magnet:?xt=urn:btih:0123456789abcdef0123456789abcdef01234567&dn=a b";
+    EXPECT_TRUE(desktop.handOverAddress(link));
+    EXPECT_EQ(awaitRecord(), (std::vector<std::string>{"1", link}));
     // Without the desktop entry and the default, nothing is registered: the opener fails, and says so.
     fs::remove(dir + "/data/applications/lanqi-recorder.desktop");
     std::ofstream(dir + "/config/mimeapps.list") << "[Default Applications]\n";
     EXPECT_EQ(desktop.magnetLinkHandler(), "");
-    EXPECT_FALSE(desktop.openAddress("magnet:?xt=urn:btih:0123456789abcdef0123456789abcdef01234567"));
+    EXPECT_FALSE(desktop.handOverAddress("magnet:?xt=urn:btih:0123456789abcdef0123456789abcdef01234567"));
 }
 
 TEST(Screen, SizeOfTheFixturesScreen) {

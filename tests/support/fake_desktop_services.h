@@ -73,8 +73,10 @@ class FakeDesktopServices : public DesktopServices {
     bool pointerVisible = true;
     std::vector<std::uint32_t> terminated;
 
-    bool openAddress(const Text& address) override {
-        calls.push_back("openAddress " + address);
+    void openAddress(const Text& address) override { calls.push_back("openAddress " + address); }
+
+    bool handOverAddress(const Text& address) override {
+        calls.push_back("handOverAddress " + address);
         return addressesOpen;
     }
 

@@ -38,7 +38,9 @@ class ResultActionsTest : public ::testing::Test {
     std::vector<std::string> opened() const {
         std::vector<std::string> out;
         for (const auto& c : desktop.calls)
-            if (c.rfind("openAddress ", 0) == 0 || c.rfind("runWindowsProgram ", 0) == 0) out.push_back(c);
+            if (c.rfind("openAddress ", 0) == 0 || c.rfind("handOverAddress ", 0) == 0 ||
+                c.rfind("runWindowsProgram ", 0) == 0)
+                out.push_back(c);
         return out;
     }
 
@@ -76,7 +78,7 @@ TEST_F(ResultActionsTest, DownloaderMarkerOpensTheLinkWithoutAQuestion) {
     desktop.registry[{kRegistryCurrentUser, kTorrentKey}] = {"Xunlei.Torrent.7"};
     actions.sendMagnetToXunlei(items[1]);
     EXPECT_TRUE(desktop.messageBoxes.empty());
-    EXPECT_EQ(opened(), (std::vector<std::string>{"openAddress magnet:?xt=urn:btih:hash2"}));
+    EXPECT_EQ(opened(), (std::vector<std::string>{"handOverAddress magnet:?xt=urn:btih:hash2"}));
 }
 
 TEST_F(ResultActionsTest, AnythingButXunleiAsksWhetherToInstall) {
@@ -104,7 +106,7 @@ TEST_F(ResultActionsTest, DownloaderQuestionPaths) {
     noThenYes.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
     ResultActions(noThenYes).sendMagnetToXunlei(items[1]);
     EXPECT_EQ(noThenYes.messageBoxes, (std::vector<Call>{kNoDownloader, kForceDownload}));
-    EXPECT_EQ(noThenYes.calls.back(), "openAddress magnet:?xt=urn:btih:hash2");
+    EXPECT_EQ(noThenYes.calls.back(), "handOverAddress magnet:?xt=urn:btih:hash2");
 
     FakeDesktopServices noThenNo;
     noThenNo.messageAnswers = {MessageAnswer::No, MessageAnswer::No};
@@ -142,7 +144,7 @@ TEST_F(ResultActionsTest, ANonVideoRowIsOfferedToTheDownloader) {
     desktop.registry[{kRegistryCurrentUser, kTorrentKey}] = {"Xunlei"};
     actions.playInXunleiPlayer(items[0]);
     EXPECT_EQ(desktop.messageBoxes, (std::vector<Call>{kNotVideo}));
-    EXPECT_EQ(opened(), (std::vector<std::string>{"openAddress magnet:?xt=urn:btih:hash1"}));
+    EXPECT_EQ(opened(), (std::vector<std::string>{"handOverAddress magnet:?xt=urn:btih:hash1"}));
 
     FakeDesktopServices no;
     no.messageAnswers = {MessageAnswer::No};
@@ -170,7 +172,7 @@ TEST_F(ResultActionsTest, HandOversToTheUsersProgramsAndTheirFailures) {
         {"a desktop handler takes the link at once",
          [](auto& d) { d.magnetHandler = "transmission-gtk.desktop"; },
          false,
-         {"openAddress magnet:?xt=urn:btih:hash2"},
+         {"handOverAddress magnet:?xt=urn:btih:hash2"},
          {}},
         {"the handler's opener fails",
          [](auto& d) {
@@ -178,7 +180,7 @@ TEST_F(ResultActionsTest, HandOversToTheUsersProgramsAndTheirFailures) {
              d.addressesOpen = false;
          },
          false,
-         {"openAddress magnet:?xt=urn:btih:hash2"},
+         {"handOverAddress magnet:?xt=urn:btih:hash2"},
          {downloadFailed}},
         {"forced download that nothing takes",
          [](auto& d) {
@@ -186,7 +188,7 @@ TEST_F(ResultActionsTest, HandOversToTheUsersProgramsAndTheirFailures) {
              d.addressesOpen = false;
          },
          false,
-         {"openAddress magnet:?xt=urn:btih:hash2"},
+         {"handOverAddress magnet:?xt=urn:btih:hash2"},
          {kNoDownloader, kForceDownload, downloadFailed}},
         {"the player's path from App Paths",
          [&](auto& d) {
@@ -217,7 +219,7 @@ TEST_F(ResultActionsTest, HandOversToTheUsersProgramsAndTheirFailures) {
         }
         std::vector<std::string> handedOver;
         for (const auto& call : d.calls)
-            if (call.rfind("openAddress ", 0) == 0 || call.rfind("runWindowsProgram ", 0) == 0)
+            if (call.rfind("handOverAddress ", 0) == 0 || call.rfind("runWindowsProgram ", 0) == 0)
                 handedOver.push_back(call);
         EXPECT_EQ(handedOver, c.handedOver) << c.what;
         EXPECT_EQ(d.messageBoxes, c.boxes) << c.what;

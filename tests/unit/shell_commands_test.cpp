@@ -82,7 +82,7 @@ TEST_F(ShellCommandsTest, EveryEntryOfBothMenusReachesItsAction) {
         {MenuCommand::SendToXunlei,
          {"readRegistryText 3 Software\\Classes\\.torrent\\", "magnetLinkHandler",
           "showMessageBox " + gbk(u8"检测到您还未安装迅雷，是否下载迅雷？"),
-          "showMessageBox " + gbk(u8"确定不安装迅雷强制下载？此操作系统可能不会响应。"), "openAddress " + link3},
+          "showMessageBox " + gbk(u8"确定不安装迅雷强制下载？此操作系统可能不会响应。"), "handOverAddress " + link3},
          {},
          0},
         {MenuCommand::CopyMagnetLink,

@@ -39,8 +39,7 @@ void ShellCommands::run(int menuChoice) {
             return m_actions.openDownloaderPage();
         case MenuCommand::OpenVendorSite:
         case MenuCommand::MainOpenVendorSite:
-            m_desktop.openAddress(vendorBaseAddress());
-            return;
+            return m_desktop.openAddress(vendorBaseAddress());
         case MenuCommand::CheckForUpdate:
         case MenuCommand::MainCheckForUpdate:
             return checkForUpdateOnRequest();

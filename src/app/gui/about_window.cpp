@@ -1,6 +1,7 @@
 #include "app/gui/about_window.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 
@@ -33,8 +34,7 @@ QLabel* textLabel(QWidget* window, const char* controlName, const QRect& geometr
 
 }  // namespace
 
-AboutWindow::AboutWindow(QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+AboutWindow::AboutWindow(QWidget* owner) : QWidget(owner, kDialogWindowFlags) {
     setObjectName(QStringLiteral("aboutWindow"));
     setAccessibleName(QStringLiteral("aboutWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -95,6 +95,15 @@ AboutWindow::AboutWindow(QWidget* owner)
                            ? QGuiApplication::primaryScreen()->availableGeometry()
                            : QRect(0, 0, kWidth, kHeight);
     move(area.center() - QPoint(kWidth / 2, kHeight / 2));
+}
+
+void AboutWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace lanqi

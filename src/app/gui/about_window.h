@@ -8,7 +8,7 @@ namespace lanqi {
 
 // aboutWindow: the product cards, the name and version, the usage terms, the maker's contact lines and
 // rights line, each control at its design position in the 408 × 282 client area and named by its control
-// name. It has no commands; its close box closes it, and closing destroys it.
+// name. It has no commands; its close box or Esc closes it, and closing destroys it.
 class AboutWindow : public QWidget {
     Q_OBJECT
   public:
@@ -17,6 +17,9 @@ class AboutWindow : public QWidget {
 
     // `owner` (may be null) becomes the parent window; the about window stays a window of its own.
     explicit AboutWindow(QWidget* owner = nullptr);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;  // Esc closes it, as its close box does
 };
 
 // The about window as loadWindow shows it: created afresh for every showing, since closing destroys it.

@@ -167,6 +167,12 @@ void MainWindow::buildControls() {
     m_player.shieldTimer->setObjectName(QStringLiteral("时钟3"));
 
     m_fadeOut = std::make_unique<FadeOutDriver>(*this, *m_exitFadeTimer);
+    // Tab goes through the search row left to right, then into the results.
+    QWidget::setTabOrder(m_searchBox, m_searchButton);
+    QWidget::setTabOrder(m_searchButton, m_previousButton);
+    QWidget::setTabOrder(m_previousButton, m_pageSelector);
+    QWidget::setTabOrder(m_pageSelector, m_nextButton);
+    QWidget::setTabOrder(m_nextButton, m_resultList);
     m_searchBox->setFocus();  // typing a keyword and pressing Enter is the first thing a user does
 }
 
@@ -254,6 +260,8 @@ void MainWindow::showModalMessage(const ScreenMessage& message) {
 
 PlayerControls MainWindow::playerControls() const { return m_player; }
 
+void MainWindow::focusSearchBox() { m_searchBox->setFocus(Qt::OtherFocusReason); }
+
 void MainWindow::resetPlayerGeometry() {
     m_player.playingLabel->setGeometry(qRectOf(kPlayingLabelGeometry));
     m_player.shieldStatus->setGeometry(qRectOf(kShieldStatusGeometry));
@@ -294,6 +302,13 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // A menu key no control took (on a button, the page selector): the menu of the selected row, or the
+    // main menu, as on the list.
+    if (isMenuKey(event) && !m_player.browser->isVisible()) {
+        event->accept();
+        m_resultList->requestMenuFromKeyboard();
+        return;
+    }
     if (event->key() == Qt::Key_Escape) {
         event->accept();
         emit escapePressed();

@@ -56,6 +56,8 @@ class MainWindow : public QWidget {
     std::optional<Text> searchableKeyword() const;
 
     ResultList& resultList() { return *m_resultList; }
+    // Gives 搜索框 the keyboard focus (back from the player, the keys belong to the search again).
+    void focusSearchBox();
     PlayerControls playerControls() const;
 
     // Puts 标签1, 标签3, 超级按钮1, 播放浏览框, 透明标签2 and 超级列表框1 back to their design geometry

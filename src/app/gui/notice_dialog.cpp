@@ -25,8 +25,7 @@ Widget* named(Widget* widget, const char* controlName) {
 
 }  // namespace
 
-NoticeDialog::NoticeDialog(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+NoticeDialog::NoticeDialog(QWidget* parent) : QDialog(parent, kDialogWindowFlags) {
     setObjectName(QStringLiteral("noticeDialog"));
     setAccessibleName(QStringLiteral("noticeDialog"));
     setWindowTitle(toQString(titlePrefix()));

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -167,8 +168,15 @@ QWidget* QtPlayerView::control(PlayerControl which) const {
 void QtPlayerView::setControlVisible(PlayerControl which, bool visible) {
     control(which)->setVisible(visible);
     if (which == PlayerControl::BackButton && visible) m_controls.backButton->raise();  // over the loading notice too
-    // Keys go to the page (and Esc to the player), not to the search box under it.
-    if (which == PlayerControl::Browser && visible) m_browser->setFocus();
+    // Keys go to the page (and Esc to the player), not to the search box under it; back in the search
+    // view they go to the search box again.
+    if (which == PlayerControl::Browser) {
+        if (visible) {
+            m_browser->setFocus();
+        } else {
+            m_window.focusSearchBox();
+        }
+    }
 }
 
 Geometry QtPlayerView::controlGeometry(PlayerControl which) const {
@@ -185,10 +193,25 @@ void QtPlayerView::setLoadingText(const Text& text) { m_controls.loadingNotice->
 void QtPlayerView::setShieldStatusText(const Text& text) { m_controls.shieldStatus->setText(toQString(text)); }
 
 Geometry QtPlayerView::windowGeometry() const {
+    // Full screen as asked, even before the window manager has answered with the new size.
+    if (m_window.windowState().testFlag(Qt::WindowFullScreen)) {
+        const QSize screen = m_window.screen()->size();
+        return {0, 0, screen.width(), screen.height()};
+    }
     return {m_window.x(), m_window.y(), m_window.width(), m_window.height()};
 }
 
 void QtPlayerView::setWindowGeometry(const Geometry& g) {
+    // The whole screen without a border is the window manager's full-screen state: it covers the panels,
+    // and the native window stays the same one.
+    const QSize screen = m_window.screen()->size();
+    if (m_borderless && g.left == 0 && g.top == 0 && g.width == screen.width() && g.height == screen.height()) {
+        m_window.setMinimumSize(0, 0);
+        m_window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        m_window.showFullScreen();
+        return;
+    }
+    if (m_window.windowState().testFlag(Qt::WindowFullScreen)) m_window.showNormal();
     m_window.setFixedSize(g.width, g.height);
     m_window.move(g.left, g.top);
 }
@@ -199,20 +222,11 @@ void QtPlayerView::setWindowBaseColour(std::uint32_t rgb) {
     m_window.setPalette(colours);
 }
 
-void QtPlayerView::setWindowFlagKeepingItShown(Qt::WindowType flag, bool on) {
-    if (m_window.windowFlags().testFlag(flag) == on) return;
-    const bool shown = m_window.isVisible();
-    const QPoint position = m_window.pos();
-    m_window.setWindowFlag(flag, on);  // hides the window
-    m_window.move(position);
-    if (shown) m_window.show();
-}
+// No border and always on top come with the full-screen state (setWindowGeometry); changing the window's
+// flags instead would make a new native window, which assistive tools and scripts lose.
+void QtPlayerView::setWindowBorder(WindowBorder border) { m_borderless = border == WindowBorder::None; }
 
-void QtPlayerView::setWindowBorder(WindowBorder border) {
-    setWindowFlagKeepingItShown(Qt::FramelessWindowHint, border == WindowBorder::None);
-}
-
-void QtPlayerView::setAlwaysOnTop(bool on) { setWindowFlagKeepingItShown(Qt::WindowStaysOnTopHint, on); }
+void QtPlayerView::setAlwaysOnTop(bool) {}
 
 void QtPlayerView::setPointerTimerPeriod(int milliseconds) {
     if (milliseconds > 0) {

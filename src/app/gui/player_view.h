@@ -71,7 +71,6 @@ class QtPlayerView final : public QObject, public PlayerView {
   private:
     QWidget* control(PlayerControl control) const;
     void watchBrowserChild(QObject* child);
-    void setWindowFlagKeepingItShown(Qt::WindowType flag, bool on);
 
     MainWindow& m_window;
     QWebEngineView* m_browser = nullptr;  // 播放浏览框
@@ -83,6 +82,7 @@ class QtPlayerView final : public QObject, public PlayerView {
     QtEventPump m_events;
     LinuxProcessGuard m_guard;
     std::unique_ptr<OnlinePlay> m_play;
+    bool m_borderless = false;  // the player asked for no border: the next screen-sized geometry is full screen
 };
 
 // Installs the player view on `window` (see QtPlayerView) and gives playOnline(channel, result): channel 1 for

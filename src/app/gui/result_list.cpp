@@ -115,7 +115,28 @@ void ResultList::mouseDoubleClickEvent(QMouseEvent* event) {
     if (row >= 0) emit rowActivated(row);
 }
 
+bool isMenuKey(const QKeyEvent* event) {
+    return event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+}
+
+void ResultList::requestMenuFromKeyboard() {
+    // The menu opens for the selected row, as the right button on it would; with none, the main menu.
+    const int row = selectedRow();
+    const QRect cell = row >= 0 ? visualItemRect(item(row)) : viewport()->rect();
+    const QPoint at = viewport()->mapToGlobal(cell.center());
+    if (row >= 0) {
+        emit rowMenuRequested(row, at);
+    } else {
+        emit emptyMenuRequested(at);
+    }
+}
+
 void ResultList::keyPressEvent(QKeyEvent* event) {
+    if (isMenuKey(event)) {
+        event->accept();
+        requestMenuFromKeyboard();
+        return;
+    }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();
         const int row = selectedRow();

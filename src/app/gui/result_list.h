@@ -10,10 +10,15 @@
 #include "app/gui/pictures.h"
 #include "scrape/result_item.h"
 
+class QKeyEvent;
+
 namespace lanqi {
 
 // 超级列表框1: the rows of the current search as 80 × 80 pictures with their titles to the right, laid
 // out left to right and wrapping, black on white in "宋体" 14 px. One row can be selected at a time.
+// The Menu key, or Shift+F10: the keys that open a context menu.
+bool isMenuKey(const QKeyEvent* event);
+
 class ResultList : public QListWidget {
     Q_OBJECT
   public:
@@ -27,6 +32,9 @@ class ResultList : public QListWidget {
     int selectedRow() const;
     // Selects row `row` alone (-1: none).
     void selectRow(int row);
+
+    // The Menu key or Shift+F10: rowMenuRequested for the selected row, else emptyMenuRequested, at the row.
+    void requestMenuFromKeyboard();
 
     // What a row holds, for the windows and their tests: the caption as shown and the picture index.
     QString captionAt(int row) const;

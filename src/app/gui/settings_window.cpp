@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/qt/qt_text.h"
+#include "platform/qt/qt_window.h"
 #include "search/site_check.h"
 
 namespace lanqi {
@@ -35,7 +36,9 @@ QString fromUtf8(const std::string& text) {
 }  // namespace
 
 SettingsWindow::SettingsWindow(Context context, QWidget* owner)
-    : QDialog(owner), m_context(std::move(context)), m_fileValues(loadSettings(m_context.file, false).settings) {
+    : QDialog(owner, kDialogWindowFlags),
+      m_context(std::move(context)),
+      m_fileValues(loadSettings(m_context.file, false).settings) {
     setObjectName(QStringLiteral("站点设置"));
     setWindowTitle(QStringLiteral("站点设置"));
     setAccessibleName(QStringLiteral("站点设置"));

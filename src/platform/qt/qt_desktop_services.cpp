@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
 #include <QEventLoop>
@@ -125,7 +126,13 @@ class CloseWatcher : public QObject {
 
 }  // namespace
 
-bool QtDesktopServices::openAddress(const Text& address) {
+void QtDesktopServices::openAddress(const Text& address) {
+    const QString text = toQString(address);
+    if (text.isEmpty()) return;
+    QDesktopServices::openUrl(addressUrl(text));
+}
+
+bool QtDesktopServices::handOverAddress(const Text& address) {
     const QString text = toQString(address);
     if (text.isEmpty()) return false;
     // xdg-open ends when the program it started ends, or at once when it finds none. Its verdict is awaited
@@ -207,6 +214,7 @@ bool QtDesktopServices::writeFile(const Text& path, const std::vector<Bytes>& bl
 MessageAnswer QtDesktopServices::messageBox(const Text& text, int style, const Text& caption, const Window* owner) {
     const MessageBoxLayout layout = decodeMessageBoxStyle(style);
     QMessageBox box(widgetOf(owner));
+    box.setWindowFlags(kDialogWindowFlags);
     box.setWindowTitle(toQString(caption));
     box.setTextFormat(Qt::PlainText);  // texts from web pages are shown, never interpreted
     box.setText(toQString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));

@@ -7,7 +7,8 @@ namespace lanqi {
 // The desktop services on Linux with Qt 6 Widgets. Needs a QApplication for everything but the registry,
 // the files and the processes.
 //
-//   openAddress        xdg-open (it finds the registered program); its exit status, when it ends soon
+//   openAddress        QDesktopServices::openUrl (xdg-open finds the registered program)
+//   handOverAddress    xdg-open, and its exit status when it ends soon
 //   magnet handler     xdg-mime query default x-scheme-handler/magnet
 //   runProgram         QProcess::startDetached(file, {parameter}); no shell
 //   Windows programs   wine PATH PARAMETER
@@ -23,7 +24,8 @@ namespace lanqi {
 //   screen             the primary screen's size in device-independent pixels
 class QtDesktopServices final : public DesktopServices {
   public:
-    bool openAddress(const Text& address) override;
+    void openAddress(const Text& address) override;
+    bool handOverAddress(const Text& address) override;
     Text magnetLinkHandler() override;
     bool runProgram(const Text& file, const Text& parameter) override;
     bool runWindowsProgram(const Text& windowsPath, const Text& parameter) override;

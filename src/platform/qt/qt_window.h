@@ -7,6 +7,11 @@
 
 namespace lanqi {
 
+// What every dialog window of the client is: a dialog with a title and a close box, and no minimise or
+// maximise buttons.
+inline constexpr Qt::WindowFlags kDialogWindowFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
 // A window or control of the Qt desktop services: the widget behind a Window handle.
 //
 // For a widget that already exists, wrap it: `QtWindow handle(widget);`. For a window that loadWindow creates,
