@@ -4,8 +4,10 @@ sites. The expected rows come from lanqi-cli --json on the same sites."""
 
 import json
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -91,6 +93,68 @@ class DesktopClient(unittest.TestCase):
         rows, _ = self.cli()
         self.assertEqual(clipboard, rows[2]["magnetLink"])
         self.assertRegex(clipboard, r"^magnet:\?xt=urn:btih:[0-9A-Fa-f]{40}$")
+
+    def test_shift_f10_opens_the_row_menu_and_the_keyboard_copies_the_link(self):
+        self.client.accept_notice()
+        self.client.search(KEYWORD)
+        # Tab from the search box through 按钮1, 组合框1 and 按钮3 (上一页 is hidden on page 1) into the results;
+        # Home selects the first row, Right the second.
+        self.client.focus(self.client.main_window)
+        drive_client.xdotool("key", "--delay", 80, *(["Tab"] * 4), "Home", "Right")
+        before = set(self.client.all_windows())
+        drive_client.xdotool("key", "shift+F10")
+        drive_client.wait_for("the row's menu", lambda: set(self.client.all_windows()) - before, 10)
+        time.sleep(0.1)
+        drive_client.xdotool("key", "--delay", 60, *(["Down"] * 5 + ["Return"]))
+        self.client.answer_box("已复制")
+        clipboard = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, stdout=subprocess.PIPE,
+                                   timeout=10, check=True).stdout.decode("utf-8")
+        rows, _ = self.cli()
+        self.assertEqual(clipboard, rows[1]["magnetLink"])
+
+    def test_the_downloader_entry_hands_the_link_to_the_desktops_magnet_handler(self):
+        # Temporary XDG folders in which a recording program is the desktop's handler for magnet links.
+        xdg = tempfile.mkdtemp(prefix="lanqi-xdg-")
+        self.addCleanup(shutil.rmtree, xdg, True)
+        record = os.path.join(xdg, "record")
+        handler = os.path.join(xdg, "magnet-handler")
+        with open(handler, "w") as f:
+            f.write('#!/bin/sh\nprintf "%s" "$1" > "{0}.tmp" && mv "{0}.tmp" "{0}"\n'.format(record))
+        os.chmod(handler, 0o755)
+        os.makedirs(os.path.join(xdg, "data", "applications"))
+        os.makedirs(os.path.join(xdg, "config"))
+        with open(os.path.join(xdg, "data", "applications", "lanqi-magnet.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Magnet\nExec=%s %%u\n"
+                    "MimeType=x-scheme-handler/magnet;\nNoDisplay=true\n" % handler)
+        mimeapps = os.path.join(xdg, "config", "mimeapps.list")
+        with open(mimeapps, "w") as f:
+            f.write("[Default Applications]\nx-scheme-handler/magnet=lanqi-magnet.desktop\n")
+        self.client.stop()
+        env = dict(self.env, XDG_DATA_HOME=os.path.join(xdg, "data"), XDG_DATA_DIRS=os.path.join(xdg, "data"),
+                   XDG_CONFIG_HOME=os.path.join(xdg, "config"), XDG_CONFIG_DIRS=os.path.join(xdg, "config"),
+                   XDG_CURRENT_DESKTOP="", WINEPREFIX=os.path.join(xdg, "no-wine"))
+        self.client = drive_client.Client(SEARCH, env=env, log=self.log)
+        self.addCleanup(self.client.stop)
+        self.client.accept_notice()
+        self.client.search(KEYWORD)
+        rows, _ = self.cli()
+        # "迅雷下载" is the fourth entry of "选择播放": no question, the handler gets the first row's link.
+        self.client.row_menu(0, ["Down"] * 4 + ["Return"])
+        drive_client.wait_for("the handler's record", lambda: os.path.exists(record), 15)
+        with open(record) as f:
+            self.assertEqual(f.read(), rows[0]["magnetLink"])
+        self.assertEqual(drive_client.windows_of(self.client.pid, "^未安装迅雷$"), [])
+
+        # Without a handler the hand-over fails, and the user is told so.
+        os.remove(os.path.join(xdg, "data", "applications", "lanqi-magnet.desktop"))
+        with open(mimeapps, "w") as f:
+            f.write("[Default Applications]\n")
+        self.client.row_menu(0, ["Down"] * 4 + ["Return"])
+        self.client.answer_box("未安装迅雷", key="Escape")  # no downloader: the question chain (No), then force it
+        self.client.answer_box("强制下载")  # Return: 是
+        drive_client.wait_for("the failure message", lambda: drive_client.windows_of(self.client.pid, "^下载失败$"), 15)
+        drive_client.screenshot(os.path.join(ARTIFACTS, "handover-failed.png"))
+        self.client.answer_box("下载失败")
 
     def test_closing_the_window_while_a_site_stalls_ends_the_program_within_a_second_of_the_exit_fade(self):
         # Site 3 stalls: it sends its status line and headers, then nothing for 120 s, so the search cannot finish.
