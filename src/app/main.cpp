@@ -12,6 +12,7 @@
 int main(int argc, char** argv) {
     // The client reads no arguments of its own; Qt takes its usual ones (-platform, -style, ...).
     QApplication app(argc, argv);
+    lanqi::loadQtTranslations(app);  // Qt's own texts (a text box's edit menu) in Chinese
     // The program ends only through the usage notice or the main window's exit fade.
     QApplication::setQuitOnLastWindowClosed(false);
     // The settings file (and the environment over it) decide every address from the usage notice on.

@@ -1,5 +1,10 @@
 #include "app/gui/startup.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include "app/core/background.h"
 #include "app/core/update_check.h"
 #include "app/core/vendor.h"
@@ -47,6 +52,16 @@ void reportSettingsProblems(AppController& controller, const LoadedSettings& set
     }
     controller.desktop().showMessageBox(text, kMessageOk | kMessageIconWarning, gbk(u8"设置错误"),
                                         &controller.mainWindowHandle());
+}
+
+bool loadQtTranslations(QCoreApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 void openVendorAddress() { QtDesktopServices().openAddress(vendorBaseAddress()); }

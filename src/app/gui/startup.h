@@ -4,6 +4,8 @@
 #include "app/gui/notice_dialog.h"
 #include "platform/settings.h"
 
+class QCoreApplication;
+
 namespace lanqi {
 
 class AppController;
@@ -25,6 +27,11 @@ void runVendorVisitAndUpdateCheck(AppController& controller);
 // One message box over the main window that names the settings file and, line by line, what is wrong in it
 // (those entries run with their built-in values). Nothing when the settings are sound.
 void reportSettingsProblems(AppController& controller, const LoadedSettings& settings);
+
+// Installs Qt's own Chinese translations (qtbase_zh_CN from Qt's translations folder) in `app`, so that a
+// text box's edit menu and the standard dialogs read in Chinese whatever the system's language. False when
+// they are not installed (the texts stay English).
+bool loadQtTranslations(QCoreApplication& app);
 
 // openAddress for the vendor's site.
 void openVendorAddress();

@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <memory>
 
 #include "platform/qt/qt_text.h"
 #include "app/gui/startup.h"
@@ -146,6 +150,19 @@ TEST_F(StartupChecksTest, BadSettingsAreShownInOneBoxNamingTheFileAndTheLine) {
     EXPECT_EQ(seen.icon, QMessageBox::Warning);
     EXPECT_TRUE(seen.text.contains(test::q("/home/u/.config/lanqi-search/config.toml:2：site1.base 不是带主机名的")));
     EXPECT_TRUE(seen.text.contains(test::q("config.toml:4：未知的表 [site7]")));
+}
+
+// Qt's own texts read in Chinese: the search box's edit menu has no English entry left.
+TEST(QtTranslations, TheSearchBoxEditMenuReadsInChinese) {
+    ASSERT_TRUE(loadQtTranslations(*QCoreApplication::instance()));
+    QLineEdit box;
+    std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        if (!action->isSeparator()) texts << action->text().section(u'\t', 0, 0);  // without "Ctrl+A"
+    ASSERT_FALSE(texts.isEmpty());
+    for (const QString& text : texts) EXPECT_FALSE(text.contains(QRegularExpression("[A-Za-z]{3}"))) << text.toStdString();
+    EXPECT_TRUE(texts.join(QString()).contains(QStringLiteral("全选"))) << texts.join(u',').toStdString();
 }
 
 }  // namespace
