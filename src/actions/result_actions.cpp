@@ -1,6 +1,7 @@
 #include "actions/result_actions.h"
 
 #include "platform/addresses.h"
+#include "scrape/result_entry.h"
 
 namespace lanqi {
 namespace {
@@ -35,7 +36,7 @@ bool ResultActions::ask(const char8_t* text, const char8_t* caption) {
 
 void ResultActions::showResultDetails(const ResultItem& item) {
     static const Text caption = gbk(u8"文件详情");
-    m_desktop.showMessageBox(item.detailText, kMessageOk, caption);
+    m_desktop.showMessageBox(decodeCharacterReferences(item.detailText), kMessageOk, caption);
 }
 
 void ResultActions::copyMagnetLink(const ResultItem& item) {

@@ -1,6 +1,7 @@
 #include "scrape/result_entry.h"
 
 #include <array>
+#include <utility>
 
 namespace lanqi {
 namespace {
@@ -86,6 +87,73 @@ void unwrapFileItem(std::string_view raw, Bytes& out) {
 Bytes unwrapFileItem(std::string_view raw) {
     Bytes out;
     unwrapFileItem(raw, out);
+    return out;
+}
+
+namespace {
+
+// The character a reference body names ("amp", "#39", "#x27"), as GBK; "" when it names none GBK holds.
+Text referencedCharacter(std::string_view body) {
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+    for (const auto& [name, character] : kNamed)
+        if (body == name) return Text(1, character);
+    if (body.size() < 2 || body[0] != '#') return {};
+    const bool hex = body[1] == 'x' || body[1] == 'X';
+    const std::string_view digits = body.substr(hex ? 2 : 1);
+    if (digits.empty() || digits.size() > 7) return {};
+    unsigned long code = 0;
+    for (char c : digits) {
+        const int digit = c >= '0' && c <= '9'          ? c - '0'
+                          : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                        : -1;
+        if (digit < 0) return {};
+        code = code * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
+    }
+    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {};
+    if (code < 0x80) return Text(1, static_cast<char>(code));
+    std::string utf8Form;
+    if (code < 0x800) {
+        utf8Form = {static_cast<char>(0xC0 | (code >> 6)), static_cast<char>(0x80 | (code & 0x3F))};
+    } else if (code < 0x10000) {
+        utf8Form = {static_cast<char>(0xE0 | (code >> 12)), static_cast<char>(0x80 | ((code >> 6) & 0x3F)),
+                    static_cast<char>(0x80 | (code & 0x3F))};
+    } else {
+        utf8Form = {static_cast<char>(0xF0 | (code >> 18)), static_cast<char>(0x80 | ((code >> 12) & 0x3F)),
+                    static_cast<char>(0x80 | ((code >> 6) & 0x3F)), static_cast<char>(0x80 | (code & 0x3F))};
+    }
+    return gbk(utf8Form);
+}
+
+}  // namespace
+
+Text decodeCharacterReferences(const Text& text) {
+    if (text.find('&') == Text::npos) return text;
+    Text out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x81 && i + 1 < text.size()) {  // a two-byte character, copied whole
+            out.append(text, i, 2);
+            i += 2;
+            continue;
+        }
+        if (byte == '&') {
+            const size_t end = text.find(';', i + 1);
+            if (end != Text::npos && end - i <= 10) {
+                const Text character = referencedCharacter(std::string_view(text).substr(i + 1, end - i - 1));
+                if (!character.empty()) {
+                    out += character;
+                    i = end + 1;
+                    continue;
+                }
+            }
+        }
+        out.push_back(static_cast<char>(byte));
+        ++i;
+    }
     return out;
 }
 

@@ -39,4 +39,10 @@ void trimSizeText(std::string_view raw, Bytes& out);  // the same, into `out`
 Bytes unwrapFileItem(std::string_view raw);
 void unwrapFileItem(std::string_view raw, Bytes& out);  // the same, into `out`
 
+// A text as a person should read it: the HTML character references a page left in it decoded, once. Named
+// references for & < > " ' (&amp; &lt; &gt; &quot; &apos;) and numeric ones (&#39; &#x27;) whose character
+// GBK holds; anything else stays as written. GBK in and out; a "&" inside a two-byte character is never
+// taken for one. For showing only: stored titles, links and details keep the bytes the page gave.
+Text decodeCharacterReferences(const Text& text);
+
 }  // namespace lanqi

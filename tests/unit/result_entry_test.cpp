@@ -70,6 +70,25 @@ TEST(DetailLines, FixedTextsOfAResult) {
 }
 
 // The window title while a run adds rows is the search flow's; it counts the rows of the run so far.
+TEST(CharacterReferences, DecodedOnceWhereGbkHoldsTheCharacter) {
+    const struct {
+        const char8_t* scraped;
+        const char8_t* shown;
+    } cases[] = {
+        {u8"Big Hero 6 &amp; &lt;b&gt;1080p&lt;/b&gt;", u8"Big Hero 6 & <b>1080p</b>"},
+        {u8"&quot;x&quot; &apos;y&apos; &#39;z&#x27; &#X4E2D;&#25991;", u8"\"x\" 'y' 'z' 中文"},
+        {u8"&amp;lt; stays one level: &amp;amp;", u8"&lt; stays one level: &amp;"},
+        // Not references, or characters GBK lacks: left as written.
+        {u8"&nbsp; &copy &#; &#x; &#0; &#xD800; &#1114112; &#128512; &#12345678; AT&T; a & b",
+         u8"&nbsp; &copy &#; &#x; &#0; &#xD800; &#1114112; &#128512; &#12345678; AT&T; a & b"},
+        {u8"超能&amp;陆战队", u8"超能&陆战队"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(decodeCharacterReferences(gbk(c.scraped)), gbk(c.shown)) << gbk(c.scraped);
+    // A lead byte takes the byte after it whatever it is: "&amp;" split by it is not a reference.
+    EXPECT_EQ(decodeCharacterReferences("\x81&amp;"), "\x81&amp;");
+    EXPECT_EQ(decodeCharacterReferences(""), "");
+}
+
 TEST(ProgressTitle, ShowsTheRowCount) {
     EXPECT_EQ(progressTitle(1), g("岚栖种子搜索神器v1.9 --- 正在搜索，请稍等......1%"));
     EXPECT_EQ(progressTitle(12345), g("岚栖种子搜索神器v1.9 --- 正在搜索，请稍等......12345%"));

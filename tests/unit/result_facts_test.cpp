@@ -76,6 +76,16 @@ TEST(ResultFacts, EachSitesDetailsGiveSizeDateCountAndFiles) {
     }
 }
 
+TEST(ResultFacts, TheToolTipIsTheWholeTitleAndTheSizeAndDateLinesInTheirOrder) {
+    const std::string details =
+        "文件名：\r\nB\r\n\r\n文件格式：视频\r\n\r\n上传日期：2015-01-21\r\n\r\n"
+        "文件大小：5.37 GB\r\n\r\n下载热度：5103\r\n\r\n文件分类：2";
+    EXPECT_EQ(resultToolTip("A very long title & more", readResultFacts(details)),
+              "A very long title & more\n上传日期：2015-01-21\n文件大小：5.37 GB");
+    // Lines whose field was missing on the page add nothing.
+    EXPECT_EQ(resultToolTip("T", readResultFacts("文件名：\r\nT\r\n\r\n更新时间：\r\n\r\n文件大小：")), "T");
+}
+
 TEST(ResultFacts, SizesCountKilobytesAs1024Bytes) {
     EXPECT_EQ(sizeInBytes("512 bytes"), 512u);
     EXPECT_EQ(sizeInBytes("1KB"), 1024u);

@@ -24,6 +24,7 @@
 #include "platform/events.h"
 #include "platform/product.h"
 #include "platform/settings.h"
+#include "scrape/result_entry.h"
 #include "scrape/scrape.h"
 #include "search/search_flow.h"
 
@@ -242,6 +243,7 @@ class Output {
                     files.push_back(f);
                 }
                 o["files"] = files;
+                o["displayTitle"] = utf8(decodeCharacterReferences(item.title));  // as the window shows it
                 emit(o);
             } else {
                 row(i, item, facts);
@@ -302,7 +304,7 @@ class Output {
                       facts.size ? printable(facts.size->text).substr(0, 10).c_str() : "-",
                       facts.date ? printable(*facts.date).substr(0, 10).c_str() : "-");
         const std::string link = printable(utf8(item.magnetLink));
-        std::string title = printable(utf8(item.title));
+        std::string title = printable(utf8(decodeCharacterReferences(item.title)));
         if (m_columns > 0) {
             const int room =
                 m_columns - static_cast<int>(std::string_view(head).size()) - 2 - static_cast<int>(link.size());

@@ -92,9 +92,11 @@ ResultFacts readResultFacts(std::string_view text) {
         for (std::string_view header : kFilesHeaders) inFiles = inFiles || startsWith(line, header);
         if (auto size = valueAfter(line, {"文件大小："}); size && !size->empty()) {
             facts.size = PrintedSize{std::string(*size), sizeInBytes(*size)};
+            facts.sizeAndDateLines.emplace_back(line);
         } else if (auto date = valueAfter(line, {"更新时间：", "上传日期：", "上传时间：", "创建时间：", "收录时间："});
                    date && !date->empty()) {
             facts.date = std::string(*date);
+            facts.sizeAndDateLines.emplace_back(line);
         } else if (auto count = valueAfter(line, {"文件数目：", "文件数量："}); count && !count->empty()) {
             char* stop = nullptr;
             const std::string digits(*count);
@@ -103,6 +105,12 @@ ResultFacts readResultFacts(std::string_view text) {
         }
     }
     return facts;
+}
+
+std::string resultToolTip(std::string_view titleUtf8, const ResultFacts& facts) {
+    std::string tip(titleUtf8);
+    for (const std::string& line : facts.sizeAndDateLines) tip += "\n" + line;
+    return tip;
 }
 
 }  // namespace lanqi

@@ -33,6 +33,11 @@ constexpr int kHomeSearchBoxWidth = 392;
 constexpr int kHomeSearchButtonLeft = 664;
 constexpr int kResultsSearchBoxWidth = 224;
 constexpr int kResultsSearchButtonLeft = 488;
+// 组合框1 and 上一页 at their design places; the selector grows to the left for long page numbers.
+constexpr int kPageSelectorLeft = 672;
+constexpr int kPageSelectorWidth = 40;
+constexpr int kPreviousButtonLeft = 608;
+constexpr int kPageListRows = 20;  // page numbers the open selector shows at once
 
 QRect qRectOf(const Geometry& g) { return {g.left, g.top, g.width, g.height}; }
 
@@ -98,12 +103,16 @@ void MainWindow::buildControls() {
     m_searchButton->setAutoDefault(false);
 
     m_previousButton = place(new QPushButton(QStringLiteral("上一页"), this), "按钮2", false);
-    m_previousButton->setGeometry(608, 16, 56, 24);
+    m_previousButton->setGeometry(kPreviousButtonLeft, 16, 56, 24);
 
     m_pageSelector = place(new QComboBox(this), "组合框1", false);
-    m_pageSelector->setGeometry(672, 20, 40, 20);
+    m_pageSelector->setGeometry(kPageSelectorLeft, 20, kPageSelectorWidth, 20);
     m_pageSelector->setEditable(false);
     m_pageSelector->setInsertPolicy(QComboBox::InsertAtBottom);
+    // Its list scrolls instead of growing past the screen (the style's own popup shows every entry).
+    m_pageSelector->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    m_pageSelector->setMaxVisibleItems(kPageListRows);
+    m_pageSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 
     m_nextButton = place(new QPushButton(QStringLiteral("下一页"), this), "按钮3", false);
     m_nextButton->setGeometry(720, 16, 56, 24);
@@ -242,6 +251,15 @@ void MainWindow::showPageItems(const SearchScreen& screen, unsigned changes) {
         m_pageSelector->addItems(items);
     }
     m_pageSelector->setCurrentIndex(screen.selectedPageItem);
+    if (changes & kPageItemsChanged) fitPageSelector();
+}
+
+void MainWindow::fitPageSelector() {
+    // Wide enough for the longest page number, growing to the left from its right edge; 上一页 moves along.
+    const QRect designed(kPageSelectorLeft, 20, kPageSelectorWidth, 20);
+    const int width = std::max(kPageSelectorWidth, m_pageSelector->sizeHint().width());
+    m_pageSelector->setGeometry(designed.right() + 1 - width, designed.top(), width, designed.height());
+    m_previousButton->move(kPreviousButtonLeft - (width - kPageSelectorWidth), m_previousButton->y());
 }
 
 void MainWindow::applyLayout(SearchLayout layout) {

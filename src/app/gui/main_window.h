@@ -96,6 +96,7 @@ class MainWindow : public QWidget {
     void routeEvents();
     void applyLayout(SearchLayout layout);
     void showPageItems(const SearchScreen& screen, unsigned changes);
+    void fitPageSelector();
     template <typename Widget>
     Widget* place(Widget* widget, const char* controlName, bool shown);
 

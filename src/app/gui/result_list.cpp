@@ -3,7 +3,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include "app/core/result_facts.h"
 #include "platform/qt/qt_text.h"
+#include "scrape/result_entry.h"
 #include "app/gui/window_fonts.h"
 
 namespace lanqi {
@@ -54,8 +56,13 @@ void ResultList::appendResultRow(const Text& caption, int pictureIndex) {
 void ResultList::showResults(const std::vector<ResultItem>& results, bool cleared) {
     if (cleared) clear();
     setUpdatesEnabled(false);
-    for (size_t row = static_cast<size_t>(count()); row < results.size(); ++row)
-        appendResultRow(results[row].title, results[row].fileKind);
+    for (size_t row = static_cast<size_t>(count()); row < results.size(); ++row) {
+        // Shown as a person reads it; the long title that the cell cuts is whole in the tooltip.
+        const Text title = decodeCharacterReferences(results[row].title);
+        appendResultRow(title, results[row].fileKind);
+        const std::string tip = resultToolTip(utf8(title), readResultFacts(utf8(results[row].detailText)));
+        item(count() - 1)->setToolTip(QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size())));
+    }
     setUpdatesEnabled(true);
 }
 

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QStyleOptionComboBox>
+
+#include <QScrollBar>
+
 #include <QAbstractItemView>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -146,6 +150,33 @@ TEST_F(SearchWindowTest, NextPreviousAndTheSelectorRunTheSearchOnTheirPage) {
     EXPECT_EQ(window.windowTitle(), completedTitle(pages, 6));
     EXPECT_TRUE(q(rows.front().title).contains(QStringLiteral("新关键词")));
     EXPECT_EQ(pageSelector()->currentIndex(), 5);
+}
+
+// On page 625 of 625 the selector shows the number whole, and its open list scrolls within the screen.
+TEST_F(SearchWindowTest, TheSelectorShowsALongPageNumberWholeAndItsListScrolls) {
+    SearchScreen screen;
+    for (int page = 1; page <= 625; ++page) screen.pageItems.push_back(decimalText(page));
+    screen.selectedPageItem = 624;
+    screen.pageSelectorVisible = true;
+    screen.previousVisible = true;
+    screen.layout = SearchLayout::Results;
+    window.render(screen, kPageItemsChanged | kSearchRowChanged);
+    QComboBox* selector = pageSelector();
+    QStyleOptionComboBox option;
+    option.initFrom(selector);
+    const QRect field =
+        selector->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, selector);
+    EXPECT_GE(field.width(), selector->fontMetrics().horizontalAdvance(QStringLiteral("625")));
+    // The paging controls still stand side by side, clear of each other and of 按钮1.
+    EXPECT_LE(control("按钮2")->geometry().right(), selector->geometry().left());
+    EXPECT_LE(control("按钮1")->geometry().right(), control("按钮2")->geometry().left());
+
+    selector->showPopup();
+    QWidget* popup = selector->view()->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    EXPECT_LT(popup->height(), 25 * selector->view()->sizeHintForRow(0));
+    EXPECT_TRUE(selector->view()->verticalScrollBar()->isVisible());
+    selector->hidePopup();
 }
 
 TEST_F(SearchWindowTest, ForceSearchFetchesTheNextPageAndAddsItToTheSelector) {

@@ -161,7 +161,8 @@ TEST(QtTranslations, TheSearchBoxEditMenuReadsInChinese) {
     for (const QAction* action : menu->actions())
         if (!action->isSeparator()) texts << action->text().section(u'\t', 0, 0);  // without "Ctrl+A"
     ASSERT_FALSE(texts.isEmpty());
-    for (const QString& text : texts) EXPECT_FALSE(text.contains(QRegularExpression("[A-Za-z]{3}"))) << text.toStdString();
+    for (const QString& text : texts)
+        EXPECT_FALSE(text.contains(QRegularExpression("[A-Za-z]{3}"))) << text.toStdString();
     EXPECT_TRUE(texts.join(QString()).contains(QStringLiteral("全选"))) << texts.join(u',').toStdString();
 }
 
