@@ -12,10 +12,11 @@
 namespace lanqi {
 namespace {
 
-QLabel* named(QLabel* label, const char* controlName, const QRect& geometry) {
-    const QString name = QString::fromUtf8(controlName);
-    label->setObjectName(name);
-    label->setAccessibleName(name);
+// The control name is for the program and its tests; a screen reader says the label's text, or `spoken`
+// for a picture.
+QLabel* named(QLabel* label, const char* controlName, const QRect& geometry, const QString& spoken = {}) {
+    label->setObjectName(QString::fromUtf8(controlName));
+    if (!spoken.isEmpty()) label->setAccessibleName(spoken);
     label->setGeometry(geometry);
     return label;
 }
@@ -36,7 +37,6 @@ QLabel* textLabel(QWidget* window, const char* controlName, const QRect& geometr
 
 AboutWindow::AboutWindow(QWidget* owner) : QWidget(owner, kDialogWindowFlags) {
     setObjectName(QStringLiteral("aboutWindow"));
-    setAccessibleName(QStringLiteral("aboutWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("关于") + toQString(productName()));
     setFixedSize(kWidth, kHeight);
@@ -46,9 +46,11 @@ AboutWindow::AboutWindow(QWidget* owner) : QWidget(owner, kDialogWindowFlags) {
     setAutoFillBackground(true);
 
     // The card behind first, so that the product card lies over it and the back one shows at its edges.
-    named(new QLabel(this), "图片框3", {16, 16, 176, 104})->setPixmap(picture(Picture::AboutBack));
-    named(new QLabel(this), "图片框1", {8, 8, 176, 104})->setPixmap(picture(Picture::AboutFront));
-    named(new QLabel(this), "透明标签30", {8, 8, 176, 104});
+    named(new QLabel(this), "图片框3", {16, 16, 176, 104}, QStringLiteral("卡片背景图片"))
+        ->setPixmap(picture(Picture::AboutBack));
+    named(new QLabel(this), "图片框1", {8, 8, 176, 104}, QStringLiteral("产品卡片图片"))
+        ->setPixmap(picture(Picture::AboutFront));
+    named(new QLabel(this), "透明标签30", {8, 8, 176, 104}, QStringLiteral("产品卡片"));
 
     // The creation handler's one job: the product name and version.
     const Text nameAndVersion = productName() + "\r\n" + "v" + kProductVersionText;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
+#include <QVariant>
 #include <QComboBox>
 #include <QSignalBlocker>
 #include <QStringList>
@@ -61,9 +64,55 @@ class MainWindow::FadeOutDriver final : public ExitFadeHost {
     ExitFade m_fade;
 };
 
+namespace {
+
+// 组合框1 to assistive tools: named "页码" with the page shown as its value. (Qt's own combo box says its
+// current text as its name on Linux, so the name would change with every page.)
+class PageSelectorAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+  public:
+    explicit PageSelectorAccessible(QComboBox* selector) : QAccessibleWidget(selector, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name) return widget()->accessibleName();
+        if (kind == QAccessible::Value) return selector()->currentText();
+        return QAccessibleWidget::text(kind);
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                   : QAccessibleWidget::interface_cast(type);
+    }
+    QVariant currentValue() const override { return selector()->currentText().toInt(); }
+    void setCurrentValue(const QVariant&) override {}  // pages are chosen from the list, not typed
+    QVariant maximumValue() const override { return selector()->count(); }
+    QVariant minimumValue() const override { return selector()->count() > 0 ? 1 : 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+  private:
+    QComboBox* selector() const { return static_cast<QComboBox*>(widget()); }
+};
+
+// The main window is the application's frame to assistive tools, not a filler panel; its page selector is
+// named for what it is.
+QAccessibleInterface* accessibleOf(const QString& className, QObject* object) {
+    if (!object->isWidgetType()) return nullptr;
+    if (className == QLatin1String("lanqi::MainWindow"))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    if (className == QLatin1String("QComboBox") && object->objectName() == QStringLiteral("组合框1") &&
+        qobject_cast<MainWindow*>(object->parent()) != nullptr)
+        return new PageSelectorAccessible(static_cast<QComboBox*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
+void MainWindow::installFrameRole() {
+    static const bool installed = (QAccessible::installFactory(&accessibleOf), true);
+    (void)installed;
+}
+
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("mainWindow"));
-    setAccessibleName(QStringLiteral("mainWindow"));
+    installFrameRole();
     QWidget::setWindowTitle(toQString(titlePrefix()));
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
     QPalette colours = palette();  // white behind the logo, the banner and the footer alike
@@ -78,9 +127,9 @@ MainWindow::~MainWindow() = default;
 
 template <typename Widget>
 Widget* MainWindow::place(Widget* widget, const char* controlName, bool shown) {
-    const QString name = QString::fromUtf8(controlName);
-    widget->setObjectName(name);
-    widget->setAccessibleName(name);
+    // The control name is for the program and its tests; what a screen reader says is the caption, or the
+    // short description set below for fields and pictures.
+    widget->setObjectName(QString::fromUtf8(controlName));
     widget->setVisible(shown);
     return widget;
 }
@@ -91,12 +140,15 @@ void MainWindow::buildControls() {
     m_logo = place(new ClickLabel(this), "图片框1", true);
     m_logo->setGeometry(8, 0, 248, 48);
     m_logo->setPixmap(picture(Picture::Logo));
+    m_logo->setAccessibleName(QStringLiteral("产品标志"));
+    m_logo->setAccessibleDescription(QStringLiteral("岚栖种子搜索神器的标志，单击打开官方网站"));
 
     m_searchBox = place(new QLineEdit(this), "搜索框", true);
     m_searchBox->setGeometry(264, 8, kHomeSearchBoxWidth, 32);
     QFont keywordFont = m_searchBox->font();
     keywordFont.setPixelSize(16);
     m_searchBox->setFont(keywordFont);
+    m_searchBox->setAccessibleName(QStringLiteral("搜索关键词"));
 
     m_searchButton = place(new QPushButton(QStringLiteral("岚栖搜索"), this), "按钮1", true);
     m_searchButton->setGeometry(kHomeSearchButtonLeft, 8, 80, 32);
@@ -113,12 +165,14 @@ void MainWindow::buildControls() {
     m_pageSelector->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     m_pageSelector->setMaxVisibleItems(kPageListRows);
     m_pageSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_pageSelector->setAccessibleName(QStringLiteral("页码"));  // the page shown is its value
 
     m_nextButton = place(new QPushButton(QStringLiteral("下一页"), this), "按钮3", false);
     m_nextButton->setGeometry(720, 16, 56, 24);
 
     m_resultList = place(new ResultList(this), "超级列表框1", true);
     m_resultList->setGeometry(qRectOf(kResultListGeometry));
+    m_resultList->setAccessibleName(QStringLiteral("搜索结果"));
 
     m_banner = place(new ClickLabel(toQString(productName()), this), "标签2", true);
     m_banner->setGeometry(0, 48, 808, 442);
@@ -131,6 +185,7 @@ void MainWindow::buildControls() {
     m_homePicture = place(new ClickLabel(this), "图片框2", true);
     m_homePicture->setGeometry(181, 253, 448, 37);
     m_homePicture->setPixmap(picture(Picture::Home));
+    m_homePicture->setAccessibleName(QStringLiteral("首页图片：岚栖种子搜索神器"));
 
     const QString site = toQString(vendorAddressForDisplay());
     m_footer = place(
@@ -147,13 +202,18 @@ void MainWindow::buildControls() {
     m_footerLink->setGeometry(32, 489, 392, 31);
     m_footerLink->setCursor(Qt::PointingHandCursor);
     m_footerLink->setToolTip(toQString(vendorBaseAddress()));
+    m_footerLink->setAccessibleName(QStringLiteral("官方网站"));
+    m_footerLink->setAccessibleDescription(toQString(vendorBaseAddress()));
 
     // The player view's controls (the embedded browser takes 播放浏览框's place when online play comes).
     m_player.browser = place(new QWidget(this), "播放浏览框", false);
     m_player.browser->setGeometry(qRectOf(kBrowserGeometry));
+    m_player.browser->setAccessibleName(QStringLiteral("播放画面"));
 
     m_player.overlay = place(new ClickLabel(this), "透明标签2", false);
     m_player.overlay->setGeometry(qRectOf(kOverlayGeometry));
+    m_player.overlay->setAccessibleName(QStringLiteral("播放器操作区"));
+    m_player.overlay->setAccessibleDescription(QStringLiteral("双击切换全屏，右键打开播放器菜单"));
 
     m_player.playingLabel = place(new QLabel(QStringLiteral("正在播放："), this), "标签1", false);
     m_player.playingLabel->setGeometry(qRectOf(kPlayingLabelGeometry));
@@ -295,6 +355,7 @@ void MainWindow::setPlayerBrowser(QWidget* browser) {
     browser->setVisible(m_player.browser->isVisibleTo(this));
     browser->stackUnder(m_player.overlay);
     const QString name = m_player.browser->objectName();
+    browser->setAccessibleName(m_player.browser->accessibleName());
     delete m_player.browser;
     m_player.browser = place(browser, name.toUtf8().constData(), browser->isVisibleTo(this));
 }

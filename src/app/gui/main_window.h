@@ -92,6 +92,7 @@ class MainWindow : public QWidget {
   private:
     class FadeOutDriver;
 
+    static void installFrameRole();  // and the page selector's name and value
     void buildControls();
     void routeEvents();
     void applyLayout(SearchLayout layout);

@@ -15,11 +15,12 @@
 namespace lanqi {
 namespace {
 
+// The control name is for the program and its tests; a screen reader says the caption, or `spoken` for a
+// picture or an area without one.
 template <typename Widget>
-Widget* named(Widget* widget, const char* controlName) {
-    const QString name = QString::fromUtf8(controlName);
-    widget->setObjectName(name);
-    widget->setAccessibleName(name);
+Widget* named(Widget* widget, const char* controlName, const QString& spoken = {}) {
+    widget->setObjectName(QString::fromUtf8(controlName));
+    if (!spoken.isEmpty()) widget->setAccessibleName(spoken);
     return widget;
 }
 
@@ -27,19 +28,18 @@ Widget* named(Widget* widget, const char* controlName) {
 
 NoticeDialog::NoticeDialog(QWidget* parent) : QDialog(parent, kDialogWindowFlags) {
     setObjectName(QStringLiteral("noticeDialog"));
-    setAccessibleName(QStringLiteral("noticeDialog"));
     setWindowTitle(toQString(titlePrefix()));
     setModal(true);
     setFixedSize(kWidth, kHeight);
 
-    auto* group = named(new QGroupBox(this), "分组框1");
+    auto* group = named(new QGroupBox(this), "分组框1", QStringLiteral("使用须知"));
     group->setGeometry(14, 8, 456, 232);
 
-    auto* notice = named(new QLabel(group), "图片框2");
+    auto* notice = named(new QLabel(group), "图片框2", QStringLiteral("使用须知：请合法使用本软件"));
     notice->setGeometry(17, 32, 421, 107);
     notice->setPixmap(picture(Picture::Notice));
 
-    auto* strip = named(new QLabel(group), "图片框1");
+    auto* strip = named(new QLabel(group), "图片框1", QStringLiteral("绿色上网标语图片"));
     strip->setGeometry(36, 168, 383, 48);
     strip->setPixmap(picture(Picture::NoticeStrip));
 
@@ -54,7 +54,7 @@ NoticeDialog::NoticeDialog(QWidget* parent) : QDialog(parent, kDialogWindowFlags
     maker->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     maker->setStyleSheet(QStringLiteral("QLabel { color: #5f6b6d; font-size: 12px; }"));
 
-    auto* makerLink = named(new ClickLabel(this), "透明标签1");
+    auto* makerLink = named(new ClickLabel(this), "透明标签1", QStringLiteral("官方网站"));
     makerLink->setGeometry(16, 248, 224, 32);
     makerLink->setCursor(Qt::PointingHandCursor);
     makerLink->setToolTip(toQString(vendorBaseAddress()));
