@@ -1,5 +1,7 @@
 #include "app/gui/pictures.h"
 
+#include <QGuiApplication>
+
 #include <array>
 #include <cstring>
 #include <mutex>
@@ -33,27 +35,48 @@ QImage decodePictureResource(const QString& path) {
     return toQImage(decodeJpeg(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
 }
 
-QPixmap picture(Picture which) {
+namespace {
+
+// The picture NAME for a screen of `ratio` device pixels per pixel: NAME@2x drawn at twice the size when the
+// ratio is above 1, so that text and lines stay sharp; the pixmap keeps its size in the windows either way.
+QPixmap pictureNamed(const QString& name, qreal ratio) {
+    if (ratio > 1.0) {
+        QImage sharp = decodePictureResource(QStringLiteral(":/pictures/%1@2x.jpg").arg(name));
+        if (!sharp.isNull()) {
+            QPixmap pixmap = QPixmap::fromImage(sharp);
+            pixmap.setDevicePixelRatio(2.0);
+            return pixmap;
+        }
+    }
+    return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/%1.jpg").arg(name)));
+}
+
+qreal screenRatio(qreal ratio) { return ratio > 0 ? ratio : qApp != nullptr ? qApp->devicePixelRatio() : 1.0; }
+
+}  // namespace
+
+QPixmap picture(Picture which, qreal ratio) {
+    ratio = screenRatio(ratio);
     switch (which) {
         case Picture::Logo:
-            return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/logo.jpg")));
+            return pictureNamed(QStringLiteral("logo"), ratio);
         case Picture::Home:
-            return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/home.jpg")));
+            return pictureNamed(QStringLiteral("home"), ratio);
         case Picture::Notice:
-            return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/notice.jpg")));
+            return pictureNamed(QStringLiteral("notice"), ratio);
         case Picture::NoticeStrip:
-            return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/notice_strip.jpg")));
+            return pictureNamed(QStringLiteral("notice_strip"), ratio);
         case Picture::AboutFront:
-            return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/about_front.jpg")));
+            return pictureNamed(QStringLiteral("about_front"), ratio);
         case Picture::AboutBack:
-            return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/about_back.jpg")));
+            return pictureNamed(QStringLiteral("about_back"), ratio);
     }
     return {};
 }
 
-QPixmap listPicture(int index) {
+QPixmap listPicture(int index, qreal ratio) {
     if (index < 0 || index >= kListPictureCount) return {};
-    return QPixmap::fromImage(decodePictureResource(QStringLiteral(":/pictures/list%1.jpg").arg(index)));
+    return pictureNamed(QStringLiteral("list%1").arg(index), screenRatio(ratio));
 }
 
 }  // namespace lanqi

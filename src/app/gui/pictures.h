@@ -27,8 +27,10 @@ QImage toQImage(const RgbImage& image);
 // Reads a compiled-in JPEG (":/pictures/...") and decodes it; a null QImage when it is missing or broken.
 QImage decodePictureResource(const QString& path);
 
-QPixmap picture(Picture which);
+// Drawn for a screen of `ratio` device pixels per pixel (0: the application's): above 1, the picture drawn at
+// twice its size, with a device pixel ratio of 2, so that it stays sharp at the same size in the window.
+QPixmap picture(Picture which, qreal ratio = 0);
 // 0 archive, 1 blue film strip, 2 green device, 3 green film strip; a null pixmap for any other index.
-QPixmap listPicture(int index);
+QPixmap listPicture(int index, qreal ratio = 0);
 
 }  // namespace lanqi

@@ -39,6 +39,27 @@ TEST_F(PicturesTest, WindowPicturesHaveTheirControlSizes) {
     EXPECT_EQ(picture(Picture::AboutBack).size(), QSize(176, 104));
 }
 
+// At pixel ratio 2 each picture has twice the pixels at the same size in the window, and it is the same
+// drawing: brought down to its window size it matches the ordinary one.
+TEST_F(PicturesTest, ForARatioOfTwoEachPictureIsDrawnAtTwiceItsPixels) {
+    for (const Picture which : {Picture::Logo, Picture::Home, Picture::Notice, Picture::NoticeStrip,
+                                Picture::AboutFront, Picture::AboutBack}) {
+        const QPixmap ordinary = picture(which, 1.0);
+        const QPixmap sharp = picture(which, 2.0);
+        ASSERT_FALSE(sharp.isNull());
+        EXPECT_EQ(sharp.size(), ordinary.size() * 2);
+        EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(ordinary.size()));
+        const QImage down = sharp.toImage().scaled(ordinary.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage one = ordinary.toImage();
+        long long difference = 0;
+        for (int y = 0; y < one.height(); ++y)
+            for (int x = 0; x < one.width(); ++x)
+                difference += std::abs(qGray(one.pixel(x, y)) - qGray(down.pixel(x, y)));
+        EXPECT_LT(difference / (one.width() * one.height()), 12) << static_cast<int>(which);
+    }
+    EXPECT_EQ(listPicture(2, 2.0).size(), QSize(160, 160));
+}
+
 TEST_F(PicturesTest, HomePictureIsGreyLetteringOnWhite) {
     const QImage home = picture(Picture::Home).toImage();
     ASSERT_FALSE(home.isNull());
