@@ -5,7 +5,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QDialog>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
 
 #include <unistd.h>
 
@@ -14,6 +17,7 @@
 #include <sstream>
 
 #include "platform/qt/qt_desktop_services.h"
+#include "platform/qt/qt_window.h"
 
 namespace lanqi {
 namespace {
@@ -164,6 +168,31 @@ TEST_F(RecordingHandler, TheMagnetHandlerIsKnownAndAnAddressNoProgramTakesFails)
     std::ofstream(dir + "/config/mimeapps.list") << "[Default Applications]\n";
     EXPECT_EQ(desktop.magnetLinkHandler(), "");
     EXPECT_FALSE(desktop.handOverAddress("magnet:?xt=urn:btih:0123456789abcdef0123456789abcdef01234567"));
+}
+
+// A dialog tells the window manager that it is a dialog which can be closed but neither minimised nor
+// maximised: the Motif hints' functions hold close and not the other two.
+TEST(Dialogs, AskTheWindowManagerForNoMinimiseOrMaximise) {
+    QDialog dialog(nullptr, kDialogWindowFlags);
+    dialog.resize(200, 100);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(dialog.winId()),
+                                          QStringLiteral("_MOTIF_WM_HINTS"), QStringLiteral("_NET_WM_WINDOW_TYPE")});
+    ASSERT_TRUE(xprop.waitForFinished(10000));
+    const QString out = QString::fromUtf8(xprop.readAllStandardOutput());
+    const QRegularExpression hints(
+        QStringLiteral("_MOTIF_WM_HINTS\\(_MOTIF_WM_HINTS\\) = (0x[0-9a-f]+), (0x[0-9a-f]+)"));
+    const QRegularExpressionMatch match = hints.match(out);
+    ASSERT_TRUE(match.hasMatch()) << out.toStdString();
+    const unsigned flags = match.captured(1).toUInt(nullptr, 16), functions = match.captured(2).toUInt(nullptr, 16);
+    EXPECT_TRUE(flags & 0x1) << "functions given";
+    EXPECT_TRUE(functions & 0x20) << "close";
+    EXPECT_FALSE(functions & 0x1) << "all";
+    EXPECT_FALSE(functions & 0x8) << "minimise";
+    EXPECT_FALSE(functions & 0x10) << "maximise";
+    EXPECT_TRUE(out.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_DIALOG"))) << out.toStdString();
 }
 
 TEST(Screen, SizeOfTheFixturesScreen) {

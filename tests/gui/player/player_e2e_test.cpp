@@ -239,6 +239,7 @@ TEST_F(PlayerEndToEnd, ADoubleClickedRowPlaysUnderTheShieldAndTheBackButtonRetur
     EXPECT_FALSE(control("标签5")->isVisible());
     EXPECT_TRUE(list()->isVisible());
     EXPECT_EQ(list()->count(), rows);
+    EXPECT_EQ(QApplication::focusWidget(), control("搜索框")) << "back in the search, the keys go to the search box";
     screenshot("back.png");
 }
 
