@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "platform/text.h"
@@ -18,5 +19,12 @@ bool writeFileBlocks(const Text& path, const std::vector<Bytes>& blocks);
 // /tmp). It is made with mode 0700 when missing; an existing one must be a real folder (not a link) owned
 // by this user, and is closed to others if it was open. "" when neither place gives such a folder.
 Text privateFolder();
+
+// The folder for the user's own settings, without a separator at its end (UTF-8): $XDG_CONFIG_HOME when it
+// is set, else ~/.config on Linux and %APPDATA% on Windows.
+std::string userConfigFolder();
+
+// The folder the running program's file is in (UTF-8), "" when it cannot be found out.
+std::string programFolder();
 
 }  // namespace lanqi

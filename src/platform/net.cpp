@@ -1,92 +1,18 @@
 #include "platform/net.h"
 
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
-#include <curl/curl.h>
+#endif
 
 #include <chrono>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
+// The parts of fetching that are the same everywhere; the transfer itself is net_linux.cpp (libcurl) or
+// net_win32.cpp (WinInet).
 namespace lanqi {
-namespace {
-
-void initCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-struct Sink {
-    Bytes body;
-    std::size_t cap = 0;
-    bool capped = false;
-};
-
-size_t writeBody(char* data, size_t size, size_t count, void* user) {
-    auto* sink = static_cast<Sink*>(user);
-    const size_t n = size * count;
-    const size_t room = sink->cap - sink->body.size();
-    if (n > room) {
-        sink->body.append(data, room);
-        sink->capped = true;
-        return 0;  // stops the transfer; what was read up to the cap is the result
-    }
-    sink->body.append(data, n);
-    return n;
-}
-
-using Clock = std::chrono::steady_clock;
-
-// What the callbacks of one transfer share: its cancel token, when it last made progress, and whether it
-// began at a local address.
-struct Watch {
-    const CancelToken* cancel = nullptr;
-    std::chrono::milliseconds stallLimit{0};
-    Clock::time_point lastProgress = Clock::now();
-    curl_off_t bodyBytes = 0;
-    int connections = 0;
-    bool startedLocal = false;
-    bool refusedLocal = false;  // a redirect from a public address led to a local one
-};
-
-// libcurl asks this during every transfer, also while nothing arrives (about once a second then): a
-// cancelled fetch, and one with neither a header line nor a body byte for the stall limit, stop here.
-int checkProgress(void* user, curl_off_t, curl_off_t bodyNow, curl_off_t, curl_off_t) {
-    auto* watch = static_cast<Watch*>(user);
-    if (watch->cancel != nullptr && watch->cancel->cancelled()) return 1;
-    const auto now = Clock::now();
-    if (bodyNow != watch->bodyBytes) {
-        watch->bodyBytes = bodyNow;
-        watch->lastProgress = now;
-    }
-    return now - watch->lastProgress > watch->stallLimit ? 1 : 0;
-}
-
-size_t readHeader(char*, size_t size, size_t count, void* user) {
-    static_cast<Watch*>(user)->lastProgress = Clock::now();
-    return size * count;
-}
-
-// Before each request, on every connection the transfer makes (the first, and one per redirect).
-int checkPeer(void* user, char* peerIp, char*, int, int) {
-    auto* watch = static_cast<Watch*>(user);
-    const bool local = isLocalNetworkAddress(peerIp);
-    if (watch->connections++ == 0) watch->startedLocal = local;
-    watch->refusedLocal = local && !watch->startedLocal;
-    return watch->refusedLocal ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
-}
-
-struct EasyDeleter {
-    void operator()(CURL* h) const { curl_easy_cleanup(h); }
-};
-struct SlistDeleter {
-    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
-struct UrlDeleter {
-    void operator()(CURLU* u) const { curl_url_cleanup(u); }
-};
-
-}  // namespace
 
 bool isLocalNetworkAddress(const char* ip) {
     if (ip == nullptr) return true;
@@ -106,78 +32,6 @@ bool isLocalNetworkAddress(const char* ip) {
     const bool loopbackOrUnspecified = std::memcmp(a, kZero, 15) == 0 && (a[15] == 0 || a[15] == 1);
     return loopbackOrUnspecified || (a[0] & 0xFE) == 0xFC /* unique local */ ||
            (a[0] == 0xFE && (a[1] & 0xC0) == 0x80) /* link-local */;
-}
-
-FetchOutcome fetchPage(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
-    if (address.empty()) return {{}, "no address"};
-    if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
-    const Text withoutFragment = address.substr(0, address.find('#'));
-    if (withoutFragment.empty()) return {{}, "no address"};
-
-    initCurlOnce();
-    // The address must split into scheme, host and object; anything else is no request at all.
-    std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
-    if (!url || curl_url_set(url.get(), CURLUPART_URL, withoutFragment.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
-        return {{}, "not an address"};
-
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    if (!easy) return {{}, "no connection handle"};
-    CURL* h = easy.get();
-
-    // "Accept: */*" replaces libcurl's own Accept line, so the request carries exactly one.
-    std::unique_ptr<curl_slist, SlistDeleter> headers(curl_slist_append(nullptr, "Accept: */*"));
-
-    Sink sink;
-    sink.cap = limits.maxBodyBytes;
-
-    curl_easy_setopt(h, CURLOPT_CURLU, url.get());
-    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
-    curl_easy_setopt(h, CURLOPT_USERAGENT, kFetchUserAgent);
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(h, CURLOPT_PROXY, "");  // direct connection, whatever the environment says
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, limits.maxRedirects);
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalLimit.count()));
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
-    Watch watch;
-    watch.cancel = cancel;
-    watch.stallLimit = limits.stallLimit;
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkProgress);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &watch);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, readHeader);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, &watch);
-    curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, checkPeer);
-    curl_easy_setopt(h, CURLOPT_PREREQDATA, &watch);
-
-    const CURLcode rc = curl_easy_perform(h);
-    if (rc == CURLE_OK) return {std::move(sink.body), {}};
-    // Cancelled, stalled, or redirected to a local address: a failed fetch, whatever arrived before.
-    if (rc == CURLE_ABORTED_BY_CALLBACK) {
-        if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
-        if (watch.refusedLocal) return {{}, "redirected to a local address"};
-        return {{}, "no data for " + std::to_string(limits.stallLimit.count() / 1000) + " s"};
-    }
-    if (sink.capped) return {std::move(sink.body), {}};
-    switch (rc) {
-        case CURLE_OPERATION_TIMEDOUT:  // stalled or too slow: a failed fetch
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_CONNECT:
-        case CURLE_URL_MALFORMAT:
-        case CURLE_UNSUPPORTED_PROTOCOL:
-        case CURLE_SEND_ERROR:
-        case CURLE_TOO_MANY_REDIRECTS:
-            return {{}, curl_easy_strerror(rc)};
-        default:
-            // The connection broke while the body was read: the bytes so far are the result.
-            return {std::move(sink.body), {}};
-    }
 }
 
 Bytes fetchUrl(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {

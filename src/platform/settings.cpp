@@ -219,11 +219,7 @@ Settings builtInSettings() {
     return settings;
 }
 
-std::string settingsFilePath() {
-    std::string config = environment("XDG_CONFIG_HOME");
-    if (config.empty()) config = environment("HOME") + "/.config";
-    return config + "/lanqi-search/config.toml";
-}
+std::string settingsFilePath() { return userConfigFolder() + "/lanqi-search/config.toml"; }
 
 LoadedSettings loadSettings(const std::string& file, bool withEnvironment) {
     LoadedSettings loaded;

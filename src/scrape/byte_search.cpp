@@ -41,6 +41,21 @@ int findLastBefore(std::string_view page, std::string_view marker, int limit) {
     return findLastWithin(page, marker, 1, limit);
 }
 
+namespace {
+
+// The last `c` among the first `n` bytes at `window`: glibc's memrchr where there is one.
+const void* lastByte(const char* window, char c, size_t n) {
+#if defined(__GLIBC__)
+    return memrchr(window, c, n);
+#else
+    for (size_t i = n; i > 0; --i)
+        if (window[i - 1] == c) return window + i - 1;
+    return nullptr;
+#endif
+}
+
+}  // namespace
+
 int findLastWithin(std::string_view page, std::string_view marker, int from, int limit) {
     page = searchable(page);
     if (marker.empty() || limit <= 0) return -1;
@@ -52,7 +67,7 @@ int findLastWithin(std::string_view page, std::string_view marker, int from, int
     const char* window = page.data() + first;
     size_t candidates = last - first - marker.size() + 1;  // starts 0 .. candidates-1 fit in the window
     while (candidates > 0) {
-        const void* hit = memrchr(window, marker.front(), candidates);
+        const void* hit = lastByte(window, marker.front(), candidates);
         if (hit == nullptr) return -1;
         const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - window);
         if (std::memcmp(window + at, marker.data(), marker.size()) == 0) return static_cast<int>(first + at) + 1;

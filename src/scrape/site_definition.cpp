@@ -1,7 +1,8 @@
 #include "scrape/site_definition.h"
 
+#include "platform/files.h"
+
 #include <toml++/toml.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -468,15 +469,22 @@ SiteSlots builtInSiteSlots() {
     return slots;
 }
 
-std::string userSiteDefinitionFolder() {
-    return std::filesystem::path(settingsFilePath()).parent_path().append("sites").string();
+namespace {
+
+// `path` without its last part ("a/b/c" gives "a/b"); "/" and "\" both separate parts.
+std::string parentOf(const std::string& path) {
+    const size_t separator = path.find_last_of("/\\");
+    return separator == std::string::npos ? std::string() : path.substr(0, separator);
 }
 
+}  // namespace
+
+std::string userSiteDefinitionFolder() { return parentOf(settingsFilePath()) + "/sites"; }
+
 std::string installedSiteDefinitionFolder() {
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error || program.empty()) return {};
-    return (program.parent_path().parent_path() / "share" / "lanqi-search" / "sites").string();
+    const std::string program = programFolder();
+    if (program.empty()) return {};
+    return parentOf(program) + "/share/lanqi-search/sites";
 }
 
 SiteDefinitionPtr findSiteDefinition(const std::string& name, std::vector<SettingsProblem>& problems, bool* broken) {

@@ -7,8 +7,6 @@
 // KEYWORD (UTF-8 from the terminal) is typed into the search box as GBK and searched; each further command
 // then presses 下一页, 上一页 or chooses item N-1 of the page selector. Options may stand anywhere; "--" ends
 // them. Everything is checked before the first request; results go to stdout, warnings and errors to stderr.
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <chrono>
@@ -21,6 +19,7 @@
 
 #include "app/core/json_output.h"
 #include "app/core/result_facts.h"
+#include "platform/console.h"
 #include "platform/events.h"
 #include "platform/product.h"
 #include "platform/settings.h"
@@ -172,16 +171,6 @@ std::string elide(const std::string& text, int columns) {
         cut = end;
     }
     return text.substr(0, cut) + "\xE2\x80\xA6";
-}
-
-// The terminal's width when stdout is a terminal; 0 when it is not (then nothing is cut).
-int terminalColumns() {
-    if (::isatty(STDOUT_FILENO) == 0) return 0;
-    winsize size{};
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-    const char* columns = std::getenv("COLUMNS");
-    const int fromEnvironment = columns != nullptr ? std::atoi(columns) : 0;
-    return fromEnvironment > 0 ? fromEnvironment : 80;
 }
 
 Json sizeJson(const std::optional<PrintedSize>& size) {
@@ -455,12 +444,13 @@ int outcomeCode(const SearchFlow& flow) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
+    prepareConsoleOutput();
     CLI::App app(
         "lanqi-cli searches the six magnet-search sites for KEYWORD, as the search box of 岚栖种子搜索神器 "
         "does, and prints the results.",
         "lanqi-cli");
     app.footer(kFooter);
+    app.allow_windows_style_options(false);  // "/path" is a path on every system, never an option
     app.set_version_flag("--version", std::string("lanqi-cli ") + kProductVersionText, "Print the version and exit");
     bool json = false;
     app.add_flag("--json", json, "Print JSON Lines instead of the table");
@@ -487,7 +477,10 @@ int main(int argc, char** argv) {
         ->type_name("");
     app.require_subcommand(0, 1);
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> arguments = commandLineArguments(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& argument : arguments) pointers.push_back(argument.data());
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForVersion& e) {

@@ -73,4 +73,18 @@ Text privateFolder() {
     return ownPrivateFolder(folder) ? gbk(folder + "/") : Text();
 }
 
+std::string userConfigFolder() {
+    const std::string config = environment("XDG_CONFIG_HOME");
+    return config.empty() ? environment("HOME") + "/.config" : config;
+}
+
+std::string programFolder() {
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return {};
+    const std::string program(path, static_cast<size_t>(n));
+    const size_t slash = program.rfind('/');
+    return slash == std::string::npos ? std::string() : program.substr(0, slash);
+}
+
 }  // namespace lanqi

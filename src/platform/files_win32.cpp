@@ -1,0 +1,95 @@
+#include "platform/files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "platform/win32_text.h"
+
+// Files on Windows: paths are GBK texts (code page 936) in the logic and UTF-16 for the W functions.
+namespace lanqi {
+namespace {
+
+std::wstring widePath(const Text& gbkPath) {
+    const Bytes utf8Path = convertText(gbkPath, "GBK", "UTF-8");
+    return utf8Path.empty() ? std::wstring() : widen(utf8Path);
+}
+
+std::string environment(const wchar_t* name) {
+    const wchar_t* value = ::_wgetenv(name);
+    return value == nullptr ? std::string() : narrow(value);
+}
+
+bool writeAll(HANDLE file, const std::vector<Bytes>& blocks) {
+    for (const Bytes& block : blocks) {
+        size_t done = 0;
+        while (done < block.size()) {
+            DWORD written = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(block.size() - done, 1u << 30));
+            if (!::WriteFile(file, block.data() + done, chunk, &written, nullptr) || written == 0) return false;
+            done += written;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool writeFileBlocks(const Text& path, const std::vector<Bytes>& blocks) {
+    if (path.empty()) return false;
+    const std::wstring name = widePath(path);
+    if (name.empty() || name.back() == L'\\' || name.back() == L'/') return false;
+    const DWORD existing = ::GetFileAttributesW(name.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+
+    // A new file beside the target, made only if no file of that name exists, then moved over the target.
+    std::random_device entropy;
+    std::wstring temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = name + L"." + std::to_wstring(entropy()) + L".tmp";
+        file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool written = writeAll(file, blocks) && ::FlushFileBuffers(file);
+    ::CloseHandle(file);
+    if (!written ||
+        !::MoveFileExW(temporary.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+Text privateFolder() {
+    // The user's own temporary folder: other users have no access to it.
+    wchar_t temporary[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, temporary);
+    if (length == 0 || length > MAX_PATH) return {};
+    const std::wstring folder = std::wstring(temporary, length) + L"lanqi-search";
+    if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) return {};
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return {};
+    return convertText(narrow(folder + L"\\"), "UTF-8", "GBK");
+}
+
+std::string userConfigFolder() {
+    const std::string config = environment(L"XDG_CONFIG_HOME");
+    return config.empty() ? environment(L"APPDATA") : config;
+}
+
+std::string programFolder() {
+    wchar_t path[32768];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, 32768);
+    if (length == 0 || length >= 32768) return {};
+    const std::wstring program(path, length);
+    const size_t separator = program.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? std::string() : narrow(program.substr(0, separator));
+}
+
+}  // namespace lanqi

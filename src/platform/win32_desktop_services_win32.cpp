@@ -1,0 +1,213 @@
+#include "platform/win32_desktop_services.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/win32_text.h"
+
+namespace lanqi {
+namespace {
+
+std::wstring wideFromGbk(const Text& text) {
+    const Bytes utf8Text = convertText(text, "GBK", "UTF-8");
+    return utf8Text.empty() ? std::wstring() : widen(utf8Text);
+}
+
+Text gbkFromWide(const std::wstring& wide) { return convertText(narrow(wide), "UTF-8", "GBK"); }
+
+HKEY rootKey(int root) {
+    switch (root) {
+        case kRegistryClassesRoot:
+            return HKEY_CLASSES_ROOT;
+        case kRegistryCurrentConfig:
+            return HKEY_CURRENT_CONFIG;
+        case kRegistryLocalMachine:
+            return HKEY_LOCAL_MACHINE;
+        case kRegistryUsers:
+            return HKEY_USERS;
+        default:
+            return HKEY_CURRENT_USER;
+    }
+}
+
+// `path` split at its last "\": the key and the value name ("" for the key's default value).
+bool splitPath(const Text& path, std::wstring& key, std::wstring& value) {
+    const std::wstring wide = wideFromGbk(path);
+    if (wide.empty()) return false;
+    const size_t slash = wide.rfind(L'\\');
+    if (slash == std::wstring::npos) return false;
+    key = wide.substr(0, slash);
+    value = wide.substr(slash + 1);
+    return true;
+}
+
+bool shellOpen(const std::wstring& file, const std::wstring& parameters) {
+    const HINSTANCE result = ::ShellExecuteW(nullptr, L"open", file.c_str(),
+                                             parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+}  // namespace
+
+std::wstring quoteArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped; elsewhere they stand as they are.
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted.push_back(c);
+    }
+    quoted.append(backslashes * 2, L'\\');  // before the closing quote
+    quoted.push_back(L'"');
+    return quoted;
+}
+
+void Win32DesktopServices::openAddress(const Text& address) { handOverAddress(address); }
+
+bool Win32DesktopServices::handOverAddress(const Text& address) {
+    const std::wstring wide = wideFromGbk(address);
+    return !wide.empty() && shellOpen(wide, {});
+}
+
+Text Win32DesktopServices::magnetLinkHandler() {
+    return readRegistryText(kRegistryClassesRoot, "magnet\\shell\\open\\command\\");
+}
+
+bool Win32DesktopServices::runProgram(const Text& file, const Text& parameter) {
+    const std::wstring program = wideFromGbk(file);
+    const std::wstring argument = wideFromGbk(parameter);
+    if (program.empty() || (argument.empty() && !parameter.empty())) return false;
+    return shellOpen(program, parameter.empty() ? std::wstring() : quoteArgument(argument));
+}
+
+bool Win32DesktopServices::runWindowsProgram(const Text& windowsPath, const Text& parameter) {
+    return runProgram(windowsPath, parameter);
+}
+
+bool Win32DesktopServices::setClipboardText(const Text& text) {
+    const Text placed = text.substr(0, text.find('\0'));
+    const std::wstring wide = wideFromGbk(placed);
+    if (wide.empty() && !placed.empty()) return false;
+    if (!::OpenClipboard(nullptr)) return false;
+    bool done = false;
+    if (::EmptyClipboard()) {
+        const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+        if (HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+            std::memcpy(::GlobalLock(memory), wide.c_str(), bytes);
+            ::GlobalUnlock(memory);
+            done = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+            if (!done) ::GlobalFree(memory);
+        }
+    }
+    ::CloseClipboard();
+    return done;
+}
+
+std::optional<Text> Win32DesktopServices::registryString(int root, const Text& path) {
+    std::wstring key, value;
+    if (!splitPath(path, key, value)) return std::nullopt;
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(rootKey(root), key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return std::nullopt;
+    DWORD type = 0, size = 0;
+    std::optional<Text> result;
+    if (::RegQueryValueExW(opened, value.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ)) {
+        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD read = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        if (::RegQueryValueExW(opened, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &read) ==
+            ERROR_SUCCESS) {
+            data.resize(wcsnlen(data.c_str(), data.size()));  // up to the first zero character
+            if (type == REG_EXPAND_SZ) {
+                const DWORD needed = ::ExpandEnvironmentStringsW(data.c_str(), nullptr, 0);
+                std::wstring expanded(needed, L'\0');
+                if (needed > 0 && ::ExpandEnvironmentStringsW(data.c_str(), expanded.data(), needed) == needed) {
+                    expanded.resize(needed - 1);
+                    data = expanded;
+                }
+            }
+            result = data.empty() ? Text() : gbkFromWide(data);
+        }
+    }
+    ::RegCloseKey(opened);
+    return result;
+}
+
+bool Win32DesktopServices::registryValueExists(int root, const Text& path) {
+    std::wstring key, value;
+    if (!splitPath(path, key, value)) return false;
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(rootKey(root), key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
+    const bool exists = ::RegQueryValueExW(opened, value.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    ::RegCloseKey(opened);
+    return exists;
+}
+
+Text Win32DesktopServices::specialFolder(SpecialFolder) { return privateFolder(); }
+
+bool Win32DesktopServices::writeFile(const Text& path, const std::vector<Bytes>& blocks) {
+    return writeFileBlocks(path, blocks);
+}
+
+MessageAnswer Win32DesktopServices::messageBox(const Text& text, int style, const Text& caption, const Window*) {
+    const int answer =
+        ::MessageBoxW(nullptr, wideFromGbk(text).c_str(), wideFromGbk(caption).c_str(), static_cast<UINT>(style));
+    switch (answer) {
+        case IDCANCEL:
+            return MessageAnswer::Cancel;
+        case IDABORT:
+            return MessageAnswer::Abort;
+        case IDRETRY:
+            return MessageAnswer::Retry;
+        case IDIGNORE:
+            return MessageAnswer::Ignore;
+        case IDYES:
+            return MessageAnswer::Yes;
+        case IDNO:
+            return MessageAnswer::No;
+        default:
+            return MessageAnswer::Ok;
+    }
+}
+
+int Win32DesktopServices::popupMenuAtPointer(const Window*, const PopupMenu&) { return kNoMenuChoice; }
+
+bool Win32DesktopServices::loadWindow(Window&, const Window*, bool) { return false; }
+
+void Win32DesktopServices::navigateBrowser(Window&, const Text&) {}
+
+std::vector<ProcessRecord> Win32DesktopServices::listProcesses() { return readProcessList(); }
+
+bool Win32DesktopServices::terminateProcess(std::uint32_t processId) { return terminateProcessById(processId); }
+
+bool Win32DesktopServices::terminateProcess(const Text& name) {
+    if (name.empty()) return false;
+    const std::wstring title = wideFromGbk(name);
+    if (HWND window = title.empty() ? nullptr : ::FindWindowW(nullptr, title.c_str())) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner != 0) return terminateProcessById(owner);
+    }
+    const auto processes = readProcessList();
+    const ProcessRecord* process = findProcessByExecutable(processes, name);
+    return process != nullptr && terminateProcessById(process->processId);
+}
+
+void Win32DesktopServices::applyWindowOpacity(Window&, int) {}
+
+void Win32DesktopServices::setPointerVisible(bool) {}
+
+ScreenSize Win32DesktopServices::screenSize() {
+    return {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+}
+
+}  // namespace lanqi
