@@ -1,4 +1,4 @@
-#include "platform/net.h"
+#include "platform/net_transfer.h"
 
 #ifdef _WIN32
 #include <ws2tcpip.h>
@@ -32,6 +32,14 @@ bool isLocalNetworkAddress(const char* ip) {
     const bool loopbackOrUnspecified = std::memcmp(a, kZero, 15) == 0 && (a[15] == 0 || a[15] == 1);
     return loopbackOrUnspecified || (a[0] & 0xFE) == 0xFC /* unique local */ ||
            (a[0] == 0xFE && (a[1] & 0xC0) == 0x80) /* link-local */;
+}
+
+FetchOutcome fetchPage(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
+    if (address.empty()) return {{}, "no address"};
+    if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
+    const Text withoutFragment = address.substr(0, address.find('#'));
+    if (withoutFragment.empty()) return {{}, "no address"};
+    return transferAddress(withoutFragment, limits, cancel);
 }
 
 Bytes fetchUrl(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {

@@ -1,4 +1,4 @@
-#include "platform/net.h"
+#include "platform/net_transfer.h"
 
 #include <curl/curl.h>
 
@@ -87,12 +87,7 @@ struct UrlDeleter {
 
 }  // namespace
 
-FetchOutcome fetchPage(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
-    if (address.empty()) return {{}, "no address"};
-    if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
-    const Text withoutFragment = address.substr(0, address.find('#'));
-    if (withoutFragment.empty()) return {{}, "no address"};
-
+FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& limits, const CancelToken* cancel) {
     initCurlOnce();
     // The address must split into scheme, host and object; anything else is no request at all.
     std::unique_ptr<CURLU, UrlDeleter> url(curl_url());

@@ -1,4 +1,4 @@
-#include "platform/net.h"
+#include "platform/net_transfer.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -198,11 +198,7 @@ struct Transfer {
 
 }  // namespace
 
-FetchOutcome fetchPage(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
-    if (address.empty()) return {{}, "no address"};
-    if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
-    const Text withoutFragment = address.substr(0, address.find('#'));
-    if (withoutFragment.empty()) return {{}, "no address"};
+FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& limits, const CancelToken* cancel) {
     const std::wstring current = widen(withoutFragment);
     Target target;
     if (current.empty() || !crack(current, target)) return {{}, "not an address"};
