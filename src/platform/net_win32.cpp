@@ -170,16 +170,14 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
             DWORD available = 0;
             const auto waitStart = Clock::now();
             const bool answered = ::InternetQueryDataAvailable(request.handle, &available, 0, 0) != 0;
-            // A wait as long as the stall limit is a stall, also where the library does not call it one
-            // (Wine's WinInet may end the header block at a time-out and go on reading).
-            const bool timedOut = !answered && ::GetLastError() == ERROR_INTERNET_TIMEOUT;
-            if ((timedOut && body.empty()) || Clock::now() - waitStart >= limits.stallLimit) return {{}, stalled};
-            if (!answered) break;
-            if (available == 0) break;  // the end of the body
+            // A wait as long as the stall limit is a stall, whatever the library calls it (Wine's WinInet may
+            // end the header block at a time-out and go on reading, or report a broken connection as one).
+            if (Clock::now() - waitStart >= limits.stallLimit * 9 / 10) return {{}, stalled};
+            if (answered && available == 0) break;  // the end of the body
+            // A connection that broke may still hold bytes that arrived before the break: they are read.
+            const DWORD wanted = answered ? std::min<DWORD>(available, sizeof buffer) : sizeof buffer;
             DWORD read = 0;
-            if (!::InternetReadFile(request.handle, buffer, std::min<DWORD>(available, sizeof buffer), &read) ||
-                read == 0)
-                break;
+            if (!::InternetReadFile(request.handle, buffer, wanted, &read) || read == 0) break;
             const size_t room = limits.maxBodyBytes - body.size();
             body.append(buffer, std::min<size_t>(read, room));
             if (read >= room) break;  // bytes past the cap are dropped, the rest kept

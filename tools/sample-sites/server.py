@@ -177,6 +177,9 @@ def broken(h, query):
     h.end_headers()
     h.wfile.write(PATTERN[:n] if n <= len(PATTERN) else (PATTERN * (n // len(PATTERN) + 1))[:n])
     h.wfile.flush()
+    # The bytes reach the client before the reset does: a reset that arrives first makes the client's
+    # system drop the bytes it has not read yet, and the test would see a race, not the client.
+    time.sleep(0.3)
     drop_connection(h)
 
 
