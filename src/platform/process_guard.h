@@ -40,4 +40,17 @@ class LinuxProcessGuard final : public ProcessGuard {
     unsigned m_ownUser;
 };
 
+// The guard on Windows (built for Windows only): this process's id, and the owner of a process as its access
+// token names it; a process whose token cannot be read (another user's, a system service) is not ours.
+class WindowsProcessGuard final : public ProcessGuard {
+  public:
+    WindowsProcessGuard();
+    std::uint32_t ownProcessId() const override { return m_ownId; }
+    bool ownedByOtherUser(std::uint32_t processId) const override;
+
+  private:
+    std::uint32_t m_ownId;
+    std::vector<unsigned char> m_ownUser;  // this process's user SID
+};
+
 }  // namespace lanqi

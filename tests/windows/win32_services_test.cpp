@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/process_guard.h"
 #include "platform/win32_desktop_services.h"
 #include "platform/win32_text.h"
 
@@ -91,6 +92,12 @@ TEST(Processes, ListedFromToolhelpAndEndedByTerminateProcess) {
     EXPECT_EQ(own->exeFile, "win32_services_test.exe");
     EXPECT_EQ(started->parentProcessId, ::GetCurrentProcessId());
     EXPECT_GE(started->threadCount, 1u);
+
+    // The shield's guard: this process is its own, the child is this user's, no process is another's.
+    const WindowsProcessGuard guard;
+    EXPECT_EQ(guard.ownProcessId(), ::GetCurrentProcessId());
+    EXPECT_FALSE(guard.ownedByOtherUser(child.dwProcessId));
+    EXPECT_FALSE(guard.ownedByOtherUser(0xFFFFFFF0u));  // no such process: gone, not another user's
 
     EXPECT_TRUE(desktop.terminateProcess(child.dwProcessId));
     EXPECT_EQ(::WaitForSingleObject(child.hProcess, 10000), WAIT_OBJECT_0);
