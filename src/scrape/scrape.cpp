@@ -9,11 +9,17 @@ namespace {
 
 using scrape::TotalRule;
 
+// Slot n's definition in `slots`, or its built-in one where the slot holds none.
+const SiteDefinition& slotDefinition(const SiteSlots& slots, int n) {
+    const SiteDefinitionPtr& given = slots[static_cast<size_t>(n - 1)];
+    return given != nullptr ? *given : *builtInSiteDefinition(n);
+}
+
 // True when at least one of the six buffers carries its own slot's marker (page marker or item anchor).
 bool anyBufferCarries(const SiteSlots& slots, const std::array<std::string_view, 6>& pages,
                       Bytes SiteDefinition::*marker) {
-    for (size_t i = 0; i < 6; ++i) {
-        if (findFrom(pages[i], (*slots[i]).*marker) > 0) return true;
+    for (int n = 1; n <= 6; ++n) {
+        if (findFrom(pages[static_cast<size_t>(n - 1)], slotDefinition(slots, n).*marker) > 0) return true;
     }
     return false;
 }
@@ -36,13 +42,10 @@ int readTotal(std::string_view page, const TotalRule& rule) {
 
 }  // namespace
 
-SitePageScrape scrapeSitePage(const SiteSlots& given, int site, const std::array<std::string_view, 6>& pages) {
+SitePageScrape scrapeSitePage(const SiteSlots& slots, int site, const std::array<std::string_view, 6>& pages) {
     SitePageScrape result;
     result.site = site;
     if (site < 1 || site > 6) return result;
-    SiteSlots slots = given;
-    for (int n = 1; n <= 6; ++n)
-        if (slots[static_cast<size_t>(n - 1)] == nullptr) slots[static_cast<size_t>(n - 1)] = builtInSiteDefinition(n);
 
     // Both checks look at all six buffers, whichever site is being scraped.
     if (!anyBufferCarries(slots, pages, &SiteDefinition::pageMarkerInPage)) return result;
@@ -52,7 +55,7 @@ SitePageScrape scrapeSitePage(const SiteSlots& given, int site, const std::array
     }
 
     result.outcome = SiteOutcome::Scraped;
-    const SiteDefinition& definition = *slots[static_cast<size_t>(site - 1)];
+    const SiteDefinition& definition = slotDefinition(slots, site);
     std::string_view page = pages[static_cast<size_t>(site - 1)];
     Bytes converted;
     if (!definition.utf8Pages) {
