@@ -8,9 +8,13 @@ import unittest
 TOOL = os.path.join(os.environ.get("LANQI_BUILD_DIR", "../../build/default"), "tests", "tools", "convert_tool")
 
 
-def run_tool(src, dst, texts):
-    data = b"".join(b"%d\n" % len(t) + t for t in texts)
-    out = subprocess.run([TOOL, src, dst], input=data, stdout=subprocess.PIPE, check=True, timeout=120).stdout
+def records(texts):
+    """convert_tool's input: each text as "<length>\\n<bytes>"."""
+    return b"".join(b"%d\n" % len(t) + t for t in texts)
+
+
+def parse_records(out):
+    """convert_tool's output, back into its texts."""
     results, pos = [], 0
     while pos < len(out):
         nl = out.index(b"\n", pos)
@@ -18,6 +22,11 @@ def run_tool(src, dst, texts):
         results.append(out[nl + 1:nl + 1 + n])
         pos = nl + 1 + n
     return results
+
+
+def run_tool(src, dst, texts):
+    out = subprocess.run([TOOL, src, dst], input=records(texts), stdout=subprocess.PIPE, check=True, timeout=120).stdout
+    return parse_records(out)
 
 
 def gbk_alphabet():

@@ -19,6 +19,9 @@ STATE = os.environ.get("LANQI_SAMPLE_STATE", "")
 WINE_RUN = os.path.join(SOURCE, "tests", "windows", "wine-run")
 FIXTURES = os.path.join(SOURCE, "tests", "fixtures", "scrape")
 
+sys.path.insert(0, os.path.join(SOURCE, "tests", "py"))
+from test_convert_crosscheck import parse_records, records  # noqa: E402  (the convert_tool record format)
+
 
 def exe(*parts):
     return os.path.join(WINDOWS, *parts)
@@ -80,26 +83,12 @@ class CliAgainstLinux(unittest.TestCase):
                          % (linux_time, windows_time, windows_time / linux_time))
 
 
-def records(texts):
-    return b"".join(b"%d\n" % len(t) + t for t in texts)
-
-
-def parse(out):
-    results, pos = [], 0
-    while pos < len(out):
-        nl = out.index(b"\n", pos)
-        n = int(out[pos:nl])
-        results.append(out[nl + 1:nl + 1 + n])
-        pos = nl + 1 + n
-    return results
-
-
 def convert_both(src, dst, texts):
     data = records(texts)
     on_linux = run([linux("tests", "tools", "convert_tool"), src, dst], data=data)
     on_windows = run([WINE_RUN, exe("tests", "windows", "convert_tool.exe"), src, dst], data=data)
     assert on_linux.returncode == 0 and on_windows.returncode == 0, on_windows.stderr
-    return parse(on_linux.stdout), parse(on_windows.stdout)
+    return parse_records(on_linux.stdout), parse_records(on_windows.stdout)
 
 
 def gbk_space():
