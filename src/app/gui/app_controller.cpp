@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "app/core/client_start.h"
 #include "app/core/menus.h"
 #include "app/gui/main_window.h"
 #include "app/gui/result_list.h"
@@ -61,9 +62,7 @@ void AppController::screenChanged(unsigned changes) {
 std::optional<Text> AppController::searchableKeyword() {
     std::optional<Text> keyword = m_window.searchableKeyword();
     if (!keyword && !m_flow.running()) {
-        m_desktop.showMessageBox(gbk(u8"关键词中有无法搜索的字符（搜索网站只接受简体中文、英文和数字等常用字符），"
-                                     u8"请修改关键词后重试。"),
-                                 kMessageOk | kMessageIconInformation, gbk(u8"无法搜索"), &m_windowHandle);
+        tellKeywordUnsearchable(m_desktop, &m_windowHandle);
     }
     return keyword;
 }
