@@ -1,7 +1,7 @@
 # What the Windows build uses in place of the Linux packages. The header-only libraries (nlohmann-json, CLI11,
 # toml++) are the build machine's Debian headers, copied into the build tree so that the cross compiler sees
 # them without the rest of /usr/include; libcurl, iconv and libjpeg have Win32 services in their place
-# (WinInet, code pages, Windows Imaging Component in the client to come).
+# (WinInet, code pages, the Windows Imaging Component).
 set(LANQI_WIN32_HEADERS ${PROJECT_BINARY_DIR}/win32-headers)
 foreach(folder nlohmann CLI toml++)
   if(NOT EXISTS /usr/include/${folder})
