@@ -1,8 +1,39 @@
 #pragma once
 
+#include <windows.h>
+
+#include <string>
+
 #include "platform/desktop.h"
 
 namespace lanqi {
+
+// A window or control of the Win32 client as the logic holds it: its handle, and for the windows that the
+// logic creates or drives itself, what loadWindow and navigateBrowser do with them. Any other Window is no
+// window at all to Win32DesktopServices.
+class Win32Window : public Window {
+  public:
+    explicit Win32Window(HWND handle = nullptr) : m_handle(handle) {}
+
+    HWND handle() const { return m_handle; }
+    void setHandle(HWND handle) { m_handle = handle; }
+
+    // loadWindow: creates the window when it has no handle yet, then shows it, owned by `owner` (may be null);
+    // a modal one returns once it is closed. False when it cannot be created; plain windows cannot.
+    virtual bool load(HWND owner, bool modal) {
+        (void)owner;
+        (void)modal;
+        return false;
+    }
+    // navigateBrowser: starts loading `address` when this is a browser control; others ignore it.
+    virtual void navigate(const std::wstring& address) { (void)address; }
+
+  private:
+    HWND m_handle;
+};
+
+// The handle of a Win32Window, null for any other window or none.
+HWND windowHandle(const Window* window);
 
 // The desktop services on Windows, from the Win32 API itself (built for Windows only):
 //
@@ -16,9 +47,13 @@ namespace lanqi {
 //   message box        MessageBoxW with the style word as given
 //   processes          a Toolhelp32 snapshot; TerminateProcess; by name, a top-level window's title first
 //   screen             the primary screen's size (GetSystemMetrics)
+//   popup menus        TrackPopupMenu at the pointer, owned by the given window (or the active one)
+//   windows, browser   the Win32Window's own load and navigate
+//   opacity            a layered window's alpha (WS_EX_LAYERED, SetLayeredWindowAttributes)
+//   pointer            ShowCursor, counted until the pointer is shown or hidden
 //
-// The windows of the client (loadWindow, the browser, opacity, the pointer, popup menus) come with the Win32
-// client; here they do nothing and say so (false, no choice).
+// Windows that are not Win32Window are no windows here: a message box or menu for them has no owner,
+// loadWindow fails and the rest does nothing.
 class Win32DesktopServices final : public DesktopServices {
   public:
     void openAddress(const Text& address) override;

@@ -53,6 +53,11 @@ bool shellOpen(const std::wstring& file, const std::wstring& parameters) {
 
 }  // namespace
 
+HWND windowHandle(const Window* window) {
+    const auto* own = dynamic_cast<const Win32Window*>(window);
+    return own != nullptr ? own->handle() : nullptr;
+}
+
 std::wstring quoteArgument(const std::wstring& argument) {
     if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
     std::wstring quoted = L"\"";
@@ -158,9 +163,9 @@ bool Win32DesktopServices::writeFile(const Text& path, const std::vector<Bytes>&
     return writeFileBlocks(path, blocks);
 }
 
-MessageAnswer Win32DesktopServices::messageBox(const Text& text, int style, const Text& caption, const Window*) {
-    const int answer =
-        ::MessageBoxW(nullptr, wideFromGbk(text).c_str(), wideFromGbk(caption).c_str(), static_cast<UINT>(style));
+MessageAnswer Win32DesktopServices::messageBox(const Text& text, int style, const Text& caption, const Window* owner) {
+    const int answer = ::MessageBoxW(windowHandle(owner), wideFromGbk(text).c_str(), wideFromGbk(caption).c_str(),
+                                     static_cast<UINT>(style));
     switch (answer) {
         case IDCANCEL:
             return MessageAnswer::Cancel;
@@ -179,11 +184,41 @@ MessageAnswer Win32DesktopServices::messageBox(const Text& text, int style, cons
     }
 }
 
-int Win32DesktopServices::popupMenuAtPointer(const Window*, const PopupMenu&) { return kNoMenuChoice; }
+int Win32DesktopServices::popupMenuAtPointer(const Window* owner, const PopupMenu& menu) {
+    // TrackPopupMenu answers 0 for "no choice", so entry i goes in as command i + 1.
+    HMENU popup = ::CreatePopupMenu();
+    if (popup == nullptr) return kNoMenuChoice;
+    const std::vector<MenuEntry>& entries = menu.entries;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!entries[i].visible) continue;
+        if (entries[i].separator) {
+            ::AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+        } else {
+            ::AppendMenuW(popup, MF_STRING, i + 1, wideFromGbk(entries[i].caption).c_str());
+        }
+    }
+    HWND window = windowHandle(owner);
+    if (window == nullptr) window = ::GetActiveWindow();
+    POINT pointer{};
+    ::GetCursorPos(&pointer);
+    if (window != nullptr) ::SetForegroundWindow(window);  // so that a click elsewhere closes the menu
+    const UINT chosen = static_cast<UINT>(
+        ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
+                         pointer.x + 3, pointer.y + 3, 0, window, nullptr));
+    ::DestroyMenu(popup);
+    if (window != nullptr) ::PostMessageW(window, WM_NULL, 0, 0);
+    if (chosen == 0 || chosen > entries.size()) return kNoMenuChoice;
+    return entries[chosen - 1].id;
+}
 
-bool Win32DesktopServices::loadWindow(Window&, const Window*, bool) { return false; }
+bool Win32DesktopServices::loadWindow(Window& window, const Window* owner, bool modal) {
+    auto* own = dynamic_cast<Win32Window*>(&window);
+    return own != nullptr && own->load(windowHandle(owner), modal);
+}
 
-void Win32DesktopServices::navigateBrowser(Window&, const Text&) {}
+void Win32DesktopServices::navigateBrowser(Window& browser, const Text& address) {
+    if (auto* own = dynamic_cast<Win32Window*>(&browser)) own->navigate(wideFromGbk(address));
+}
 
 std::vector<ProcessRecord> Win32DesktopServices::listProcesses() { return readProcessList(); }
 
@@ -202,9 +237,24 @@ bool Win32DesktopServices::terminateProcess(const Text& name) {
     return process != nullptr && terminateProcessById(process->processId);
 }
 
-void Win32DesktopServices::applyWindowOpacity(Window&, int) {}
+void Win32DesktopServices::applyWindowOpacity(Window& window, int alpha) {
+    HWND handle = windowHandle(&window);
+    if (handle == nullptr) return;
+    const LONG_PTR style = ::GetWindowLongPtrW(handle, GWL_EXSTYLE);
+    if ((style & WS_EX_LAYERED) == 0) ::SetWindowLongPtrW(handle, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    ::SetLayeredWindowAttributes(handle, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
+}
 
-void Win32DesktopServices::setPointerVisible(bool) {}
+void Win32DesktopServices::setPointerVisible(bool show) {
+    // The system counts ShowCursor calls; the pointer shows while the count is 0 or more.
+    if (show) {
+        for (int i = 0; i < 64 && ::ShowCursor(TRUE) < 0; ++i) {
+        }
+    } else {
+        for (int i = 0; i < 64 && ::ShowCursor(FALSE) >= 0; ++i) {
+        }
+    }
+}
 
 ScreenSize Win32DesktopServices::screenSize() {
     return {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
