@@ -49,7 +49,7 @@ HWND windowHandle(const Window* window);
 //   screen             the primary screen's size (GetSystemMetrics)
 //   popup menus        TrackPopupMenu at the pointer, owned by the given window (or the active one)
 //   windows, browser   the Win32Window's own load and navigate
-//   opacity            a layered window's alpha (WS_EX_LAYERED, SetLayeredWindowAttributes)
+//   opacity            a layered window's alpha (WS_EX_LAYERED, SetLayeredWindowAttributes); opaque: not layered
 //   pointer            ShowCursor, counted until the pointer is shown or hidden
 //
 // Windows that are not Win32Window are no windows here: a message box or menu for them has no owner,

@@ -241,6 +241,12 @@ void Win32DesktopServices::applyWindowOpacity(Window& window, int alpha) {
     HWND handle = windowHandle(&window);
     if (handle == nullptr) return;
     const LONG_PTR style = ::GetWindowLongPtrW(handle, GWL_EXSTYLE);
+    if (alpha == 255) {
+        // Opaque again: the window stops being layered, so that child windows that draw themselves (the
+        // browser control) draw as in any other window.
+        if ((style & WS_EX_LAYERED) != 0) ::SetWindowLongPtrW(handle, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
+        return;
+    }
     if ((style & WS_EX_LAYERED) == 0) ::SetWindowLongPtrW(handle, GWL_EXSTYLE, style | WS_EX_LAYERED);
     ::SetLayeredWindowAttributes(handle, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
 }
