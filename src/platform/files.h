@@ -1,6 +1,8 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/text.h"
@@ -26,5 +28,15 @@ std::string userConfigFolder();
 
 // The folder the running program's file is in (UTF-8), "" when it cannot be found out.
 std::string programFolder();
+
+// A UTF-8 path as std::filesystem and the file streams take it, and back. (A path made from a narrow string
+// is read in the ANSI code page on Windows, where a Chinese folder name would not survive.)
+inline std::filesystem::path pathFromUtf8(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+inline std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
 
 }  // namespace lanqi

@@ -96,8 +96,11 @@ void readServiceTable(const toml::table& table, const std::string& name, Text& b
 
 void readFile(const std::string& file, Settings& settings, std::vector<SettingsProblem>& problems) {
     toml::table document;
+    std::ifstream in(pathFromUtf8(file), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
     try {
-        document = toml::parse_file(file);
+        document = toml::parse(text.str(), file);
     } catch (const toml::parse_error& error) {
         problems.push_back(
             {SettingsProblem::Syntax, static_cast<long>(error.source().begin.line), std::string(error.description())});
@@ -226,7 +229,7 @@ LoadedSettings loadSettings(const std::string& file, bool withEnvironment) {
     loaded.settings = builtInSettings();
     loaded.file = file;
     std::error_code error;
-    loaded.fileFound = !file.empty() && std::filesystem::exists(file, error);
+    loaded.fileFound = !file.empty() && std::filesystem::exists(pathFromUtf8(file), error);
     if (loaded.fileFound) readFile(file, loaded.settings, loaded.problems);
     std::stable_sort(loaded.problems.begin(), loaded.problems.end(),
                      [](const SettingsProblem& a, const SettingsProblem& b) { return a.line < b.line; });
@@ -248,7 +251,7 @@ bool saveSettingsFile(const std::string& file, const Settings& settings, std::st
          << document << "\n";
 
     std::error_code failure;
-    const std::filesystem::path path(file);
+    const std::filesystem::path path = pathFromUtf8(file);
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), failure);
     if (std::filesystem::is_regular_file(path, failure)) {
         std::ifstream previous(path, std::ios::binary);

@@ -430,7 +430,7 @@ SiteDefinitionPtr parseSiteDefinition(std::string_view text, const std::string& 
 
 SiteDefinitionPtr readSiteDefinitionFile(const std::string& path, const std::string& name,
                                          std::vector<SettingsProblem>& problems) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     std::string text(static_cast<size_t>(kMaxFileBytes) + 1, '\0');
     if (in) in.read(text.data(), kMaxFileBytes + 1);
     if (!in && !in.eof()) {
@@ -494,7 +494,7 @@ SiteDefinitionPtr findSiteDefinition(const std::string& name, std::vector<Settin
         if (folder.empty()) continue;
         const std::string file = folder + "/" + name + ".toml";
         std::error_code error;
-        if (!std::filesystem::is_regular_file(file, error)) continue;
+        if (!std::filesystem::is_regular_file(pathFromUtf8(file), error)) continue;
         SiteDefinitionPtr found = readSiteDefinitionFile(file, name, problems);
         if (found == nullptr && broken != nullptr) *broken = true;
         return found;
@@ -510,8 +510,8 @@ std::vector<std::string> siteDefinitionNames() {
     for (const std::string& folder : {userSiteDefinitionFolder(), installedSiteDefinitionFolder()}) {
         std::error_code error;
         if (folder.empty()) continue;
-        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-            const std::string name = entry.path().stem().string();
+        for (const auto& entry : std::filesystem::directory_iterator(pathFromUtf8(folder), error)) {
+            const std::string name = utf8FromPath(entry.path().stem());
             if (entry.path().extension() == ".toml" && isDefinitionName(name) && builtInNumber(name) == 0)
                 files.push_back(name);
         }

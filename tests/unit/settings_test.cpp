@@ -87,6 +87,19 @@ TEST_F(SettingsFile, EveryBadEntryIsReportedWithItsLineAndKeepsItsBuiltInValue) 
     }
 }
 
+TEST_F(SettingsFile, AFileInAFolderNamedInChineseIsWrittenAndReadBack) {
+    // A user folder with a Chinese name (Windows takes narrow paths in the ANSI code page, not UTF-8).
+    const std::string file = dir + "/设置 岚栖/config.toml";
+    Settings settings = builtInSettings();
+    settings.sites[3].base = "http://127.0.0.1:9/site4";
+    std::string error;
+    ASSERT_TRUE(saveSettingsFile(file, settings, error)) << error;
+    const LoadedSettings loaded = loadSettings(file);
+    EXPECT_TRUE(loaded.fileFound);
+    EXPECT_TRUE(loaded.problems.empty()) << loaded.report(false);
+    EXPECT_EQ(loaded.settings.sites[3].base, "http://127.0.0.1:9/site4");
+}
+
 TEST(SearchableBase, IsHttpOrHttpsWithAHostAndAtMostAPortAndAPath) {
     for (const char* good : {"http://a", "HTTPS://a.example:8443", "http://127.0.0.1:8080/site1", "http://[::1]:80/x"})
         EXPECT_TRUE(isSearchableBase(good)) << good;

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "app/core/result_facts.h"
 #include "platform/console.h"
 #include "platform/events.h"
+#include "platform/files.h"
 #include "platform/product.h"
 #include "platform/settings.h"
 #include "scrape/result_entry.h"
@@ -369,7 +371,7 @@ int checkSite(bool json, const std::string& definition, const std::string& pageF
     std::vector<SettingsProblem> problems;
     const bool isFile = !isDefinitionName(definition);
     const SiteDefinitionPtr read =
-        isFile ? readSiteDefinitionFile(definition, std::filesystem::path(definition).stem().string(), problems)
+        isFile ? readSiteDefinitionFile(definition, utf8FromPath(pathFromUtf8(definition).stem()), problems)
                : findSiteDefinition(definition, problems);
     if (read == nullptr) {
         for (const SettingsProblem& problem : problems)
@@ -386,15 +388,14 @@ int checkSite(bool json, const std::string& definition, const std::string& pageF
     for (int n = 1; n <= 6 && site == 0; ++n)
         if (read->name == "site" + std::to_string(n)) site = n;
     if (site == 0) site = 1;
-    std::FILE* file = std::fopen(pageFile.c_str(), "rb");
-    if (file == nullptr) return usageError("cannot read " + pageFile);
+    std::ifstream file(pathFromUtf8(pageFile), std::ios::binary);
+    if (!file) return usageError("cannot read " + pageFile);
     Bytes page;
     char buffer[65536];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+    for (size_t n; (n = static_cast<size_t>(file.read(buffer, sizeof buffer).gcount())) > 0;) {
         page.append(buffer, n);
         if (page.size() > (64u << 20)) break;
     }
-    std::fclose(file);
 
     std::array<std::string_view, 6> pages{};
     pages[static_cast<size_t>(site - 1)] = page;
