@@ -42,8 +42,14 @@ enum ExitCode : int {
 };
 
 const char* const kFooter =
+#ifdef _WIN32
+    R"(Settings: %XDG_CONFIG_HOME%\lanqi-search\config.toml (else %APPDATA%\lanqi-search\config.toml);
+)"
+#else
     R"(Settings: $XDG_CONFIG_HOME/lanqi-search/config.toml (else ~/.config/lanqi-search/config.toml);
-LANQI_SITE1_BASE ... LANQI_SITE6_BASE win over it. "lanqi-cli sites" shows what is in use. A keyword
+)"
+#endif
+    R"(LANQI_SITE1_BASE ... LANQI_SITE6_BASE win over it. "lanqi-cli sites" shows what is in use. A keyword
 that is also a subcommand's name is searched after "--" (lanqi-cli -- sites).
 Site definitions: site1 ... site6 are built in; NAME.toml in the "sites" folder beside the settings file
 adds NAME, or replaces a built-in one of the same name. "lanqi-cli check-site DEFINITION PAGE_FILE"
