@@ -1,0 +1,157 @@
+#include "app/win32/dialogs.h"
+
+#include <windows.h>
+
+#include "app/core/vendor.h"
+#include "app/win32/win32_ui.h"
+#include "platform/product.h"
+
+namespace lanqi::win32 {
+namespace {
+
+constexpr int kWidth = 490;
+constexpr int kHeight = 319;
+constexpr int kAgreeId = 1;
+constexpr int kQuitId = 2;
+constexpr RECT kMakerArea{16, 248, 240, 280};  // the maker line, which is also the link to the vendor's site
+
+class NoticeWindow final : public KeyboardOwner {
+  public:
+    explicit NoticeWindow(DesktopServices& desktop) : m_desktop(desktop) {}
+
+    NoticeOutcome run() {
+        static const bool registered = [] {
+            WNDCLASSEXW type{};
+            type.cbSize = sizeof(type);
+            type.lpfnWndProc = &NoticeWindow::procedure;
+            type.hInstance = ::GetModuleHandleW(nullptr);
+            type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+            type.hIcon = ::LoadIconW(type.hInstance, MAKEINTRESOURCEW(1));
+            type.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+            type.lpszClassName = L"LanqiNotice";
+            return ::RegisterClassExW(&type) != 0;
+        }();
+        (void)registered;
+        const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+        const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
+        const SIZE outer = outerSize(style, exStyle, kWidth, kHeight);
+        const POINT at = centredPosition(nullptr, outer.cx, outer.cy);
+        m_window = ::CreateWindowExW(exStyle, L"LanqiNotice", wideFromGbk(titlePrefix()).c_str(), style, at.x, at.y,
+                                     outer.cx, outer.cy, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+        if (m_window == nullptr) return NoticeOutcome::QuitAtOnce;
+        m_agree = createControl(m_window, L"BUTTON", L"同意使用", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                                {304, 248, 72, 32}, kAgreeId);
+        m_quit = createControl(m_window, L"BUTTON", L"立即退出", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                               {392, 248, 72, 32}, kQuitId);
+        addToolTip(m_window, wideFromGbk(vendorBaseAddress()), kMakerArea);
+        setKeyboardOwner(m_window, this);
+        ::SetFocus(m_agree);
+        runModal(m_window, nullptr, [this] { return m_done; });
+        setKeyboardOwner(m_window, nullptr);
+        ::DestroyWindow(m_window);
+        return m_outcome;
+    }
+
+    bool preTranslate(MSG& message) override {
+        if (message.message != WM_KEYDOWN) return false;
+        switch (message.wParam) {
+            case VK_ESCAPE:
+                askToQuit();
+                return true;
+            case VK_RETURN:
+                finish(::GetFocus() == m_quit ? NoticeOutcome::QuitAtOnce : NoticeOutcome::Agreed);
+                return true;
+            case VK_TAB:
+                ::SetFocus(::GetFocus() == m_agree ? m_quit : m_agree);
+                return true;
+            default:
+                return false;
+        }
+    }
+
+  private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE)
+            ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+        auto* notice = reinterpret_cast<NoticeWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (notice != nullptr) {
+            switch (message) {
+                case WM_PAINT:
+                    notice->paint();
+                    return 0;
+                case WM_COMMAND:
+                    if (HIWORD(wParam) == BN_CLICKED)
+                        notice->finish(LOWORD(wParam) == kAgreeId ? NoticeOutcome::Agreed : NoticeOutcome::QuitAtOnce);
+                    return 0;
+                case WM_CLOSE:
+                    notice->askToQuit();
+                    return 0;
+                case WM_SETCURSOR: {
+                    POINT pointer{};
+                    ::GetCursorPos(&pointer);
+                    ::ScreenToClient(window, &pointer);
+                    if (LOWORD(lParam) == HTCLIENT && ::PtInRect(&kMakerArea, pointer)) {
+                        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+                        return TRUE;
+                    }
+                    break;
+                }
+                case WM_LBUTTONDOWN: {
+                    const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+                    if (::PtInRect(&kMakerArea, at)) notice->m_desktop.openAddress(vendorBaseAddress());
+                    return 0;
+                }
+                case WM_NCDESTROY:
+                    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+                    break;
+                default:
+                    break;
+            }
+        }
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    void paint() {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(m_window, &ps);
+        RECT group{14, 8, 14 + 456, 8 + 232};  // 分组框1; the pictures sit inside it
+        ::DrawEdge(dc, &group, EDGE_ETCHED, BF_RECT);
+        drawBitmap(dc, picture(L"NOTICE"), 14 + 17, 8 + 32);
+        drawBitmap(dc, picture(L"NOTICE_STRIP"), 14 + 36, 8 + 168);
+        drawText(dc, L"健 康 绿 色 上 网  ·  共 建 和 谐 网 络", {14 + 16, 8 + 168, 14 + 440, 8 + 216},
+                 uiFont(16, true), colour(0x2e7d32), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        const HFONT small = uiFont(12);
+        drawText(dc, L"岚栖工作室 出品", {16, 250, 240, 265}, small, colour(0x5f6b6d), DT_LEFT | DT_SINGLELINE);
+        drawText(dc, wideFromGbk(vendorAddressForDisplay()), {16, 265, 240, 280}, small, colour(0x5f6b6d),
+                 DT_LEFT | DT_SINGLELINE);
+        ::EndPaint(m_window, &ps);
+    }
+
+    void askToQuit() {
+        static const Text text = gbk(u8"精彩内容等着您哦，您确定要退出吗？！");
+        static const Text caption = gbk(u8"退出软件");
+        const Win32Window owner(m_window);
+        if (m_desktop.showMessageBox(text, kMessageOkCancel | kMessageIconQuestion, caption, &owner) ==
+            MessageAnswer::Ok)
+            finish(NoticeOutcome::QuitConfirmed);
+    }
+
+    void finish(NoticeOutcome outcome) {
+        m_outcome = outcome;
+        m_done = true;
+    }
+
+    DesktopServices& m_desktop;
+    HWND m_window = nullptr;
+    HWND m_agree = nullptr;
+    HWND m_quit = nullptr;
+    NoticeOutcome m_outcome = NoticeOutcome::QuitAtOnce;
+    bool m_done = false;
+};
+
+}  // namespace
+
+NoticeOutcome runNoticeWindow(DesktopServices& desktop) { return NoticeWindow(desktop).run(); }
+
+}  // namespace lanqi::win32

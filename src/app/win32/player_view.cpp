@@ -1,0 +1,184 @@
+#include "app/win32/player_view.h"
+
+namespace lanqi::win32 {
+namespace {
+
+constexpr DWORD kFramedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kBorderlessStyle = WS_POPUP | WS_CLIPCHILDREN;
+
+RECT rectOf(const Geometry& g) { return {g.left, g.top, g.left + g.width, g.top + g.height}; }
+
+}  // namespace
+
+Win32PlayerView::Win32PlayerView(MainWindow& window, DesktopServices& desktop, std::function<void()> showAboutWindow)
+    : m_window(window),
+      m_controls(window.playerControls()),
+      m_showAboutWindow(std::move(showAboutWindow)),
+      m_browser(*this) {
+    m_play = std::make_unique<OnlinePlay>(desktop, *this, m_events, m_guard);
+    OnlinePlay& play = *m_play;
+
+    WebBrowserEvents events;
+    events.downloadBegin = [&play] { play.onLoadStarted(); };
+    events.navigateComplete = [&play] { play.navigationDone(); };
+    events.titleChanged = [&play] { play.checkPlayerPageTitle(); };
+    events.navigateError = [this] { navigationFailed(); };
+    m_host = WebBrowserHost::create(window.handle(), rectOf(kBrowserGeometry), std::move(events));
+    m_browser.setHandle(m_host->window());
+    // Under the overlay, which takes the pointer over the page.
+    ::SetWindowPos(m_host->window(), m_controls.overlay->handle(), 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+    m_controls.overlay->events().pointerMoved = [&play](int x, int y, int keys) {
+        play.onOverlayPointerMoved(x, y, keys);
+    };
+    m_controls.overlay->events().leftPressed = [&play] { play.onOverlayLeftButton(); };
+    m_controls.overlay->events().rightPressed = [&play] { play.onPlayerMenuRequested(); };
+    m_controls.overlay->events().doubleClicked = [&play] { play.togglePlayerFullScreen(); };
+    m_controls.shieldStatus->events().rightPressed = [&play] { play.onPlayerMenuRequested(); };
+    for (Label* top : {m_controls.playingLabel, m_controls.shieldStatus})
+        top->events().pointerMoved = [&play](int, int, int) { play.onPointerOverTopControls(); };
+    m_window.events().backToSearchRequested = [&play] { play.returnToSearch(); };
+    m_window.events().escapePressed = [&play] { play.onEscapeKey(); };
+    m_window.setMessageFilter([this](MSG& message) { return filter(message); });
+}
+
+Win32PlayerView::~Win32PlayerView() { m_window.setMessageFilter({}); }
+
+bool Win32PlayerView::filter(MSG& message) {
+    HWND page = m_host->window();
+    const bool inPage = page != nullptr && (message.hwnd == page || ::IsChild(page, message.hwnd));
+    if (message.message == WM_MOUSEMOVE) {
+        if (inPage || message.hwnd == m_controls.backButton) m_play->onPointerOverTopControls();
+        return false;
+    }
+    if (!inPage) return false;
+    // Esc in the page is the player's, and the page sees it too; the page's keys go to the control first.
+    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) m_play->onEscapeKey();
+    return m_host->translateAccelerator(message);
+}
+
+void Win32PlayerView::Browser::navigate(const std::wstring& address) {
+    // A control that could not be started, or a request it refuses, reports nothing: the play fails at once,
+    // as after a page with the wrong title, once the play request has been made.
+    if (!m_view.m_host->navigate(address)) m_view.m_poster.post([view = &m_view] { view->navigationFailed(); });
+}
+
+void Win32PlayerView::navigationFailed() {
+    m_play->navigationDone();
+    m_play->checkPlayerPageTitle();
+}
+
+HWND Win32PlayerView::control(PlayerControl which) const {
+    switch (which) {
+        case PlayerControl::Browser:
+            return m_host->window();
+        case PlayerControl::PlayingLabel:
+            return m_controls.playingLabel->handle();
+        case PlayerControl::ShieldStatus:
+            return m_controls.shieldStatus->handle();
+        case PlayerControl::BackButton:
+            return m_controls.backButton;
+        case PlayerControl::Overlay:
+            return m_controls.overlay->handle();
+        case PlayerControl::LoadingNotice:
+            return m_controls.loadingNotice->handle();
+    }
+    return m_controls.loadingNotice->handle();
+}
+
+void Win32PlayerView::setControlVisible(PlayerControl which, bool visible) {
+    if (which == PlayerControl::Browser) {
+        m_host->setVisible(visible);
+        m_window.setPlayerShown(visible);
+        // Keys go to the page (and Esc to the player), not to the search box under it; back in the search
+        // view they go to the search box again.
+        if (visible) {
+            ::SetFocus(m_host->window());
+        } else {
+            m_window.focusSearchBox();
+        }
+        return;
+    }
+    setVisible(control(which), visible);
+    if (which == PlayerControl::BackButton && visible)  // over the loading notice too
+        ::SetWindowPos(m_controls.backButton, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+Geometry Win32PlayerView::controlGeometry(PlayerControl which) const { return geometryOf(control(which)); }
+
+void Win32PlayerView::setControlGeometry(PlayerControl which, const Geometry& g) {
+    if (which == PlayerControl::Browser) {
+        m_host->setBounds(rectOf(g));
+    } else {
+        setGeometry(control(which), g);
+    }
+}
+
+void Win32PlayerView::setLoadingText(const Text& text) { m_controls.loadingNotice->setText(wideFromGbk(text)); }
+
+void Win32PlayerView::setShieldStatusText(const Text& text) { m_controls.shieldStatus->setText(wideFromGbk(text)); }
+
+Geometry Win32PlayerView::windowGeometry() const {
+    RECT outer{}, client{};
+    ::GetWindowRect(m_window.handle(), &outer);
+    ::GetClientRect(m_window.handle(), &client);
+    return {outer.left, outer.top, client.right, client.bottom};
+}
+
+void Win32PlayerView::setWindowGeometry(const Geometry& g) {
+    const DWORD style = m_borderless ? kBorderlessStyle : kFramedStyle;
+    const SIZE outer = outerSize(style, 0, g.width, g.height);
+    ::SetWindowPos(m_window.handle(), nullptr, g.left, g.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32PlayerView::setWindowBaseColour(std::uint32_t rgb) { m_window.setBaseColour(colour(rgb)); }
+
+void Win32PlayerView::setWindowBorder(WindowBorder border) {
+    m_borderless = border == WindowBorder::None;
+    HWND window = m_window.handle();
+    const LONG_PTR visible = ::GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE;
+    ::SetWindowLongPtrW(window, GWL_STYLE, (m_borderless ? kBorderlessStyle : kFramedStyle) | visible);
+    ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void Win32PlayerView::setAlwaysOnTop(bool on) {
+    ::SetWindowPos(m_window.handle(), on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Win32PlayerView::setPointerTimerPeriod(int milliseconds) {
+    if (milliseconds > 0) {
+        m_window.startTimer(MainTimer::Pointer, milliseconds, [this] { m_play->onPointerTimer(); });
+    } else {
+        m_window.stopTimer(MainTimer::Pointer);
+    }
+}
+
+void Win32PlayerView::setLoadTimerPeriod(int milliseconds) {
+    if (milliseconds > 0) {
+        m_window.startTimer(MainTimer::PlayLoad, milliseconds, [this] {
+            m_window.stopTimer(MainTimer::PlayLoad);  // a single shot
+            m_play->onLoadTimer();
+        });
+    } else {
+        m_window.stopTimer(MainTimer::PlayLoad);
+    }
+}
+
+void Win32PlayerView::setShieldTimerPeriod(int milliseconds) {
+    if (milliseconds > 0) {
+        m_window.startTimer(MainTimer::Shield, milliseconds, [this] { m_play->shield().shieldScan(); });
+    } else {
+        m_window.stopTimer(MainTimer::Shield);
+    }
+}
+
+Text Win32PlayerView::browserTitle() const { return gbkFromWide(m_host->title()); }
+
+void Win32PlayerView::showAboutWindow() {
+    if (m_showAboutWindow) m_showAboutWindow();
+}
+
+}  // namespace lanqi::win32

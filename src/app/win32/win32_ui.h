@@ -1,0 +1,154 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <initializer_list>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "actions/window_geometry.h"
+#include "platform/events.h"
+#include "platform/text.h"
+
+namespace lanqi::win32 {
+
+// ---- Texts. The logic speaks GBK; the windows speak UTF-16.
+
+std::wstring wideFromGbk(const Text& gbk);
+std::wstring wideFromUtf8(std::string_view utf8);
+// "" when the text holds a character that GBK lacks (and is not itself empty).
+Text gbkFromWide(const std::wstring& wide);
+std::wstring windowText(HWND window);
+
+// 0xRRGGBB as GDI wants it.
+constexpr COLORREF colour(std::uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+// ---- Fonts. The first family the system has, else the last one named (the font mapper then picks a
+// Chinese face for it). Each font is made once and lives as long as the program.
+
+HFONT font(std::initializer_list<const wchar_t*> families, int pixelHeight, bool bold = false);
+HFONT uiFont(int pixelHeight = 12, bool bold = false);  // the windows' own texts
+HFONT listFont();                                       // 宋体 14 px, the results list
+HFONT bannerFont();                                     // 隶书 56 px, the home banner
+
+// ---- Pictures: the JPEG resources of the program (RCDATA named by the file's stem, upper case), decoded
+// with the system's imaging into bitmaps that live as long as the program. Null when it cannot be decoded.
+HBITMAP picture(const wchar_t* name);
+SIZE bitmapSize(HBITMAP bitmap);
+void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
+// Draws `text` in `area` with DrawText's `format`, without filling behind it.
+void drawText(HDC dc, const std::wstring& text, RECT area, HFONT font, COLORREF textColour, UINT format);
+
+// ---- Controls.
+
+// Places a child control at its design geometry (client coordinates of its parent), on top of the controls
+// made before it, so that later controls lie over earlier ones.
+HWND createControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style,
+                   const Geometry& geometry, int id = 0, HFONT font = nullptr);
+void setGeometry(HWND control, const Geometry& geometry);
+Geometry geometryOf(HWND control);  // in its parent's client coordinates
+void setVisible(HWND control, bool visible);
+
+// A label: a child window that draws a text and a picture on its background (or nothing at all for a
+// transparent one) and reports the mouse. Clicks on it are its own, not its parent's.
+struct LabelLook {
+    std::wstring text;
+    HFONT font = nullptr;
+    COLORREF textColour = RGB(0, 0, 0);
+    bool transparent = false;  // draws nothing: whatever lies under it shows
+    COLORREF background = RGB(255, 255, 255);
+    const COLORREF* backgroundFrom = nullptr;  // when set, the colour it points to (the window's base colour)
+    UINT format = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX;
+    RECT margins{0, 0, 0, 0};
+    bool topLine = false;  // a 1-pixel line along its top edge
+    COLORREF lineColour = RGB(0, 0, 0);
+    HBITMAP picture = nullptr;
+    POINT pictureAt{0, 0};
+    RECT linkArea{0, 0, 0, 0};  // where the pointer turns into a hand and a left click is a link click
+};
+
+struct LabelEvents {
+    std::function<void()> leftPressed;  // in the link area when there is one, anywhere otherwise
+    std::function<void()> rightPressed;
+    std::function<void()> doubleClicked;                       // left button
+    std::function<void(int x, int y, int keys)> pointerMoved;  // label coordinates, MK_* state
+};
+
+class Label {
+  public:
+    Label(HWND parent, const Geometry& geometry, LabelLook look, bool shown = true);
+    Label(const Label&) = delete;
+    Label& operator=(const Label&) = delete;
+
+    HWND handle() const { return m_handle; }
+    LabelEvents& events() { return m_events; }
+    void setText(const std::wstring& text);
+    const std::wstring& text() const { return m_look.text; }
+
+  private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void paint(HDC dc);
+    bool inLinkArea(POINT at) const;
+
+    HWND m_handle = nullptr;
+    LabelLook m_look;
+    LabelEvents m_events;
+};
+
+// Adds a tooltip over `area` of `control` (its whole client area when empty).
+void addToolTip(HWND control, const std::wstring& text, RECT area = {0, 0, 0, 0});
+
+// ---- The message loop.
+
+// What a top-level window of the client does with the keys (and pointer moves) before they reach its
+// controls: Tab, Enter and Esc are the window's to interpret. True when it took the message.
+class KeyboardOwner {
+  public:
+    virtual ~KeyboardOwner() = default;
+    virtual bool preTranslate(MSG& message) = 0;
+};
+void setKeyboardOwner(HWND topLevel, KeyboardOwner* owner);
+
+// Routes one message: the keyboard owner of its top-level window first (keys and pointer moves), then the usual
+// translation and dispatch.
+void routeMessage(MSG& message);
+
+// Runs `window` as a modal window over `owner` (may be null) until `finished` answers true. A quit
+// request that arrives meanwhile is kept for the outer loop.
+void runModal(HWND window, HWND owner, const std::function<bool()>& finished);
+
+// Runs the messages that are queued now (EventPump on Win32).
+class MessagePump final : public EventPump {
+  public:
+    void processPendingEvents() override;
+};
+
+// Hands tasks from any thread to the user-interface thread through a message-only window (TaskPoster on
+// Win32). Tasks still queued when it goes are dropped.
+class MessagePoster final : public TaskPoster {
+  public:
+    MessagePoster();
+    ~MessagePoster() override;
+    void post(std::function<void()> task) override;
+
+  private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void runQueued();
+
+    HWND m_window = nullptr;
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_tasks;
+};
+
+// Centres a window of this outer size over `owner`'s window, or on the work area of the primary screen.
+POINT centredPosition(HWND owner, int width, int height);
+
+// The outer size of a window whose client area is width × height with these styles.
+SIZE outerSize(DWORD style, DWORD exStyle, int width, int height);
+
+}  // namespace lanqi::win32
