@@ -1,0 +1,150 @@
+"""lanqi-search.exe under Wine on a private X display, driven as a user drives it with xdotool: the usage notice
+accepted, a keyword typed, the window title compared with the one lanqi-cli.exe reports for the same search,
+复制下载地址 on the first row read back from the X clipboard, a play that fails for want of a browser engine, and
+the exit fade ending the program. Screenshots of
+each step go to $LANQI_WINDOWS_BUILD/screenshots."""
+
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+WINDOWS = os.environ.get("LANQI_WINDOWS_BUILD", "")
+SOURCE = os.environ.get("LANQI_SOURCE_DIR", "")
+STATE = os.environ.get("LANQI_SAMPLE_STATE", "")
+CLIENT = os.path.join(WINDOWS, "src", "app", "win32", "lanqi-search.exe")
+CLI = os.path.join(WINDOWS, "src", "app", "cli", "lanqi-cli.exe")
+TITLE = "岚栖种子搜索神器v1.9"
+KEYWORD = "test"
+
+
+def wait_for(what, check, timeout=60):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = check()
+        if found:
+            return found
+        time.sleep(0.2)
+    raise AssertionError("timed out waiting for " + what)
+
+
+@unittest.skipUnless(WINDOWS and STATE and os.path.exists(CLIENT) and shutil.which("xdotool"),
+                     "needs the Windows build, the sample sites and xdotool")
+class WindowsClient(unittest.TestCase):
+    def setUp(self):
+        self.shots = os.path.join(WINDOWS, "screenshots")
+        os.makedirs(self.shots, exist_ok=True)
+        # A display of our own: Xvfb picks a free number and writes it to the pipe.
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten",
+                                      "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as pipe:
+            display = ":" + pipe.readline().strip()
+        self.addCleanup(self.stop, self.xvfb)
+        with open(os.path.join(STATE, "port")) as f:
+            base = "http://127.0.0.1:%d" % int(f.read())
+        config = tempfile.mkdtemp(prefix="lanqi-win-client-")
+        self.addCleanup(shutil.rmtree, config, True)
+        self.env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=config, LANQI_VENDOR_BASE=base,
+                        LANQI_PLAY_BASE=base, WINEPREFIX=os.path.join(WINDOWS, "wineprefix"), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+        for n in range(1, 7):
+            self.env["LANQI_SITE%d_BASE" % n] = "%s/site%d" % (base, n)
+        # A window manager gives the windows their title bars and the keyboard focus.
+        self.manager = subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(self.stop, self.manager)
+
+    @staticmethod
+    def stop(process):
+        if process.poll() is None:
+            process.terminate()
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+
+    def tool(self, *arguments):
+        done = subprocess.run(["xdotool", *arguments], env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              timeout=30)
+        return done.stdout.decode("utf-8", "replace").split("\n")
+
+    def windows_named(self, pattern):
+        return [w for w in self.tool("search", "--onlyvisible", "--name", pattern) if w]
+
+    def title_of(self, window):
+        return self.tool("getwindowname", window)[0]
+
+    def activate(self, window):
+        self.tool("windowactivate", "--sync", window)
+
+    def shot(self, name):
+        subprocess.run(["import", "-window", "root", os.path.join(self.shots, name + ".png")], env=self.env,
+                       timeout=60, check=True)
+
+    def cli_run(self):
+        env = {k: v for k, v in self.env.items() if k != "DISPLAY"}
+        done = subprocess.run([os.path.join(SOURCE, "tests", "windows", "wine-run"), CLI, "--json", KEYWORD], env=env,
+                              stdout=subprocess.PIPE, timeout=300, check=True)
+        events = [json.loads(line) for line in done.stdout.decode("utf-8").splitlines() if line.strip()]
+        rows = [e for e in events if e["event"] == "row"]
+        return [e for e in events if e["event"] == "done"][-1]["title"], rows[0]["magnetLink"]
+
+    def test_notice_search_copy_and_exit_fade(self):
+        expected_title, first_link = self.cli_run()
+        client = subprocess.Popen(["/usr/lib/wine/wine64", CLIENT], env=self.env, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+        self.addCleanup(self.stop, client)
+
+        notice = wait_for("the usage notice", lambda: self.windows_named("^" + TITLE + "$"))[0]
+        time.sleep(1)  # its pictures are drawn
+        self.shot("windows-notice")
+        self.activate(notice)
+        self.tool("key", "Return")  # 同意使用 is the default
+
+        main = wait_for("the main window", lambda: [w for w in self.windows_named("^" + TITLE) if w != notice])[0]
+        self.activate(main)
+        self.tool("type", "--delay", "40", KEYWORD)
+        self.tool("key", "Return")
+        title = wait_for("the search to end", lambda: (lambda t: t if "搜索完成" in t else None)(self.title_of(main)))
+        self.assertEqual(expected_title, title)
+        self.shot("windows-results")
+
+        # The right button on the first row brings up 选择播放; its fifth entry is 复制下载地址.
+        self.tool("mousemove", "--window", main, "200", "90")
+        self.tool("click", "3")
+        time.sleep(1)
+        self.shot("windows-row-menu")
+        self.tool("key", "Down", "Down", "Down", "Down", "Down", "Return")
+        copied = wait_for("the copy message", lambda: self.windows_named("^已复制$"))[0]
+        clipboard = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, stdout=subprocess.PIPE,
+                                   timeout=30).stdout.decode()
+        self.assertEqual(first_link, clipboard)
+        self.activate(copied)
+        self.tool("key", "Return")
+        wait_for("the copy message to close", lambda: not self.windows_named("^已复制$"))
+
+        # Enter on the selected row plays it online. Wine's browser control has no engine here: the play ends in
+        # the network-error box, and the search view comes back.
+        self.activate(main)
+        self.tool("mousemove", "--window", main, "200", "90")
+        self.tool("click", "1")
+        self.tool("key", "Return")
+        failed = wait_for("the play to fail", lambda: self.windows_named("^网络错误$"))[0]
+        self.shot("windows-play-failed")
+        self.activate(failed)
+        self.tool("key", "Return")
+        wait_for("the error box to close", lambda: not self.windows_named("^网络错误$"))
+
+        # Closing the window starts the exit fade, after which the program ends by itself.
+        self.activate(main)
+        self.tool("key", "alt+F4")
+        self.assertEqual(0, client.wait(30))
+
+
+if __name__ == "__main__":
+    unittest.main()
