@@ -26,4 +26,15 @@ inline constexpr Geometry kOverlayGeometry{0, 16, 808, 482};       // 透明标�
 inline constexpr Geometry kLoadingNoticeGeometry{0, 0, 808, 522};  // 标签5
 inline constexpr Geometry kResultListGeometry{-1, 48, 809, 441};   // 超级列表框1
 
+// The search row's two layouts: 搜索框 width and 按钮1 left.
+inline constexpr int kHomeSearchBoxWidth = 392;
+inline constexpr int kHomeSearchButtonLeft = 664;
+inline constexpr int kResultsSearchBoxWidth = 224;
+inline constexpr int kResultsSearchButtonLeft = 488;
+// 组合框1 and 上一页 at their design places; the selector grows to the left for long page numbers.
+inline constexpr int kPageSelectorLeft = 672;
+inline constexpr int kPageSelectorWidth = 40;
+inline constexpr int kPreviousButtonLeft = 608;
+inline constexpr int kPageListRows = 20;  // page numbers the open selector shows at once
+
 }  // namespace lanqi

@@ -31,17 +31,6 @@
 namespace lanqi {
 namespace {
 
-// The search row's two layouts: 搜索框 width and 按钮1 left.
-constexpr int kHomeSearchBoxWidth = 392;
-constexpr int kHomeSearchButtonLeft = 664;
-constexpr int kResultsSearchBoxWidth = 224;
-constexpr int kResultsSearchButtonLeft = 488;
-// 组合框1 and 上一页 at their design places; the selector grows to the left for long page numbers.
-constexpr int kPageSelectorLeft = 672;
-constexpr int kPageSelectorWidth = 40;
-constexpr int kPreviousButtonLeft = 608;
-constexpr int kPageListRows = 20;  // page numbers the open selector shows at once
-
 QRect qRectOf(const Geometry& g) { return {g.left, g.top, g.width, g.height}; }
 
 }  // namespace

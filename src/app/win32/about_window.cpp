@@ -43,10 +43,7 @@ void paintAbout(HWND window) {
 }
 
 LRESULT CALLBACK aboutProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* state = reinterpret_cast<AboutState*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* state = windowOwner<AboutState>(window, message, lParam);
     switch (message) {
         case WM_PAINT:
             paintAbout(window);
@@ -85,17 +82,7 @@ bool AboutWindow::load(HWND owner, bool modal) {
         ::SetForegroundWindow(handle());
         return true;
     }
-    static const bool registered = [] {
-        WNDCLASSEXW type{};
-        type.cbSize = sizeof(type);
-        type.lpfnWndProc = &aboutProcedure;
-        type.hInstance = ::GetModuleHandleW(nullptr);
-        type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        type.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
-        type.lpszClassName = L"LanqiAbout";
-        return ::RegisterClassExW(&type) != 0;
-    }();
-    (void)registered;
+    registerWindowClass(L"LanqiAbout", &aboutProcedure, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
     static AboutKeys keys;
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | (owner == nullptr ? WS_EX_APPWINDOW : 0);

@@ -15,20 +15,8 @@ namespace lanqi::win32 {
 namespace {
 
 constexpr const wchar_t* kWindowClass = L"LanqiMainWindow";
-constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
 enum ControlId : int { kSearchButtonId = 1, kPreviousId, kNextId, kBackId, kPageSelectorId, kSearchBoxId, kListId };
-
-// The search row's two layouts: 搜索框 width and 按钮1 left.
-constexpr int kHomeSearchBoxWidth = 392;
-constexpr int kHomeSearchButtonLeft = 664;
-constexpr int kResultsSearchBoxWidth = 224;
-constexpr int kResultsSearchButtonLeft = 488;
-// 组合框1 and 上一页 at their design places; the selector grows to the left for long page numbers.
-constexpr int kPageSelectorLeft = 672;
-constexpr int kPageSelectorWidth = 40;
-constexpr int kPreviousButtonLeft = 608;
-constexpr int kPageListRows = 20;
 
 // A result's cell: the picture and its caption, two cells side by side in the list's width.
 constexpr int kListPictureSide = 80;
@@ -64,21 +52,11 @@ class MainWindow::FadeOutDriver final : public ExitFadeHost {
 };
 
 MainWindow::MainWindow(DesktopServices& desktop) : m_desktop(desktop) {
-    static const bool registered = [] {
-        WNDCLASSEXW type{};
-        type.cbSize = sizeof(type);
-        type.lpfnWndProc = &MainWindow::procedure;
-        type.hInstance = ::GetModuleHandleW(nullptr);
-        type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        type.hIcon = ::LoadIconW(type.hInstance, MAKEINTRESOURCEW(1));
-        type.lpszClassName = kWindowClass;
-        return ::RegisterClassExW(&type) != 0;
-    }();
-    (void)registered;
+    registerWindowClass(kWindowClass, &MainWindow::procedure);
     m_baseBrush = ::CreateSolidBrush(m_baseColour);
-    const SIZE outer = outerSize(kWindowStyle, 0, kMainWindowWidth, kMainWindowHeight);
+    const SIZE outer = outerSize(kMainWindowStyle, 0, kMainWindowWidth, kMainWindowHeight);
     const POINT at = centredPosition(nullptr, outer.cx, outer.cy);
-    m_window = ::CreateWindowExW(0, kWindowClass, wideFromGbk(titlePrefix()).c_str(), kWindowStyle, at.x, at.y,
+    m_window = ::CreateWindowExW(0, kWindowClass, wideFromGbk(titlePrefix()).c_str(), kMainWindowStyle, at.x, at.y,
                                  outer.cx, outer.cy, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
     m_handle.setHandle(m_window);
     m_fadeOut = std::make_unique<FadeOutDriver>(*this);
@@ -212,12 +190,8 @@ void MainWindow::buildControls() {
 }
 
 LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* created = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        created->m_window = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-    }
-    auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = windowOwner<MainWindow>(window, message, lParam);
+    if (self != nullptr && message == WM_NCCREATE) self->m_window = window;
     return self != nullptr ? self->handle(message, wParam, lParam) : ::DefWindowProcW(window, message, wParam, lParam);
 }
 

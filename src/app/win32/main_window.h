@@ -42,6 +42,9 @@ struct PlayerControls {
     Label* loadingNotice = nullptr;  // 标签5
 };
 
+// The main window's frame: a title bar with the close and minimise boxes, no resizing.
+inline constexpr DWORD kMainWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
 // Timers of the main window: 时钟1 (the exit fade), 时钟2 (the pointer), 时钟3 (the shield) and the player
 // page's load limit.
 enum class MainTimer : UINT_PTR { ExitFade = 1, Pointer = 2, Shield = 3, PlayLoad = 4 };

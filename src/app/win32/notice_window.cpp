@@ -20,18 +20,7 @@ class NoticeWindow final : public KeyboardOwner {
     explicit NoticeWindow(DesktopServices& desktop) : m_desktop(desktop) {}
 
     NoticeOutcome run() {
-        static const bool registered = [] {
-            WNDCLASSEXW type{};
-            type.cbSize = sizeof(type);
-            type.lpfnWndProc = &NoticeWindow::procedure;
-            type.hInstance = ::GetModuleHandleW(nullptr);
-            type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-            type.hIcon = ::LoadIconW(type.hInstance, MAKEINTRESOURCEW(1));
-            type.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
-            type.lpszClassName = L"LanqiNotice";
-            return ::RegisterClassExW(&type) != 0;
-        }();
-        (void)registered;
+        registerWindowClass(L"LanqiNotice", &NoticeWindow::procedure, ::GetSysColorBrush(COLOR_BTNFACE));
         const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
         const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
         const SIZE outer = outerSize(style, exStyle, kWidth, kHeight);
@@ -71,10 +60,7 @@ class NoticeWindow final : public KeyboardOwner {
 
   private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE)
-            ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* notice = reinterpret_cast<NoticeWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* notice = windowOwner<NoticeWindow>(window, message, lParam);
         if (notice != nullptr) {
             switch (message) {
                 case WM_PAINT:
@@ -87,16 +73,9 @@ class NoticeWindow final : public KeyboardOwner {
                 case WM_CLOSE:
                     notice->askToQuit();
                     return 0;
-                case WM_SETCURSOR: {
-                    POINT pointer{};
-                    ::GetCursorPos(&pointer);
-                    ::ScreenToClient(window, &pointer);
-                    if (LOWORD(lParam) == HTCLIENT && ::PtInRect(&kMakerArea, pointer)) {
-                        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-                        return TRUE;
-                    }
+                case WM_SETCURSOR:
+                    if (handOverArea(window, kMakerArea, lParam)) return TRUE;
                     break;
-                }
                 case WM_LBUTTONDOWN: {
                     const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
                     if (::PtInRect(&kMakerArea, at)) notice->m_desktop.openAddress(vendorBaseAddress());

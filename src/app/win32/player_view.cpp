@@ -3,7 +3,6 @@
 namespace lanqi::win32 {
 namespace {
 
-constexpr DWORD kFramedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kBorderlessStyle = WS_POPUP | WS_CLIPCHILDREN;
 
 RECT rectOf(const Geometry& g) { return {g.left, g.top, g.left + g.width, g.top + g.height}; }
@@ -127,7 +126,7 @@ Geometry Win32PlayerView::windowGeometry() const {
 }
 
 void Win32PlayerView::setWindowGeometry(const Geometry& g) {
-    const DWORD style = m_borderless ? kBorderlessStyle : kFramedStyle;
+    const DWORD style = m_borderless ? kBorderlessStyle : kMainWindowStyle;
     const SIZE outer = outerSize(style, 0, g.width, g.height);
     ::SetWindowPos(m_window.handle(), nullptr, g.left, g.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -138,7 +137,7 @@ void Win32PlayerView::setWindowBorder(WindowBorder border) {
     m_borderless = border == WindowBorder::None;
     HWND window = m_window.handle();
     const LONG_PTR visible = ::GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE;
-    ::SetWindowLongPtrW(window, GWL_STYLE, (m_borderless ? kBorderlessStyle : kFramedStyle) | visible);
+    ::SetWindowLongPtrW(window, GWL_STYLE, (m_borderless ? kBorderlessStyle : kMainWindowStyle) | visible);
     ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }

@@ -139,6 +139,30 @@ void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
     ::DeleteDC(source);
 }
 
+void registerWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH background) {
+    WNDCLASSEXW type{};
+    type.cbSize = sizeof(type);
+    if (::GetClassInfoExW(instance(), name, &type)) return;
+    type.cbSize = sizeof(type);
+    type.style = CS_DBLCLKS;
+    type.lpfnWndProc = procedure;
+    type.hInstance = instance();
+    type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    type.hIcon = ::LoadIconW(instance(), MAKEINTRESOURCEW(1));
+    type.hbrBackground = background;
+    type.lpszClassName = name;
+    ::RegisterClassExW(&type);
+}
+
+bool handOverArea(HWND window, const RECT& area, LPARAM hitTest) {
+    POINT pointer{};
+    ::GetCursorPos(&pointer);
+    ::ScreenToClient(window, &pointer);
+    if (LOWORD(hitTest) != HTCLIENT || area.right <= area.left || !::PtInRect(&area, pointer)) return false;
+    ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+    return true;
+}
+
 void drawText(HDC dc, const std::wstring& text, RECT area, HFONT font, COLORREF textColour, UINT format) {
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, textColour);
@@ -172,17 +196,7 @@ Geometry geometryOf(HWND control) {
 void setVisible(HWND control, bool visible) { ::ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE); }
 
 Label::Label(HWND parent, const Geometry& geometry, LabelLook look, bool shown) : m_look(std::move(look)) {
-    static const bool registered = [] {
-        WNDCLASSEXW type{};
-        type.cbSize = sizeof(type);
-        type.style = CS_DBLCLKS;
-        type.lpfnWndProc = &Label::procedure;
-        type.hInstance = instance();
-        type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        type.lpszClassName = kLabelClass;
-        return ::RegisterClassExW(&type) != 0;
-    }();
-    (void)registered;
+    registerWindowClass(kLabelClass, &Label::procedure);
     const DWORD exStyle = m_look.transparent ? WS_EX_TRANSPARENT : 0;
     m_handle = ::CreateWindowExW(exStyle, kLabelClass, m_look.text.c_str(),
                                  WS_CHILD | (m_look.transparent ? 0 : WS_CLIPSIBLINGS) | (shown ? WS_VISIBLE : 0),
@@ -198,12 +212,8 @@ void Label::setText(const std::wstring& text) {
 }
 
 LRESULT CALLBACK Label::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* label = static_cast<Label*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        label->m_handle = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(label));
-    }
-    auto* label = reinterpret_cast<Label*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* label = windowOwner<Label>(window, message, lParam);
+    if (label != nullptr && message == WM_NCCREATE) label->m_handle = window;
     return label != nullptr ? label->handle(message, wParam, lParam)
                             : ::DefWindowProcW(window, message, wParam, lParam);
 }
@@ -225,16 +235,9 @@ LRESULT Label::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             ::EndPaint(m_handle, &ps);
             return 0;
         }
-        case WM_SETCURSOR: {
-            POINT pointer{};
-            ::GetCursorPos(&pointer);
-            ::ScreenToClient(m_handle, &pointer);
-            if (LOWORD(lParam) == HTCLIENT && inLinkArea(pointer)) {
-                ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-                return TRUE;
-            }
+        case WM_SETCURSOR:
+            if (handOverArea(m_handle, m_look.linkArea, lParam)) return TRUE;
             break;
-        }
         case WM_MOUSEMOVE:
             if (m_events.pointerMoved) m_events.pointerMoved(at.x, at.y, static_cast<int>(wParam & 0x1F));
             return 0;
@@ -355,15 +358,7 @@ void MessagePump::processPendingEvents() {
 }
 
 MessagePoster::MessagePoster() {
-    static const bool registered = [] {
-        WNDCLASSEXW type{};
-        type.cbSize = sizeof(type);
-        type.lpfnWndProc = &MessagePoster::procedure;
-        type.hInstance = instance();
-        type.lpszClassName = kPosterClass;
-        return ::RegisterClassExW(&type) != 0;
-    }();
-    (void)registered;
+    registerWindowClass(kPosterClass, &MessagePoster::procedure);
     m_window = ::CreateWindowExW(0, kPosterClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance(), nullptr);
     ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }

@@ -43,6 +43,25 @@ void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
 // Draws `text` in `area` with DrawText's `format`, without filling behind it.
 void drawText(HDC dc, const std::wstring& text, RECT area, HFONT font, COLORREF textColour, UINT format);
 
+// ---- Windows.
+
+// Registers a window class of this program once (later calls do nothing): the arrow pointer, the program's
+// icon, double-clicks reported, `background` (may be null: the window paints it).
+void registerWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH background = nullptr);
+
+// The object a window procedure belongs to: the creation parameter, kept with the window from WM_NCCREATE on.
+// Null before it (and for messages that come before WM_NCCREATE).
+template <typename Owner>
+Owner* windowOwner(HWND window, UINT message, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+        ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+    return reinterpret_cast<Owner*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// WM_SETCURSOR: the hand over `area` of the window's client area. True when it set the pointer.
+bool handOverArea(HWND window, const RECT& area, LPARAM hitTest);
+
 // ---- Controls.
 
 // Places a child control at its design geometry (client coordinates of its parent), on top of the controls
