@@ -185,6 +185,7 @@ class WebBrowserSite final : public IOleClientSite,
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool createControl();
     void resizeControl();
+    void focusControl();
     bool isTopLevel(VARIANT* frame) const;
     using Event = std::function<void()> WebBrowserEvents::*;
     void report(Event event);
@@ -202,6 +203,7 @@ class WebBrowserSite final : public IOleClientSite,
     DWORD m_eventCookie = 0;
     bool m_inPlace = false;
     bool m_closed = false;
+    bool m_focusing = false;   // focusControl() under way: the control may hand the focus to the window
     int m_navigating = 0;      // navigate() calls under way: their events wait for the message loop
     std::deque<Event> m_held;  // events held back, in the order the control reported them
     std::wstring m_title;      // the latest TitleChange text of the current top-level navigation
@@ -344,6 +346,20 @@ void WebBrowserSite::resizeControl() {
     m_inPlaceObject->SetObjectRects(&position, &position);
 }
 
+// Focus given to the host window goes on into the page: the control becomes UI-active, so the keys reach the
+// document and translateAccelerator has an active object to offer them to.
+void WebBrowserSite::focusControl() {
+    if (!ready() || m_focusing) return;
+    SiteHold hold(this);
+    m_focusing = true;
+    IOleObject* object = m_object;
+    object->AddRef();
+    RECT position = clientRect(m_window);
+    object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, m_window, &position);
+    object->Release();
+    m_focusing = false;
+}
+
 LRESULT CALLBACK WebBrowserSite::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* site = static_cast<WebBrowserSite*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
@@ -358,6 +374,9 @@ LRESULT CALLBACK WebBrowserSite::windowProcedure(HWND window, UINT message, WPAR
                 return 0;
             case kDeliverEvents:
                 site->deliverHeldEvents();
+                return 0;
+            case WM_SETFOCUS:
+                site->focusControl();
                 return 0;
             case WM_DESTROY:  // the parent went first: the control goes with the window
                 site->shutdown();
