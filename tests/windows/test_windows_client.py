@@ -15,6 +15,7 @@ import unittest
 WINDOWS = os.environ.get("LANQI_WINDOWS_BUILD", "")
 SOURCE = os.environ.get("LANQI_SOURCE_DIR", "")
 STATE = os.environ.get("LANQI_SAMPLE_STATE", "")
+PREFIX = os.environ.get("LANQI_CLIENT_WINEPREFIX", os.path.join(WINDOWS, "wineprefix"))
 CLIENT = os.path.join(WINDOWS, "src", "app", "win32", "lanqi-search.exe")
 CLI = os.path.join(WINDOWS, "src", "app", "cli", "lanqi-cli.exe")
 TITLE = "岚栖种子搜索神器v1.9"
@@ -50,7 +51,7 @@ class WindowsClient(unittest.TestCase):
         config = tempfile.mkdtemp(prefix="lanqi-win-client-")
         self.addCleanup(shutil.rmtree, config, True)
         self.env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=config, LANQI_VENDOR_BASE=base,
-                        LANQI_PLAY_BASE=base, WINEPREFIX=os.path.join(WINDOWS, "wineprefix"), WINEDEBUG="-all",
+                        LANQI_PLAY_BASE=base, WINEPREFIX=PREFIX, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         for n in range(1, 7):
             self.env["LANQI_SITE%d_BASE" % n] = "%s/site%d" % (base, n)
@@ -93,6 +94,10 @@ class WindowsClient(unittest.TestCase):
         events = [json.loads(line) for line in done.stdout.decode("utf-8").splitlines() if line.strip()]
         rows = [e for e in events if e["event"] == "row"]
         return [e for e in events if e["event"] == "done"][-1]["title"], rows[0]["magnetLink"]
+
+    def tearDown(self):
+        if "LANQI_CLIENT_WINEPREFIX" in os.environ:  # the test's own prefix: whatever still runs there ends
+            subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
 
     def test_notice_search_copy_and_exit_fade(self):
         expected_title, first_link = self.cli_run()
