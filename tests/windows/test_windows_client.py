@@ -20,6 +20,7 @@ CLIENT = os.path.join(WINDOWS, "src", "app", "win32", "lanqi-search.exe")
 CLI = os.path.join(WINDOWS, "src", "app", "cli", "lanqi-cli.exe")
 TITLE = "岚栖种子搜索神器v1.9"
 KEYWORD = "test"
+EMULATION_KEY = r"HKCU\Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION"
 
 
 def wait_for(what, check, timeout=60):
@@ -101,6 +102,9 @@ class WindowsClient(unittest.TestCase):
 
     def test_notice_search_copy_and_exit_fade(self):
         expected_title, first_link = self.cli_run()
+        # What an earlier run left in the prefix's registry goes first (below, the client writes it anew).
+        subprocess.run(["/usr/lib/wine/wine64", "reg", "delete", EMULATION_KEY, "/v", "lanqi-search.exe", "/f"],
+                       env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         client = subprocess.Popen(["/usr/lib/wine/wine64", CLIENT], env=self.env, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
         self.addCleanup(self.stop, client)
@@ -149,6 +153,15 @@ class WindowsClient(unittest.TestCase):
         self.activate(main)
         self.tool("key", "alt+F4")
         self.assertEqual(0, client.wait(30))
+
+        # The browser control was asked for the engine's standards mode (11001), not Internet Explorer 7's: the
+        # value stands in the prefix's registry once Wine's server has written it out.
+        subprocess.run(["/usr/lib/wine/wineserver", "-w"], env=self.env, timeout=60)
+        with open(os.path.join(PREFIX, "user.reg"), encoding="utf-8", errors="replace") as f:
+            registry = f.read()
+        key = registry.find("[Software\\\\Microsoft\\\\Internet Explorer\\\\Main\\\\FeatureControl\\\\FEATURE_BROWSER_EMULATION]")
+        self.assertGreaterEqual(key, 0)
+        self.assertIn('"lanqi-search.exe"=dword:00002af9', registry[key:registry.find("\n\n", key)])
 
 
 if __name__ == "__main__":

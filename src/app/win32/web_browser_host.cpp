@@ -570,7 +570,34 @@ STDMETHODIMP WebBrowserSite::Invoke(DISPID member, REFIID, LCID, WORD flags, DIS
 
 WebBrowserHost::WebBrowserHost(WebBrowserSite* site) : m_site(site) {}
 
+namespace {
+
+// The control renders a page as Internet Explorer 7 did unless the program is named under this key; the
+// cloud-play page needs the engine's own standards mode (IE11 edge: 11001). Set for this user, for this
+// program's file name, before the first control is created; a value already there is left as it is.
+void askForStandardsMode() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    const wchar_t* name = path;
+    for (const wchar_t* c = path; *c != L'\0'; ++c)
+        if (*c == L'\\' || *c == L'/') name = c + 1;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER,
+                        L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION", 0,
+                        nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        const DWORD edge = 11001;
+        RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&edge), sizeof edge);
+    }
+    RegCloseKey(key);
+}
+
+}  // namespace
+
 std::unique_ptr<WebBrowserHost> WebBrowserHost::create(HWND parent, const RECT& bounds, WebBrowserEvents events) {
+    askForStandardsMode();
     auto* site = new WebBrowserSite(std::move(events));
     std::unique_ptr<WebBrowserHost> host(new WebBrowserHost(site));
     site->start(parent, bounds);
