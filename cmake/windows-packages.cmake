@@ -23,13 +23,8 @@ function(lanqi_windows_packages)
   foreach(n RANGE 1 6)
     list(APPEND sites ${PROJECT_SOURCE_DIR}/sites/site${n}.toml)
   endforeach()
-  # The installer's and the uninstaller's icon: the program's, from the same pictures.
-  find_program(LANQI_HOST_PYTHON python3 REQUIRED)
-  set(icons)
-  foreach(size 16 24 32 48 64 128 256)
-    list(APPEND icons ${PROJECT_SOURCE_DIR}/resources/icons/lanqi-search-${size}.png)
-  endforeach()
-  set(icon ${PROJECT_BINARY_DIR}/windows-packages/lanqi-search.ico)
+  # The installer's and the uninstaller's icon: the program's own, packed when the program is built.
+  get_property(icon GLOBAL PROPERTY LANQI_WINDOWS_ICON)
   # Windows' file version has four numbers.
   set(quad ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
   foreach(part PATCH TWEAK)
@@ -56,12 +51,11 @@ function(lanqi_windows_packages)
     COMMAND ${CMAKE_STRIP} -o ${stage}/bin/lanqi-cli.exe $<TARGET_FILE:lanqi-cli>
     COMMAND ${CMAKE_COMMAND} -E copy ${sites} ${stage}/share/lanqi-search/sites
     COMMAND ${CMAKE_COMMAND} -E copy ${source}/README-windows.txt ${stage}
-    COMMAND ${LANQI_HOST_PYTHON} ${PROJECT_SOURCE_DIR}/tools/png-to-ico ${icon} ${icons}
     COMMAND ${LANQI_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION} -DVERSION_QUAD=${quad}
       -DSTAGE=${stage} -DICON=${icon} -DOUTFILE=${setup} ${source}/installer.nsi
     COMMAND ${CMAKE_COMMAND} -E chdir ${PROJECT_BINARY_DIR}/windows-packages
       ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip ${folder}
-    DEPENDS lanqi-search lanqi-cli ${sites} ${icons} ${PROJECT_SOURCE_DIR}/tools/png-to-ico
+    DEPENDS lanqi-search lanqi-cli ${sites} ${icon}
       ${source}/README-windows.txt ${source}/installer.nsi
     COMMENT "Making ${setup} and ${zip}"
     VERBATIM)
