@@ -34,10 +34,7 @@ class MainWindow::FadeOutDriver final : public ExitFadeHost {
     explicit FadeOutDriver(MainWindow& window) : m_window(window), m_fade(*this) {}
     ExitFade& fade() { return m_fade; }
 
-    void setWindowOpacity(int level) override {
-        Win32Window handle(m_window.m_window);
-        m_window.m_desktop.setWindowOpacity(handle, level);
-    }
+    void setWindowOpacity(int level) override { m_window.m_desktop.setWindowOpacity(m_window.m_handle, level); }
     void startFadeTimer(int periodMilliseconds) override {
         m_window.startTimer(MainTimer::ExitFade, periodMilliseconds, [this] { m_fade.tick(); });
     }
@@ -550,10 +547,7 @@ void MainWindow::fadeIn(int stepDelay) {
         Host(MainWindow& window) : m_window(window) {}
         void hideWindow() override { ::ShowWindow(m_window.m_window, SW_HIDE); }
         bool canChangeOpacity() override { return true; }
-        void setWindowOpacity(int level) override {
-            Win32Window handle(m_window.m_window);
-            m_window.m_desktop.setWindowOpacity(handle, level);
-        }
+        void setWindowOpacity(int level) override { m_window.m_desktop.setWindowOpacity(m_window.m_handle, level); }
         void showWindow() override {
             ::ShowWindow(m_window.m_window, SW_SHOW);
             ::SetForegroundWindow(m_window.m_window);
