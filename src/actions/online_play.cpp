@@ -64,6 +64,7 @@ void OnlinePlay::playOnline(int channel, const ResultItem& item) {
     static const Text loading = gbk(u8"视频拼命加载中，请稍候...");
     m_view.setLoadingText(loading);
     m_view.setControlVisible(PlayerControl::LoadingNotice, true);
+    m_view.setSearchViewShown(false);
     m_shield.switchShieldOn();
     // The way back is open while the page loads.
     m_view.setControlVisible(PlayerControl::BackButton, true);
@@ -118,6 +119,8 @@ void OnlinePlay::setControlsShown(bool shown) {
 }
 
 void OnlinePlay::returnToSearch() {
+    // The search view comes back under the player first, so that the keys can go to its search box at once.
+    m_view.setSearchViewShown(true);
     setControlsShown(false);
     if (m_playPending > 0) m_view.setControlVisible(PlayerControl::LoadingNotice, false);  // left while loading
     m_playPending = 0;

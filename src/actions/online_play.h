@@ -29,6 +29,10 @@ class PlayerView {
     virtual ~PlayerView() = default;
 
     virtual void setControlVisible(PlayerControl control, bool visible) = 0;
+    // The search view's controls (the search row, the results, the banner, the logo and the footer) under
+    // the player view. While the loading notice or the browser covers them they are hidden, not merely
+    // covered: no Tab, key or screen reader may reach a control the user cannot see.
+    virtual void setSearchViewShown(bool shown) = 0;
     virtual Geometry controlGeometry(PlayerControl control) const = 0;
     virtual void setControlGeometry(PlayerControl control, const Geometry& geometry) = 0;
     virtual void setLoadingText(const Text& text) = 0;       // 标签5's caption

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -61,6 +62,11 @@ class FakePlayerView : public PlayerView {
     void setControlVisible(PlayerControl control, bool shown) override {
         visible[control] = shown;
         calls.push_back(std::string(shown ? "show " : "hide ") + controlName(control));
+    }
+    bool searchViewShown = true;
+    void setSearchViewShown(bool shown) override {
+        searchViewShown = shown;
+        calls.push_back(shown ? "show search view" : "hide search view");
     }
     Geometry controlGeometry(PlayerControl control) const override { return geometry.at(control); }
     void setControlGeometry(PlayerControl control, const Geometry& g) override { geometry[control] = g; }
@@ -243,9 +249,10 @@ TEST_F(OnlinePlayTest, ATitleOneCharacterOffFailsWithTheNetworkErrorBoxThenRetur
               (FakeDesktopServices::MessageBoxCall{gbk(u8"视屏加载失败：无法连接服务器，请检查网络设置。"),
                                                    kMessageOk | kMessageIconError, gbk(u8"网络错误"), "mainWindow"}));
     // The notice says so while the box is up, and goes only after the return.
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"标签5 视频拼命加载中，请稍候...", "show 标签5", "show 超级按钮1",
-                                                    "标签5 视频加载失败！", "hide 播放浏览框", "hide 标签1",
-                                                    "hide 标签3", "hide 超级按钮1", "hide 透明标签2", "hide 标签5"}));
+    EXPECT_EQ(view.calls,
+              (std::vector<std::string>{"标签5 视频拼命加载中，请稍候...", "show 标签5", "hide search view",
+                                        "show 超级按钮1", "标签5 视频加载失败！", "show search view", "hide 播放浏览框",
+                                        "hide 标签1", "hide 标签3", "hide 超级按钮1", "hide 透明标签2", "hide 标签5"}));
     EXPECT_FALSE(play.shield().shieldOn());
     EXPECT_EQ(view.shieldStatus, offText);
     EXPECT_EQ(navigations().back(), "navigateBrowser 播放浏览框 /tmp/wyhc.htm");
@@ -280,6 +287,53 @@ TEST_F(OnlinePlayTest, ReturningWritesTheBlankPageAndSendsTheBrowserThere) {
     play.returnToSearch();
     EXPECT_EQ(navigations().back(), "navigateBrowser 播放浏览框 about:blank");
     EXPECT_TRUE(desktop.files.empty());
+}
+
+// Whatever way the player view ends, the search view's controls are hidden exactly while the loading notice
+// or the browser covers them: a hidden control must take no Tab, key or reader's attention.
+TEST_F(OnlinePlayTest, TheSearchViewIsHiddenExactlyWhileThePlayerViewCoversIt) {
+    desktop.messageAnswers = {MessageAnswer::Ok, MessageAnswer::Ok};
+    const auto covered = [this] {
+        return view.shown(PlayerControl::Browser) || view.shown(PlayerControl::LoadingNotice);
+    };
+    struct Way {
+        const char* name;
+        bool loads;  // the player page loads before the user leaves
+        std::function<void()> leave;
+    };
+    const Way ways[] = {
+        {"back button while playing", true, [this] { play.returnToSearch(); }},
+        {"Esc while playing", true, [this] { play.onEscapeKey(); }},
+        {"end play from full screen", true,
+         [this] {
+             play.togglePlayerFullScreen();
+             desktop.menuChoices = {static_cast<int>(PlayerMenuCommand::EndPlay)};
+             play.onPlayerMenuRequested();
+         }},
+        {"back button while loading", false, [this] { play.returnToSearch(); }},
+        {"the load limit", false, [this] { play.onLoadTimer(); }},
+        {"a wrong page title", false,
+         [this] {
+             view.title = gbk(u8"404");
+             play.navigationDone();
+             play.checkPlayerPageTitle();
+         }},
+    };
+    for (const Way& way : ways) {
+        play.playOnline(1, item);
+        EXPECT_FALSE(view.searchViewShown) << way.name;
+        EXPECT_TRUE(covered()) << way.name;
+        if (way.loads) {
+            view.title = successTitle;
+            play.navigationDone();
+            play.checkPlayerPageTitle();
+            ASSERT_TRUE(playerShown()) << way.name;
+            EXPECT_FALSE(view.searchViewShown) << way.name;
+        }
+        way.leave();
+        EXPECT_FALSE(covered()) << way.name;
+        EXPECT_TRUE(view.searchViewShown) << way.name;
+    }
 }
 
 TEST(BlankPage, Is1171BytesOfGbkHtmlWithElevenBlankParagraphsAndTheName) {

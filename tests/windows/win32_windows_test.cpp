@@ -124,5 +124,35 @@ TEST_F(MainWindowTest, KeysGoWhereTheQtClientSendsThem) {
     EXPECT_EQ(m_seen, (std::vector<std::string>{"activate 1"}));
 }
 
+// The player view hides the search view: its controls keep no focus and take no key, and a render behind
+// the film leaves them hidden until the search view comes back as last drawn.
+TEST_F(MainWindowTest, AHiddenSearchViewTakesNoFocusAndNoKey) {
+    m_window->events().previousPageRequested = [this] { m_seen.push_back("previous"); };
+    m_window->events().nextPageRequested = [this] { m_seen.push_back("next"); };
+    m_window->render(resultsScreen({"1", "2"}, 0), ~0u);
+    HWND list = child(WC_LISTVIEWW);
+    const std::vector<HWND> searchView = {
+        child(WC_EDITW),     child(WC_BUTTONW, L"岚栖搜索"), child(WC_BUTTONW, L"上一页"),
+        child(WC_COMBOBOXW), child(WC_BUTTONW, L"下一页"),   list};
+    ::SetFocus(list);
+    m_window->setSearchViewShown(false);
+    m_window->render(resultsScreen({"1", "2"}, 0), kSearchRowChanged | kBannerChanged);
+    m_seen.clear();
+    for (UINT key : {VK_TAB, VK_TAB, VK_TAB, VK_SPACE, VK_RETURN}) {
+        press(key);
+        for (HWND control : searchView) {
+            EXPECT_FALSE(::IsWindowVisible(control));
+            EXPECT_NE(::GetFocus(), control);
+        }
+    }
+    EXPECT_EQ(m_seen, std::vector<std::string>{});
+
+    m_window->setSearchViewShown(true);
+    for (HWND control : searchView) EXPECT_TRUE(::IsWindowVisible(control));
+    SearchScreen home;
+    m_window->render(home, kSearchRowChanged);
+    EXPECT_FALSE(::IsWindowVisible(child(WC_BUTTONW, L"上一页")));
+}
+
 }  // namespace
 }  // namespace lanqi::win32

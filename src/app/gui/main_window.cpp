@@ -1,6 +1,7 @@
 #include "app/gui/main_window.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -224,6 +225,11 @@ void MainWindow::buildControls() {
     m_player.shieldTimer = new QTimer(this);
     m_player.shieldTimer->setObjectName(QStringLiteral("时钟3"));
 
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{m_logo, m_searchBox, m_searchButton, m_previousButton, m_pageSelector,
+                                         m_nextButton, m_resultList, m_banner, m_homePicture, m_footer, m_footerLink})
+        m_searchView.emplace_back(control, control->isVisibleTo(this));
+
     m_fadeOut = std::make_unique<FadeOutDriver>(*this, *m_exitFadeTimer);
     // Tab goes through the search row left to right, then into the results.
     QWidget::setTabOrder(m_searchBox, m_searchButton);
@@ -272,20 +278,33 @@ void MainWindow::render(const SearchScreen& screen, unsigned changes) {
     if (changes & kTitleChanged) setWindowTitle(screen.title);
     if (changes & kSearchRowChanged) {
         applyLayout(screen.layout);
-        m_previousButton->setVisible(screen.previousVisible);
+        showSearchControl(m_previousButton, screen.previousVisible);
         m_nextButton->setText(toQString(screen.nextCaption));
-        m_nextButton->setVisible(screen.nextVisible);
-        m_pageSelector->setVisible(screen.pageSelectorVisible);
+        showSearchControl(m_nextButton, screen.nextVisible);
+        showSearchControl(m_pageSelector, screen.pageSelectorVisible);
     }
     showPageItems(screen, changes);
     if (changes & kBannerChanged) {
-        m_banner->setVisible(screen.bannerVisible);
-        m_homePicture->setVisible(screen.bannerVisible);
+        showSearchControl(m_banner, screen.bannerVisible);
+        showSearchControl(m_homePicture, screen.bannerVisible);
     }
     if (changes & (kResultsCleared | kResultsAdded))
         m_resultList->showResults(screen.results, changes & kResultsCleared);
     if ((changes & kResultSelectionChanged) && m_resultList->selectedRow() != screen.selectedResult)
         m_resultList->selectRow(screen.selectedResult);
+}
+
+void MainWindow::showSearchControl(QWidget* control, bool shown) {
+    for (auto& [each, wanted] : m_searchView) {
+        if (each == control) wanted = shown;
+    }
+    control->setVisible(shown && m_searchViewShown);
+}
+
+void MainWindow::setSearchViewShown(bool shown) {
+    if (shown == m_searchViewShown) return;
+    m_searchViewShown = shown;
+    for (const auto& [control, wanted] : m_searchView) control->setVisible(shown && wanted);
 }
 
 void MainWindow::showPageItems(const SearchScreen& screen, unsigned changes) {

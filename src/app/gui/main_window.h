@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <QPoint>
 #include <QWidget>
@@ -64,6 +66,10 @@ class MainWindow : public QWidget {
     // (the player view moves them).
     void resetPlayerGeometry();
 
+    // Shows or hides the search view's controls all together (the player view covers them), each as the
+    // screen last asked for it when shown again. A render while they are hidden keeps them hidden.
+    void setSearchViewShown(bool shown);
+
     // Puts `browser` (a child of this window) in the place of 播放浏览框: its geometry, visibility, stacking
     // and names. The control it replaces is deleted; resetPlayerGeometry moves `browser` from then on.
     void setPlayerBrowser(QWidget* browser);
@@ -98,6 +104,7 @@ class MainWindow : public QWidget {
     void applyLayout(SearchLayout layout);
     void showPageItems(const SearchScreen& screen, unsigned changes);
     void fitPageSelector();
+    void showSearchControl(QWidget* control, bool shown);
     template <typename Widget>
     Widget* place(Widget* widget, const char* controlName, bool shown);
 
@@ -115,6 +122,9 @@ class MainWindow : public QWidget {
     PlayerControls m_player;                  // 播放浏览框 and the player view's controls, 时钟2, 时钟3
     QTimer* m_exitFadeTimer = nullptr;        // 时钟1
     std::unique_ptr<FadeOutDriver> m_fadeOut;
+    // The search view's controls and whether the screen shows each; all hidden while the player covers them.
+    std::vector<std::pair<QWidget*, bool>> m_searchView;
+    bool m_searchViewShown = true;
 };
 
 }  // namespace lanqi

@@ -179,6 +179,8 @@ void QtPlayerView::setControlVisible(PlayerControl which, bool visible) {
     }
 }
 
+void QtPlayerView::setSearchViewShown(bool shown) { m_window.setSearchViewShown(shown); }
+
 Geometry QtPlayerView::controlGeometry(PlayerControl which) const {
     const QRect r = control(which)->geometry();
     return {r.x(), r.y(), r.width(), r.height()};

@@ -48,6 +48,7 @@ class QtPlayerView final : public QObject, public PlayerView {
 
     // PlayerView
     void setControlVisible(PlayerControl control, bool visible) override;
+    void setSearchViewShown(bool shown) override;
     Geometry controlGeometry(PlayerControl control) const override;
     void setControlGeometry(PlayerControl control, const Geometry& geometry) override;
     void setLoadingText(const Text& text) override;

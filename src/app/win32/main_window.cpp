@@ -184,6 +184,10 @@ void MainWindow::buildControls() {
     m_player.playingLabel = m_playingLabel.get();
     m_player.shieldStatus = m_shieldStatus.get();
     m_player.loadingNotice = m_loadingNotice.get();
+
+    for (HWND control : {m_logo->handle(), m_searchBox, m_searchButton, m_previousButton, m_pageSelector, m_nextButton,
+                         m_list, m_banner->handle(), m_footer->handle()})
+        m_searchView.emplace_back(control, (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0);
 }
 
 LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -216,7 +220,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_SETFOCUS:
-            ::SetFocus(m_lastFocus != nullptr && ::IsWindowVisible(m_lastFocus) ? m_lastFocus : m_searchBox);
+            if (HWND to = focusOnEntry(); to != nullptr) ::SetFocus(to);
             return 0;
         case WM_CONTEXTMENU:
             onContextMenu(reinterpret_cast<HWND>(wParam), lParam);
@@ -364,8 +368,9 @@ bool MainWindow::preTranslate(MSG& message) {
 }
 
 void MainWindow::moveFocus(bool forward) {
-    // The search row left to right, then the results.
-    const HWND order[] = {m_searchBox, m_searchButton, m_previousButton, m_pageSelector, m_nextButton, m_list};
+    // The search row left to right, then the results; in the player view, which hides them, the way back.
+    const HWND order[] = {m_searchBox,  m_searchButton, m_previousButton,   m_pageSelector,
+                          m_nextButton, m_list,         m_player.backButton};
     const int count = static_cast<int>(std::size(order));
     const HWND focus = ::GetFocus();
     int at = 0;
@@ -384,13 +389,13 @@ void MainWindow::render(const SearchScreen& screen, unsigned changes) {
     if (changes & kTitleChanged) ::SetWindowTextW(m_window, wideFromGbk(screen.title).c_str());
     if (changes & kSearchRowChanged) {
         applyLayout(screen.layout);
-        setVisible(m_previousButton, screen.previousVisible);
+        showSearchControl(m_previousButton, screen.previousVisible);
         ::SetWindowTextW(m_nextButton, wideFromGbk(screen.nextCaption).c_str());
-        setVisible(m_nextButton, screen.nextVisible);
-        setVisible(m_pageSelector, screen.pageSelectorVisible);
+        showSearchControl(m_nextButton, screen.nextVisible);
+        showSearchControl(m_pageSelector, screen.pageSelectorVisible);
     }
     showPageItems(screen, changes);
-    if (changes & kBannerChanged) setVisible(m_banner->handle(), screen.bannerVisible);
+    if (changes & kBannerChanged) showSearchControl(m_banner->handle(), screen.bannerVisible);
     if (changes & (kResultsCleared | kResultsAdded)) showResults(screen.results, (changes & kResultsCleared) != 0);
     if ((changes & kResultSelectionChanged) && selectedRow() != screen.selectedResult) selectRow(screen.selectedResult);
 }
@@ -512,6 +517,34 @@ std::optional<Text> MainWindow::searchableKeyword() const {
 }
 
 void MainWindow::focusSearchBox() { ::SetFocus(m_searchBox); }
+
+// The control that gets the keys when the window gets them back: the one that had them, else the search box,
+// else (the player view is up) the way back to the search.
+HWND MainWindow::focusOnEntry() const {
+    for (HWND candidate : {m_lastFocus, m_searchBox, m_player.backButton}) {
+        if (candidate != nullptr && ::IsWindowVisible(candidate)) return candidate;
+    }
+    return nullptr;
+}
+
+void MainWindow::showSearchControl(HWND control, bool shown) {
+    for (auto& [each, wanted] : m_searchView) {
+        if (each == control) wanted = shown;
+    }
+    setVisible(control, shown && m_searchViewShown);
+}
+
+void MainWindow::setSearchViewShown(bool shown) {
+    if (shown == m_searchViewShown) return;
+    m_searchViewShown = shown;
+    const HWND focus = ::GetFocus();
+    for (const auto& [control, wanted] : m_searchView) setVisible(control, shown && wanted);
+    // A hidden control keeps no keys: they go to whatever is still there to take them.
+    if (!shown && focus != nullptr && !::IsWindowVisible(focus)) {
+        HWND to = focusOnEntry();
+        ::SetFocus(to != nullptr ? to : m_window);
+    }
+}
 
 void MainWindow::resetPlayerGeometry() {
     setGeometry(m_playingLabel->handle(), kPlayingLabelGeometry);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/core/fade.h"
@@ -71,6 +72,9 @@ class MainWindow final : public KeyboardOwner {
     std::optional<Text> searchableKeyword() const;
     Text keyword() const { return searchableKeyword().value_or(Text()); }
     void focusSearchBox();
+    // Shows or hides the search view's controls all together (the player view covers them), each as the
+    // screen last asked for it when shown again. A render while they are hidden keeps them hidden.
+    void setSearchViewShown(bool shown);
     // Puts the player view's controls and the results list back to their design geometry.
     void resetPlayerGeometry();
     // The colour behind the controls and of the player's labels (white, black in full screen).
@@ -109,6 +113,8 @@ class MainWindow final : public KeyboardOwner {
     void selectRow(int row);
     std::wstring fittedCaption(const std::wstring& caption) const;
     void moveFocus(bool forward);
+    void showSearchControl(HWND control, bool shown);
+    HWND focusOnEntry() const;
 
     DesktopServices& m_desktop;
     HWND m_window = nullptr;
@@ -137,6 +143,9 @@ class MainWindow final : public KeyboardOwner {
     std::map<UINT_PTR, std::function<void()>> m_timers;
     std::function<bool(MSG&)> m_filter;
     std::unique_ptr<FadeOutDriver> m_fadeOut;
+    // The search view's controls and whether the screen shows each; all hidden while the player covers them.
+    std::vector<std::pair<HWND, bool>> m_searchView;
+    bool m_searchViewShown = true;
 };
 
 }  // namespace lanqi::win32

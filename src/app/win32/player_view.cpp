@@ -104,6 +104,8 @@ void Win32PlayerView::setControlVisible(PlayerControl which, bool visible) {
         ::SetWindowPos(m_controls.backButton, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+void Win32PlayerView::setSearchViewShown(bool shown) { m_window.setSearchViewShown(shown); }
+
 Geometry Win32PlayerView::controlGeometry(PlayerControl which) const { return geometryOf(control(which)); }
 
 void Win32PlayerView::setControlGeometry(PlayerControl which, const Geometry& g) {

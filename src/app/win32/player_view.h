@@ -30,6 +30,7 @@ class Win32PlayerView final : public PlayerView {
     bool browserReady() const { return m_host->ready(); }
 
     void setControlVisible(PlayerControl control, bool visible) override;
+    void setSearchViewShown(bool shown) override;
     Geometry controlGeometry(PlayerControl control) const override;
     void setControlGeometry(PlayerControl control, const Geometry& geometry) override;
     void setLoadingText(const Text& text) override;

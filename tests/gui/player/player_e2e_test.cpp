@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
@@ -228,6 +230,28 @@ TEST_F(PlayerEndToEnd, ADoubleClickedRowPlaysUnderTheShieldAndTheBackButtonRetur
         20000));
     screenshot("playing.png");
 
+    // The search view under the film is hidden, not merely covered: Tab ×3 then Space from the way back
+    // reaches none of its controls, and a screen reader is told none of them is there.
+    const char* const searchView[] = {"图片框1",     "搜索框", "按钮1",   "按钮2", "组合框1",  "按钮3",
+                                      "超级列表框1", "标签2",  "图片框2", "标签8", "透明标签1"};
+    for (const char* name : searchView) {
+        EXPECT_FALSE(control(name)->isVisible()) << name;
+        EXPECT_TRUE(QAccessible::queryAccessibleInterface(control(name))->state().invisible) << name;
+    }
+    QSignalSpy pageCommands(&client->window, &MainWindow::previousPageRequested);
+    QSignalSpy nextCommands(&client->window, &MainWindow::nextPageRequested);
+    QSignalSpy searchCommands(&client->window, &MainWindow::searchRequested);
+    // Tab goes to the window, as a Tab that the page passes on does; Space to whatever has the focus then.
+    control("超级按钮1")->setFocus(Qt::TabFocusReason);
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Space}) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(key == Qt::Key_Tab || focus == nullptr ? &client->window : focus, key);
+        for (const char* name : searchView) EXPECT_NE(QApplication::focusWidget(), control(name)) << name;
+    }
+    spinFor(200);
+    EXPECT_EQ(pageCommands.count() + nextCommands.count() + searchCommands.count(), 0);
+    EXPECT_TRUE(playerShown());
+
     QTest::mouseClick(control("超级按钮1"), Qt::LeftButton);
     EXPECT_TRUE(playerHidden());
     EXPECT_EQ(control<QLabel>("标签3")->text(), kOffText);
@@ -238,6 +262,11 @@ TEST_F(PlayerEndToEnd, ADoubleClickedRowPlaysUnderTheShieldAndTheBackButtonRetur
     EXPECT_TRUE(playerHidden());
     EXPECT_FALSE(control("标签5")->isVisible());
     EXPECT_TRUE(list()->isVisible());
+    // Each search-view control is back as the screen has it.
+    EXPECT_TRUE(control("搜索框")->isVisible());
+    EXPECT_EQ(control("按钮2")->isVisible(), flow.screen().previousVisible);
+    EXPECT_EQ(control("按钮3")->isVisible(), flow.screen().nextVisible);
+    EXPECT_EQ(control("组合框1")->isVisible(), flow.screen().pageSelectorVisible);
     EXPECT_EQ(list()->count(), rows);
     EXPECT_EQ(QApplication::focusWidget(), control("搜索框")) << "back in the search, the keys go to the search box";
     screenshot("back.png");

@@ -166,6 +166,28 @@ TEST_F(MainWindowTest, RenderDrawsTheSearchRowAndTheBanner) {
     EXPECT_TRUE(control("按钮2")->isVisible());
 }
 
+// The player hides the search view; a run that goes on behind the film draws into it without showing it.
+TEST_F(MainWindowTest, AHiddenSearchViewStaysHiddenThroughARenderAndComesBackAsLastRendered) {
+    SearchScreen paging;
+    paging.layout = SearchLayout::Results;
+    paging.nextVisible = paging.pageSelectorVisible = true;
+    paging.bannerVisible = false;
+    window.render(paging, kSearchRowChanged | kBannerChanged);
+    window.setSearchViewShown(false);
+    paging.previousVisible = true;
+    paging.nextVisible = false;
+    window.render(paging, kSearchRowChanged | kBannerChanged);
+    for (const ControlAtStart& c : kControlsAtStart) EXPECT_FALSE(control(c.name)->isVisible()) << c.name;
+
+    window.setSearchViewShown(true);
+    const std::vector<std::pair<const char*, bool>> shown = {
+        {"图片框1", true}, {"搜索框", true},      {"按钮1", true},  {"按钮2", true},    {"组合框1", true},
+        {"按钮3", false},  {"超级列表框1", true}, {"标签2", false}, {"图片框2", false}, {"标签8", true},
+    };
+    for (const auto& [name, visible] : shown) EXPECT_EQ(control(name)->isVisible(), visible) << name;
+    EXPECT_FALSE(control("标签5")->isVisible()) << "the player's own controls are the player's to show";
+}
+
 TEST_F(MainWindowTest, UserCommandsBecomeSignals) {
     QSignalSpy searches(&window, &MainWindow::searchRequested);
     QSignalSpy next(&window, &MainWindow::nextPageRequested);
