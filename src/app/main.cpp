@@ -30,8 +30,7 @@ int main(int argc, char** argv) {
     controller.setPlayOnline(lanqi::installPlayer(
         window, controller.desktop(), [&controller] { controller.showAboutWindow(&controller.mainWindowHandle()); }));
     lanqi::presentMainWindow(window);
-    lanqi::reportSettingsProblems(controller, settings);
-    lanqi::runVendorVisitAndUpdateCheck(controller);
+    controller.startUp(settings);
     // The fade-in and the version fetch process events: the exit fade may already have run out.
     return controller.programEnding() ? 0 : QApplication::exec();
 }

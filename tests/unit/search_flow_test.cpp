@@ -10,40 +10,15 @@
 #include "platform/product.h"
 #include "platform/settings.h"
 #include "search/site_catalogue.h"
+#include "support/fake_fetcher.h"
 #include "support/site_pages.h"
 
 namespace lanqi {
 namespace {
 
+using test::FakeFetcher;
 using test::items;
 using namespace std::chrono_literals;
-
-// Pages by address; an address it does not know fails like a dead server. An address in `hang` answers
-// only once its fetch is cancelled, like a server that never sends a byte.
-class FakeFetcher : public PageFetcher {
-  public:
-    std::map<Text, Bytes> pages;
-    std::map<Text, int> delayMs;
-    std::vector<Text> hang;
-    std::vector<Text> requested;
-    std::mutex mutex;
-
-    Bytes fetch(const Text& address, const CancelToken& cancel) override {
-        int delay = 0;
-        Bytes page;
-        bool hangs = false;
-        {
-            std::lock_guard lock(mutex);
-            requested.push_back(address);
-            if (auto d = delayMs.find(address); d != delayMs.end()) delay = d->second;
-            if (auto p = pages.find(address); p != pages.end()) page = p->second;
-            hangs = std::find(hang.begin(), hang.end(), address) != hang.end();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-        while (hangs && !cancel.cancelled()) std::this_thread::sleep_for(1ms);
-        return page;
-    }
-};
 
 Text statusText(const char8_t* text) { return titlePrefix() + gbk(text); }
 

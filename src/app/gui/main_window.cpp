@@ -26,8 +26,6 @@
 #include "app/gui/window_fades.h"
 #include "app/gui/window_fonts.h"
 #include "platform/product.h"
-#include "platform/qt/qt_desktop_services.h"
-#include "platform/qt/qt_window.h"
 
 namespace lanqi {
 namespace {
@@ -336,12 +334,6 @@ void MainWindow::applyLayout(SearchLayout layout) {
     box.setWidth(home ? kHomeSearchBoxWidth : kResultsSearchBoxWidth);
     m_searchBox->setGeometry(box);
     m_searchButton->move(home ? kHomeSearchButtonLeft : kResultsSearchButtonLeft, m_searchButton->y());
-}
-
-void MainWindow::showModalMessage(const ScreenMessage& message) {
-    const int style = kMessageOk | (message.icon == MessageIcon::Error ? kMessageIconError : kMessageIconInformation);
-    const QtWindow owner(this);
-    QtDesktopServices().showMessageBox(message.text, style, message.caption, &owner);
 }
 
 PlayerControls MainWindow::playerControls() const { return m_player; }

@@ -49,8 +49,6 @@ class MainWindow : public QWidget {
 
     // Draws the parts of `screen` that `changes` (ScreenChange bits) names.
     void render(const SearchScreen& screen, unsigned changes);
-    // A modal message with a single OK button; returns when the user has closed it.
-    void showModalMessage(const ScreenMessage& message);
 
     // 搜索框: the keyword as the box holds it now, GBK ("" when it has a character GBK lacks).
     Text keyword() const;

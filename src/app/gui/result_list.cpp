@@ -3,9 +3,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "app/core/result_facts.h"
+#include "app/core/client_controller.h"
 #include "platform/qt/qt_text.h"
-#include "scrape/result_entry.h"
 #include "app/gui/window_fonts.h"
 
 namespace lanqi {
@@ -13,6 +12,10 @@ namespace {
 
 constexpr int kPictureIndexRole = Qt::UserRole;
 constexpr int kCellGap = 6;  // between neighbouring rows' highlights
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
@@ -43,8 +46,10 @@ ResultList::ResultList(QWidget* parent) : QListWidget(parent) {
     setPalette(colours);
 }
 
-void ResultList::appendResultRow(const Text& caption, int pictureIndex) {
-    auto* item = new QListWidgetItem(toQString(caption));
+void ResultList::appendResultRow(const Text& caption, int pictureIndex) { addRow(toQString(caption), pictureIndex); }
+
+void ResultList::addRow(const QString& caption, int pictureIndex) {
+    auto* item = new QListWidgetItem(caption);
     if (pictureIndex >= 0 && pictureIndex < kListPictureCount)
         item->setIcon(m_icons[static_cast<size_t>(pictureIndex)]);
     item->setData(kPictureIndexRole, pictureIndex);
@@ -58,10 +63,11 @@ void ResultList::showResults(const std::vector<ResultItem>& results, bool cleare
     setUpdatesEnabled(false);
     for (size_t row = static_cast<size_t>(count()); row < results.size(); ++row) {
         // Shown as a person reads it; the long title that the cell cuts is whole in the tooltip.
-        const Text title = decodeCharacterReferences(results[row].title);
-        appendResultRow(title, results[row].fileKind);
-        const std::string tip = resultToolTip(utf8(title), readResultFacts(utf8(results[row].detailText)));
-        item(count() - 1)->setToolTip(QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size())));
+        const RowPresentation shown = presentRow(results[row]);
+        addRow(fromUtf8(shown.caption), shown.iconKind);
+        QListWidgetItem* added = item(count() - 1);
+        added->setToolTip(fromUtf8(shown.toolTip));
+        added->setData(Qt::AccessibleDescriptionRole, fromUtf8(shown.accessibleDescription));
     }
     setUpdatesEnabled(true);
 }

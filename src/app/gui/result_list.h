@@ -57,6 +57,8 @@ class ResultList : public QListWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void addRow(const QString& caption, int pictureIndex);
+
     std::array<QIcon, kListPictureCount> m_icons;
 };
 

@@ -28,15 +28,6 @@ void presentMainWindow(MainWindow& window, int stepDelay) {
     window.resetPlayerGeometry();
 }
 
-void runVendorVisitAndUpdateCheck(AppController& controller) {
-    runVendorVisitAndUpdateCheck(controller.commands(), controller.events(),
-                                 [&controller] { return controller.programEnding(); });
-}
-
-void reportSettingsProblems(AppController& controller, const LoadedSettings& settings) {
-    reportSettingsProblems(controller.desktop(), &controller.mainWindowHandle(), settings);
-}
-
 bool loadQtTranslations(QCoreApplication& app) {
     auto* translator = new QTranslator(&app);
     if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),

@@ -18,16 +18,6 @@ NoticeOutcome runNoticeDialog();
 // the player view moves put back to their design geometry.
 void presentMainWindow(MainWindow& window, int stepDelay = kFadeInStepDelay);
 
-// Start-up steps 6 to 8, once the main window is shown: the visit of this version's vendor page (a request on
-// a thread of its own whose answer nobody reads, so start-up never waits for it), the fetch of the vendor's
-// version file into versionInfoText (on a worker thread, the window processing events meanwhile), and the
-// silent update check. When the program ends meanwhile, the check is skipped.
-void runVendorVisitAndUpdateCheck(AppController& controller);
-
-// One message box over the main window that names the settings file and, line by line, what is wrong in it
-// (those entries run with their built-in values). Nothing when the settings are sound.
-void reportSettingsProblems(AppController& controller, const LoadedSettings& settings);
-
 // Installs Qt's own Chinese translations (qtbase_zh_CN from Qt's translations folder) in `app`, so that a
 // text box's edit menu and the standard dialogs read in Chinese whatever the system's language. False when
 // they are not installed (the texts stay English).

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "actions/window_geometry.h"
-#include "app/core/result_facts.h"
+#include "app/core/client_controller.h"
 #include "app/core/vendor.h"
 #include "platform/net.h"
 #include "platform/product.h"
@@ -485,15 +485,15 @@ void MainWindow::showResults(const std::vector<ResultItem>& results, bool cleare
     }
     for (size_t row = m_toolTips.size(); row < results.size(); ++row) {
         // Shown as a person reads it; the long title that the cell cuts is whole in the tooltip.
-        const Text title = decodeCharacterReferences(results[row].title);
-        std::wstring caption = fittedCaption(wideFromGbk(title));
+        const RowPresentation shown = presentRow(results[row]);
+        std::wstring caption = fittedCaption(wideFromUtf8(shown.caption));
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = static_cast<int>(row);
         item.pszText = caption.data();
-        item.iImage = results[row].fileKind >= 0 && results[row].fileKind < 4 ? results[row].fileKind : I_IMAGENONE;
+        item.iImage = shown.iconKind >= 0 ? shown.iconKind : I_IMAGENONE;
         ::SendMessageW(m_list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        m_toolTips.push_back(wideFromUtf8(resultToolTip(utf8(title), readResultFacts(utf8(results[row].detailText)))));
+        m_toolTips.push_back(wideFromUtf8(shown.toolTip));
     }
     ::SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(m_list, nullptr, TRUE);

@@ -61,7 +61,7 @@ TEST_F(StartupChecksTest, SilentCheckOffersTheAnnouncedVersionAndYesOpensItsAddr
 
     test::SeenMessageBox offer;
     test::answerNextMessageBox(QMessageBox::Yes, &offer);
-    runVendorVisitAndUpdateCheck(controller);
+    controller.runVendorVisitAndUpdateCheck();
 
     ASSERT_TRUE(offer.appeared);
     EXPECT_EQ(offer.title, QStringLiteral("检测到新版本："));
@@ -85,7 +85,7 @@ TEST_F(StartupChecksTest, SilentCheckOnTheRunningVersionShowsNothingAndTheMenuEn
     const std::string vendor = useVendor("vendor-same");
     {
         test::MessageBoxAnswerer unexpected([](QMessageBox& box) { box.buttons().value(0)->click(); });
-        runVendorVisitAndUpdateCheck(controller);
+        controller.runVendorVisitAndUpdateCheck();
         QTest::qWait(50);
         EXPECT_FALSE(unexpected.answered());
     }
@@ -120,7 +120,7 @@ TEST_F(StartupChecksTest, WithoutTheVendorStartUpShowsNothingAndAManualCheckSays
         test::MessageBoxAnswerer unexpected([](QMessageBox& box) { box.buttons().value(0)->click(); });
         QElapsedTimer clock;
         clock.start();
-        runVendorVisitAndUpdateCheck(controller);
+        controller.runVendorVisitAndUpdateCheck();
         EXPECT_LT(clock.elapsed(), 5000);
         QTest::qWait(50);
         EXPECT_FALSE(unexpected.answered());
@@ -144,7 +144,7 @@ TEST_F(StartupChecksTest, BadSettingsAreShownInOneBoxNamingTheFileAndTheLine) {
     settings.problems = {{SettingsProblem::BadAddress, 2, "site1.base"}, {SettingsProblem::UnknownTable, 4, "site7"}};
     test::SeenMessageBox seen;
     test::answerNextMessageBox(QMessageBox::Ok, &seen);
-    reportSettingsProblems(controller, settings);
+    controller.reportSettingsProblems(settings);
     ASSERT_TRUE(seen.appeared);
     EXPECT_EQ(seen.title, test::q("设置错误"));
     EXPECT_EQ(seen.icon, QMessageBox::Warning);

@@ -24,7 +24,7 @@ TEST_F(StartupEndTest, TheWindowStaysLiveDuringTheFetchAndClosingItEndsTheWait) 
     });
     QElapsedTimer clock;
     clock.start();
-    runVendorVisitAndUpdateCheck(controller);
+    controller.runVendorVisitAndUpdateCheck();
     EXPECT_LT(clock.elapsed(), 8000);
     EXPECT_TRUE(titleDuringTheWait.contains(QStringLiteral("搜索完成"))) << titleDuringTheWait.toStdString();
     EXPECT_TRUE(controller.programEnding());

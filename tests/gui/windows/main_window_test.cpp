@@ -26,7 +26,6 @@ namespace lanqi {
 namespace {
 
 using test::gbkOf;
-using test::MessageBoxAnswerer;
 
 struct ControlAtStart {
     const char* name;
@@ -363,31 +362,6 @@ TEST_F(MainWindowTest, ListGesturesReachTheWindowSignals) {
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(0)).center());
     ASSERT_EQ(selected.count(), 3);
     EXPECT_EQ(selected.at(2).at(0).toInt(), 0);
-}
-
-TEST_F(MainWindowTest, ModalMessagesCarryTheirIconCaptionTextAndOneOkButton) {
-    struct Seen {
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QString caption, text, button;
-        qsizetype buttons = 0;
-        QWidget* parent = nullptr;
-    };
-    for (MessageIcon icon : {MessageIcon::Error, MessageIcon::Information}) {
-        Seen seen;
-        MessageBoxAnswerer answerer([&seen](QMessageBox& box) {
-            seen = {box.icon(),           box.windowTitle(), box.text(), box.buttons().value(0)->text(),
-                    box.buttons().size(), box.parentWidget()};
-            box.buttons().value(0)->click();
-        });
-        window.showModalMessage({gbkOf("未搜索到结果：请换个关键词重试。"), gbkOf("搜索失败"), icon});
-        ASSERT_TRUE(answerer.answered());
-        EXPECT_EQ(seen.icon, icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Information);
-        EXPECT_EQ(seen.caption, QStringLiteral("搜索失败"));
-        EXPECT_EQ(seen.text, QStringLiteral("未搜索到结果：请换个关键词重试。"));
-        EXPECT_EQ(seen.buttons, 1);
-        EXPECT_EQ(seen.button, QStringLiteral("确定"));
-        EXPECT_EQ(seen.parent, &window);
-    }
 }
 
 }  // namespace

@@ -1,0 +1,103 @@
+#include "app/core/client_controller.h"
+
+#include <memory>
+
+#include "app/core/client_start.h"
+#include "app/core/menus.h"
+#include "app/core/result_facts.h"
+#include "app/core/vendor.h"
+#include "platform/text.h"
+#include "scrape/result_entry.h"
+
+namespace lanqi {
+
+RowPresentation presentRow(const ResultItem& item) {
+    RowPresentation row;
+    row.caption = utf8(decodeCharacterReferences(item.title));
+    const ResultFacts facts = readResultFacts(utf8(item.detailText));
+    row.toolTip = resultToolTip(row.caption, facts);
+    row.iconKind = item.fileKind >= 0 && item.fileKind < kRowIconCount ? item.fileKind : -1;
+    for (const std::string& line : facts.sizeAndDateLines) {
+        if (!row.accessibleDescription.empty()) row.accessibleDescription += "，";
+        row.accessibleDescription += line;
+    }
+    return row;
+}
+
+ClientController::ClientController(MainView& view, DesktopServices& desktop, PageFetcher& fetcher, TaskPoster& poster)
+    : m_view(view),
+      m_desktop(desktop),
+      m_poster(poster),
+      m_flow(fetcher, poster),
+      m_actions(desktop),
+      m_commands(desktop, m_actions, [this] { return m_flow.selectedResult(); }) {
+    m_flow.setScreenListener([this](unsigned changes) { screenChanged(changes); });
+}
+
+std::optional<Text> ClientController::searchableKeyword() {
+    std::optional<Text> keyword = m_view.searchableKeyword();
+    if (!keyword && !m_flow.running()) tellKeywordUnsearchable(m_desktop, &m_view.windowHandle());
+    return keyword;
+}
+
+void ClientController::searchRequested() {
+    if (const auto keyword = searchableKeyword()) m_flow.startSearch(*keyword);
+}
+
+void ClientController::nextPageRequested() {
+    if (const auto keyword = searchableKeyword()) m_flow.goToNextPage(*keyword);
+}
+
+void ClientController::previousPageRequested() {
+    if (const auto keyword = searchableKeyword()) m_flow.goToPreviousPage(*keyword);
+}
+
+void ClientController::pageChosen(int index) {
+    if (const auto keyword = searchableKeyword()) m_flow.goToSelectedPage(index, *keyword);
+    m_view.render(m_flow.screen(), kPageSelectionChanged);  // an ignored choice does not stay shown
+}
+
+void ClientController::rowSelected(int row) { m_flow.selectResult(row); }
+
+void ClientController::rowActivated() { m_commands.run(static_cast<int>(MenuCommand::PlayChannel1)); }
+
+void ClientController::rowMenuRequested() { m_commands.popUpActionMenu(&m_view.windowHandle()); }
+
+void ClientController::mainMenuRequested() { m_commands.popUpMainMenu(&m_view.windowHandle()); }
+
+void ClientController::vendorAddressRequested() { m_desktop.openAddress(vendorBaseAddress()); }
+
+void ClientController::closeStarted() { m_flow.shutDown(); }  // a search's fetches give up during the fade
+
+void ClientController::programEndRequested() {
+    if (m_programEnding) return;
+    m_programEnding = true;
+    m_flow.shutDown();
+    m_view.quit();
+}
+
+void ClientController::reportSettingsProblems(const LoadedSettings& settings) {
+    lanqi::reportSettingsProblems(m_desktop, &m_view.windowHandle(), settings);
+}
+
+void ClientController::runVendorVisitAndUpdateCheck(EventPump& events) {
+    lanqi::runVendorVisitAndUpdateCheck(m_commands, events, [this] { return m_programEnding; });
+}
+
+void ClientController::screenChanged(unsigned changes) {
+    const SearchScreen& screen = m_flow.screen();
+    m_view.render(screen, changes);
+    if ((changes & kMessageChanged) == 0 || !screen.message) return;
+    // Shown once the flow has finished announcing; the run ends when the user closes it.
+    m_poster.post([this, alive = std::weak_ptr<const bool>(m_alive)] {
+        if (alive.expired()) return;
+        const auto& message = m_flow.screen().message;
+        if (!message || m_programEnding) return;
+        const int style =
+            kMessageOk | (message->icon == MessageIcon::Error ? kMessageIconError : kMessageIconInformation);
+        m_desktop.showMessageBox(message->text, style, message->caption, &m_view.windowHandle());
+        m_flow.acknowledgeMessage();
+    });
+}
+
+}  // namespace lanqi

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "actions/result_actions.h"
+#include "app/core/shell_commands.h"
+#include "platform/desktop.h"
+#include "platform/events.h"
+#include "platform/settings.h"
+#include "search/page_fetcher.h"
+#include "search/search_flow.h"
+
+namespace lanqi {
+
+// The results list's pictures, one per index a FileKind names (0 to 3).
+inline constexpr int kRowIconCount = 4;
+
+// A result row as both windows show it, UTF-8.
+struct RowPresentation {
+    std::string caption;                // the title as a person reads it (character references decoded)
+    std::string toolTip;                // the whole title, then the size and date lines, one per line
+    int iconKind = -1;                  // the list picture: the result's file kind, -1 for none
+    std::string accessibleDescription;  // what a screen reader says after the caption: size and date
+};
+RowPresentation presentRow(const ResultItem& item);
+
+// What the controller needs of a main window. The window draws and reports its gestures to the
+// controller; it decides nothing itself.
+class MainView {
+  public:
+    virtual ~MainView() = default;
+    // Draws the parts of `screen` that `changes` (ScreenChange bits) names.
+    virtual void render(const SearchScreen& screen, unsigned changes) = 0;
+    // The keyword as 搜索框 holds it now (GBK), or nothing when it holds a character GBK lacks.
+    virtual std::optional<Text> searchableKeyword() const = 0;
+    // The main window as the owner of menus and messages.
+    virtual const Window& windowHandle() const = 0;
+    // Ends the program's event loop: the exit fade has run out.
+    virtual void quit() = 0;
+};
+
+// The wiring both desktop clients share, once: the search row's commands drive the search flow, whose
+// screen the view draws after every announced change (a message once the announcement is over, through
+// `poster`); the list's gestures and the popup menus reach the result actions and the shell commands with the
+// selected result; the logo and footer open the vendor's site; the exit fade's start cancels a search in
+// progress and its end ends the program. Online play, the about window and the settings window belong to the
+// windows, which set commands()'s hooks.
+class ClientController {
+  public:
+    // The fetcher and the poster must outlive the controller (its flow waits for its fetches when it goes).
+    ClientController(MainView& view, DesktopServices& desktop, PageFetcher& fetcher, TaskPoster& poster);
+    ClientController(const ClientController&) = delete;
+    ClientController& operator=(const ClientController&) = delete;
+
+    // The window's gestures. Search commands that arrive while a run is in progress are ignored by the flow;
+    // a keyword with a character the sites' encoding lacks is not searched: the user is told so.
+    void searchRequested();         // Enter in 搜索框, or 按钮1
+    void nextPageRequested();       // 按钮3
+    void previousPageRequested();   // 按钮2
+    void pageChosen(int index);     // the user chose item `index` of 组合框1
+    void rowSelected(int row);      // -1: none
+    void rowActivated();            // double-click or Enter on the selected row: "在线播放通道1"
+    void rowMenuRequested();        // "选择播放" for the selected row
+    void mainMenuRequested();       // the main popup menu
+    void vendorAddressRequested();  // 图片框1 or the footer's address
+    void closeStarted();            // the exit fade has begun
+    void programEndRequested();     // the exit fade has run out
+
+    // Start-up once the main window is shown: what is wrong in the settings file (one message), then the
+    // vendor visit, the version file and the silent update check, with `events` processed meanwhile.
+    void startUp(const LoadedSettings& settings, EventPump& events) {
+        reportSettingsProblems(settings);
+        runVendorVisitAndUpdateCheck(events);
+    }
+    void reportSettingsProblems(const LoadedSettings& settings);
+    void runVendorVisitAndUpdateCheck(EventPump& events);
+
+    // True once the exit fade has run out and the program is ending.
+    bool programEnding() const { return m_programEnding; }
+
+    SearchFlow& searchFlow() { return m_flow; }
+    const SearchFlow& searchFlow() const { return m_flow; }
+    ShellCommands& commands() { return m_commands; }
+    DesktopServices& desktop() { return m_desktop; }
+
+  private:
+    void screenChanged(unsigned changes);
+    std::optional<Text> searchableKeyword();
+
+    MainView& m_view;
+    DesktopServices& m_desktop;
+    TaskPoster& m_poster;
+    SearchFlow m_flow;
+    ResultActions m_actions;
+    ShellCommands m_commands;
+    bool m_programEnding = false;
+    std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);  // posted tasks check it
+};
+
+}  // namespace lanqi

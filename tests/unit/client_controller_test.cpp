@@ -1,0 +1,221 @@
+#include "app/core/client_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/core/menus.h"
+#include "app/core/vendor.h"
+#include "search/site_catalogue.h"
+#include "support/fake_desktop_services.h"
+#include "support/fake_fetcher.h"
+#include "support/site_pages.h"
+
+namespace lanqi {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeDesktopServices;
+using test::FakeFetcher;
+using test::FakeWindow;
+
+// A main window that records what it was asked to draw, and answers the keyword its box holds.
+class RecordingView : public MainView {
+  public:
+    std::optional<Text> keyword = Text("abc");  // nothing: the box holds a character GBK lacks
+    std::vector<unsigned> renders;              // the ScreenChange bits of each render, in order
+    int quits = 0;
+    FakeWindow handle{"mainWindow"};
+    std::optional<ScreenMessage> messageDrawn;  // the last message a render put on the screen
+    std::function<void()> onMessageDrawn;
+
+    void render(const SearchScreen& screen, unsigned changes) override {
+        renders.push_back(changes);
+        if ((changes & kMessageChanged) && screen.message) {
+            messageDrawn = screen.message;
+            if (onMessageDrawn) onMessageDrawn();
+        }
+    }
+    std::optional<Text> searchableKeyword() const override { return keyword; }
+    const Window& windowHandle() const override { return handle; }
+    void quit() override { ++quits; }
+};
+
+class ClientControllerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (int n = 1; n <= 6; ++n)
+            setenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str(), ("http://s" + std::to_string(n)).c_str(), 1);
+        client.commands().playOnline = [this](int channel, const ResultItem& item) {
+            played.push_back(std::to_string(channel) + " " + item.title);
+        };
+    }
+    void TearDown() override {
+        for (int n = 1; n <= 6; ++n) unsetenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str());
+    }
+
+    // Site1 answers with `rows` results for "abc"; the other five sites are down.
+    void serveSite1(int rows) {
+        fetcher.pages[buildSearchUrls(encodeKeyword("abc"), "1")[0]] = test::site1Page(test::items(rows, "r"), 61);
+    }
+    // Runs posted tasks (pages, then the message) until the run has ended.
+    void settle() {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (client.searchFlow().running() && std::chrono::steady_clock::now() < deadline) queue.runPending(20ms);
+        ASSERT_FALSE(client.searchFlow().running());
+    }
+    std::vector<FakeDesktopServices::MessageBoxCall> boxes() const { return desktop.messageBoxes; }
+
+    RecordingView view;
+    FakeDesktopServices desktop;
+    FakeFetcher fetcher;
+    TaskQueue queue;
+    ClientController client{view, desktop, fetcher, queue};
+    std::vector<std::string> played;
+};
+
+TEST_F(ClientControllerTest, ASearchIsDrawnAsItGoesAndEndsInTheCompletedScreen) {
+    serveSite1(3);
+    client.searchRequested();
+    settle();
+    ASSERT_FALSE(view.renders.empty());
+    EXPECT_NE(view.renders.front() & kResultsCleared, 0u);
+    unsigned drawn = 0;
+    for (unsigned changes : view.renders) drawn |= changes;
+    EXPECT_NE(drawn & kResultsAdded, 0u);
+    EXPECT_EQ(client.searchFlow().screen().results.size(), 3u);
+    EXPECT_TRUE(boxes().empty());
+}
+
+// A run that fails tells the user once the flow has finished announcing (a posted task), with the icon the
+// screen names, over the main window; closing the box ends the run.
+TEST_F(ClientControllerTest, ARunsMessageIsShownOverTheWindowAfterTheAnnouncementAndClosingItEndsTheRun) {
+    struct Case {
+        const char* name;
+        int site1Rows;  // -1: no site answers at all
+        int style;
+        const char8_t* caption;
+    };
+    const Case cases[] = {
+        {"no site answers", -1, kMessageOk | kMessageIconError, u8"网络错误"},
+        {"no site has results", 0, kMessageOk | kMessageIconInformation, u8"搜索失败"},
+    };
+    size_t boxesWhenDrawn = 0;
+    view.onMessageDrawn = [&] { boxesWhenDrawn = desktop.messageBoxes.size(); };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        desktop.messageBoxes.clear();
+        fetcher.pages.clear();
+        if (c.site1Rows >= 0) serveSite1(c.site1Rows);
+        client.searchRequested();
+        settle();
+        ASSERT_EQ(boxes().size(), 1u);
+        EXPECT_EQ(boxes()[0].style, c.style);
+        EXPECT_EQ(boxes()[0].caption, gbk(c.caption));
+        ASSERT_TRUE(view.messageDrawn);
+        EXPECT_EQ(boxesWhenDrawn, 0u) << "the box waits until the screen is drawn";
+        EXPECT_EQ(boxes()[0].text, view.messageDrawn->text);
+        EXPECT_EQ(boxes()[0].caption, view.messageDrawn->caption);
+        EXPECT_EQ(boxes()[0].owner, "mainWindow");
+        EXPECT_FALSE(client.searchFlow().screen().message) << "acknowledged when the box closed";
+    }
+}
+
+TEST_F(ClientControllerTest, AKeywordTheSitesCannotBeAskedForIsNotSearchedAndTheUserIsToldOnce) {
+    view.keyword.reset();
+    client.searchRequested();
+    client.nextPageRequested();
+    client.previousPageRequested();
+    EXPECT_EQ(boxes().size(), 3u);
+    EXPECT_TRUE(fetcher.requested.empty());
+    EXPECT_FALSE(client.searchFlow().running());
+
+    // During a run the box would interrupt it: the command is ignored without a word.
+    view.keyword = Text("abc");
+    fetcher.hang.push_back(buildSearchUrls(encodeKeyword("abc"), "1")[0]);
+    client.searchRequested();
+    ASSERT_TRUE(client.searchFlow().running());
+    view.keyword.reset();
+    client.searchRequested();
+    EXPECT_EQ(boxes().size(), 3u);
+    client.closeStarted();  // the exit fade gives the hanging fetch up
+    EXPECT_FALSE(client.searchFlow().running());
+}
+
+TEST_F(ClientControllerTest, AChoiceInThePageSelectorIsRedrawnEvenWhenTheFlowIgnoresIt) {
+    client.pageChosen(2);  // no run has given pages yet: ignored
+    ASSERT_FALSE(view.renders.empty());
+    EXPECT_EQ(view.renders.back(), static_cast<unsigned>(kPageSelectionChanged));
+}
+
+TEST_F(ClientControllerTest, RowGesturesActOnTheSelectedResult) {
+    serveSite1(3);
+    client.searchRequested();
+    settle();
+    client.rowActivated();  // nothing selected: nothing played
+    client.rowSelected(1);
+    client.rowActivated();
+    EXPECT_EQ(played, std::vector<std::string>{"1 r1.mkv"});
+
+    desktop.menuChoices = {static_cast<int>(MenuCommand::PlayChannel2), static_cast<int>(MenuCommand::MainShowAbout)};
+    int abouts = 0;
+    client.commands().showAbout = [&abouts] { ++abouts; };
+    client.rowMenuRequested();
+    client.mainMenuRequested();
+    EXPECT_EQ(played, (std::vector<std::string>{"1 r1.mkv", "2 r1.mkv"}));
+    EXPECT_EQ(abouts, 1);
+    client.vendorAddressRequested();
+    const std::vector<std::string> expectedTail = {"popupMenuAtPointer mainWindow", "popupMenuAtPointer mainWindow",
+                                                   "openAddress " + vendorBaseAddress()};
+    ASSERT_GE(desktop.calls.size(), expectedTail.size());
+    EXPECT_EQ(std::vector<std::string>(desktop.calls.end() - 3, desktop.calls.end()), expectedTail);
+}
+
+TEST_F(ClientControllerTest, TheEndOfTheExitFadeEndsTheProgramOnceAndLaterCommandsDoNothing) {
+    client.programEndRequested();
+    client.programEndRequested();
+    EXPECT_EQ(view.quits, 1);
+    EXPECT_TRUE(client.programEnding());
+    serveSite1(3);
+    client.searchRequested();
+    EXPECT_FALSE(client.searchFlow().running());
+    EXPECT_TRUE(fetcher.requested.empty());
+}
+
+TEST(PresentRow, CaptionToolTipIconAndDescriptionComeFromTheResult) {
+    struct Case {
+        const char8_t* title;
+        int fileKind;
+        const char8_t* details;
+        const char* caption;
+        const char* toolTip;
+        int iconKind;
+        const char* description;
+    };
+    const Case cases[] = {
+        {u8"A &amp; B.mkv", 3, u8"文件名：\r\nA &amp; B.mkv\r\n\r\n文件大小：1.2GB\r\n\r\n更新时间：2020-02-03",
+         "A & B.mkv", "A & B.mkv\n文件大小：1.2GB\n更新时间：2020-02-03", 3, "文件大小：1.2GB，更新时间：2020-02-03"},
+        {u8"没有细节", 0, u8"文件名：\r\n没有细节", "没有细节", "没有细节", 0, ""},
+        {u8"x", 7, u8"", "x", "x", -1, ""},
+        {u8"x", -1, u8"", "x", "x", -1, ""},
+    };
+    for (const Case& c : cases) {
+        ResultItem item;
+        item.title = gbk(c.title);
+        item.fileKind = c.fileKind;
+        item.detailText = gbk(c.details);
+        const RowPresentation row = presentRow(item);
+        EXPECT_EQ(row.caption, c.caption);
+        EXPECT_EQ(row.toolTip, c.toolTip);
+        EXPECT_EQ(row.iconKind, c.iconKind) << c.caption;
+        EXPECT_EQ(row.accessibleDescription, c.description);
+    }
+}
+
+}  // namespace
+}  // namespace lanqi
