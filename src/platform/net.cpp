@@ -1,37 +1,109 @@
 #include "platform/net_transfer.h"
 
 #ifdef _WIN32
+#include <winsock2.h>
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
 #endif
 
 #include <chrono>
 #include <cstring>
+#include <initializer_list>
+#include <mutex>
 #include <thread>
+#include <utility>
 
 // The parts of fetching that are the same everywhere; the transfer itself is net_linux.cpp (libcurl) or
 // net_win32.cpp (WinInet).
 namespace lanqi {
 
+namespace {
+
+bool isLocalIpv4(const unsigned char* a) {
+    return a[0] == 0 || a[0] == 10 || a[0] == 127 || (a[0] == 169 && a[1] == 254) ||
+           (a[0] == 172 && (a[1] & 0xF0) == 16) || (a[0] == 192 && a[1] == 168) ||
+           (a[0] == 100 && (a[1] & 0xC0) == 64);  // carrier-grade NAT
+}
+
+bool startsWith(const unsigned char* a, std::initializer_list<unsigned char> prefix) {
+    return std::memcmp(a, prefix.begin(), prefix.size()) == 0;
+}
+
+}  // namespace
+
 bool isLocalNetworkAddress(const char* ip) {
     if (ip == nullptr) return true;
     unsigned char a[16];
-    if (inet_pton(AF_INET, ip, a) == 1) {
-        return a[0] == 0 || a[0] == 10 || a[0] == 127 || (a[0] == 169 && a[1] == 254) ||
-               (a[0] == 172 && (a[1] & 0xF0) == 16) || (a[0] == 192 && a[1] == 168) ||
-               (a[0] == 100 && (a[1] & 0xC0) == 64);  // carrier-grade NAT
-    }
+    if (inet_pton(AF_INET, ip, a) == 1) return isLocalIpv4(a);
     if (inet_pton(AF_INET6, ip, a) != 1) return true;  // not an address: never trusted as public
-    static const unsigned char kV4Mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
-    if (std::memcmp(a, kV4Mapped, 12) == 0) {
-        char v4[INET_ADDRSTRLEN];
-        return inet_ntop(AF_INET, a + 12, v4, sizeof v4) == nullptr || isLocalNetworkAddress(v4);
+    // An IPv6 address that carries an IPv4 one reaches what that IPv4 address reaches: mapped (::ffff:a.b.c.d),
+    // compatible (::a.b.c.d, which takes in :: and ::1), NAT64 (64:ff9b::a.b.c.d), 6to4 (2002:aabb:ccdd::)
+    // and Teredo (2001:0::, the client's address inverted in the last four bytes).
+    if (startsWith(a, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF}) ||
+        startsWith(a, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}) ||
+        startsWith(a, {0, 0x64, 0xFF, 0x9B, 0, 0, 0, 0, 0, 0, 0, 0}))
+        return isLocalIpv4(a + 12);
+    if (startsWith(a, {0x20, 0x02})) return isLocalIpv4(a + 2);
+    if (startsWith(a, {0x20, 0x01, 0, 0})) {
+        const unsigned char client[4] = {static_cast<unsigned char>(~a[12]), static_cast<unsigned char>(~a[13]),
+                                         static_cast<unsigned char>(~a[14]), static_cast<unsigned char>(~a[15])};
+        return isLocalIpv4(client);
     }
-    static const unsigned char kZero[15] = {};
-    const bool loopbackOrUnspecified = std::memcmp(a, kZero, 15) == 0 && (a[15] == 0 || a[15] == 1);
-    return loopbackOrUnspecified || (a[0] & 0xFE) == 0xFC /* unique local */ ||
-           (a[0] == 0xFE && (a[1] & 0xC0) == 0x80) /* link-local */;
+    return (a[0] & 0xFE) == 0xFC /* unique local */ || (a[0] == 0xFE && (a[1] & 0xC0) == 0x80) /* link-local */ ||
+           (a[0] == 0xFE && (a[1] & 0xC0) == 0xC0) /* site-local */ ||
+           startsWith(a, {0, 0x64, 0xFF, 0x9B, 0, 0x01}) /* NAT64 for local use: any IPv4 behind it */;
+}
+
+namespace {
+
+std::mutex& rulesMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+AddressRules& rulesInPlace() {
+    static AddressRules rules = systemAddressRules();
+    return rules;
+}
+
+std::vector<std::string> resolveWithSystem(const std::string& host) {
+    std::vector<std::string> found;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) return found;
+    for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
+        char text[INET6_ADDRSTRLEN] = {};
+        const void* bytes = nullptr;
+        if (a->ai_family == AF_INET) bytes = &reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr;
+        if (a->ai_family == AF_INET6) bytes = &reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr;
+        if (bytes != nullptr && inet_ntop(a->ai_family, bytes, text, sizeof text) != nullptr) found.emplace_back(text);
+    }
+    ::freeaddrinfo(list);
+    return found;
+}
+
+}  // namespace
+
+AddressRules systemAddressRules() { return {resolveWithSystem, isLocalNetworkAddress}; }
+
+AddressRules currentAddressRules() {
+    const std::lock_guard lock(rulesMutex());
+    return rulesInPlace();
+}
+
+ScopedAddressRules::ScopedAddressRules(AddressRules rules) {
+    const std::lock_guard lock(rulesMutex());
+    m_previous = std::exchange(rulesInPlace(), std::move(rules));
+}
+
+ScopedAddressRules::~ScopedAddressRules() {
+    const std::lock_guard lock(rulesMutex());
+    rulesInPlace() = std::move(m_previous);
 }
 
 FetchOutcome fetchPage(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
