@@ -1,9 +1,13 @@
 #include "platform/net_transfer.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -43,7 +47,8 @@ struct Watch {
     std::chrono::milliseconds stallLimit{0};
     Clock::time_point lastProgress = Clock::now();
     curl_off_t bodyBytes = 0;
-    int connections = 0;
+    std::function<bool(const char*)> isLocal;
+    int requests = 0;  // sent so far: the first on the address the fetch began at, one per redirect after it
     bool startedLocal = false;
     bool refusedLocal = false;  // a redirect from a public address led to a local one
 };
@@ -66,11 +71,31 @@ size_t readHeader(char*, size_t size, size_t count, void* user) {
     return size * count;
 }
 
-// Before each request, on every connection the transfer makes (the first, and one per redirect).
+// Instead of socket(2), for every address libcurl is about to connect to: once the first request went to a
+// public address, no later connection (a redirect's) may open to a local one. Refused here, nothing of the
+// fetch reaches the local address, not even a TCP handshake.
+curl_socket_t openSocket(void* user, curlsocktype, curl_sockaddr* address) {
+    auto* watch = static_cast<Watch*>(user);
+    if (watch->requests > 0 && !watch->startedLocal) {
+        char text[INET6_ADDRSTRLEN] = {};
+        const void* bytes = nullptr;
+        if (address->family == AF_INET) bytes = &reinterpret_cast<sockaddr_in*>(&address->addr)->sin_addr;
+        if (address->family == AF_INET6) bytes = &reinterpret_cast<sockaddr_in6*>(&address->addr)->sin6_addr;
+        if (bytes == nullptr || inet_ntop(address->family, bytes, text, sizeof text) == nullptr ||
+            watch->isLocal(text)) {
+            watch->refusedLocal = true;
+            return CURL_SOCKET_BAD;
+        }
+    }
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+// Before each request, on the connection it goes out on: the first request's peer tells whether the fetch
+// began at a local address; a later one (a reused connection) is checked as openSocket checks new ones.
 int checkPeer(void* user, char* peerIp, char*, int, int) {
     auto* watch = static_cast<Watch*>(user);
-    const bool local = isLocalNetworkAddress(peerIp);
-    if (watch->connections++ == 0) watch->startedLocal = local;
+    const bool local = watch->isLocal(peerIp);
+    if (watch->requests++ == 0) watch->startedLocal = local;
     watch->refusedLocal = local && !watch->startedLocal;
     return watch->refusedLocal ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
 }
@@ -122,6 +147,7 @@ FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& lim
     Watch watch;
     watch.cancel = cancel;
     watch.stallLimit = limits.stallLimit;
+    watch.isLocal = currentAddressRules().isLocal;
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &watch);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
@@ -129,13 +155,15 @@ FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& lim
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &watch);
     curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, checkPeer);
     curl_easy_setopt(h, CURLOPT_PREREQDATA, &watch);
+    curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, openSocket);
+    curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &watch);
 
     const CURLcode rc = curl_easy_perform(h);
     if (rc == CURLE_OK) return {std::move(sink.body), {}};
+    if (watch.refusedLocal) return {{}, "redirected to a local address"};
     // Cancelled, stalled, or redirected to a local address: a failed fetch, whatever arrived before.
     if (rc == CURLE_ABORTED_BY_CALLBACK) {
         if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
-        if (watch.refusedLocal) return {{}, "redirected to a local address"};
         return {{}, "no data for " + std::to_string(limits.stallLimit.count() / 1000) + " s"};
     }
     if (sink.capped) return {std::move(sink.body), {}};

@@ -2,12 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include <atomic>
+
 #include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "platform/net_transfer.h"
 #include "support/sample_server.h"
 
 namespace lanqi {
@@ -40,6 +54,73 @@ std::string pattern(size_t n) {
     while (out.size() < n) out += p;
     out.resize(n);
     return out;
+}
+
+#ifdef _WIN32
+using Socket = SOCKET;
+void closeSocket(Socket s) { ::closesocket(s); }
+#else
+using Socket = int;
+constexpr Socket INVALID_SOCKET = -1;
+void closeSocket(Socket s) { ::close(s); }
+#endif
+
+// A TCP listener on a loopback address that counts the connections it accepts (and closes them unanswered)
+// until it goes away.
+class CountingListener {
+  public:
+    explicit CountingListener(const char* ip) {
+#ifdef _WIN32
+        WSADATA data;
+        ::WSAStartup(MAKEWORD(2, 2), &data);
+#endif
+        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        ::inet_pton(AF_INET, ip, &address.sin_addr);
+        socklen_t size = sizeof address;
+        if (m_socket == INVALID_SOCKET || ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            ::listen(m_socket, 8) != 0 || ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] {
+            while (!m_stop) {
+                fd_set ready;
+                FD_ZERO(&ready);
+                FD_SET(m_socket, &ready);
+                timeval wait{0, 50000};
+                if (::select(static_cast<int>(m_socket) + 1, &ready, nullptr, nullptr, &wait) != 1) continue;
+                const Socket accepted = ::accept(m_socket, nullptr, nullptr);
+                if (accepted == INVALID_SOCKET) continue;
+                ++m_accepted;
+                closeSocket(accepted);
+            }
+        });
+    }
+    ~CountingListener() {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        if (m_socket != INVALID_SOCKET) closeSocket(m_socket);
+    }
+    int port() const { return m_port; }
+    // The connections accepted so far, once any that is on its way has arrived.
+    int accepted() const {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return m_accepted;
+    }
+
+  private:
+    Socket m_socket = INVALID_SOCKET;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_accepted{0};
+    std::thread m_thread;
+};
+
+// The sample server (127.0.0.1) stands for a public site; every other loopback address stays local.
+AddressRules sampleServerIsPublic(AddressRules rules = systemAddressRules()) {
+    rules.isLocal = [](const char* ip) { return std::string(ip) != "127.0.0.1" && isLocalNetworkAddress(ip); };
+    return rules;
 }
 
 class Fetch : public ::testing::Test {
@@ -88,6 +169,21 @@ TEST(LocalNetworkAddress, LoopbackLinkLocalAndPrivateRangesAreLocal) {
     for (const char* open : {"8.8.8.8", "172.32.0.1", "172.15.255.255", "192.169.0.1", "100.128.0.1", "11.0.0.1",
                              "2001:db8::1", "2606:4700::1111", "::ffff:8.8.4.4"})
         EXPECT_FALSE(isLocalNetworkAddress(open)) << open;
+}
+
+TEST_F(Fetch, APublicSiteCannotRedirectToALocalAddress) {
+    const ScopedAddressRules rules(sampleServerIsPublic());
+    CountingListener local("127.0.0.2");
+    ASSERT_NE(local.port(), 0);
+    const std::string there = "http://127.0.0.2:" + std::to_string(local.port()) + "/x";
+    // Refused before any connection to the local address: not even its TCP handshake happens.
+    const FetchOutcome outcome = fetchPage(base + "/_test/redirect?to=" + there, quickLimits());
+    EXPECT_EQ(outcome.body, "");
+    EXPECT_EQ(outcome.error, "redirected to a local address");
+    EXPECT_EQ(local.accepted(), 0);
+    // A fetch that begins at a local address may go to it, and does connect.
+    EXPECT_EQ(fetchUrl(there, quickLimits()), "");
+    EXPECT_EQ(local.accepted(), 1);
 }
 
 TEST_F(Fetch, EmptyOrUnusableAddressesMakeNoRequest) {
@@ -179,6 +275,19 @@ TEST_F(Fetch, DefaultCapIs32MiB) {
     const Bytes body = fetchUrl(base + "/_test/large?bytes=" + std::to_string(40 * 1024 * 1024));
     ASSERT_EQ(body.size(), 32u * 1024 * 1024);
     EXPECT_EQ(body.substr(body.size() - 95 * 3), pattern(body.size()).substr(body.size() - 95 * 3));
+}
+
+TEST_F(Fetch, AHugeAnnouncedBodyIsCutAtTheCapAtOnce) {
+    // The server announces far more than the cap and streams as fast as loopback goes: the fetch keeps the
+    // first maxBodyBytes and closes the connection there, without reading or draining the rest.
+    for (const char* announced : {"1073741824", "4294967296", "6442450944"}) {
+        const auto start = Clock::now();
+        const Bytes body = fetchUrl(base + "/_test/huge?bytes=" + announced);
+        const auto took = Clock::now() - start;
+        ASSERT_EQ(body.size(), FetchLimits{}.maxBodyBytes) << announced;
+        EXPECT_TRUE(body == pattern(body.size())) << announced;
+        EXPECT_LT(took, std::chrono::seconds(4)) << announced << ": " << (took / std::chrono::milliseconds(1)) << " ms";
+    }
 }
 
 }  // namespace
