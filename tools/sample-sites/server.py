@@ -17,6 +17,8 @@ Test routes (under /_test/):
   slow-headers?every=MS&n=N  the status line, then N header lines MS ms apart, then a 2-byte body "ok"
   broken?n=N      announces 100000 bytes, sends N of them, then drops the connection
   large?bytes=N   N bytes of a repeating pattern, with Content-Length
+  huge?bytes=N    announces N bytes (up to 64 GiB) and streams the pattern as fast as it can until the client
+                  leaves, N bytes are sent, or HUGE_SECONDS pass
 """
 
 import argparse
@@ -35,6 +37,8 @@ import sites
 import vendor
 
 MAX_LARGE = 256 * 1024 * 1024
+MAX_HUGE = 64 * 1024 * 1024 * 1024
+HUGE_SECONDS = 60
 STALL_SECONDS = 120
 PATTERN = bytes(range(32, 127)) * 64
 
@@ -200,6 +204,25 @@ def large(h, query):
         pass
 
 
+def huge(h, query):
+    n = min(int(query.get("bytes", [str(1024 ** 3)])[0]), MAX_HUGE)
+    h.send_response(200)
+    h.send_header("Content-Type", "application/octet-stream")
+    h.send_header("Content-Length", str(n))
+    h.end_headers()
+    chunk = PATTERN * 16
+    sent = 0
+    deadline = time.monotonic() + HUGE_SECONDS
+    try:
+        while sent < n and time.monotonic() < deadline and not h.server.stopping.is_set():
+            part = chunk if n - sent >= len(chunk) else chunk[: n - sent]
+            h.wfile.write(part)
+            sent += len(part)
+    except (BrokenPipeError, ConnectionResetError):
+        pass
+    h.close_connection = True
+
+
 class Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -216,6 +239,7 @@ class Server(ThreadingHTTPServer):
             "/_test/slow-headers": slow_headers,
             "/_test/broken": broken,
             "/_test/large": large,
+            "/_test/huge": huge,
         }
         self.prefix_routes = [("/site", site_page), ("/_expect/site", site_page)]
         self.prefix_routes += cloudplay.routes(drop_connection, cache_dir or cloudplay.default_cache_dir())
