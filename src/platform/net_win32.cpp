@@ -1,24 +1,25 @@
 #include "platform/net_transfer.h"
 
-#include <windows.h>
-#include <wininet.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <windows.h>
+#include <process.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <condition_variable>
 #include <mutex>
-#include <thread>
 
 #include "platform/win32_text.h"
 
 // Fetching with WinInet: one session per fetch, HTTP/1.0, no cookies, no cache, redirects followed here (one
 // request per hop) so that each hop's host can be checked. WinInet's own connect and receive time-outs give
 // the connect limit and the stall limit; the whole-transfer limit and cancelling are watched by the caller
-// while the transfer runs on a thread of its own.
+// while the transfer runs on a thread of its own. Each hop's host is resolved once, here: an http hop connects
+// to the address that was checked (the Host line keeps the name), so a name that answers a public address to
+// the check and a local one to the connection gains nothing.
 namespace lanqi {
 namespace {
 
@@ -39,27 +40,6 @@ void initSocketsOnce() {
         WSADATA data;
         ::WSAStartup(MAKEWORD(2, 2), &data);
     });
-}
-
-// True when `host` is a local address or resolves to one (any of its addresses).
-bool hostIsLocal(const std::wstring& host) {
-    initSocketsOnce();
-    const std::string name = narrow(host);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
-    bool local = false;
-    for (addrinfo* a = found; a != nullptr && !local; a = a->ai_next) {
-        char text[INET6_ADDRSTRLEN] = {};
-        if (a->ai_family == AF_INET)
-            ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr, text, sizeof text);
-        else if (a->ai_family == AF_INET6)
-            ::inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr, text, sizeof text);
-        local = text[0] != '\0' && isLocalNetworkAddress(text);
-    }
-    ::freeaddrinfo(found);
-    return local;
 }
 
 struct Target {
@@ -109,9 +89,18 @@ std::string wininetError(DWORD code) {
     }
 }
 
+// The host part of a Host line: a literal IPv6 address in brackets, the port when it is not the scheme's.
+std::wstring hostLine(const Target& target) {
+    std::wstring host = target.host;
+    if (host.find(L':') != std::wstring::npos && host.front() != L'[') host = L"[" + host + L"]";
+    const INTERNET_PORT standard = target.https ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    if (target.port != standard) host += L":" + std::to_wstring(target.port);
+    return host;
+}
+
 // One transfer, on a thread of its own: it ends by itself (the receive time-out bounds every wait), and
 // stops reading once the fetch that started it has given up on it.
-FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits& limits,
+FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits& limits, const AddressRules& rules,
                           const std::atomic<bool>& abandoned) {
     const std::wstring agent = widen(kFetchUserAgent);
     InternetHandle session;
@@ -122,12 +111,24 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
     ::InternetSetOptionW(session.handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
     const std::string stalled = "no data for " + std::to_string(limits.stallLimit.count() / 1000) + " s";
 
-    const bool startedLocal = hostIsLocal(target.host);
+    bool startedLocal = false;
     for (long hop = 0;; ++hop) {
         if (hop > limits.maxRedirects) return {{}, "too many redirects"};
-        if (hop > 0 && !startedLocal && hostIsLocal(target.host)) return {{}, "redirected to a local address"};
+        std::string host = narrow(target.host);
+        if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+        const std::vector<std::string> addresses = rules.resolve(host);
+        if (addresses.empty()) return {{}, wininetError(ERROR_INTERNET_NAME_NOT_RESOLVED)};
+        // An http hop goes to the first address, the one judged here. An https hop goes by name, so that the
+        // certificate is checked against it; every address the name has must pass, and a name that answers
+        // otherwise at the connection meets a certificate that is not its own.
+        const bool local = target.https ? std::any_of(addresses.begin(), addresses.end(),
+                                                      [&](const std::string& a) { return rules.isLocal(a.c_str()); })
+                                        : rules.isLocal(addresses.front().c_str());
+        if (hop == 0) startedLocal = local;
+        if (local && !startedLocal) return {{}, "redirected to a local address"};
+        const std::wstring peer = target.https ? target.host : widen(addresses.front());
         InternetHandle connection;
-        connection.handle = ::InternetConnectW(session.handle, target.host.c_str(), target.port, nullptr, nullptr,
+        connection.handle = ::InternetConnectW(session.handle, peer.c_str(), target.port, nullptr, nullptr,
                                                INTERNET_SERVICE_HTTP, 0, 0);
         if (connection.handle == nullptr) return {{}, wininetError(::GetLastError())};
         const wchar_t* accept[] = {L"*/*", nullptr};
@@ -138,6 +139,11 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
         request.handle = ::HttpOpenRequestW(connection.handle, L"GET", target.object.c_str(), L"HTTP/1.0", nullptr,
                                             accept, flags, 0);
         if (request.handle == nullptr) return {{}, wininetError(::GetLastError())};
+        if (!target.https) {
+            const std::wstring line = L"Host: " + hostLine(target);
+            ::HttpAddRequestHeadersW(request.handle, line.c_str(), static_cast<DWORD>(line.size()),
+                                     HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+        }
         // A stall (no header line, no body byte) of the stall limit fails the wait it happens in.
         ::InternetSetOptionW(request.handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallMs, sizeof stallMs);
         ::InternetSetOptionW(request.handle, INTERNET_OPTION_SEND_TIMEOUT, &stallMs, sizeof stallMs);
@@ -186,46 +192,58 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
     }
 }
 
+// What a fetch and its transfer's thread share. The thread holds a reference until its last step, so a fetch
+// that gives up (cancelled, or past the whole-transfer limit) leaves nothing the thread still uses.
 struct Transfer {
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-    FetchOutcome outcome;
+    std::wstring current;
+    Target target;
+    FetchLimits limits;
+    AddressRules rules;
     std::atomic<bool> abandoned{false};
+    FetchOutcome outcome;  // the thread's, until it has ended
 };
+
+// A thread of the system's own, not std::thread: nothing is detached, and the fetch learns that the transfer
+// is over from the thread's handle, once the thread has ended entirely.
+unsigned __stdcall runTransfer(void* shared) {
+    const std::unique_ptr<std::shared_ptr<Transfer>> self(static_cast<std::shared_ptr<Transfer>*>(shared));
+    Transfer& t = **self;
+    t.outcome = transferPage(t.current, t.target, t.limits, t.rules, t.abandoned);
+    return 0;
+}
 
 }  // namespace
 
 FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& limits, const CancelToken* cancel) {
-    const std::wstring current = widen(withoutFragment);
-    Target target;
-    if (current.empty() || !crack(current, target)) return {{}, "not an address"};
+    initSocketsOnce();
+    auto transfer = std::make_shared<Transfer>();
+    transfer->current = widen(withoutFragment);
+    if (transfer->current.empty() || !crack(transfer->current, transfer->target)) return {{}, "not an address"};
+    transfer->limits = limits;
+    transfer->rules = currentAddressRules();
 
     // The transfer runs on a thread of its own, so that cancelling and the whole-transfer limit take effect
-    // here at once, whatever WinInet waits on; the abandoned transfer ends by itself soon after.
-    auto transfer = std::make_shared<Transfer>();
-    std::thread([transfer, current, target, limits] {
-        FetchOutcome outcome = transferPage(current, target, limits, transfer->abandoned);
-        const std::lock_guard lock(transfer->mutex);
-        transfer->outcome = std::move(outcome);
-        transfer->done = true;
-        transfer->finished.notify_all();
-    }).detach();
-
+    // here at once, whatever WinInet waits on; a transfer given up on ends by itself soon after.
+    auto* reference = new std::shared_ptr<Transfer>(transfer);
+    const auto thread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, runTransfer, reference, 0, nullptr));
+    if (thread == nullptr) {
+        delete reference;
+        return {{}, "no thread for the transfer"};
+    }
     const auto deadline = Clock::now() + limits.totalLimit;
-    std::unique_lock lock(transfer->mutex);
-    while (!transfer->done) {
-        if (cancel != nullptr && cancel->cancelled()) {
-            transfer->abandoned = true;
-            return {{}, "cancelled"};
+    for (;;) {
+        if (::WaitForSingleObject(thread, 50) == WAIT_OBJECT_0) {
+            ::CloseHandle(thread);
+            return std::move(transfer->outcome);
         }
-        if (Clock::now() >= deadline) {
+        const bool cancelled = cancel != nullptr && cancel->cancelled();
+        if (cancelled || Clock::now() >= deadline) {
             transfer->abandoned = true;
+            ::CloseHandle(thread);
+            if (cancelled) return {{}, "cancelled"};
             return {{}, "took longer than " + std::to_string(limits.totalLimit.count() / 1000) + " s"};
         }
-        transfer->finished.wait_for(lock, std::chrono::milliseconds(50));
     }
-    return std::move(transfer->outcome);
 }
 
 }  // namespace lanqi

@@ -186,6 +186,31 @@ TEST_F(Fetch, APublicSiteCannotRedirectToALocalAddress) {
     EXPECT_EQ(local.accepted(), 1);
 }
 
+#ifdef _WIN32
+// The Windows build resolves each hop's name itself and connects to the address it judged, whatever the name
+// answers afterwards. (libcurl resolves by itself; the Linux build judges the address it is about to connect
+// to, the test above.)
+TEST_F(Fetch, ARedirectConnectsToTheAddressThatWasJudged) {
+    CountingListener judged("127.0.0.3");
+    ASSERT_NE(judged.port(), 0);
+    std::atomic<int> asked{0};
+    AddressRules rules = sampleServerIsPublic();
+    rules.isLocal = [](const char* ip) {
+        return std::string(ip) != "127.0.0.1" && std::string(ip) != "127.0.0.3" && isLocalNetworkAddress(ip);
+    };
+    const auto system = rules.resolve;
+    rules.resolve = [&asked, system](const std::string& host) -> std::vector<std::string> {
+        if (host != "localhost") return system(host);
+        return {asked++ == 0 ? "127.0.0.3" : "127.0.0.2"};  // public to the check, local after it
+    };
+    const ScopedAddressRules scoped(rules);
+    const std::string there = "http://localhost:" + std::to_string(judged.port()) + "/x";
+    EXPECT_EQ(fetchUrl(base + "/_test/redirect?to=" + there, quickLimits()), "");  // closed unanswered
+    EXPECT_EQ(judged.accepted(), 1);
+    EXPECT_EQ(asked, 1);
+}
+#endif
+
 TEST_F(Fetch, EmptyOrUnusableAddressesMakeNoRequest) {
     EXPECT_EQ(fetchUrl(""), "");
     EXPECT_EQ(fetchUrl("#only-a-fragment"), "");
