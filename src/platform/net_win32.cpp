@@ -100,10 +100,16 @@ std::wstring hostLine(const Target& target) {
 
 // One transfer, on a thread of its own: it ends by itself (the receive time-out bounds every wait), and
 // stops reading once the fetch that started it has given up on it.
+// The handles of one transfer, closed by their owner once the outcome is out: Wine's WinInet reads the rest
+// of an announced body when a request handle closes, which must not keep a fetch cut at its cap waiting.
+struct Handles {
+    InternetHandle session, connection, request;
+};
+
 FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits& limits, const AddressRules& rules,
-                          const std::atomic<bool>& abandoned) {
+                          const std::atomic<bool>& abandoned, Handles& handles) {
     const std::wstring agent = widen(kFetchUserAgent);
-    InternetHandle session;
+    InternetHandle& session = handles.session;
     session.handle = ::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (session.handle == nullptr) return {{}, "no connection handle"};
     DWORD connectMs = static_cast<DWORD>(limits.connectTimeout.count());
@@ -127,7 +133,9 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
         if (hop == 0) startedLocal = local;
         if (local && !startedLocal) return {{}, "redirected to a local address"};
         const std::wstring peer = target.https ? target.host : widen(addresses.front());
-        InternetHandle connection;
+        handles.request.close();
+        handles.connection.close();
+        InternetHandle& connection = handles.connection;
         connection.handle = ::InternetConnectW(session.handle, peer.c_str(), target.port, nullptr, nullptr,
                                                INTERNET_SERVICE_HTTP, 0, 0);
         if (connection.handle == nullptr) return {{}, wininetError(::GetLastError())};
@@ -135,7 +143,7 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
         DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES |
                       INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_AUTH;
         if (target.https) flags |= INTERNET_FLAG_SECURE;
-        InternetHandle request;
+        InternetHandle& request = handles.request;
         request.handle = ::HttpOpenRequestW(connection.handle, L"GET", target.object.c_str(), L"HTTP/1.0", nullptr,
                                             accept, flags, 0);
         if (request.handle == nullptr) return {{}, wininetError(::GetLastError())};
@@ -200,15 +208,22 @@ struct Transfer {
     FetchLimits limits;
     AddressRules rules;
     std::atomic<bool> abandoned{false};
-    FetchOutcome outcome;  // the thread's, until it has ended
+    FetchOutcome outcome;  // the thread's, until `ready` is set
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ~Transfer() {
+        if (ready != nullptr) ::CloseHandle(ready);
+    }
 };
 
-// A thread of the system's own, not std::thread: nothing is detached, and the fetch learns that the transfer
-// is over from the thread's handle, once the thread has ended entirely.
+// A thread of the system's own, not std::thread (winpthreads can recycle the record of a detached thread that
+// ends while it is detached, and a later join then waits for the wrong thread). The outcome is handed over
+// before the handles close; the thread ends by itself after that.
 unsigned __stdcall runTransfer(void* shared) {
     const std::unique_ptr<std::shared_ptr<Transfer>> self(static_cast<std::shared_ptr<Transfer>*>(shared));
     Transfer& t = **self;
-    t.outcome = transferPage(t.current, t.target, t.limits, t.rules, t.abandoned);
+    Handles handles;
+    t.outcome = transferPage(t.current, t.target, t.limits, t.rules, t.abandoned, handles);
+    ::SetEvent(t.ready);
     return 0;
 }
 
@@ -224,6 +239,7 @@ FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& lim
 
     // The transfer runs on a thread of its own, so that cancelling and the whole-transfer limit take effect
     // here at once, whatever WinInet waits on; a transfer given up on ends by itself soon after.
+    if (transfer->ready == nullptr) return {{}, "no event for the transfer"};
     auto* reference = new std::shared_ptr<Transfer>(transfer);
     const auto thread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, runTransfer, reference, 0, nullptr));
     if (thread == nullptr) {
@@ -232,7 +248,7 @@ FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& lim
     }
     const auto deadline = Clock::now() + limits.totalLimit;
     for (;;) {
-        if (::WaitForSingleObject(thread, 50) == WAIT_OBJECT_0) {
+        if (::WaitForSingleObject(transfer->ready, 50) == WAIT_OBJECT_0) {
             ::CloseHandle(thread);
             return std::move(transfer->outcome);
         }
