@@ -16,6 +16,27 @@ namespace lanqi {
 // (nothing is left behind then).
 bool writeFileBlocks(const Text& path, const std::vector<Bytes>& blocks);
 
+// What reading a small file found.
+enum class FileRead {
+    Read,        // the whole file is in `content`
+    Missing,     // nothing there (a link to nothing too)
+    Folder,      // a folder is there
+    NotAFile,    // a FIFO, a device or a socket: never read, never waited for
+    TooLarge,    // more than maxBytes
+    LinkLoop,    // symbolic links that lead back to themselves (or run too deep)
+    Unreadable,  // anything else (no permission, a read that failed)
+};
+
+// The whole of the regular file at `path` (UTF-8), links followed, when it has at most `maxBytes`. The file is
+// opened without waiting (a FIFO with no writer does not hold the caller up) and its type is checked on the
+// open file; at most maxBytes + 1 bytes are ever read. `content` is cleared unless the outcome is Read.
+FileRead readSmallFile(const std::string& path, std::size_t maxBytes, Bytes& content);
+
+// The file that writing through `path` (UTF-8) should reach, as an editor writes through a link: `path` itself,
+// or the end of the chain of symbolic links at `path` (a relative link read from its link's folder); the end
+// need not exist yet. "" when the links loop or run deeper than 40. Windows: `path` itself.
+std::string linkTarget(const std::string& path);
+
 // A folder for the files the client writes that only this user can reach, ending in "/" (GBK):
 // $XDG_RUNTIME_DIR/lanqi-search/ when the runtime folder is set, else lanqi-search-<uid>/ in $TMPDIR (or
 // /tmp). It is made with mode 0700 when missing; an existing one must be a real folder (not a link) owned

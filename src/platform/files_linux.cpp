@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -59,6 +60,76 @@ bool writeFileBlocks(const Text& path, const std::vector<Bytes>& blocks) {
         return false;
     }
     return true;
+}
+
+FileRead readSmallFile(const std::string& path, std::size_t maxBytes, Bytes& content) {
+    content.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        switch (errno) {
+            case ENOENT:
+            case ENOTDIR:
+                return FileRead::Missing;
+            case ELOOP:
+                return FileRead::LinkLoop;
+            case EISDIR:
+                return FileRead::Folder;
+            case ENXIO:  // a socket or a FIFO opened for writing only
+                return FileRead::NotAFile;
+            default:
+                return FileRead::Unreadable;
+        }
+    }
+    struct stat st {};
+    FileRead outcome = FileRead::Read;
+    if (::fstat(fd, &st) != 0) {
+        outcome = FileRead::Unreadable;
+    } else if (S_ISDIR(st.st_mode)) {
+        outcome = FileRead::Folder;
+    } else if (!S_ISREG(st.st_mode)) {
+        outcome = FileRead::NotAFile;
+    } else if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        outcome = FileRead::TooLarge;
+    } else {
+        // The file may grow while it is read: never more than maxBytes + 1 bytes are taken in.
+        // Room for the size it has now and one byte more, grown (up to maxBytes + 1) only if it grows.
+        content.resize(static_cast<std::size_t>(st.st_size) + 1);
+        std::size_t done = 0;
+        for (;;) {
+            if (done == content.size()) {
+                if (done > maxBytes) break;
+                content.resize(std::min(maxBytes + 1, std::max<std::size_t>(done * 2, 4096)));
+            }
+            const ssize_t n = ::read(fd, content.data() + done, content.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                outcome = FileRead::Unreadable;
+                break;
+            }
+            if (n == 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        if (outcome == FileRead::Read && done > maxBytes) outcome = FileRead::TooLarge;
+        content.resize(done);
+    }
+    ::close(fd);
+    if (outcome != FileRead::Read) content.clear();
+    return outcome;
+}
+
+std::string linkTarget(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop <= 40; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        char target[4096];
+        const ssize_t n = ::readlink(current.c_str(), target, sizeof target);
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return {};
+        const std::string next(target, static_cast<std::size_t>(n));
+        const std::size_t slash = current.rfind('/');
+        current = next.front() == '/' || slash == std::string::npos ? next : current.substr(0, slash + 1) + next;
+    }
+    return {};
 }
 
 Text privateFolder() {

@@ -64,6 +64,67 @@ bool writeFileBlocks(const Text& path, const std::vector<Bytes>& blocks) {
     return true;
 }
 
+FileRead readSmallFile(const std::string& path, std::size_t maxBytes, Bytes& content) {
+    content.clear();
+    const std::wstring name = widen(path);
+    if (name.empty()) return FileRead::Missing;
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        switch (::GetLastError()) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+            case ERROR_INVALID_NAME:
+                return FileRead::Missing;
+            case ERROR_CANT_RESOLVE_FILENAME:
+                return FileRead::LinkLoop;
+            default:
+                return FileRead::Unreadable;
+        }
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileRead::Folder;
+    // A pipe or a device name ("NUL", "CON", "\\.\pipe\...") opens as something other than a disk file.
+    const HANDLE file =
+        ::CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_CANT_RESOLVE_FILENAME ? FileRead::LinkLoop : FileRead::Unreadable;
+    FileRead outcome = FileRead::Read;
+    LARGE_INTEGER size{};
+    if (::GetFileType(file) != FILE_TYPE_DISK) {
+        outcome = FileRead::NotAFile;
+    } else if (!::GetFileSizeEx(file, &size)) {
+        outcome = FileRead::Unreadable;
+    } else if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+        outcome = FileRead::TooLarge;
+    } else {
+        // The file may grow while it is read: never more than maxBytes + 1 bytes are taken in.
+        // Room for the size it has now and one byte more, grown (up to maxBytes + 1) only if it grows.
+        content.resize(static_cast<size_t>(size.QuadPart) + 1);
+        size_t done = 0;
+        for (;;) {
+            if (done == content.size()) {
+                if (done > maxBytes) break;
+                content.resize(std::min(maxBytes + 1, std::max<size_t>(done * 2, 4096)));
+            }
+            DWORD got = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1u << 20));
+            if (!::ReadFile(file, content.data() + done, chunk, &got, nullptr)) {
+                outcome = FileRead::Unreadable;
+                break;
+            }
+            if (got == 0) break;
+            done += got;
+        }
+        if (outcome == FileRead::Read && done > maxBytes) outcome = FileRead::TooLarge;
+        content.resize(done);
+    }
+    ::CloseHandle(file);
+    if (outcome != FileRead::Read) content.clear();
+    return outcome;
+}
+
+std::string linkTarget(const std::string& path) { return path; }
+
 Text privateFolder() {
     // The user's own temporary folder: other users have no access to it.
     wchar_t temporary[MAX_PATH + 1];

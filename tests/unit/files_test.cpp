@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -70,6 +71,58 @@ TEST_F(WriteFileBlocks, FailuresGiveFalse) {
     EXPECT_FALSE(writeFileBlocks(dir + "/bad\xB3", {"x"}));  // not GBK
     EXPECT_FALSE(writeFileBlocks("/dev/full", {"x"}));       // opens, but the block cannot be written
     EXPECT_EQ(entries(), 0u);
+}
+
+// Reading a small file: whatever is at the path, the answer comes at once and holds at most the bound.
+class ReadSmallFile : public test::ScratchFolderTest {};
+
+TEST_F(ReadSmallFile, OnlyARegularFileWithinTheBoundIsRead) {
+    std::ofstream(dir + "/ten") << "0123456789";
+    std::ofstream(dir + "/eleven") << "0123456789a";
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0600), 0);  // no writer: a blocking read would never return
+    fs::create_directory(dir + "/folder");
+    fs::create_symlink("/dev/zero", dir + "/zero");
+    fs::create_symlink("loop-b", dir + "/loop-a");
+    fs::create_symlink("loop-a", dir + "/loop-b");
+    fs::create_symlink("ten", dir + "/to-ten");
+    fs::create_symlink("nothing", dir + "/dangling");
+    const struct {
+        const char* name;
+        FileRead outcome;
+        const char* content;
+    } cases[] = {
+        {"ten", FileRead::Read, "0123456789"},  // exactly the bound
+        {"to-ten", FileRead::Read, "0123456789"}, {"eleven", FileRead::TooLarge, ""},
+        {"fifo", FileRead::NotAFile, ""},         {"zero", FileRead::NotAFile, ""},
+        {"folder", FileRead::Folder, ""},         {"loop-a", FileRead::LinkLoop, ""},
+        {"dangling", FileRead::Missing, ""},      {"missing", FileRead::Missing, ""},
+        {"ten/below", FileRead::Missing, ""},
+    };
+    for (const auto& c : cases) {
+        Bytes content = "left over";
+        EXPECT_EQ(readSmallFile(dir + "/" + c.name, 10, content), c.outcome) << c.name;
+        EXPECT_EQ(content, c.content) << c.name;
+    }
+    Bytes big;
+    std::ofstream(dir + "/big") << std::string(100000, 'x');
+    EXPECT_EQ(readSmallFile(dir + "/big", 100000, big), FileRead::Read);
+    EXPECT_EQ(big.size(), 100000u);
+}
+
+TEST_F(ReadSmallFile, WritingFollowsTheChainOfLinksToItsEnd) {
+    fs::create_directory(dir + "/real");
+    fs::create_symlink("real/config.toml", dir + "/first");  // relative to the link's folder
+    fs::create_symlink(dir + "/first", dir + "/second");     // absolute
+    fs::create_symlink("loop-b", dir + "/loop-a");
+    fs::create_symlink("loop-a", dir + "/loop-b");
+    const struct {
+        std::string path, target;
+    } cases[] = {
+        {dir + "/plain", dir + "/plain"},
+        {dir + "/second", dir + "/real/config.toml"},  // the end need not exist yet
+        {dir + "/loop-a", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(linkTarget(c.path), c.target) << c.path;
 }
 
 // The private folder, with the environment pointed at scratch folders.
