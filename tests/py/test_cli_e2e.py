@@ -302,6 +302,40 @@ class CliEndToEnd(unittest.TestCase):
         self.assertIn(path + ":2: site1.base is not an http:// or https:// address", stderr)
         self.assertIn(path + ":4: unknown table [site7]", stderr)
 
+    def test_problem_texts_cannot_reach_the_terminal_as_control_bytes(self):
+        # A table or key named with escapes that would retitle and clear the terminal, in the settings and in a
+        # definition checked on its own: the names are shown, their control bytes as U+FFFD.
+        hostile = '"\\u001b]0;PWNED\\u0007\\u001b[2J"'
+        config = self.write_config("[%s]\n[site1]\n%s = 1\n" % (hostile, hostile))
+        folder = tempfile.mkdtemp(prefix="lanqi-definition-")
+        self.addCleanup(shutil.rmtree, folder)
+        definition = os.path.join(folder, "hostile.toml")
+        with open(definition, "w") as f:
+            f.write("[%s]\n" % hostile)
+        for args, settings in ((["sites"], config), (["check-site", definition, FIXTURES + "/site1.html"], EMPTY_CONFIG)):
+            proc = run_cli(args, config=settings)
+            self.assertEqual(proc.returncode, 1, proc.stderr)
+            self.assertNotIn(b"\x1b", proc.stderr)
+            self.assertNotIn(b"\x07", proc.stderr)
+            self.assertIn("\ufffd]0;PWNED\ufffd\ufffd[2J", proc.stderr.decode("utf-8"))
+
+    def test_check_site_reads_only_regular_files(self):
+        folder = tempfile.mkdtemp(prefix="lanqi-check-site-")
+        self.addCleanup(shutil.rmtree, folder)
+        fifo = os.path.join(folder, "fifo.toml")
+        os.mkfifo(fifo)
+        definition = os.path.join(folder, "mine.toml")
+        shutil.copy(os.path.join(SITES, "site1.toml"), definition)
+        cases = [
+            (["check-site", fifo, FIXTURES + "/site1.html"], fifo + ": bad site definition"),
+            (["check-site", definition, fifo], "cannot read %s: it is not a regular file" % fifo),
+            (["check-site", "site1", folder], "cannot read %s: it is a folder" % folder),
+        ]
+        for args, said in cases:
+            proc = run_cli(args)  # a FIFO with no writer would hold a blocking read forever (the run's timeout)
+            self.assertEqual(proc.returncode, 1, args)
+            self.assertIn(said, proc.stderr.decode("utf-8"), args)
+
     def test_a_switched_off_slot_is_not_fetched(self):
         config = self.write_config("[site5]\nenabled = false\n")
         proc = run_cli(["--json", "abc"], {n: "-items1" for n in range(1, 7)}, config=config)

@@ -78,8 +78,13 @@ struct Command {
     long long page = 0;
 };
 
+std::string printable(const std::string& utf8Text);
+
+// A saved page is read whole when it has at most this many bytes.
+constexpr std::size_t kMaxPageFileBytes = std::size_t{64} << 20;
+
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "lanqi-cli: %s\nRun lanqi-cli --help for the usage.\n", message.c_str());
+    std::fprintf(stderr, "lanqi-cli: %s\nRun lanqi-cli --help for the usage.\n", printable(message).c_str());
     return kUsage;
 }
 
@@ -381,7 +386,7 @@ int checkSite(bool json, const std::string& definition, const std::string& pageF
                : findSiteDefinition(definition, problems);
     if (read == nullptr) {
         for (const SettingsProblem& problem : problems)
-            std::fprintf(stderr, "lanqi-cli: %s: %s\n", problem.where("").c_str(), problem.english().c_str());
+            std::fprintf(stderr, "lanqi-cli: %s\n", printable(problem.where("") + ": " + problem.english()).c_str());
         if (problems.empty())
             return usageError("unknown site definition: " + definition + " (site1 ... site6, a NAME.toml in " +
                               userSiteDefinitionFolder() + ", or a .toml file)");
@@ -394,13 +399,22 @@ int checkSite(bool json, const std::string& definition, const std::string& pageF
     for (int n = 1; n <= 6 && site == 0; ++n)
         if (read->name == "site" + std::to_string(n)) site = n;
     if (site == 0) site = 1;
-    std::ifstream file(pathFromUtf8(pageFile), std::ios::binary);
-    if (!file) return usageError("cannot read " + pageFile);
+    // Only a regular file is read (a FIFO is never waited for), of at most 64 MiB.
     Bytes page;
-    char buffer[65536];
-    for (size_t n; (n = static_cast<size_t>(file.read(buffer, sizeof buffer).gcount())) > 0;) {
-        page.append(buffer, n);
-        if (page.size() > (64u << 20)) break;
+    switch (readSmallFile(pageFile, kMaxPageFileBytes, page)) {
+        case FileRead::Read:
+            break;
+        case FileRead::Folder:
+            return usageError("cannot read " + pageFile + ": it is a folder");
+        case FileRead::NotAFile:
+            return usageError("cannot read " + pageFile + ": it is not a regular file (a FIFO, a device or a socket)");
+        case FileRead::TooLarge:
+            return usageError("cannot read " + pageFile + ": it is larger than 64 MiB");
+        case FileRead::LinkLoop:
+            return usageError("cannot read " + pageFile + ": it is a symbolic link that loops");
+        case FileRead::Missing:
+        case FileRead::Unreadable:
+            return usageError("cannot read " + pageFile);
     }
 
     std::array<std::string_view, 6> pages{};
@@ -498,9 +512,12 @@ int main(int argc, char** argv) {
 
     LoadedSettings loaded = loadSettings();
     const SiteSlots definitions = loadSiteDefinitions(loaded.settings, loaded.problems);
-    if (!loaded.problems.empty())
-        std::fprintf(stderr, "lanqi-cli: bad settings; these entries keep their built-in values:\n%s",
-                     loaded.report(false).c_str());
+    if (!loaded.problems.empty()) {
+        // A key or table name is the file's own text: on stderr it may not drive the terminal.
+        std::fprintf(stderr, "lanqi-cli: bad settings; these entries keep their built-in values:\n");
+        for (const SettingsProblem& problem : loaded.problems)
+            std::fprintf(stderr, "%s\n", printable(problem.where(loaded.file) + ": " + problem.english()).c_str());
+    }
     if (*sitesCommand) {
         if (!words.empty()) return usageError("sites takes no further words");
         listSites(json, loaded.settings, definitions);
