@@ -3,15 +3,16 @@
 #include <toml++/toml.h>
 
 #include "platform/files.h"
+#include "platform/toml_depth.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <sstream>
 
 namespace lanqi {
 namespace {
@@ -94,13 +95,15 @@ void readServiceTable(const toml::table& table, const std::string& name, Text& b
     }
 }
 
-void readFile(const std::string& file, Settings& settings, std::vector<SettingsProblem>& problems) {
+void readText(std::string_view text, const std::string& file, Settings& settings,
+              std::vector<SettingsProblem>& problems) {
+    if (const long line = tomlTooDeepLine(text); line > 0) {
+        problems.push_back({SettingsProblem::TooDeep, line, std::to_string(kMaxTomlDepth)});
+        return;
+    }
     toml::table document;
-    std::ifstream in(pathFromUtf8(file), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
     try {
-        document = toml::parse(text.str(), file);
+        document = toml::parse(text, file);
     } catch (const toml::parse_error& error) {
         problems.push_back(
             {SettingsProblem::Syntax, static_cast<long>(error.source().begin.line), std::string(error.description())});
@@ -124,6 +127,57 @@ void readFile(const std::string& file, Settings& settings, std::vector<SettingsP
             problems.push_back({SettingsProblem::UnknownTable, lineOf(node), name});
         }
     }
+}
+
+SettingsProblem::Kind refusal(FileRead read) {
+    switch (read) {
+        case FileRead::Folder:
+            return SettingsProblem::FileIsFolder;
+        case FileRead::NotAFile:
+            return SettingsProblem::NotARegularFile;
+        case FileRead::TooLarge:
+            return SettingsProblem::FileTooLarge;
+        case FileRead::LinkLoop:
+            return SettingsProblem::LinkLoop;
+        default:
+            return SettingsProblem::CannotRead;
+    }
+}
+
+// `value` as a TOML basic string.
+std::string tomlString(std::string_view value) {
+    std::string out = "\"";
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// A new settings file holding every slot and both services.
+std::string wholeSettingsText(const Settings& settings) {
+    toml::table document;
+    for (int n = 1; n <= 6; ++n) {
+        const SiteSlotSettings& site = settings.sites[static_cast<size_t>(n - 1)];
+        document.insert("site" + std::to_string(n),
+                        toml::table{{"base", site.base}, {"enabled", site.enabled}, {"definition", site.definition}});
+    }
+    document.insert("vendor", toml::table{{"base", settings.vendorBase}});
+    document.insert("play", toml::table{{"base", settings.playBase}});
+    std::ostringstream text;
+    text << "# 岚栖种子搜索神器: the site slots and the vendor's and cloud-play addresses (written by 站点设置)\n"
+         << document << "\n";
+    return text.str();
 }
 
 void applyEnvironment(Settings& settings) {
@@ -167,6 +221,18 @@ std::string SettingsProblem::english() const {
                    " (known: site1 ... site6 and NAME for each NAME.toml in the sites folder beside this file)";
         case BadDefinition:
             return "bad site definition, the slot keeps its built-in one: " + subject;
+        case TooDeep:
+            return "keys, tables or arrays are nested deeper than " + subject + " levels; the file was not read";
+        case FileIsFolder:
+            return "is a folder, not a settings file";
+        case NotARegularFile:
+            return "is not a regular file (a FIFO, a device or a socket); it was not read";
+        case FileTooLarge:
+            return "is larger than 1 MiB; it was not read";
+        case LinkLoop:
+            return "is a symbolic link that loops; it was not read";
+        case CannotRead:
+            return "cannot be read";
     }
     return subject;
 }
@@ -188,6 +254,18 @@ std::string SettingsProblem::chinese() const {
                    "（可用：site1 … site6，以及同目录 sites 文件夹中每个 NAME.toml 的 NAME）";
         case BadDefinition:
             return "站点定义有错误，该站点改用内置定义：" + subject;
+        case TooDeep:
+            return "键、表或数组的嵌套超过 " + subject + " 层，未读取此文件";
+        case FileIsFolder:
+            return "是文件夹，不是设置文件";
+        case NotARegularFile:
+            return "不是普通文件（是管道、设备或套接字），未读取";
+        case FileTooLarge:
+            return "文件大于 1 MiB，未读取";
+        case LinkLoop:
+            return "是循环的符号链接，未读取";
+        case CannotRead:
+            return "无法读取";
     }
     return subject;
 }
@@ -224,46 +302,201 @@ Settings builtInSettings() {
 
 std::string settingsFilePath() { return userConfigFolder() + "/lanqi-search/config.toml"; }
 
+LoadedSettings parseSettingsText(std::string_view text, const std::string& file) {
+    LoadedSettings loaded;
+    loaded.settings = builtInSettings();
+    loaded.file = file;
+    loaded.fileFound = true;
+    readText(text, file, loaded.settings, loaded.problems);
+    std::stable_sort(loaded.problems.begin(), loaded.problems.end(),
+                     [](const SettingsProblem& a, const SettingsProblem& b) { return a.line < b.line; });
+    return loaded;
+}
+
 LoadedSettings loadSettings(const std::string& file, bool withEnvironment) {
     LoadedSettings loaded;
     loaded.settings = builtInSettings();
     loaded.file = file;
-    std::error_code error;
-    loaded.fileFound = !file.empty() && std::filesystem::exists(pathFromUtf8(file), error);
-    if (loaded.fileFound) readFile(file, loaded.settings, loaded.problems);
-    std::stable_sort(loaded.problems.begin(), loaded.problems.end(),
-                     [](const SettingsProblem& a, const SettingsProblem& b) { return a.line < b.line; });
+    Bytes text;
+    const FileRead read = file.empty() ? FileRead::Missing : readSmallFile(file, kMaxSettingsFileBytes, text);
+    loaded.fileFound = read != FileRead::Missing;
+    if (read == FileRead::Read) {
+        loaded = parseSettingsText(text, file);
+    } else if (read != FileRead::Missing) {
+        loaded.problems.push_back({refusal(read), 0, {}});
+    }
     if (withEnvironment) applyEnvironment(loaded.settings);
     return loaded;
 }
 
-bool saveSettingsFile(const std::string& file, const Settings& settings, std::string& error) {
-    toml::table document;
-    for (int n = 1; n <= 6; ++n) {
-        const SiteSlotSettings& site = settings.sites[static_cast<size_t>(n - 1)];
-        document.insert("site" + std::to_string(n),
-                        toml::table{{"base", site.base}, {"enabled", site.enabled}, {"definition", site.definition}});
-    }
-    document.insert("vendor", toml::table{{"base", settings.vendorBase}});
-    document.insert("play", toml::table{{"base", settings.playBase}});
-    std::ostringstream text;
-    text << "# 岚栖种子搜索神器: the site slots and the vendor's and cloud-play addresses (written by 站点设置)\n"
-         << document << "\n";
+std::string editedSettingsText(std::string_view previous, const Settings& settings) {
+    const LoadedSettings before = parseSettingsText(previous, "config.toml");
+    if (std::any_of(before.problems.begin(), before.problems.end(), [](const SettingsProblem& problem) {
+            return problem.kind == SettingsProblem::Syntax || problem.kind == SettingsProblem::TooDeep;
+        }))
+        return {};
+    if (previous.find("\"\"\"") != std::string_view::npos || previous.find("'''") != std::string_view::npos)
+        return {};  // a multi-line string could hold lines that look like tables and keys
 
+    // Where each table's `key = value` lines are, line by line.
+    std::vector<std::string_view> lines;
+    for (size_t start = 0; start < previous.size();) {
+        const size_t end = previous.find('\n', start);
+        const size_t next = end == std::string_view::npos ? previous.size() : end + 1;
+        lines.push_back(previous.substr(start, next - start));
+        start = next;
+    }
+    const std::string newline =
+        !lines.empty() && lines[0].size() >= 2 && lines[0].substr(lines[0].size() - 2) == "\r\n" ? "\r\n" : "\n";
+    struct ValueAt {
+        size_t line, start, end;  // the value's bytes in that line
+    };
+    std::map<std::pair<std::string, std::string>, ValueAt> values;
+    std::map<std::string, size_t> lastLine;  // a table's header or last key line
+    std::string table;                       // "" at the top, "\x01" in a table this edit does not know
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const std::string_view line = lines[n];
+        size_t i = line.find_first_not_of(" \t");
+        if (i == std::string_view::npos || line[i] == '#' || line[i] == '\r' || line[i] == '\n') continue;
+        const auto restIsBlank = [&](size_t k) {
+            k = std::min(line.size(), line.find_first_not_of(" \t", k));
+            return k == line.size() || line[k] == '#' || line[k] == '\r' || line[k] == '\n';
+        };
+        const auto bare = [&](size_t k) {
+            while (k < line.size() &&
+                   (std::isalnum(static_cast<unsigned char>(line[k])) || line[k] == '_' || line[k] == '-'))
+                ++k;
+            return k;
+        };
+        if (line[i] == '[') {
+            table = "\x01";
+            if (i + 1 < line.size() && line[i + 1] == '[') continue;  // an array of tables
+            const size_t first = std::min(line.size(), line.find_first_not_of(" \t", i + 1));
+            const size_t last = bare(first);
+            const size_t close = std::min(line.size(), line.find_first_not_of(" \t", last));
+            if (last > first && close < line.size() && line[close] == ']' && restIsBlank(close + 1)) {
+                table = std::string(line.substr(first, last - first));
+                lastLine[table] = n;
+            }
+            continue;
+        }
+        const size_t keyEnd = bare(i);
+        const size_t equals = std::min(line.size(), line.find_first_not_of(" \t", keyEnd));
+        if (keyEnd == i || equals == line.size() || line[equals] != '=') continue;
+        const std::string key(line.substr(i, keyEnd - i));
+        const size_t start = std::min(line.size(), line.find_first_not_of(" \t", equals + 1));
+        size_t end = start;
+        if (start < line.size() && (line[start] == '"' || line[start] == '\'')) {
+            for (end = start + 1; end < line.size() && line[end] != line[start] && line[end] != '\n'; ++end)
+                if (line[start] == '"' && line[end] == '\\') ++end;
+            if (end >= line.size() || line[end] != line[start]) return {};
+            ++end;
+        } else {
+            end = bare(start);
+        }
+        if (!restIsBlank(end)) continue;  // an array or inline table: left as it is
+        values[{table, key}] = {n, start, end};
+        lastLine[table] = n;
+    }
+
+    // What to write: each value the file does not give already.
+    struct Wanted {
+        std::string table, key, value;
+    };
+    std::vector<Wanted> changes;
+    const Settings builtIn = builtInSettings();
+    const auto want = [&](const std::string& name, const char* key, bool fromFile, bool same, bool builtInSame,
+                          const std::string& value) {
+        if (fromFile ? same : builtInSame && values.count({name, key}) == 0) return;
+        changes.push_back({name, key, value});
+    };
+    for (size_t k = 0; k < 6; ++k) {
+        const SiteSlotSettings& now = before.settings.sites[k];
+        const SiteSlotSettings& wanted = settings.sites[k];
+        const std::string name = "site" + std::to_string(k + 1);
+        want(name, "base", now.baseFrom == SettingOrigin::File, now.base == wanted.base,
+             builtIn.sites[k].base == wanted.base, tomlString(wanted.base));
+        want(name, "enabled", now.enabledFrom == SettingOrigin::File, now.enabled == wanted.enabled,
+             builtIn.sites[k].enabled == wanted.enabled, wanted.enabled ? "true" : "false");
+        want(name, "definition", now.definitionFrom == SettingOrigin::File, now.definition == wanted.definition,
+             builtIn.sites[k].definition == wanted.definition, tomlString(wanted.definition));
+    }
+    want("vendor", "base", before.settings.vendorFrom == SettingOrigin::File,
+         before.settings.vendorBase == settings.vendorBase, builtIn.vendorBase == settings.vendorBase,
+         tomlString(settings.vendorBase));
+    want("play", "base", before.settings.playFrom == SettingOrigin::File, before.settings.playBase == settings.playBase,
+         builtIn.playBase == settings.playBase, tomlString(settings.playBase));
+
+    std::vector<std::string> edited(lines.begin(), lines.end());
+    std::map<size_t, std::string> after;       // lines put after a line
+    std::map<std::string, std::string> added;  // tables the file does not have yet, in order of first need
+    std::vector<std::string> addedOrder;
+    for (const Wanted& change : changes) {
+        if (const auto it = values.find({change.table, change.key}); it != values.end()) {
+            const ValueAt& at = it->second;
+            edited[at.line] = std::string(lines[at.line].substr(0, at.start)) + change.value +
+                              std::string(lines[at.line].substr(at.end));
+        } else if (const auto table = lastLine.find(change.table); table != lastLine.end()) {
+            after[table->second] += change.key + " = " + change.value + newline;
+        } else {
+            if (added.count(change.table) == 0) addedOrder.push_back(change.table);
+            added[change.table] += change.key + " = " + change.value + newline;
+        }
+    }
+    std::string text;
+    for (size_t n = 0; n < edited.size(); ++n) {
+        text += edited[n];
+        if (const auto it = after.find(n); it != after.end()) {
+            if (text.back() != '\n') text += newline;
+            text += it->second;
+        }
+    }
+    for (const std::string& name : addedOrder) {
+        if (!text.empty() && text.back() != '\n') text += newline;
+        text += (text.empty() ? "[" : newline + "[") + name + "]" + newline + added[name];
+    }
+
+    // The edit is kept only when the file it gives reads back as `settings`.
+    const LoadedSettings check = parseSettingsText(text, "config.toml");
+    const auto sameSite = [](const SiteSlotSettings& a, const SiteSlotSettings& b) {
+        return a.base == b.base && a.enabled == b.enabled && a.definition == b.definition;
+    };
+    for (size_t k = 0; k < 6; ++k)
+        if (!sameSite(check.settings.sites[k], settings.sites[k])) return {};
+    if (check.settings.vendorBase != settings.vendorBase || check.settings.playBase != settings.playBase) return {};
+    if (std::any_of(check.problems.begin(), check.problems.end(),
+                    [](const SettingsProblem& problem) { return problem.kind == SettingsProblem::Syntax; }))
+        return {};
+    return text;
+}
+
+bool saveSettingsFile(const std::string& file, const Settings& settings, std::string& error) {
+    // A settings file that is a link stays one: its target is what gets written.
+    const std::string target = linkTarget(file);
+    if (target.empty()) {
+        error = file + " is a symbolic link that loops";
+        return false;
+    }
     std::error_code failure;
-    const std::filesystem::path path = pathFromUtf8(file);
+    const std::filesystem::path path = pathFromUtf8(target);
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), failure);
-    if (std::filesystem::is_regular_file(path, failure)) {
-        std::ifstream previous(path, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << previous.rdbuf();
-        if (!writeFileBlocks(gbk(file + ".bak"), {bytes.str()})) {
+    Bytes previous;
+    const FileRead read = readSmallFile(target, kMaxSettingsFileBytes, previous);
+    if (read != FileRead::Read && read != FileRead::Missing) {
+        error = "cannot replace " + file + ": it " + SettingsProblem{refusal(read), 0, {}}.english();
+        return false;
+    }
+    std::string text;
+    if (read == FileRead::Read) {
+        if (!writeFileBlocks(gbk(file + ".bak"), {previous})) {
             error = "cannot keep the previous file as " + file + ".bak";
             return false;
         }
+        text = editedSettingsText(previous, settings);
     }
-    if (!writeFileBlocks(gbk(file), {text.str()})) {
-        error = "cannot write " + file;
+    if (text.empty()) text = wholeSettingsText(settings);
+    if (!writeFileBlocks(gbk(target), {text})) {
+        error = "cannot write " + target;
         return false;
     }
     return true;

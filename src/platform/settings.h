@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,7 +42,21 @@ struct Settings {
 
 // One thing wrong in the settings file. The entry it names keeps its built-in value.
 struct SettingsProblem {
-    enum Kind { Syntax, UnknownTable, UnknownKey, WrongType, BadAddress, UnknownDefinition, BadDefinition } kind;
+    enum Kind {
+        Syntax,
+        UnknownTable,
+        UnknownKey,
+        WrongType,
+        BadAddress,
+        UnknownDefinition,
+        BadDefinition,
+        TooDeep,          // keys, tables or arrays nested deeper than kMaxTomlDepth: the file is not parsed
+        FileIsFolder,     // the settings file's place holds a folder
+        NotARegularFile,  // ... a FIFO, a device or a socket, which is not read
+        FileTooLarge,     // ... a file larger than kMaxSettingsFileBytes, which is not read
+        LinkLoop,         // ... symbolic links that loop
+        CannotRead,       // ... a file that cannot be opened or read
+    } kind;
     long line = 0;          // 1-based; 0 when the file as a whole is meant
     std::string subject;    // the table or key ("site3.base"); for Syntax the parser's description; for
                             // BadDefinition what is wrong with the definition file, in English
@@ -61,6 +76,9 @@ struct LoadedSettings {
     std::string report(bool chinese) const;
 };
 
+// The settings file is read only when it is a regular file of at most this many bytes.
+inline constexpr std::size_t kMaxSettingsFileBytes = std::size_t{1} << 20;
+
 // The compiled-in values: the catalogue's six bases, every slot enabled with its own definition.
 Settings builtInSettings();
 
@@ -72,9 +90,22 @@ std::string settingsFilePath();
 // problem; a bad entry keeps the built-in value and adds its problem.
 LoadedSettings loadSettings(const std::string& file = settingsFilePath(), bool withEnvironment = true);
 
+// The built-in values with those of `text`, read as the settings file `file` (which names it in problems);
+// the environment is not consulted.
+LoadedSettings parseSettingsText(std::string_view text, const std::string& file);
+
+// The text of `previous` (a settings file) changed to hold `settings`, as a person would edit it: a value that
+// differs is replaced on its own `key = value` line, a missing key goes to the end of its table, a missing table
+// to the end of the file; every other byte (comments, blank lines, key order, unknown keys) stays. A value the
+// file already gives is not written again. "" when the file cannot be edited that way (not parsed, or values
+// in inline tables, dotted keys or multi-line strings); the caller then writes the whole file anew.
+std::string editedSettingsText(std::string_view previous, const Settings& settings);
+
 // Writes `settings` (every slot and both services, the environment's values not included) as the settings
 // file: into a new file put in place in one step, the previous file kept beside it as FILE.bak, the folder
-// made when missing. False, with a short English reason, when it cannot be written.
+// made when missing. An existing file is edited in place (editedSettingsText) so its comments and order stay,
+// else written whole. A settings file that is a symbolic link stays one: its target is written, as editors do.
+// False, with a short English reason, when it cannot be written.
 bool saveSettingsFile(const std::string& file, const Settings& settings, std::string& error);
 
 // A site definition's name: 1 to 64 ASCII letters, digits, "-" and "_" (it names NAME.toml, never a path).

@@ -1,6 +1,7 @@
 #include "scrape/site_definition.h"
 
 #include "platform/files.h"
+#include "platform/toml_depth.h"
 
 #include <toml++/toml.h>
 
@@ -416,11 +417,15 @@ SiteDefinitionPtr parseSiteDefinition(std::string_view text, const std::string& 
     definition->name = name;
     definition->source = source;
     Reader reader(*definition, source, problems);
-    try {
-        reader.read(toml::parse(text, source));
-    } catch (const toml::parse_error& error) {
-        reader.fail(static_cast<long>(error.source().begin.line),
-                    "not a TOML file: " + std::string(error.description()));
+    if (const long line = tomlTooDeepLine(text); line > 0) {
+        reader.fail(line, "keys, tables or arrays are nested deeper than " + std::to_string(kMaxTomlDepth) + " levels");
+    } else {
+        try {
+            reader.read(toml::parse(text, source));
+        } catch (const toml::parse_error& error) {
+            reader.fail(static_cast<long>(error.source().begin.line),
+                        "not a TOML file: " + std::string(error.description()));
+        }
     }
     if (reader.failed() || !encodeMarkers(*definition, reader)) return nullptr;
     definition->table.steps = definition->steps;
@@ -430,16 +435,31 @@ SiteDefinitionPtr parseSiteDefinition(std::string_view text, const std::string& 
 
 SiteDefinitionPtr readSiteDefinitionFile(const std::string& path, const std::string& name,
                                          std::vector<SettingsProblem>& problems) {
-    std::ifstream in(pathFromUtf8(path), std::ios::binary);
-    std::string text(static_cast<size_t>(kMaxFileBytes) + 1, '\0');
-    if (in) in.read(text.data(), kMaxFileBytes + 1);
-    if (!in && !in.eof()) {
-        problems.push_back({SettingsProblem::BadDefinition, 0, "cannot be read", path});
-        return nullptr;
+    // Only a regular file is read, never waited for (a FIFO), and never more than 1 MiB of it.
+    std::string text;
+    const char* refused = nullptr;
+    switch (readSmallFile(path, static_cast<size_t>(kMaxFileBytes), text)) {
+        case FileRead::Read:
+            break;
+        case FileRead::Folder:
+            refused = "is a folder";
+            break;
+        case FileRead::NotAFile:
+            refused = "is not a regular file (a FIFO, a device or a socket)";
+            break;
+        case FileRead::TooLarge:
+            refused = "larger than 1 MiB";
+            break;
+        case FileRead::LinkLoop:
+            refused = "is a symbolic link that loops";
+            break;
+        case FileRead::Missing:
+        case FileRead::Unreadable:
+            refused = "cannot be read";
+            break;
     }
-    text.resize(static_cast<size_t>(in.gcount()));
-    if (text.size() > static_cast<size_t>(kMaxFileBytes)) {
-        problems.push_back({SettingsProblem::BadDefinition, 0, "larger than 1 MiB", path});
+    if (refused != nullptr) {
+        problems.push_back({SettingsProblem::BadDefinition, 0, refused, path});
         return nullptr;
     }
     return parseSiteDefinition(text, name, path, problems);

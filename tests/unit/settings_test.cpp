@@ -2,13 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "support/scratch_folder.h"
 
 namespace lanqi {
 namespace {
+
+namespace fs = std::filesystem;
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    return at == std::string::npos ? text + "<" + from + " not found>" : text.replace(at, from.size(), to);
+}
 
 class SettingsFile : public test::ScratchFolderTest {
   protected:
@@ -98,6 +109,181 @@ TEST_F(SettingsFile, AFileInAFolderNamedInChineseIsWrittenAndReadBack) {
     EXPECT_TRUE(loaded.fileFound);
     EXPECT_TRUE(loaded.problems.empty()) << loaded.report(false);
     EXPECT_EQ(loaded.settings.sites[3].base, "http://127.0.0.1:9/site4");
+}
+
+// Whatever is in the settings file's place, start-up goes on at once with the built-in values and names the
+// file and what is wrong with it.
+TEST_F(SettingsFile, AnythingButASmallRegularFileIsReportedNotRead) {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old != nullptr ? old : "";
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    const std::string file = settingsFilePath();
+    ASSERT_EQ(file, dir + "/lanqi-search/config.toml");
+    const struct {
+        const char* what;
+        std::function<void()> plant;
+        SettingsProblem::Kind kind;
+    } cases[] = {
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }, SettingsProblem::NotARegularFile},
+        {"a link to /dev/zero", [&] { fs::create_symlink("/dev/zero", file); }, SettingsProblem::NotARegularFile},
+        {"a folder", [&] { fs::create_directory(file); }, SettingsProblem::FileIsFolder},
+        {"a link loop", [&] { fs::create_symlink("config.toml", file); }, SettingsProblem::LinkLoop},
+        {"a file over 1 MiB",
+         [&] { std::ofstream(file) << "# " << std::string(kMaxSettingsFileBytes, 'x') << "\n[site9]\n"; },
+         SettingsProblem::FileTooLarge},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir + "/lanqi-search");
+        fs::create_directories(dir + "/lanqi-search");
+        c.plant();
+        const LoadedSettings loaded = loadSettings();
+        EXPECT_TRUE(loaded.fileFound) << c.what;
+        ASSERT_EQ(loaded.problems.size(), 1u) << c.what;
+        EXPECT_EQ(loaded.problems[0].kind, c.kind) << c.what;
+        EXPECT_EQ(loaded.problems[0].line, 0) << c.what;
+        EXPECT_EQ(loaded.settings.sites[0].base, "http://site1.lanqi-sites.example") << c.what;
+        EXPECT_EQ(loaded.report(false).rfind(file + ": ", 0), 0u) << loaded.report(false);
+        EXPECT_EQ(loaded.report(true).rfind(file + ": ", 0), 0u) << loaded.report(true);
+    }
+    if (saved.empty())
+        unsetenv("XDG_CONFIG_HOME");
+    else
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+}
+
+// Nesting beyond kMaxTomlDepth is refused before toml++ sees it (it recurses per level and a few kilobytes of
+// "a.a.a" run the stack out); dots and brackets in strings and comments count for nothing.
+TEST_F(SettingsFile, KeysNestedTooDeepAreReportedAtTheirLine) {
+    const auto repeat = [](const std::string& part, int times, const std::string& between) {
+        std::string out;
+        for (int k = 0; k < times; ++k) out += (k > 0 ? between : "") + part;
+        return out;
+    };
+    const struct {
+        std::string toml;
+        long line;  // 0: not too deep
+    } cases[] = {
+        {"[" + repeat("a", 40000, ".") + "]\n", 1},
+        {"# a\n\n" + repeat("a", 40000, ".") + " = 1\n", 3},
+        {"[site1]\n" + repeat("a", 40000, " . ") + " = 1\n", 2},
+        {"x = " + repeat("[", 40000, "") + "\n", 1},
+        {"x = " + repeat("{a = ", 40000, "") + "\n", 1},
+        {"x = [\n" + repeat("[", 100, "\n") + "\n", 64},  // the 64th open bracket
+        {"[" + repeat("a", 62, ".") + "]\n", 0},
+        {"x = " + repeat("[", 63, "") + repeat("]", 63, "") + "\n", 0},
+        {"[site1]\nbase = \"" + repeat("[a", 100, ".") + "\"\n", 0},
+        {"[site1]\nbase = '" + repeat("{a", 100, ".") + "'\n", 0},
+        {"# " + repeat("[a", 100, ".") + "\n", 0},
+        {"x = \"\"\"\n" + repeat("[a", 100, ".\n") + "\"\"\"\n", 0},
+        {"x = '''" + repeat("[a", 100, ".") + "'''\n", 0},
+        {"x = \"\\\"" + repeat("[a", 100, ".") + "\"\n", 0},
+        {"x = [" + repeat("1.5", 100, ", ") + "]\n", 0},
+    };
+    for (const auto& c : cases) {
+        const LoadedSettings loaded = load(c.toml);
+        const bool tooDeep = !loaded.problems.empty() && loaded.problems[0].kind == SettingsProblem::TooDeep;
+        EXPECT_EQ(tooDeep, c.line > 0) << c.toml.substr(0, 80) << "\n" << loaded.report(false).substr(0, 200);
+        if (tooDeep) EXPECT_EQ(loaded.problems[0].line, c.line) << c.toml.substr(0, 80);
+    }
+}
+
+// 保存 over a file a person wrote: only the values that changed are touched, everything else stays byte for
+// byte; a key the file lacks goes to the end of its table, a table it lacks to the end of the file.
+TEST_F(SettingsFile, SavingEditsTheValuesInPlaceAndKeepsCommentsAndOrder) {
+    const std::string handWritten =
+        "# my sites\n"
+        "[play]\n"
+        "base = \"http://play.example\"   # the cloud player\n"
+        "\n"
+        "[site3]\n"
+        "definition = 'site3'\n"
+        "  # the old mirror:\n"
+        "  base = \"http://127.0.0.1:1/old\" # keep this comment\n"
+        "enabled=true\n"
+        "\n"
+        "# site one last\n"
+        "[site1]\n"
+        "base = \"http://one.example\"\n";
+    const std::string file = dir + "/config.toml";
+    const struct {
+        const char* what;
+        std::function<void(Settings&)> change;
+        std::string expected;
+    } cases[] = {
+        {"nothing changed", [](Settings&) {}, handWritten},
+        {"one base", [](Settings& s) { s.sites[2].base = "http://127.0.0.1:2/new"; },
+         replaced(handWritten, "\"http://127.0.0.1:1/old\"", "\"http://127.0.0.1:2/new\"")},
+        {"a flag and a literal string",
+         [](Settings& s) {
+             s.sites[2].enabled = false;
+             s.sites[2].definition = "site6";
+         },
+         replaced(replaced(handWritten, "enabled=true", "enabled=false"), "'site3'", "\"site6\"")},
+        {"a key the table lacks", [](Settings& s) { s.sites[0].enabled = false; }, handWritten + "enabled = false\n"},
+        {"a table the file lacks", [](Settings& s) { s.vendorBase = "http://vendor.example"; },
+         handWritten + "\n[vendor]\nbase = \"http://vendor.example\"\n"},
+        {"back to the built-in value", [](Settings& s) { s.sites[0].base = "http://site1.lanqi-sites.example"; },
+         replaced(handWritten, "http://one.example", "http://site1.lanqi-sites.example")},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << handWritten;
+        Settings settings = loadSettings(file, false).settings;
+        c.change(settings);
+        std::string error;
+        ASSERT_TRUE(saveSettingsFile(file, settings, error)) << error;
+        EXPECT_EQ(content(file), c.expected) << c.what;
+        EXPECT_EQ(content(file + ".bak"), handWritten) << c.what;
+        const LoadedSettings again = loadSettings(file, false);
+        EXPECT_TRUE(again.problems.empty()) << again.report(false);
+        EXPECT_EQ(again.settings.sites[2].base, settings.sites[2].base) << c.what;
+        EXPECT_EQ(again.settings.sites[0].enabled, settings.sites[0].enabled) << c.what;
+        EXPECT_EQ(again.settings.vendorBase, settings.vendorBase) << c.what;
+    }
+}
+
+// A file the line edit cannot be sure of is written whole, and still reads back as what was saved.
+TEST_F(SettingsFile, AFileTheEditCannotFollowIsWrittenWhole) {
+    const std::string file = dir + "/config.toml";
+    for (const std::string previous :
+         {"site3 = { base = \"http://127.0.0.1:1/a\" }\n", "site3.base = \"http://127.0.0.1:1/a\"\n",
+          "[site3]\nnote = \"\"\"\n[site3]\nbase = 'x'\n\"\"\"\n", "[site3\nbroken",
+          "[\"site3\"]\nbase = \"http://127.0.0.1:1/a\"\n"}) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << previous;
+        Settings settings = builtInSettings();
+        settings.sites[2].base = "http://127.0.0.1:2/b";
+        EXPECT_EQ(editedSettingsText(previous, settings), "") << previous;
+        std::string error;
+        ASSERT_TRUE(saveSettingsFile(file, settings, error)) << error;
+        const LoadedSettings again = loadSettings(file, false);
+        EXPECT_TRUE(again.problems.empty()) << previous << again.report(false);
+        EXPECT_EQ(again.settings.sites[2].base, "http://127.0.0.1:2/b") << previous;
+        EXPECT_EQ(content(file + ".bak"), previous);
+    }
+}
+
+// A settings file that is a link (to a dotfiles folder, say) stays a link; what it points at gets the values.
+TEST_F(SettingsFile, SavingThroughALinkWritesItsTarget) {
+    fs::create_directories(dir + "/dotfiles");
+    const std::string target = dir + "/dotfiles/lanqi.toml";
+    std::ofstream(target) << "# mine\n[site2]\nbase = \"http://two.example\"\n";
+    fs::create_directories(dir + "/lanqi-search");
+    const std::string file = dir + "/lanqi-search/config.toml";
+    fs::create_symlink("../dotfiles/lanqi.toml", file);
+    Settings settings = loadSettings(file, false).settings;
+    settings.sites[1].base = "http://127.0.0.1:2/two";
+    std::string error;
+    ASSERT_TRUE(saveSettingsFile(file, settings, error)) << error;
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(fs::read_symlink(file), "../dotfiles/lanqi.toml");
+    EXPECT_EQ(content(target), "# mine\n[site2]\nbase = \"http://127.0.0.1:2/two\"\n");
+    EXPECT_EQ(content(file + ".bak"), "# mine\n[site2]\nbase = \"http://two.example\"\n");
+    EXPECT_EQ(loadSettings(file, false).settings.sites[1].base, "http://127.0.0.1:2/two");
+
+    fs::remove(file);
+    fs::create_symlink("config.toml", file);  // a loop: refused, nothing written
+    EXPECT_FALSE(saveSettingsFile(file, settings, error));
+    EXPECT_NE(error.find("loops"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_symlink(file));
 }
 
 TEST(SearchableBase, IsHttpOrHttpsWithAHostAndAtMostAPortAndAPath) {

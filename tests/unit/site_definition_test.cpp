@@ -98,6 +98,34 @@ TEST(SiteDefinitions, ABrokenDefinitionIsRefusedWithItsLine) {
 }
 
 // A site whose pages are GBK: the markers are found in the GBK page and the fields come out as from UTF-8.
+// A definition nested deeper than kMaxTomlDepth is refused with its line before toml++ recurses into it; one
+// just within the bound is read as any other text.
+TEST(SiteDefinitions, NestingTooDeepIsRefusedWithItsLine) {
+    const std::string site1(builtInSiteDefinitionText(1));
+    std::string deepKey = "x";
+    for (int k = 0; k < 40000; ++k) deepKey += ".a";
+    const struct {
+        std::string text;
+        std::string deepPart;  // where the problem is; "" when the depth is no problem
+    } cases[] = {
+        {site1 + "\n[" + deepKey + "]\n", "x.a.a"},
+        {"[" + deepKey + "]\n" + site1, "x.a.a"},
+        {site1 + "\n# x\n" + deepKey + " = 1\n", "x.a.a"},
+        {"x = " + std::string(40000, '[') + "\n" + site1, "[[[["},
+        {site1 + "\n" + deepKey.substr(0, 2 * 62 + 1) + " = 1\n", ""},  // 63 parts
+    };
+    for (const auto& c : cases) {
+        std::vector<SettingsProblem> problems;
+        const SiteDefinitionPtr read = parseSiteDefinition(c.text, "deep", "deep.toml", problems);
+        EXPECT_EQ(read, nullptr);  // even within the bound "x" is no key of a definition
+        ASSERT_FALSE(problems.empty());
+        const bool tooDeep = problems[0].subject.find("nested deeper than 64 levels") != std::string::npos;
+        EXPECT_EQ(tooDeep, !c.deepPart.empty()) << problems[0].subject.substr(0, 100);
+        if (tooDeep) EXPECT_EQ(problems[0].line, lineOf(c.text, c.deepPart));
+        EXPECT_EQ(problems[0].file, "deep.toml");
+    }
+}
+
 TEST(SiteDefinitions, PagesInAnotherCharsetAreReadThroughIt) {
     const std::string utf8Page = test::readFixture("scrape/site4.html");
     const Bytes gbkPage = convertText(utf8Page, "UTF-8", "GBK");
