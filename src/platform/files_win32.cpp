@@ -77,11 +77,11 @@ FileRead readSmallFile(const std::string& path, std::size_t maxBytes, Bytes& con
                 return FileRead::Missing;
             case ERROR_CANT_RESOLVE_FILENAME:
                 return FileRead::LinkLoop;
-            default:
-                return FileRead::Unreadable;
+            default:  // a device name has no attributes: the open below tells what it is
+                break;
         }
     }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileRead::Folder;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileRead::Folder;
     // A pipe or a device name ("NUL", "CON", "\\.\pipe\...") opens as something other than a disk file.
     const HANDLE file =
         ::CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -153,6 +153,31 @@ TEST(Files, ThePrivateFolderIsInTheUsersTemporaryFolderAndFilesArePutInPlaceWhol
     EXPECT_FALSE(writeFileBlocks(folder, {"x"}));  // a folder is never replaced
 }
 
+TEST(Files, OnlyASmallDiskFileIsRead) {
+    const Text folder = privateFolder();
+    ASSERT_FALSE(folder.empty());
+    const std::string utf8Folder = convertText(folder, "GBK", "UTF-8");
+    ASSERT_TRUE(writeFileBlocks(folder + "ten.toml", {"0123456789"}));
+    ASSERT_TRUE(writeFileBlocks(folder + "eleven.toml", {"0123456789a"}));
+    ::CreateDirectoryW(widen(utf8Folder + "sub").c_str(), nullptr);
+    const struct {
+        std::string path;
+        FileRead outcome;
+        const char* content;
+    } cases[] = {
+        {utf8Folder + "ten.toml", FileRead::Read, "0123456789"},
+        {utf8Folder + "eleven.toml", FileRead::TooLarge, ""},
+        {utf8Folder + "sub", FileRead::Folder, ""},
+        {utf8Folder + "missing.toml", FileRead::Missing, ""},
+        {"\\\\.\\NUL", FileRead::NotAFile, ""},  // a device
+    };
+    for (const auto& c : cases) {
+        Bytes content = "left over";
+        EXPECT_EQ(readSmallFile(c.path, 10, content), c.outcome) << c.path;
+        EXPECT_EQ(content, c.content) << c.path;
+    }
+}
+
 TEST(Clipboard, TextIsPlacedAsUnicode) {
     Win32DesktopServices desktop;
     ASSERT_TRUE(desktop.setClipboardText(gbk(u8"磁力 magnet:?xt=urn:btih:ab")));
