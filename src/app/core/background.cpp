@@ -4,11 +4,12 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
+
+#include "platform/detached_thread.h"
 
 namespace lanqi {
 
-void runDetached(std::function<void()> work) { std::thread(std::move(work)).detach(); }
+void runDetached(std::function<void()> work) { startDetachedThread(std::move(work)); }
 
 std::optional<Bytes> runProcessingEvents(std::function<Bytes()> work, EventPump& events,
                                          const std::function<bool()>& giveUp) {
@@ -19,12 +20,14 @@ std::optional<Bytes> runProcessingEvents(std::function<Bytes()> work, EventPump&
         std::optional<Bytes> result;
     };
     auto outcome = std::make_shared<Outcome>();
-    runDetached([outcome, work = std::move(work)] {
-        Bytes result = work();
+    auto shared = std::make_shared<std::function<Bytes()>>(std::move(work));
+    const bool started = startDetachedThread([outcome, shared] {
+        Bytes result = (*shared)();
         const std::lock_guard lock(outcome->mutex);
         outcome->result = std::move(result);
         outcome->done.notify_all();
     });
+    if (!started) return (*shared)();  // no thread to be had: the work runs here, the window waits
 
     std::unique_lock lock(outcome->mutex);
     while (!outcome->result) {
