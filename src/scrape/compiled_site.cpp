@@ -1,14 +1,16 @@
 #include "scrape/compiled_site.h"
 
-#include <algorithm>
-
 namespace lanqi::scrape {
 namespace {
 
+// A marker number of its own for every place a marker is searched from, even where two places search the
+// same text. The searches of one place move forward from item to item, so its remembered answer serves
+// every later item until that occurrence is passed, and the page costs one pass per place. Shared, the
+// places would overwrite each other's answers: a title whose end marker lies at the far end of the page,
+// and a line that finds the same marker close by in every item, would read the page to its end once per
+// item.
 int slot(CompiledSite& site, std::string_view marker) {
     if (marker.empty()) return -1;
-    const auto it = std::find(site.markers.begin(), site.markers.end(), marker);
-    if (it != site.markers.end()) return static_cast<int>(it - site.markers.begin());
     site.markers.push_back(marker);
     return static_cast<int>(site.markers.size()) - 1;
 }

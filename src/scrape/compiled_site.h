@@ -7,9 +7,9 @@
 
 namespace lanqi::scrape {
 
-// A site's table ready to run: labels and tags in GBK, and every marker that is searched forwards numbered,
-// so that MarkerSearch can remember its last answer. Built once, when the site's definition is read. Its
-// views and step pointers lead into the table it was made from, which must outlive it.
+// A site's table ready to run: labels and tags in GBK, and every place a marker is searched forwards from
+// numbered, so that MarkerSearch can remember its last answer per place. Built once, when the site's definition is
+// read. Its views and step pointers lead into the table it was made from, which must outlive it.
 struct CompiledStep {
     const Step* step = nullptr;
     Text label;
