@@ -21,9 +21,14 @@ class ItemReader {
 
     int cursor() const { return m_cursor; }
 
-    // One pass over the item whose anchor is at `anchor` (-1: none left). False when an item test failed,
-    // in which case no item was made; else the item is appended to the items.
-    bool read(int anchor) {
+    enum class Pass {
+        Row,      // the item was appended to the items
+        Skipped,  // an item test failed: no item
+        Full,     // the item would take the page's rows past kMaxPageRowBytes: not appended
+    };
+
+    // One pass over the item whose anchor is at `anchor` (-1: none left).
+    Pass read(int anchor) {
         m_floor = m_cursor;
         m_anchor = anchor;
         // The item is read from its anchor on (Site1 and Site3 find their titles backwards from it).
@@ -32,11 +37,14 @@ class ItemReader {
         m_item.site = m_slot;
         m_hash.clear();
         for (const CompiledStep& step : m_site.steps) {
-            if (!runStep(step)) return false;
+            if (!runStep(step)) return Pass::Skipped;
         }
         appendSiteLine(m_item.detailText, m_slot);
+        const size_t bytes = m_item.title.size() + m_item.magnetLink.size() + m_item.detailText.size();
+        if (bytes > kMaxPageRowBytes - m_rowBytes) return Pass::Full;
+        m_rowBytes += bytes;
         m_items.push_back(std::move(m_item));
-        return true;
+        return Pass::Row;
     }
 
     int findAnchor(int from) { return m_search.find(m_site.anchor, from); }
@@ -117,10 +125,20 @@ class ItemReader {
         }
     }
 
+    // The field's page bytes, at most kMaxFieldBytes of them: a longer field is cut before the first byte of
+    // a UTF-8 character (at most three continuation bytes back), never inside one.
+    std::string_view fieldBytes(const Span& span) const {
+        const std::string_view raw = sliceBytes(m_page, span.start, span.end);
+        if (raw.size() <= static_cast<size_t>(kMaxFieldBytes)) return raw;
+        size_t cut = static_cast<size_t>(kMaxFieldBytes);
+        for (int back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(raw[cut]) & 0xC0) == 0x80; ++back) --cut;
+        return raw.substr(0, cut);
+    }
+
     // Appends the field's GBK text to `out`: nothing when a marker is missing or the bytes do not convert.
     void appendField(Text& out, const CompiledStep& c, const Span& span) {
         if (span.start < 0 || span.end < 0) return;
-        const std::string_view raw = sliceBytes(m_page, span.start, span.end);
+        const std::string_view raw = fieldBytes(span);
         switch (c.step->reduce) {
             case Reduce::TrimSize:
                 trimSizeText(raw, m_scratch);
@@ -152,8 +170,7 @@ class ItemReader {
                     m_hash.clear();
                     appendField(m_hash, c, span);
                 } else {
-                    m_item.detailText.append(c.label);
-                    appendField(m_item.detailText, c, span);
+                    appendDetail(c.label, c, span);
                 }
                 moveCursor(c, span);
                 return true;
@@ -174,6 +191,17 @@ class ItemReader {
                 return true;
         }
         return true;
+    }
+
+    // Appends `label` and the field to the details text, as far as kMaxDetailBytes allows: once the details
+    // are full, nothing more.
+    void appendDetail(std::string_view label, const CompiledStep& c, const Span& span) {
+        Text& detail = m_item.detailText;
+        const size_t before = detail.size();
+        if (before >= static_cast<size_t>(kMaxDetailBytes)) return;
+        detail.append(label);
+        appendField(detail, c, span);
+        cutGbkText(detail, before, static_cast<size_t>(kMaxDetailBytes));
     }
 
     void completeTitle(const CompiledStep& c) {
@@ -197,8 +225,8 @@ class ItemReader {
             const int entryEnd = m_search.find(c.entryEnd, start);
             if (entryEnd < 0) break;
             m_cursor = std::max(m_cursor, entryEnd);
-            m_item.detailText.append(count == 0 ? std::string_view(c.label) : std::string_view("\r\n\r\n"));
-            appendField(m_item.detailText, c, Span{start, entryEnd});
+            appendDetail(count == 0 ? std::string_view(c.label) : std::string_view("\r\n\r\n"), c,
+                         Span{start, entryEnd});
             tag = m_search.find(m_site.entryTag, m_cursor);
             start = tag;
         }
@@ -216,9 +244,10 @@ class ItemReader {
     MarkerSearch m_search;
     std::vector<LastMemo> m_lastMemo = std::vector<LastMemo>(m_site.steps.size());
     std::vector<ResultItem>& m_items;
-    int m_cursor = 0;   // the end cursor
-    int m_floor = 0;    // the end cursor when the pass began: the end of the previous item
-    int m_anchor = -1;  // this item's anchor, -1 when the page has none left
+    int m_cursor = 0;       // the end cursor
+    int m_floor = 0;        // the end cursor when the pass began: the end of the previous item
+    int m_anchor = -1;      // this item's anchor, -1 when the page has none left
+    size_t m_rowBytes = 0;  // the bytes of the rows appended so far
     Text m_title;
     int m_kind = kOther;
     Text m_hash;
@@ -232,7 +261,9 @@ void runItemLoop(const CompiledSite& site, int slot, std::string_view page, Site
     ItemReader reader(site, slot, page, out.items);
     int anchor = reader.findAnchor(0);
     for (int pass = 0; pass < kMaxItemsPerPage; ++pass) {
-        if (!reader.read(anchor)) ++out.skippedItems;
+        const ItemReader::Pass done = reader.read(anchor);
+        if (done == ItemReader::Pass::Full) break;
+        if (done == ItemReader::Pass::Skipped) ++out.skippedItems;
         // Search on from the end cursor, but never at or before this anchor again.
         if (anchor > 0) anchor = reader.findAnchor(std::max(reader.cursor(), anchor + 1));
         if (anchor < 0) break;

@@ -35,8 +35,22 @@ int fileKindOf(std::string_view title) {
     return kOther;
 }
 
+bool isInfoHash(std::string_view hash) {
+    const auto all = [&](auto digit) {
+        for (char c : hash)
+            if (!digit(c)) return false;
+        return true;
+    };
+    if (hash.size() == 40)
+        return all([](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); });
+    if (hash.size() == 32)
+        return all([](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '2' && c <= '7'); });
+    return false;
+}
+
 Text magnetLinkOf(std::string_view infoHash) {
     static constexpr std::string_view kPrefix = "magnet:?xt=urn:btih:";
+    if (!isInfoHash(infoHash)) infoHash = {};
     Text link;
     link.reserve(kPrefix.size() + infoHash.size());
     link.append(kPrefix).append(infoHash);
@@ -58,6 +72,19 @@ void appendDownloadBlock(Text& detail, const Text& magnetLink) {
 void appendSiteLine(Text& detail, int site) {
     static const Text label = gbk(u8"\r\n\r\n文件分类：");
     detail.append(label).append(decimalText(site));
+}
+
+void cutGbkText(Text& text, size_t from, size_t limit) {
+    if (text.size() <= limit) return;
+    // A character begins at `end`: from `from`, or from the start when `from` lies past the limit. A byte of
+    // 0x81 or more (a lead byte) and the byte after it are one character; every other byte is one.
+    size_t end = from <= limit ? from : 0;
+    while (end < text.size()) {
+        const size_t next = end + (static_cast<unsigned char>(text[end]) >= 0x81 ? 2 : 1);
+        if (next > limit) break;
+        end = next;
+    }
+    text.resize(end);
 }
 
 void trimSizeText(std::string_view raw, Bytes& out) {

@@ -18,7 +18,12 @@ const Text& placeholderTitle();
 // with the archive list, then the video list: kArchive, kVideo, else kOther (mixed case included).
 int fileKindOf(std::string_view title);
 
-// "magnet:?xt=urn:btih:" + hash.
+// True for a BitTorrent info-hash as a magnet link writes it: exactly 40 hexadecimal digits, or exactly 32
+// base32 characters (A-Z, 2-7); either case, as the page gives it.
+bool isInfoHash(std::string_view hash);
+
+// "magnet:?xt=urn:btih:" + hash when isInfoHash(hash), else "magnet:?xt=urn:btih:" alone: a page's bytes
+// past the hash ("&tr=", "&ws=", ...) never reach the programs the link is handed to.
 Text magnetLinkOf(std::string_view infoHash);
 
 // The first detail line: "文件名：\r\n" + title.
@@ -27,6 +32,11 @@ void startDetailText(Text& detail, const Text& title);
 void appendDownloadBlock(Text& detail, const Text& magnetLink);
 // The last detail line: "\r\n\r\n文件分类：" + the site number.
 void appendSiteLine(Text& detail, int site);
+
+// Shortens `text` to at most `limit` bytes without splitting a GBK character: the bytes from `from` on
+// (where a character begins; the start when `from` lies past the limit) are read as GBK, and the text
+// ends after the last whole character that fits. A text within the limit is left as it is.
+void cutGbkText(Text& text, size_t from, size_t limit);
 
 // Size text as Site1 shows it, from raw page bytes: everything up to and including the byte after the
 // last ".", then the last two bytes ("1.25 GB" -> "1.2GB"); without a "." only the last two bytes.

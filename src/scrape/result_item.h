@@ -8,7 +8,7 @@ namespace lanqi {
 struct ResultItem {
     Text title;        // never empty: a missing title is the placeholder title
     int fileKind = 1;  // the results list's picture index: 0 archive, 1 other, 3 video (FileKind)
-    Text magnetLink;   // "magnet:?xt=urn:btih:" + the info-hash as the page gives it
+    Text magnetLink;   // "magnet:?xt=urn:btih:" + the info-hash as the page gives it (none unless well-formed)
     Text detailText;   // lines joined by "\r\n", from "文件名：" to "文件分类：" + site
     int site = 0;      // 1..6, the catalogue number of the site that gave it
 

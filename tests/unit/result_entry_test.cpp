@@ -59,14 +59,63 @@ TEST(UnwrapFileItem, EntryWithoutTagIsEmptyAndHalfTagsKeepOnlyTheName) {
     EXPECT_EQ(unwrapFileItem("> a <"), "> a  a ");  // both parts read the same bytes
 }
 
+TEST(MagnetLink, OnlyFortyHexDigitsOrThirtyTwoBase32CharactersAreAHash) {
+    const struct {
+        std::string hash;
+        bool wellFormed;
+    } cases[] = {
+        {"0123456789abcdef0123456789ABCDEF01234567", true},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ234567", true},
+        {"abcdefghijklmnopqrstuvwxyz234567", true},
+        {"", false},
+        {"0123456789abcdef0123456789abcdef0123456", false},    // 39
+        {"0123456789abcdef0123456789abcdef012345678", false},  // 41
+        {"0123456789abcdef0123456789abcdef0123456g", false},
+        {"0123456789abcdef0123456789abcdef", false},  // 32, but 0, 1, 8 and 9 are no base32
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ23456=", false},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ2345678", false},  // 33
+        {"&u=http://evil.example/#", false},
+        {"0123456789abcdef0123456789abcdef01234567&tr=http://t.example/", false},
+        {"0123456789abcdef0123456789abcdef0123456 ", false},
+        {"0123456789abcdef0123456789abcdef0123456\xB3", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isInfoHash(c.hash), c.wellFormed) << c.hash;
+        EXPECT_EQ(magnetLinkOf(c.hash), "magnet:?xt=urn:btih:" + (c.wellFormed ? c.hash : std::string())) << c.hash;
+    }
+}
+
+TEST(CutGbkText, EndsAfterTheLastWholeCharacterThatFits) {
+    const Text text = g("ab超能c");  // a b, two characters of two bytes each, c: 7 bytes
+    const struct {
+        size_t from;
+        size_t limit;
+        Text cut;
+    } cases[] = {
+        {0, 7, g("ab超能c")}, {0, 100, g("ab超能c")}, {0, 6, g("ab超能")}, {0, 5, g("ab超")},
+        {0, 4, g("ab超")},    {0, 3, g("ab")},        {0, 0, ""},          {2, 5, g("ab超")},
+        {4, 5, g("ab超")},    {2, 3, g("ab")},        {9, 3, g("ab")},  // a start past the limit reads from 0
+    };
+    for (const auto& c : cases) {
+        Text cut = text;
+        cutGbkText(cut, c.from, c.limit);
+        EXPECT_EQ(cut, c.cut) << c.from << " " << c.limit;
+    }
+    // The characters are counted from `from`: read from the start, the stray byte would pair with the first
+    // byte of 超 and the text would end inside 超.
+    Text afterLead = "\xB3" + g("超能");
+    cutGbkText(afterLead, 1, 3);
+    EXPECT_EQ(afterLead, "\xB3" + g("超"));
+}
+
 TEST(DetailLines, FixedTextsOfAResult) {
     Text detail;
     startDetailText(detail, g("超能.mkv"));
-    appendDownloadBlock(detail, magnetLinkOf("ABC"));
+    appendDownloadBlock(detail, magnetLinkOf("0123456789abcdef0123456789ABCDEF01234567"));
     appendSiteLine(detail, 4);
-    EXPECT_EQ(detail,
-              g("文件名：\r\n超能.mkv\r\n\r\n下载链接：magnet:?xt=urn:btih:ABC\r\n用鼠标左键双击文件即可直接在线播放，"
-                "或单击鼠标右键用迅雷影音播放。如不能播放，请使用迅雷下载。\r\n\r\n文件分类：4"));
+    EXPECT_EQ(detail, g("文件名：\r\n超能.mkv\r\n\r\n下载链接：magnet:?xt=urn:btih:"
+                        "0123456789abcdef0123456789ABCDEF01234567\r\n用鼠标左键双击文件即可直接在线播放，"
+                        "或单击鼠标右键用迅雷影音播放。如不能播放，请使用迅雷下载。\r\n\r\n文件分类：4"));
 }
 
 // The window title while a run adds rows is the search flow's; it counts the rows of the run so far.

@@ -246,20 +246,104 @@ TEST(Bounds, Site1sBackwardSearchesReadAFarEndOnce) {
     EXPECT_EQ(scrape.items[999].title, "x");
 }
 
+// Site6's title runs to the next ">" wherever it lies. However far that is, a title keeps the first
+// kMaxFieldBytes bytes of the page, cut before a UTF-8 character, and every anchor still gives its row.
+TEST(Bounds, AFieldKeepsAtMostItsCapOfThePageCutBeforeACharacter) {
+    const std::string hash = "0123456789abcdef0123456789abcdef01234567";
+    const std::string wide = repeated("超", 11000);  // 3 bytes a character
+    const size_t fits = static_cast<size_t>(kMaxFieldBytes) / 3;
+    const struct {
+        const char* what;
+        std::string title;  // as the page writes it, far longer than the cap
+        Text kept;
+    } cases[] = {
+        {"ASCII", std::string(32000, 'x'), Text(static_cast<size_t>(kMaxFieldBytes), 'x')},
+        {"UTF-8 ending one byte into a character", wide, g(repeated("超", fits))},
+        {"UTF-8 ending two bytes into a character", "ab" + wide, g("ab" + repeated("超", fits - 1))},
+        {"UTF-8 ending at a character", "a" + wide, g("a" + repeated("超", fits))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // One ">" at the very end of the page: each title's end marker.
+        const std::string page = "<title>磁力链接搜索引擎</title>" +
+                                 repeated("<a href=\"/t/" + hash + "\" &dn=" + c.title + " ", 100) + "x>";
+        std::array<std::string_view, 6> pages{};
+        pages[5] = page;
+        const SitePageScrape scrape = scrapeSitePage(6, pages);
+        ASSERT_EQ(scrape.items.size(), 100u);
+        for (const ResultItem& item : scrape.items) {
+            ASSERT_EQ(item.title, c.kept);
+            ASSERT_EQ(item.magnetLink, "magnet:?xt=urn:btih:" + hash);
+        }
+    }
+}
+
+TEST(Bounds, TwoPlacesSearchingOneMarkerReadAFarEndOnce) {
+    // Every item's "收录时间：" finds its ">" close by, while every title (all behind the one "&dn=" after
+    // the items) ends at the ">" 32 MiB further on. Were the two searches to share what they remember, the
+    // title's search would read those 32 MiB once per item.
+    const std::string page = "<title>磁力链接搜索引擎</title>" +
+                             repeated("<a href=\"/t/0123456789abcdef0123456789abcdef01234567\" 收录时间：>", 1000) +
+                             "&dn=" + std::string(32u << 20, 'x') + ">";
+    std::array<std::string_view, 6> pages{};
+    pages[5] = page;
+    const auto start = std::chrono::steady_clock::now();
+    const SitePageScrape scrape = scrapeSitePage(6, pages);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    ASSERT_EQ(scrape.items.size(), 1000u);
+    EXPECT_EQ(scrape.items[999].title, Text(static_cast<size_t>(kMaxFieldBytes), 'x'));
+}
+
+// Only a hash of 40 hexadecimal or 32 base32 characters makes a link; any other hash is a missing one, so
+// nothing a page writes after it reaches the programs the link is handed to. The row stays.
+TEST(MagnetLinks, OnlyAWellFormedHashMakesALinkAndTheDetailsShowTheSame) {
+    const struct {
+        int site;
+        std::string page;
+        std::string hash;  // what the link carries
+    } cases[] = {
+        {4, "<title>BT种子磁力链接搜索引擎</title><a href=\"/hash/&u=http://evil.example/#\">One</a>", ""},
+        {6,
+         "<title>磁力链接搜索引擎</title><a href=\"/t/0123456789abcdef0123456789abcdef01234567&tr=http://t.example/\""
+         " &dn=One\">",
+         ""},
+        {2, "<title>爱磁力</title><a href=\"/info/0123456789abcdef0123456789abcdef0123456\">One</a></h3><p>", ""},
+        {5, "<title>磁力链</title><a href=\"/hash/0123456789ABCDEF0123456789abcdef01234567.html\">One</a>",
+         "0123456789ABCDEF0123456789abcdef01234567"},
+        {1,
+         "<title>手撕包菜</title><a title=\"One\" class=\"t\"><span class=\"ctime\">2015</span>"
+         " urn:btih:ABCDEFGHIJKLMNOPQRSTUVWXYZ234567&dn",
+         "ABCDEFGHIJKLMNOPQRSTUVWXYZ234567"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        ScrapeHarness h;
+        h.records.sitePages[static_cast<size_t>(c.site - 1)] = c.page;
+        h.scrape(c.site);
+        ASSERT_EQ(h.items.size(), 1u);
+        EXPECT_EQ(h.item(0).title, "One");
+        EXPECT_EQ(h.item(0).magnetLink, "magnet:?xt=urn:btih:" + c.hash);
+        EXPECT_NE(h.item(0).detailText.find(g(downloadBlockUtf8(c.hash))), Text::npos);
+    }
+}
+
 TEST(MissingMarker, TitleOfAnEarlierItemIsNotReused) {
     ScrapeHarness h;
     h.records.sitePages[0] =
         "<title>手撕包菜</title>"
-        "<a title=\"One.mkv\" class=\"t\"><span class=\"ctime\">2015-01-01</span> tail urn:btih:AAA&dn"
-        "<a href=\"/x\"><span class=\"ctime\">2015-01-02</span> tail urn:btih:BBB&dn"
-        "<a title=\"Three.zip\" class=\"t\"><span class=\"ctime\">2015-01-03</span> tail urn:btih:CCC&dn";
+        "<a title=\"One.mkv\" class=\"t\"><span class=\"ctime\">2015-01-01</span> tail "
+        "urn:btih:aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa&dn"
+        "<a href=\"/x\"><span class=\"ctime\">2015-01-02</span> tail "
+        "urn:btih:bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb&dn"
+        "<a title=\"Three.zip\" class=\"t\"><span class=\"ctime\">2015-01-03</span> tail "
+        "urn:btih:cccccccccccccccccccccccccccccccccccccccc&dn";
     h.scrape(1);
     EXPECT_EQ(h.records.skippedSites, "1");
     ASSERT_EQ(h.items.size(), 2u);
     EXPECT_EQ(h.item(0).title, "One.mkv");
     EXPECT_EQ(h.item(1).title, "Three.zip");
     EXPECT_EQ(h.item(1).fileKind, 0);
-    EXPECT_EQ(h.item(1).magnetLink, "magnet:?xt=urn:btih:CCC");
+    EXPECT_EQ(h.item(1).magnetLink, "magnet:?xt=urn:btih:cccccccccccccccccccccccccccccccccccccccc");
 }
 
 TEST(MissingMarker, FieldIsEmptyAndLaterFieldsAreStillRead) {
@@ -267,16 +351,18 @@ TEST(MissingMarker, FieldIsEmptyAndLaterFieldsAreStillRead) {
     // The second item lacks its size marker, and no later item carries one.
     h.records.sitePages[3] =
         "<title>BT种子磁力链接搜索引擎</title>"
-        "<a href=\"/hash/H1\">One</a> 种子大小:<span> 9.00 MB</span> 文件数量:<span> 1</span>"
+        "<a href=\"/hash/1111111111111111111111111111111111111111\">One</a> 种子大小:<span> 9.00 MB</span> "
+        "文件数量:<span> 1</span>"
         " 创建时间:<span> 2016-01-01 </span>"
-        "<a href=\"/hash/H2\">Two</a> 文件数量:<span> 2</span> 创建时间:<span> 2015-01-01 </span>";
+        "<a href=\"/hash/2222222222222222222222222222222222222222\">Two</a> 文件数量:<span> 2</span> 创建时间:<span> "
+        "2015-01-01 </span>";
     h.scrape(4);
     ASSERT_EQ(h.items.size(), 2u);
     EXPECT_EQ(h.item(0).detailText,
-              g("文件名：\r\nOne" + downloadBlockUtf8("H1") +
+              g("文件名：\r\nOne" + downloadBlockUtf8("1111111111111111111111111111111111111111") +
                 "\r\n\r\n文件大小：9.00 MB\r\n\r\n文件数量：1\r\n\r\n创建时间：2016-01-01\r\n\r\n文件分类：4"));
     EXPECT_EQ(h.item(1).detailText,
-              g("文件名：\r\nTwo" + downloadBlockUtf8("H2") +
+              g("文件名：\r\nTwo" + downloadBlockUtf8("2222222222222222222222222222222222222222") +
                 "\r\n\r\n文件大小：\r\n\r\n文件数量：2\r\n\r\n创建时间：2015-01-01\r\n\r\n文件分类：4"));
 }
 
@@ -286,13 +372,13 @@ TEST(MissingMarker, FieldFoundInTheNextItemPassesThatItemsAnchor) {
     // cursor has then passed, so the second item is not visited.
     h.records.sitePages[3] =
         "<title>BT种子磁力链接搜索引擎</title>"
-        "<a href=\"/hash/H1\">One</a>"
-        "<a href=\"/hash/H2\">Two</a> 种子大小:<span> 9.00 MB</span>"
-        "<a href=\"/hash/H3\">Three</a>";
+        "<a href=\"/hash/1111111111111111111111111111111111111111\">One</a>"
+        "<a href=\"/hash/2222222222222222222222222222222222222222\">Two</a> 种子大小:<span> 9.00 MB</span>"
+        "<a href=\"/hash/3333333333333333333333333333333333333333\">Three</a>";
     h.scrape(4);
     ASSERT_EQ(h.items.size(), 2u);
-    EXPECT_EQ(h.item(0).magnetLink, "magnet:?xt=urn:btih:H1");
-    EXPECT_EQ(h.item(1).magnetLink, "magnet:?xt=urn:btih:H3");
+    EXPECT_EQ(h.item(0).magnetLink, "magnet:?xt=urn:btih:1111111111111111111111111111111111111111");
+    EXPECT_EQ(h.item(1).magnetLink, "magnet:?xt=urn:btih:3333333333333333333333333333333333333333");
 }
 
 TEST(MissingMarker, FileEntryWithoutClosingMarkerEndsTheListUnwritten) {
@@ -300,27 +386,28 @@ TEST(MissingMarker, FileEntryWithoutClosingMarkerEndsTheListUnwritten) {
     h.records.sitePages[0] =
         "<title>手撕包菜</title><a title=\"A.rar\" class=\"t\"><span class=\"ctime\">2015-01-01</span>"
         "<ul><li>a.txt 1.00 KB</li><li>b.txt 2.00 KB <div class=\"tail\">文件数: 2 大小: 3.00 KB 请求数: 4 更新时间: x"
-        " urn:btih:HH&dn";
+        " urn:btih:dddddddddddddddddddddddddddddddddddddddd&dn";
     h.scrape(1);
     ASSERT_EQ(h.items.size(), 1u);
     EXPECT_EQ(h.item(0).detailText,
               g("文件名：\r\nA.rar\r\n\r\n更新时间：2015-01-01\r\n\r\n包含文件：\r\n\r\na.txt 1.0KB"
                 "\r\n\r\n文件数目：2\r\n\r\n文件大小：3.0KB\r\n\r\n请求数：4" +
-                downloadBlockUtf8("HH") + "\r\n\r\n文件分类：1"));
+                downloadBlockUtf8("dddddddddddddddddddddddddddddddddddddddd") + "\r\n\r\n文件分类：1"));
 }
 
 TEST(MissingMarker, LastItemWithNoEntryLeftOnThePageHasNoFileBlock) {
     ScrapeHarness h;
     h.records.sitePages[4] =
         "<ul><li>nav</li></ul><title>磁力链</title>"
-        "<a href=\"/hash/H5.html\">Five.avi</a></ul> <span class=\"cpill fileType1\">视频</span>"
+        "<a href=\"/hash/5555555555555555555555555555555555555555.html\">Five.avi</a></ul> <span class=\"cpill "
+        "fileType1\">视频</span>"
         " 创建时间：<b>2015-01-01</b>";
     h.scrape(5);
     ASSERT_EQ(h.items.size(), 1u);
     EXPECT_EQ(h.item(0).fileKind, 3);
     EXPECT_EQ(
         h.item(0).detailText,
-        g("文件名：\r\nFive.avi" + downloadBlockUtf8("H5") +
+        g("文件名：\r\nFive.avi" + downloadBlockUtf8("5555555555555555555555555555555555555555") +
           "\r\n\r\n文件类型：视频\r\n\r\n上传时间：2015-01-01\r\n\r\n文件大小：\r\n\r\n下载热度：\r\n\r\n最近下载："
           "\r\n\r\n文件分类：5"));
 }
@@ -328,13 +415,14 @@ TEST(MissingMarker, LastItemWithNoEntryLeftOnThePageHasNoFileBlock) {
 TEST(MissingMarker, UnconvertibleTitleGetsThePlaceholderButKeepsItsHash) {
     ScrapeHarness h;
     h.records.sitePages[5] =
-        "<title>磁力链接搜索引擎</title><a href=\"/t/H6\" x>t</a> 收录时间：<b>2015</b>"
-        " <a href=\"magnet:?xt=urn:btih:H6&dn=bad\xFF\xFEname.mkv\">";
+        "<title>磁力链接搜索引擎</title><a href=\"/t/6666666666666666666666666666666666666666\" x>t</a> "
+        "收录时间：<b>2015</b>"
+        " <a href=\"magnet:?xt=urn:btih:6666666666666666666666666666666666666666&dn=bad\xFF\xFEname.mkv\">";
     h.scrape(6);
     ASSERT_EQ(h.items.size(), 1u);
     EXPECT_EQ(h.item(0).title, g("*获取文件标题失败，但您依然可以点击播放或下载*"));
     EXPECT_EQ(h.item(0).fileKind, 1);
-    EXPECT_EQ(h.item(0).magnetLink, "magnet:?xt=urn:btih:H6");
+    EXPECT_EQ(h.item(0).magnetLink, "magnet:?xt=urn:btih:6666666666666666666666666666666666666666");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 
+#include "scrape/result_entry.h"
 #include "scrape/site_definition.h"
 #include "support/scrape_harness.h"
 
@@ -100,6 +101,9 @@ void expectSound(const SitePageScrape& result, int site, std::string_view page, 
         ASSERT_GE(detail.size(), last.size());
         ASSERT_EQ(detail.compare(detail.size() - last.size(), last.size(), last), 0);
         ASSERT_EQ(item.magnetLink.rfind("magnet:?xt=urn:btih:", 0), 0u);
+        // Nothing but a well-formed hash follows the prefix.
+        const std::string_view hash = std::string_view(item.magnetLink).substr(20);
+        ASSERT_TRUE(hash.empty() || isInfoHash(hash)) << item.magnetLink;
         ASSERT_FALSE(item.title.empty());
         ASSERT_TRUE(item.fileKind == 0 || item.fileKind == 1 || item.fileKind == 3);
         ASSERT_EQ(item.site, site);

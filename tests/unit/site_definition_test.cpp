@@ -8,6 +8,7 @@
 #include <iterator>
 #include <random>
 
+#include "scrape/result_entry.h"
 #include "scrape/scrape.h"
 #include "support/scrape_harness.h"
 #include "support/scratch_folder.h"
@@ -199,6 +200,54 @@ TEST_F(SiteDefinitionFolders, SlotsRunTheNamedFilesAndFallBackToTheirOwn) {
     const SitePageScrape scrape = scrapeAlone(slots[0], 1, test::readFixture("scrape/site2.html"));
     ASSERT_FALSE(scrape.items.empty());
     EXPECT_EQ(scrape.items.front().site, 1);
+}
+
+// A definition may ask for as much of a page as it likes: 56 lines of a MiB each, all read from the same
+// anchor, over a page of a thousand anchors. Each line keeps kMaxFieldBytes of it, cut before a UTF-8
+// character, each details text kMaxDetailBytes, cut at a GBK character, and the rows of the page together
+// kMaxPageRowBytes: the loop stops before the row that would pass it.
+TEST(SiteDefinitions, ADefinitionAskingForHugeFieldsGetsRowsWithinTheCaps) {
+    std::string text =
+        "[page]\nmarker = \"BOMB\"\nitem_anchor = \"/a/\"\n"
+        "[[steps]]\nuse = \"hash\"\nitem_test = true\nstart = { after = \"/a/\" }\nend = { bytes = 40 }\n"
+        "[[steps]]\nuse = \"title\"\nstart = { after = \"/a/\" }\nend = { bytes = 13 }\nkeep_cursor = true\n"
+        "[[steps]]\nuse = \"list_item\"\n[[steps]]\nuse = \"detail_start\"\n[[steps]]\nuse = \"magnet\"\n";
+    for (int line = 0; line < 56; ++line)
+        text +=
+            "[[steps]]\nuse = \"line\"\nlabel = \"\\r\\n\\r\\n行：\"\nstart = { after = \"/a/\" }\n"
+            "end = { bytes = 1048576 }\nkeep_cursor = true\n";
+    std::vector<SettingsProblem> problems;
+    const SiteDefinitionPtr definition = parseSiteDefinition(text, "bomb", "bomb.toml", problems);
+    ASSERT_NE(definition, nullptr) << (problems.empty() ? "" : problems.front().english());
+
+    std::string page = "BOMB";
+    for (int anchor = 0; anchor < 1000; ++anchor) {
+        page += "/a/x";  // one byte ahead: the details' characters do not all begin at even offsets
+        for (int c = 0; c < 1500; ++c) page += "超";
+    }
+    const SitePageScrape scrape = scrapeAlone(definition, 2, page);
+
+    Text tail;  // what follows the lines: the site line
+    appendSiteLine(tail, 2);
+    std::string wholeField = "x";  // the characters of the first kMaxFieldBytes bytes of a field
+    for (int c = 0; c < (kMaxFieldBytes - 1) / 3; ++c) wholeField += "超";
+    const Text firstLine = gbk("\r\n\r\n行：" + wholeField + "\r\n\r\n");
+    size_t rows = 0;
+    for (const ResultItem& item : scrape.items) {
+        ASSERT_LE(item.detailText.size(), static_cast<size_t>(kMaxDetailBytes) + tail.size());
+        ASSERT_EQ(item.detailText.compare(item.detailText.size() - tail.size(), tail.size(), tail), 0);
+        // Whole characters only: a line holds every character the field's cap allows, and the details text
+        // converts back, the line cut short by its cap included.
+        ASSERT_NE(item.detailText.find(firstLine), Text::npos);
+        ASSERT_FALSE(utf8(item.detailText).empty());
+        EXPECT_EQ(item.title, gbk("x超超超超"));  // 13 bytes, an odd number: the details' characters sit at odd offsets
+        EXPECT_EQ(item.magnetLink, "magnet:?xt=urn:btih:");
+        rows += item.title.size() + item.magnetLink.size() + item.detailText.size();
+    }
+    EXPECT_LE(rows, kMaxPageRowBytes);
+    EXPECT_GT(scrape.items.size(), 0u);
+    EXPECT_LT(scrape.items.size(), 1000u);  // the page's cap ended the loop
+    EXPECT_EQ(scrape.skippedItems, 0);
 }
 
 // Random edits of the built-in texts, biased to the format's own words: the reader refuses or accepts each
