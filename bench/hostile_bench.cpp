@@ -6,6 +6,12 @@
 //   anchors   the page marker, then nothing but item anchors
 //   backward  Site1's backward searches: every item's "更新时间" field ends at one "</span>" at the very end
 //   nesting   every anchor buried in deep, never closed tags ("<li>" and the sites' title tags)
+//
+// Pages that would make one item hold much, each beside an ordinary Site6 page of the same size (its rows
+// in the layout of the sample sites); the summary prints the CPU time and the peak of each over the
+// ordinary page's:
+//   long-field  Site6 items whose titles run 32,000 bytes to the one ">" at the very end of the page
+//   field-bomb  a definition of 56 lines of 1 MiB each, all read from the anchor, over 1,000 anchors
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
@@ -15,10 +21,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <utility>
 #include <new>
 #include <string>
 
 #include "scrape/scrape.h"
+#include "scrape/site_definition.h"
 
 namespace {
 
@@ -117,7 +125,83 @@ void hostileArguments(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_HostilePage)->Apply(hostileArguments)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
-// Prints, after the run, the 8 MiB time over the 1 MiB time per site and shape.
+enum Load { kOrdinary, kLongField, kFieldBomb };
+const char* const kLoadNames[] = {"ordinary", "long-field", "field-bomb"};
+
+constexpr const char* kHash = "0123456789abcdef0123456789abcdef01234567";
+
+Bytes loadPage(Load load, std::size_t size) {
+    const std::string head = "<html><head><title>磁力链接搜索引擎</title></head><body>";
+    switch (load) {
+        case kOrdinary:
+            return repeatTo(head,
+                            std::string("<div><a href=\"/t/") + kHash + "\" rel=\"magnet:?xt=urn:btih:" + kHash +
+                                "&dn=Big.Hero.6.mkv\">x</a> 收录时间：<b>2020-02-03</b>< 大小：<b>1.2 GB</b>< "
+                                "文件数：<b>3</b><</div>",
+                            size, "</body></html>");
+        case kLongField:
+            return repeatTo(head, std::string("<a href=\"/t/") + kHash + "\" &dn=" + std::string(32000, 'x') + " ",
+                            size, ">");
+        case kFieldBomb:
+            return repeatTo("BOMB", "/a/" + std::string(size / 1000 - 3, 'y'), size);
+    }
+    return {};
+}
+
+lanqi::SiteDefinitionPtr fieldBomb() {
+    std::string text =
+        "[page]\nmarker = \"BOMB\"\nitem_anchor = \"/a/\"\n"
+        "[[steps]]\nuse = \"hash\"\nitem_test = true\nstart = { after = \"/a/\" }\nend = { bytes = 40 }\n"
+        "[[steps]]\nuse = \"title\"\nstart = { after = \"/a/\" }\nend = { bytes = 1048576 }\nkeep_cursor = true\n"
+        "[[steps]]\nuse = \"list_item\"\n[[steps]]\nuse = \"detail_start\"\n[[steps]]\nuse = \"magnet\"\n";
+    for (int line = 0; line < 56; ++line)
+        text +=
+            "[[steps]]\nuse = \"line\"\nlabel = \"L\"\nstart = { after = \"/a/\" }\nend = { bytes = 1048576 }\n"
+            "keep_cursor = true\n";
+    std::vector<lanqi::SettingsProblem> problems;
+    return lanqi::parseSiteDefinition(text, "bomb", "bomb.toml", problems);
+}
+
+std::map<std::pair<int, int>, double> g_loadSeconds;  // (load, MiB) -> CPU milliseconds per scrape
+std::map<std::pair<int, int>, double> g_loadPeak;     // (load, MiB) -> peak MiB beyond the page
+
+void BM_ItemLoad(benchmark::State& state) {
+    const Load load = static_cast<Load>(state.range(0));
+    const std::size_t mib = static_cast<std::size_t>(state.range(1));
+    const Bytes page = loadPage(load, mib << 20);
+    lanqi::SiteSlots slots = lanqi::builtInSiteSlots();
+    if (load == kFieldBomb) slots[5] = fieldBomb();
+    std::array<std::string_view, 6> pages{};
+    pages[5] = page;
+
+    static std::string evict(64u << 20, 'e');
+    long long peakAbove = 0;
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (std::size_t i = 0; i < evict.size(); i += 64) evict[i] = static_cast<char>(evict[i] + 1);
+        benchmark::ClobberMemory();
+        state.ResumeTiming();
+        const long long before = g_live.load();
+        g_peak = before;
+        lanqi::SitePageScrape scrape = lanqi::scrapeSitePage(slots, 6, pages);
+        peakAbove = std::max(peakAbove, g_peak.load() - before);
+        rows = scrape.items.size();
+        benchmark::DoNotOptimize(scrape);
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+    state.counters["peakMiB"] = static_cast<double>(peakAbove) / (1 << 20);
+    g_loadPeak[{load, static_cast<int>(mib)}] = static_cast<double>(peakAbove) / (1 << 20);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
+}
+
+BENCHMARK(BM_ItemLoad)
+    ->ArgsProduct({{kOrdinary, kLongField, kFieldBomb}, {1, 8, 32}})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
+
+// Prints, after the run, the 8 MiB time over the 1 MiB time per site and shape, and each item load's time
+// and peak over those of the ordinary page of its size.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -125,7 +209,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration) continue;
             const std::string name = run.benchmark_name();  // BM_HostilePage/site/shape/mib/...
-            g_seconds[name.substr(name.find('/') + 1)] = run.GetAdjustedCPUTime();
+            const std::string args = name.substr(name.find('/') + 1);
+            if (name.rfind("BM_ItemLoad/", 0) == 0) {
+                int load = 0, mib = 0;
+                if (std::sscanf(args.c_str(), "%d/%d", &load, &mib) == 2)
+                    g_loadSeconds[{load, mib}] = run.GetAdjustedCPUTime();
+                continue;
+            }
+            g_seconds[args] = run.GetAdjustedCPUTime();
         }
     }
     void Finalize() override {
@@ -138,6 +229,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
                                               key.substr(key.find("/8") + 2));
             if (small == g_seconds.end() || small->second <= 0) continue;
             std::printf("%4d  %-9s  %6.1f\n", site, kShapeNames[shape], seconds / small->second);
+        }
+        std::printf("\nload        MiB  CPU ms  peak MiB  CPU time / ordinary  peak / ordinary\n");
+        for (const auto& [key, milliseconds] : g_loadSeconds) {
+            const auto [load, mib] = key;
+            const auto time = g_loadSeconds.find({kOrdinary, mib});
+            const auto peak = g_loadPeak.find({kOrdinary, mib});
+            if (time == g_loadSeconds.end() || peak == g_loadPeak.end() || time->second <= 0 || peak->second <= 0)
+                continue;
+            std::printf("%-10s  %3d  %6.1f  %8.1f  %19.1f  %15.1f\n", kLoadNames[load], mib, milliseconds,
+                        g_loadPeak[key], milliseconds / time->second, g_loadPeak[key] / peak->second);
         }
     }
 };

@@ -1,7 +1,8 @@
 // The input is read as a site definition. The reader must accept it or refuse it with at least one problem,
 // never both and never a fault; an accepted definition then scrapes each fixture-like page it is given,
-// built from the definition's own markers, without a fault and within the page's item bound. Run with the
-// built-in definitions as the corpus:
+// built from the definition's own markers, without a fault and within the page's item bound and the caps
+// of scrape.h. Run with the built-in definitions as the corpus (tests/fuzz/CMakeLists.txt tells how to reach
+// inputs of 1 MiB):
 //   build/fuzz/tests/fuzz/definition_fuzz -max_total_time=120 -dict=tests/fuzz/definition.dict <corpus> sites
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scrape/result_entry.h"
 #include "scrape/scrape.h"
 #include "scrape/site_definition.h"
 
@@ -25,6 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         page += std::string(definition->table.itemAnchor) + "<li>";
         for (const std::string& marker : definition->texts) page += marker + "x</li>";
     }
+    // Then the first markers again, each followed by more than a field's cap of three-byte characters: long
+    // fields are cut, and cut inside a character unless the cut moves back.
+    std::string wide;
+    while (wide.size() <= static_cast<size_t>(lanqi::kMaxFieldBytes)) wide += "\xE8\xB6\x85";
+    page += std::string(definition->table.itemAnchor);
+    size_t longMarkers = 0;
+    for (const std::string& marker : definition->texts)
+        if (++longMarkers <= 16) page += marker + wide;
     for (int slot = 1; slot <= 6; ++slot) {
         lanqi::SiteSlots slots;
         slots[static_cast<size_t>(slot - 1)] = definition;
@@ -32,6 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         pages[static_cast<size_t>(slot - 1)] = page;
         const lanqi::SitePageScrape scrape = lanqi::scrapeSitePage(slots, slot, pages);
         if (scrape.items.size() > static_cast<size_t>(lanqi::kMaxItemsPerPage)) std::abort();
+        size_t bytes = 0;
+        for (const lanqi::ResultItem& item : scrape.items) {
+            lanqi::Text fixed;
+            lanqi::appendDownloadBlock(fixed, item.magnetLink);
+            lanqi::appendSiteLine(fixed, item.site);
+            if (item.detailText.size() > static_cast<size_t>(lanqi::kMaxDetailBytes) + fixed.size()) std::abort();
+            if (item.title.size() > static_cast<size_t>(lanqi::kMaxFieldBytes) &&
+                item.title != lanqi::placeholderTitle())
+                std::abort();
+            bytes += item.title.size() + item.magnetLink.size() + item.detailText.size();
+        }
+        if (bytes > lanqi::kMaxPageRowBytes) std::abort();
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // The input is scraped as the page of each of the six sites in turn, once with the other buffers empty
 // and once with another buffer passing both checks. Anything but a clean scrape with whole items, each
-// anchor visited at most once and the same result when scraped again aborts.
+// anchor visited at most once, rows within the caps of scrape.h, links of well-formed hashes only and the
+// same result when scraped again aborts.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -8,10 +9,33 @@
 #include <string_view>
 #include <vector>
 
+#include "scrape/result_entry.h"
 #include "scrape/scrape.h"
 #include "scrape/site_definition.h"
 
 namespace {
+
+// What one row may hold: a title within the field cap (or the placeholder), a link of a well-formed hash or
+// of none, and a details text within its cap and the fixed texts written after it.
+bool withinCaps(const lanqi::ResultItem& item) {
+    static constexpr std::string_view kPrefix = "magnet:?xt=urn:btih:";
+    if (item.magnetLink.compare(0, kPrefix.size(), kPrefix) != 0) return false;
+    const std::string_view hash = std::string_view(item.magnetLink).substr(kPrefix.size());
+    if (!hash.empty() && !lanqi::isInfoHash(hash)) return false;
+    lanqi::Text fixed;
+    lanqi::appendDownloadBlock(fixed, item.magnetLink);
+    lanqi::appendSiteLine(fixed, item.site);
+    return (item.title.size() <= static_cast<size_t>(lanqi::kMaxFieldBytes) ||
+            item.title == lanqi::placeholderTitle()) &&
+           item.detailText.size() <= static_cast<size_t>(lanqi::kMaxDetailBytes) + fixed.size();
+}
+
+size_t rowBytes(const lanqi::SitePageScrape& scrape) {
+    size_t bytes = 0;
+    for (const lanqi::ResultItem& item : scrape.items)
+        bytes += item.title.size() + item.magnetLink.size() + item.detailText.size();
+    return bytes;
+}
 
 size_t occurrences(std::string_view page, std::string_view marker) {
     size_t n = 0;
@@ -33,10 +57,11 @@ void scrapeAs(int site, std::string_view page, bool otherBufferPasses) {
 
     for (const lanqi::ResultItem& item : result.items) {
         const int kind = item.fileKind;
-        if (item.title.empty() || (kind != 0 && kind != 1 && kind != 3) || item.site != site ||
-            item.magnetLink.rfind("magnet:?xt=urn:btih:", 0) != 0 || item.detailText.empty())
+        if (item.title.empty() || (kind != 0 && kind != 1 && kind != 3) || item.site != site || !withinCaps(item) ||
+            item.detailText.empty())
             std::abort();
     }
+    if (rowBytes(result) > lanqi::kMaxPageRowBytes) std::abort();
     if (result.skippedItems < 0) std::abort();
     const size_t anchors = occurrences(page, lanqi::builtInSiteDefinition(site)->table.itemAnchor);
     if (result.items.size() + static_cast<size_t>(result.skippedItems) > std::max<size_t>(anchors, 1)) std::abort();
