@@ -81,6 +81,27 @@ Bytes hostilePage(int site, const std::string& shape, std::size_t size) {
     return repeatTo(marker, "<li><b><em><span class=\"mhl\">" + anchor + "x>", size);  // nesting
 }
 
+// Runs `scrape` once per iteration and returns the most bytes it held live above what was live before it.
+// Every scrape starts with the page out of the caches, as a page fresh from the network would be mostly:
+// otherwise a 1 MiB page is read from the cache and an 8 MiB one from memory.
+template <typename Scrape>
+long long measureScrapes(benchmark::State& state, Scrape scrape) {
+    static std::string evict(64u << 20, 'e');
+    long long peakAbove = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (std::size_t i = 0; i < evict.size(); i += 64) evict[i] = static_cast<char>(evict[i] + 1);
+        benchmark::ClobberMemory();
+        state.ResumeTiming();
+        const long long before = g_live.load();
+        g_peak = before;
+        lanqi::SitePageScrape result = scrape();
+        peakAbove = std::max(peakAbove, g_peak.load() - before);
+        benchmark::DoNotOptimize(result);
+    }
+    return peakAbove;
+}
+
 enum Shape { kAnchors, kBackward, kNesting };
 const char* const kShapeNames[] = {"anchors", "backward", "nesting"};
 
@@ -94,23 +115,12 @@ void BM_HostilePage(benchmark::State& state) {
     std::array<std::string_view, 6> pages{};
     pages[static_cast<size_t>(site - 1)] = page;
 
-    // Every scrape starts with the page out of the caches, as a page fresh from the network would be
-    // mostly: otherwise a 1 MiB page is read from the cache and an 8 MiB one from memory.
-    static std::string evict(64u << 20, 'e');
-    long long peakAbove = 0;
     std::size_t items = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        for (std::size_t i = 0; i < evict.size(); i += 64) evict[i] = static_cast<char>(evict[i] + 1);
-        benchmark::ClobberMemory();
-        state.ResumeTiming();
-        const long long before = g_live.load();
-        g_peak = before;
+    const long long peakAbove = measureScrapes(state, [&] {
         lanqi::SitePageScrape scrape = lanqi::scrapeSitePage(site, pages);
-        peakAbove = std::max(peakAbove, g_peak.load() - before);
         items = scrape.items.size() + static_cast<std::size_t>(scrape.skippedItems);
-        benchmark::DoNotOptimize(scrape);
-    }
+        return scrape;
+    });
     state.counters["passes"] = static_cast<double>(items);
     state.counters["peakMiB"] = static_cast<double>(peakAbove) / (1 << 20);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
@@ -174,21 +184,12 @@ void BM_ItemLoad(benchmark::State& state) {
     std::array<std::string_view, 6> pages{};
     pages[5] = page;
 
-    static std::string evict(64u << 20, 'e');
-    long long peakAbove = 0;
     std::size_t rows = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        for (std::size_t i = 0; i < evict.size(); i += 64) evict[i] = static_cast<char>(evict[i] + 1);
-        benchmark::ClobberMemory();
-        state.ResumeTiming();
-        const long long before = g_live.load();
-        g_peak = before;
+    const long long peakAbove = measureScrapes(state, [&] {
         lanqi::SitePageScrape scrape = lanqi::scrapeSitePage(slots, 6, pages);
-        peakAbove = std::max(peakAbove, g_peak.load() - before);
         rows = scrape.items.size();
-        benchmark::DoNotOptimize(scrape);
-    }
+        return scrape;
+    });
     state.counters["rows"] = static_cast<double>(rows);
     state.counters["peakMiB"] = static_cast<double>(peakAbove) / (1 << 20);
     g_loadPeak[{load, static_cast<int>(mib)}] = static_cast<double>(peakAbove) / (1 << 20);

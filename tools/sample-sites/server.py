@@ -187,8 +187,8 @@ def broken(h, query):
     drop_connection(h)
 
 
-def large(h, query):
-    n = min(int(query.get("bytes", ["1048576"])[0]), MAX_LARGE)
+def stream_pattern(h, n, keep_going=lambda: True):
+    """Announces n bytes of the pattern and sends them, while keep_going() answers true."""
     h.send_response(200)
     h.send_header("Content-Type", "application/octet-stream")
     h.send_header("Content-Length", str(n))
@@ -196,7 +196,7 @@ def large(h, query):
     chunk = PATTERN * 16
     sent = 0
     try:
-        while sent < n:
+        while sent < n and keep_going():
             part = chunk[: min(len(chunk), n - sent)]
             h.wfile.write(part)
             sent += len(part)
@@ -204,22 +204,14 @@ def large(h, query):
         pass
 
 
+def large(h, query):
+    stream_pattern(h, min(int(query.get("bytes", ["1048576"])[0]), MAX_LARGE))
+
+
 def huge(h, query):
-    n = min(int(query.get("bytes", [str(1024 ** 3)])[0]), MAX_HUGE)
-    h.send_response(200)
-    h.send_header("Content-Type", "application/octet-stream")
-    h.send_header("Content-Length", str(n))
-    h.end_headers()
-    chunk = PATTERN * 16
-    sent = 0
     deadline = time.monotonic() + HUGE_SECONDS
-    try:
-        while sent < n and time.monotonic() < deadline and not h.server.stopping.is_set():
-            part = chunk if n - sent >= len(chunk) else chunk[: n - sent]
-            h.wfile.write(part)
-            sent += len(part)
-    except (BrokenPipeError, ConnectionResetError):
-        pass
+    stream_pattern(h, min(int(query.get("bytes", [str(1024 ** 3)])[0]), MAX_HUGE),
+                   lambda: time.monotonic() < deadline and not h.server.stopping.is_set())
     h.close_connection = True
 
 
