@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "actions/window_geometry.h"
+#include "app/core/main_window_design.h"
 #include "app/core/vendor.h"
 #include "app/gui/click_label.h"
 #include "platform/qt/qt_text.h"
@@ -113,107 +114,98 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
 MainWindow::~MainWindow() = default;
 
-template <typename Widget>
-Widget* MainWindow::place(Widget* widget, const char* controlName, bool shown) {
-    // The control name is for the program and its tests; what a screen reader says is the caption, or the
-    // short description set below for fields and pictures.
-    widget->setObjectName(QString::fromUtf8(controlName));
-    widget->setVisible(shown);
-    return widget;
+QWidget* MainWindow::createControl(MainControl control) {
+    switch (control) {
+        case MainControl::Logo:
+            return m_logo = new ClickLabel(this);
+        case MainControl::SearchBox:
+            return m_searchBox = new QLineEdit(this);
+        case MainControl::SearchButton:
+            return m_searchButton = new QPushButton(this);
+        case MainControl::PreviousButton:
+            return m_previousButton = new QPushButton(this);
+        case MainControl::PageSelector:
+            return m_pageSelector = new QComboBox(this);
+        case MainControl::NextButton:
+            return m_nextButton = new QPushButton(this);
+        case MainControl::ResultList:
+            return m_resultList = new ResultList(this);
+        case MainControl::Banner:
+            return m_banner = new ClickLabel(this);
+        case MainControl::HomePicture:
+            return m_homePicture = new ClickLabel(this);
+        case MainControl::Footer:
+            return m_footer = new ClickLabel(this);
+        case MainControl::FooterLink:
+            return m_footerLink = new ClickLabel(this);
+        case MainControl::Browser:  // a placeholder until the player's browser takes its place
+            return m_player.browser = new QWidget(this);
+        case MainControl::Overlay:
+            return m_player.overlay = new ClickLabel(this);
+        case MainControl::PlayingLabel:
+            return m_player.playingLabel = new QLabel(this);
+        case MainControl::ShieldStatus:
+            return m_player.shieldStatus = new QLabel(this);
+        case MainControl::BackButton:
+            return m_player.backButton = new QPushButton(this);
+        case MainControl::LoadingNotice:
+            return m_player.loadingNotice = new QLabel(this);
+    }
+    return new QWidget(this);
+}
+
+QWidget* MainWindow::widgetOf(MainControl control) const {
+    return findChild<QWidget*>(QString::fromUtf8(designOf(control).name), Qt::FindDirectChildrenOnly);
 }
 
 void MainWindow::buildControls() {
-    // Created in this order on purpose: a later control lies over an earlier one (the banner over the
-    // list, the home picture over the banner, the player view over everything).
-    m_logo = place(new ClickLabel(this), "图片框1", true);
-    m_logo->setGeometry(8, 0, 248, 48);
+    // Each control as its design says, in the designs' order. The control name is for the program and its
+    // tests; what a screen reader says is the caption, or the short description the design gives.
+    for (const ControlDesign& design : mainWindowDesigns()) {
+        QWidget* widget = createControl(design.control);
+        widget->setObjectName(QString::fromUtf8(design.name));
+        widget->setGeometry(qRectOf(design.geometry));
+        const QString caption = QString::fromUtf8(design.caption);
+        if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(caption);
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(caption);
+        if (*design.accessibleName != '\0') widget->setAccessibleName(QString::fromUtf8(design.accessibleName));
+        if (design.fontPixels > 0) {
+            QFont font = widget->font();
+            font.setPixelSize(design.fontPixels);
+            widget->setFont(font);
+        }
+        widget->setVisible(design.shownAtStart);
+    }
+
     m_logo->setPixmap(picture(Picture::Logo));
-    m_logo->setAccessibleName(QStringLiteral("产品标志"));
     m_logo->setAccessibleDescription(QStringLiteral("岚栖种子搜索神器的标志，单击打开官方网站"));
-
-    m_searchBox = place(new QLineEdit(this), "搜索框", true);
-    m_searchBox->setGeometry(264, 8, kHomeSearchBoxWidth, 32);
-    QFont keywordFont = m_searchBox->font();
-    keywordFont.setPixelSize(16);
-    m_searchBox->setFont(keywordFont);
-    m_searchBox->setAccessibleName(QStringLiteral("搜索关键词"));
-
-    m_searchButton = place(new QPushButton(QStringLiteral("岚栖搜索"), this), "按钮1", true);
-    m_searchButton->setGeometry(kHomeSearchButtonLeft, 8, 80, 32);
     m_searchButton->setAutoDefault(false);
 
-    m_previousButton = place(new QPushButton(QStringLiteral("上一页"), this), "按钮2", false);
-    m_previousButton->setGeometry(kPreviousButtonLeft, 16, 56, 24);
-
-    m_pageSelector = place(new QComboBox(this), "组合框1", false);
-    m_pageSelector->setGeometry(kPageSelectorLeft, 20, kPageSelectorWidth, 20);
     m_pageSelector->setEditable(false);
     m_pageSelector->setInsertPolicy(QComboBox::InsertAtBottom);
     // Its list scrolls instead of growing past the screen (the style's own popup shows every entry).
     m_pageSelector->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     m_pageSelector->setMaxVisibleItems(kPageListRows);
-    m_pageSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    m_pageSelector->setAccessibleName(QStringLiteral("页码"));  // the page shown is its value
+    m_pageSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // the page shown is its value
 
-    m_nextButton = place(new QPushButton(QStringLiteral("下一页"), this), "按钮3", false);
-    m_nextButton->setGeometry(720, 16, 56, 24);
-
-    m_resultList = place(new ResultList(this), "超级列表框1", true);
-    m_resultList->setGeometry(qRectOf(kResultListGeometry));
-    m_resultList->setAccessibleName(QStringLiteral("搜索结果"));
-
-    m_banner = place(new ClickLabel(toQString(productName()), this), "标签2", true);
-    m_banner->setGeometry(0, 48, 808, 442);
     m_banner->setFont(bannerFont());
     m_banner->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_banner->setContentsMargins(0, 110, 0, 0);  // the name stands above the home picture
     m_banner->setAutoFillBackground(true);
     m_banner->setStyleSheet(QStringLiteral("QLabel { background: white; color: #2f6f78; }"));
-
-    m_homePicture = place(new ClickLabel(this), "图片框2", true);
-    m_homePicture->setGeometry(181, 253, 448, 37);
     m_homePicture->setPixmap(picture(Picture::Home));
-    m_homePicture->setAccessibleName(QStringLiteral("首页图片：岚栖种子搜索神器"));
 
     const QString site = toQString(vendorAddressForDisplay());
-    m_footer = place(
-        new ClickLabel(
-            QStringLiteral("岚栖工作室 出品　　官方网站：%1　　搜索结果来自公开网站，请遵守当地法律法规").arg(site),
-            this),
-        "标签8", true);
-    m_footer->setGeometry(0, 489, 808, 31);
+    m_footer->setText(
+        QStringLiteral("岚栖工作室 出品　　官方网站：%1　　搜索结果来自公开网站，请遵守当地法律法规").arg(site));
     m_footer->setIndent(36);
     m_footer->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_footer->setStyleSheet(QStringLiteral("QLabel { color: #5f6b6d; border-top: 1px solid #d8dee0; }"));
-
-    m_footerLink = place(new ClickLabel(this), "透明标签1", true);
-    m_footerLink->setGeometry(32, 489, 392, 31);
     m_footerLink->setCursor(Qt::PointingHandCursor);
     m_footerLink->setToolTip(toQString(vendorBaseAddress()));
-    m_footerLink->setAccessibleName(QStringLiteral("官方网站"));
     m_footerLink->setAccessibleDescription(toQString(vendorBaseAddress()));
 
-    // The player view's controls (the embedded browser takes 播放浏览框's place when online play comes).
-    m_player.browser = place(new QWidget(this), "播放浏览框", false);
-    m_player.browser->setGeometry(qRectOf(kBrowserGeometry));
-    m_player.browser->setAccessibleName(QStringLiteral("播放画面"));
-
-    m_player.overlay = place(new ClickLabel(this), "透明标签2", false);
-    m_player.overlay->setGeometry(qRectOf(kOverlayGeometry));
-    m_player.overlay->setAccessibleName(QStringLiteral("播放器操作区"));
     m_player.overlay->setAccessibleDescription(QStringLiteral("双击切换全屏，右键打开播放器菜单"));
-
-    m_player.playingLabel = place(new QLabel(QStringLiteral("正在播放："), this), "标签1", false);
-    m_player.playingLabel->setGeometry(qRectOf(kPlayingLabelGeometry));
-
-    m_player.shieldStatus = place(new QLabel(this), "标签3", false);
-    m_player.shieldStatus->setGeometry(qRectOf(kShieldStatusGeometry));
-
-    m_player.backButton = place(new QPushButton(QStringLiteral("点此返回搜索"), this), "超级按钮1", false);
-    m_player.backButton->setGeometry(qRectOf(kBackButtonGeometry));
-
-    m_player.loadingNotice = place(new QLabel(QStringLiteral("视频拼命加载中，请稍候..."), this), "标签5", false);
-    m_player.loadingNotice->setGeometry(qRectOf(kLoadingNoticeGeometry));
     m_player.loadingNotice->setAlignment(Qt::AlignCenter);
 
     m_exitFadeTimer = new QTimer(this);
@@ -229,12 +221,8 @@ void MainWindow::buildControls() {
         m_searchView.emplace_back(control, control->isVisibleTo(this));
 
     m_fadeOut = std::make_unique<FadeOutDriver>(*this, *m_exitFadeTimer);
-    // Tab goes through the search row left to right, then into the results.
-    QWidget::setTabOrder(m_searchBox, m_searchButton);
-    QWidget::setTabOrder(m_searchButton, m_previousButton);
-    QWidget::setTabOrder(m_previousButton, m_pageSelector);
-    QWidget::setTabOrder(m_pageSelector, m_nextButton);
-    QWidget::setTabOrder(m_nextButton, m_resultList);
+    for (size_t i = 1; i < std::size(kMainTabOrder); ++i)
+        QWidget::setTabOrder(widgetOf(kMainTabOrder[i - 1]), widgetOf(kMainTabOrder[i]));
     m_searchBox->setFocus();  // typing a keyword and pressing Enter is the first thing a user does
 }
 
@@ -322,18 +310,14 @@ void MainWindow::showPageItems(const SearchScreen& screen, unsigned changes) {
 
 void MainWindow::fitPageSelector() {
     // Wide enough for the longest page number, growing to the left from its right edge; 上一页 moves along.
-    const QRect designed(kPageSelectorLeft, 20, kPageSelectorWidth, 20);
-    const int width = std::max(kPageSelectorWidth, m_pageSelector->sizeHint().width());
-    m_pageSelector->setGeometry(designed.right() + 1 - width, designed.top(), width, designed.height());
-    m_previousButton->move(kPreviousButtonLeft - (width - kPageSelectorWidth), m_previousButton->y());
+    const PageSelectorPlace place = pageSelectorPlace(m_pageSelector->sizeHint().width());
+    m_pageSelector->setGeometry(qRectOf(place.selector));
+    m_previousButton->move(place.previousLeft, m_previousButton->y());
 }
 
 void MainWindow::applyLayout(SearchLayout layout) {
-    const bool home = layout == SearchLayout::Home;
-    QRect box = m_searchBox->geometry();
-    box.setWidth(home ? kHomeSearchBoxWidth : kResultsSearchBoxWidth);
-    m_searchBox->setGeometry(box);
-    m_searchButton->move(home ? kHomeSearchButtonLeft : kResultsSearchButtonLeft, m_searchButton->y());
+    m_searchBox->setGeometry(qRectOf(layoutGeometry(MainControl::SearchBox, layout)));
+    m_searchButton->setGeometry(qRectOf(layoutGeometry(MainControl::SearchButton, layout)));
 }
 
 PlayerControls MainWindow::playerControls() const { return m_player; }
@@ -341,12 +325,9 @@ PlayerControls MainWindow::playerControls() const { return m_player; }
 void MainWindow::focusSearchBox() { m_searchBox->setFocus(Qt::OtherFocusReason); }
 
 void MainWindow::resetPlayerGeometry() {
-    m_player.playingLabel->setGeometry(qRectOf(kPlayingLabelGeometry));
-    m_player.shieldStatus->setGeometry(qRectOf(kShieldStatusGeometry));
-    m_player.backButton->setGeometry(qRectOf(kBackButtonGeometry));
-    m_player.browser->setGeometry(qRectOf(kBrowserGeometry));
-    m_player.overlay->setGeometry(qRectOf(kOverlayGeometry));
-    m_resultList->setGeometry(qRectOf(kResultListGeometry));
+    for (MainControl control : {MainControl::PlayingLabel, MainControl::ShieldStatus, MainControl::BackButton,
+                                MainControl::Browser, MainControl::Overlay, MainControl::ResultList})
+        widgetOf(control)->setGeometry(qRectOf(designOf(control).geometry));
 }
 
 void MainWindow::setPlayerBrowser(QWidget* browser) {
@@ -357,7 +338,8 @@ void MainWindow::setPlayerBrowser(QWidget* browser) {
     const QString name = m_player.browser->objectName();
     browser->setAccessibleName(m_player.browser->accessibleName());
     delete m_player.browser;
-    m_player.browser = place(browser, name.toUtf8().constData(), browser->isVisibleTo(this));
+    browser->setObjectName(name);
+    m_player.browser = browser;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

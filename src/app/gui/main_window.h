@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "app/core/fade.h"
+#include "app/core/main_window_design.h"
 #include "search/search_screen.h"
 
 class QComboBox;
@@ -103,8 +104,8 @@ class MainWindow : public QWidget {
     void showPageItems(const SearchScreen& screen, unsigned changes);
     void fitPageSelector();
     void showSearchControl(QWidget* control, bool shown);
-    template <typename Widget>
-    Widget* place(Widget* widget, const char* controlName, bool shown);
+    QWidget* createControl(MainControl control);
+    QWidget* widgetOf(MainControl control) const;
 
     ClickLabel* m_logo = nullptr;             // 图片框1
     QLineEdit* m_searchBox = nullptr;         // 搜索框

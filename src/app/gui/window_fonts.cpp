@@ -2,23 +2,28 @@
 
 #include <QStringList>
 
+#include "app/core/main_window_design.h"
+
 namespace lanqi {
+namespace {
+
+QFont fontOf(const FontDesign& design) {
+    QStringList faces;
+    for (const char* face : design.faces) faces << QString::fromUtf8(face);
+    QFont font;
+    font.setFamilies(faces);
+    font.setPixelSize(design.pixels);
+    return font;
+}
+
+}  // namespace
 
 QFont listFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPixelSize(14);
+    QFont font = fontOf(kListFontDesign);
     font.setWeight(QFont::Normal);
     return font;
 }
 
-QFont bannerFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("隶书"), QStringLiteral("LiSu"), QStringLiteral("STLiti"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPixelSize(56);
-    return font;
-}
+QFont bannerFont() { return fontOf(kBannerFontDesign); }
 
 }  // namespace lanqi

@@ -6,6 +6,7 @@
 
 #include "actions/window_geometry.h"
 #include "app/core/client_controller.h"
+#include "app/core/main_window_design.h"
 #include "app/core/vendor.h"
 #include "platform/net.h"
 #include "platform/product.h"
@@ -20,11 +21,17 @@ enum ControlId : int { kSearchButtonId = 1, kPreviousId, kNextId, kBackId, kPage
 
 // A result's cell: the picture and its caption, two cells side by side in the list's width.
 constexpr int kListPictureSide = 80;
+
+Geometry geometryOf(MainControl control) { return designOf(control).geometry; }
+std::wstring captionOf(MainControl control) { return wideFromUtf8(designOf(control).caption); }
+// What a screen reader says: the design's short description, else the caption.
+std::wstring spokenName(MainControl control) {
+    const ControlDesign& design = designOf(control);
+    return wideFromUtf8(*design.accessibleName != '\0' ? design.accessibleName : design.caption);
+}
 constexpr int kTileWidth = 384;
 constexpr int kCaptionWidth = kTileWidth - kListPictureSide - 12;
 constexpr const wchar_t* kListPictures[] = {L"LIST0", L"LIST1", L"LIST2", L"LIST3"};
-
-constexpr RECT kFooterLinkArea{32, 0, 32 + 392, 31};  // 透明标签1, over the footer's address
 
 }  // namespace
 
@@ -75,33 +82,37 @@ void MainWindow::buildControls() {
     // list, the player view over everything).
     LabelLook logo;
     logo.picture = picture(L"LOGO");
-    m_logo = std::make_unique<Label>(m_window, Geometry{8, 0, 248, 48}, logo);
-    ::SetWindowTextW(m_logo->handle(), L"产品标志");
+    m_logo = std::make_unique<Label>(m_window, geometryOf(MainControl::Logo), logo);
+    ::SetWindowTextW(m_logo->handle(), spokenName(MainControl::Logo).c_str());
     m_logo->events().leftPressed = [this] {
         if (m_events.vendorAddressRequested) m_events.vendorAddressRequested();
     };
 
     m_searchBox = createControl(m_window, WC_EDITW, L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
-                                {264, 8, kHomeSearchBoxWidth, 32}, kSearchBoxId, uiFont(16));
+                                geometryOf(MainControl::SearchBox), kSearchBoxId,
+                                uiFont(designOf(MainControl::SearchBox).fontPixels));
     ::SetWindowLongPtrW(m_searchBox, GWL_EXSTYLE, ::GetWindowLongPtrW(m_searchBox, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
     ::SetWindowPos(m_searchBox, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-    ::SendMessageW(m_searchBox, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L"搜索关键词"));
-    m_searchButton = createControl(m_window, WC_BUTTONW, L"岚栖搜索", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                                   {kHomeSearchButtonLeft, 8, 80, 32}, kSearchButtonId);
-    m_previousButton = createControl(m_window, WC_BUTTONW, L"上一页", WS_TABSTOP | BS_PUSHBUTTON,
-                                     {kPreviousButtonLeft, 16, 56, 24}, kPreviousId);
+    const std::wstring cue = spokenName(MainControl::SearchBox);
+    ::SendMessageW(m_searchBox, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(cue.c_str()));
+    m_searchButton =
+        createControl(m_window, WC_BUTTONW, captionOf(MainControl::SearchButton).c_str(),
+                      WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, geometryOf(MainControl::SearchButton), kSearchButtonId);
+    m_previousButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::PreviousButton).c_str(),
+                                     WS_TABSTOP | BS_PUSHBUTTON, geometryOf(MainControl::PreviousButton), kPreviousId);
     // The height of a drop-down list's window includes its open list.
-    m_pageSelector =
-        createControl(m_window, WC_COMBOBOXW, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
-                      {kPageSelectorLeft, 20, kPageSelectorWidth, 20 + kPageListRows * 16}, kPageSelectorId);
+    Geometry selector = geometryOf(MainControl::PageSelector);
+    selector.height += kPageListRows * 16;
+    m_pageSelector = createControl(m_window, WC_COMBOBOXW, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, selector,
+                                   kPageSelectorId);
     ::SendMessageW(m_pageSelector, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), 14);
     ::SendMessageW(m_pageSelector, CB_SETMINVISIBLE, kPageListRows, 0);
-    m_nextButton =
-        createControl(m_window, WC_BUTTONW, L"下一页", WS_TABSTOP | BS_PUSHBUTTON, {720, 16, 56, 24}, kNextId);
+    m_nextButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::NextButton).c_str(),
+                                 WS_TABSTOP | BS_PUSHBUTTON, geometryOf(MainControl::NextButton), kNextId);
 
-    m_list = createControl(m_window, WC_LISTVIEWW, L"搜索结果",
+    m_list = createControl(m_window, WC_LISTVIEWW, spokenName(MainControl::ResultList).c_str(),
                            WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE,
-                           kResultListGeometry, kListId, listFont());
+                           geometryOf(MainControl::ResultList), kListId, listFont());
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
     HIMAGELIST pictures = ImageList_Create(kListPictureSide, kListPictureSide, ILC_COLOR24, 4, 0);
     for (const wchar_t* name : kListPictures) {
@@ -135,14 +146,15 @@ void MainWindow::buildControls() {
     ListView_SetTextColor(m_list, RGB(0, 0, 0));
 
     LabelLook banner;
-    banner.text = wideFromGbk(productName());
+    banner.text = captionOf(MainControl::Banner);
     banner.font = bannerFont();
     banner.textColour = colour(0x2f6f78);
     banner.format = DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX;
     banner.margins = {0, 110, 0, 0};  // the name stands above the home picture
     banner.picture = picture(L"HOME");
-    banner.pictureAt = {181, 253 - 48};  // 图片框2 at (181, 253) in the window
-    m_banner = std::make_unique<Label>(m_window, Geometry{0, 48, 808, 442}, banner);
+    const Geometry bannerAt = geometryOf(MainControl::Banner), pictureAt = geometryOf(MainControl::HomePicture);
+    banner.pictureAt = {pictureAt.left - bannerAt.left, pictureAt.top - bannerAt.top};  // 图片框2, drawn on it
+    m_banner = std::make_unique<Label>(m_window, bannerAt, banner);
 
     LabelLook footer;
     footer.text = L"岚栖工作室 出品　　官方网站：" + wideFromGbk(vendorAddressForDisplay()) +
@@ -152,10 +164,14 @@ void MainWindow::buildControls() {
     footer.margins = {36, 0, 0, 0};
     footer.topLine = true;
     footer.lineColour = colour(0xd8dee0);
-    footer.linkArea = kFooterLinkArea;
-    m_footer = std::make_unique<Label>(m_window, Geometry{0, 489, 808, 31}, footer);
+    const Geometry footerAt = geometryOf(MainControl::Footer), linkAt = geometryOf(MainControl::FooterLink);
+    // 透明标签1, over the footer's address: its link area
+    const RECT linkArea{linkAt.left - footerAt.left, linkAt.top - footerAt.top,
+                        linkAt.left - footerAt.left + linkAt.width, linkAt.top - footerAt.top + linkAt.height};
+    footer.linkArea = linkArea;
+    m_footer = std::make_unique<Label>(m_window, footerAt, footer);
     m_footer->events().leftPressed = m_logo->events().leftPressed;
-    addToolTip(m_footer->handle(), wideFromGbk(vendorBaseAddress()), kFooterLinkArea);
+    addToolTip(m_footer->handle(), wideFromGbk(vendorBaseAddress()), linkArea);
     for (Label* area : {m_logo.get(), m_banner.get(), m_footer.get()}) {
         area->events().rightPressed = [this] {
             if (m_events.mainMenuRequested) m_events.mainMenuRequested();
@@ -165,21 +181,21 @@ void MainWindow::buildControls() {
     // The player view's controls (the browser takes its place under the overlay when the player comes).
     LabelLook overlay;
     overlay.transparent = true;
-    m_overlay = std::make_unique<Label>(m_window, kOverlayGeometry, overlay, false);
-    ::SetWindowTextW(m_overlay->handle(), L"播放器操作区");
+    m_overlay = std::make_unique<Label>(m_window, geometryOf(MainControl::Overlay), overlay, false);
+    ::SetWindowTextW(m_overlay->handle(), spokenName(MainControl::Overlay).c_str());
     LabelLook top;
     top.backgroundFrom = &m_baseColour;
     top.format = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
-    top.text = L"正在播放：";
-    m_playingLabel = std::make_unique<Label>(m_window, kPlayingLabelGeometry, top, false);
-    top.text.clear();
-    m_shieldStatus = std::make_unique<Label>(m_window, kShieldStatusGeometry, top, false);
-    m_player.backButton =
-        createControl(m_window, WC_BUTTONW, L"点此返回搜索", BS_PUSHBUTTON, kBackButtonGeometry, kBackId);
+    top.text = captionOf(MainControl::PlayingLabel);
+    m_playingLabel = std::make_unique<Label>(m_window, geometryOf(MainControl::PlayingLabel), top, false);
+    top.text = captionOf(MainControl::ShieldStatus);
+    m_shieldStatus = std::make_unique<Label>(m_window, geometryOf(MainControl::ShieldStatus), top, false);
+    m_player.backButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::BackButton).c_str(), BS_PUSHBUTTON,
+                                        geometryOf(MainControl::BackButton), kBackId);
     LabelLook loading = top;
-    loading.text = L"视频拼命加载中，请稍候...";
+    loading.text = captionOf(MainControl::LoadingNotice);
     loading.format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
-    m_loadingNotice = std::make_unique<Label>(m_window, kLoadingNoticeGeometry, loading, false);
+    m_loadingNotice = std::make_unique<Label>(m_window, geometryOf(MainControl::LoadingNotice), loading, false);
     m_player.overlay = m_overlay.get();
     m_player.playingLabel = m_playingLabel.get();
     m_player.shieldStatus = m_shieldStatus.get();
@@ -367,11 +383,31 @@ bool MainWindow::preTranslate(MSG& message) {
     }
 }
 
+HWND MainWindow::handleOf(MainControl control) const {
+    switch (control) {
+        case MainControl::SearchBox:
+            return m_searchBox;
+        case MainControl::SearchButton:
+            return m_searchButton;
+        case MainControl::PreviousButton:
+            return m_previousButton;
+        case MainControl::PageSelector:
+            return m_pageSelector;
+        case MainControl::NextButton:
+            return m_nextButton;
+        case MainControl::ResultList:
+            return m_list;
+        default:
+            return nullptr;  // the others take no keys of their own
+    }
+}
+
 void MainWindow::moveFocus(bool forward) {
     // The search row left to right, then the results; in the player view, which hides them, the way back.
-    const HWND order[] = {m_searchBox,  m_searchButton, m_previousButton,   m_pageSelector,
-                          m_nextButton, m_list,         m_player.backButton};
-    const int count = static_cast<int>(std::size(order));
+    std::vector<HWND> order;
+    for (MainControl control : kMainTabOrder) order.push_back(handleOf(control));
+    order.push_back(m_player.backButton);
+    const int count = static_cast<int>(order.size());
     const HWND focus = ::GetFocus();
     int at = 0;
     while (at < count && order[at] != focus) ++at;
@@ -401,13 +437,8 @@ void MainWindow::render(const SearchScreen& screen, unsigned changes) {
 }
 
 void MainWindow::applyLayout(SearchLayout layout) {
-    const bool home = layout == SearchLayout::Home;
-    Geometry box = geometryOf(m_searchBox);
-    box.width = home ? kHomeSearchBoxWidth : kResultsSearchBoxWidth;
-    setGeometry(m_searchBox, box);
-    Geometry button = geometryOf(m_searchButton);
-    button.left = home ? kHomeSearchButtonLeft : kResultsSearchButtonLeft;
-    setGeometry(m_searchButton, button);
+    setGeometry(m_searchBox, layoutGeometry(MainControl::SearchBox, layout));
+    setGeometry(m_searchButton, layoutGeometry(MainControl::SearchButton, layout));
 }
 
 void MainWindow::showPageItems(const SearchScreen& screen, unsigned changes) {
@@ -440,13 +471,13 @@ void MainWindow::fitPageSelector() {
     }
     ::SelectObject(dc, previous);
     ::ReleaseDC(m_pageSelector, dc);
-    const int width = std::max(kPageSelectorWidth, widest + ::GetSystemMetrics(SM_CXVSCROLL) + 10);
-    Geometry selector = geometryOf(m_pageSelector);
-    selector.left = kPageSelectorLeft + kPageSelectorWidth - width;
-    selector.width = width;
+    const PageSelectorPlace place = pageSelectorPlace(widest + ::GetSystemMetrics(SM_CXVSCROLL) + 10);
+    Geometry selector = geometryOf(m_pageSelector);  // its height holds the open list
+    selector.left = place.selector.left;
+    selector.width = place.selector.width;
     setGeometry(m_pageSelector, selector);
     Geometry previousButton = geometryOf(m_previousButton);
-    previousButton.left = kPreviousButtonLeft - (width - kPageSelectorWidth);
+    previousButton.left = place.previousLeft;
     setGeometry(m_previousButton, previousButton);
 }
 
@@ -547,11 +578,11 @@ void MainWindow::setSearchViewShown(bool shown) {
 }
 
 void MainWindow::resetPlayerGeometry() {
-    setGeometry(m_playingLabel->handle(), kPlayingLabelGeometry);
-    setGeometry(m_shieldStatus->handle(), kShieldStatusGeometry);
-    setGeometry(m_player.backButton, kBackButtonGeometry);
-    setGeometry(m_overlay->handle(), kOverlayGeometry);
-    setGeometry(m_list, kResultListGeometry);
+    setGeometry(m_playingLabel->handle(), geometryOf(MainControl::PlayingLabel));
+    setGeometry(m_shieldStatus->handle(), geometryOf(MainControl::ShieldStatus));
+    setGeometry(m_player.backButton, geometryOf(MainControl::BackButton));
+    setGeometry(m_overlay->handle(), geometryOf(MainControl::Overlay));
+    setGeometry(m_list, geometryOf(MainControl::ResultList));
 }
 
 void MainWindow::setBaseColour(COLORREF colour) {

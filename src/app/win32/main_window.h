@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/core/fade.h"
+#include "app/core/main_window_design.h"
 #include "app/win32/win32_ui.h"
 #include "platform/win32_desktop_services.h"
 #include "search/search_screen.h"
@@ -113,6 +114,7 @@ class MainWindow final : public KeyboardOwner {
     void selectRow(int row);
     std::wstring fittedCaption(const std::wstring& caption) const;
     void moveFocus(bool forward);
+    HWND handleOf(MainControl control) const;
     void showSearchControl(HWND control, bool shown);
     HWND focusOnEntry() const;
 

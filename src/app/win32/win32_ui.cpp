@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/core/main_window_design.h"
 #include "platform/jpeg_image.h"
 #include "platform/win32_text.h"
 
@@ -79,9 +80,21 @@ HFONT uiFont(int pixelHeight, bool bold) {
     return font({L"Microsoft YaHei", L"微软雅黑", L"SimSun", L"宋体", L"Noto Sans CJK SC"}, pixelHeight, bold);
 }
 
-HFONT listFont() { return font({L"宋体", L"SimSun", L"NSimSun", L"Noto Serif CJK SC", L"Noto Sans CJK SC"}, 14); }
+namespace {
 
-HFONT bannerFont() { return font({L"隶书", L"LiSu", L"STLiti", L"Noto Serif CJK SC", L"Noto Sans CJK SC"}, 56); }
+HFONT fontOf(const FontDesign& design) {
+    const std::wstring faces[] = {wideFromUtf8(design.faces[0]), wideFromUtf8(design.faces[1]),
+                                  wideFromUtf8(design.faces[2]), wideFromUtf8(design.faces[3]),
+                                  wideFromUtf8(design.faces[4])};
+    return font({faces[0].c_str(), faces[1].c_str(), faces[2].c_str(), faces[3].c_str(), faces[4].c_str()},
+                design.pixels);
+}
+
+}  // namespace
+
+HFONT listFont() { return fontOf(kListFontDesign); }
+
+HFONT bannerFont() { return fontOf(kBannerFontDesign); }
 
 HBITMAP picture(const wchar_t* name) {
     static std::map<std::wstring, HBITMAP> decoded;

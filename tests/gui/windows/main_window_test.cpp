@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/core/main_window_design.h"
 #include "app/gui/result_list.h"
 #include "platform/product.h"
 #include "window_test_support.h"
@@ -26,34 +27,6 @@ namespace lanqi {
 namespace {
 
 using test::gbkOf;
-
-struct ControlAtStart {
-    const char* name;
-    QRect geometry;
-    bool shown;
-    const char* caption;  // nullptr: not checked here
-};
-
-// The main window as it is first shown.
-const std::vector<ControlAtStart> kControlsAtStart = {
-    {"图片框1", {8, 0, 248, 48}, true, nullptr},
-    {"搜索框", {264, 8, 392, 32}, true, ""},
-    {"按钮1", {664, 8, 80, 32}, true, "岚栖搜索"},
-    {"按钮2", {608, 16, 56, 24}, false, "上一页"},
-    {"组合框1", {672, 20, 40, 20}, false, nullptr},
-    {"按钮3", {720, 16, 56, 24}, false, "下一页"},
-    {"超级列表框1", {-1, 48, 809, 441}, true, nullptr},
-    {"标签2", {0, 48, 808, 442}, true, "岚栖种子搜索神器"},
-    {"图片框2", {181, 253, 448, 37}, true, nullptr},
-    {"标签8", {0, 489, 808, 31}, true, nullptr},
-    {"透明标签1", {32, 489, 392, 31}, true, ""},
-    {"播放浏览框", {-2, -4, 812, 526}, false, nullptr},
-    {"透明标签2", {0, 16, 808, 482}, false, ""},
-    {"标签1", {0, 0, 85, 16}, false, "正在播放："},
-    {"标签3", {380, 0, 427, 16}, false, ""},
-    {"超级按钮1", {720, 0, 80, 16}, false, "点此返回搜索"},
-    {"标签5", {0, 0, 808, 522}, false, "视频拼命加载中，请稍候..."},
-};
 
 QString captionOf(QWidget* widget) {
     if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
@@ -82,22 +55,23 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlStartsAtItsGeometryVisibilityCaptionAndName) {
-    for (const ControlAtStart& expected : kControlsAtStart) {
-        SCOPED_TRACE(expected.name);
-        QWidget* widget = control(expected.name);
+    for (const ControlDesign& design : mainWindowDesigns()) {
+        SCOPED_TRACE(design.name);
+        QWidget* widget = control(design.name);
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->parentWidget(), &window);
-        EXPECT_EQ(widget->geometry(), expected.geometry);
-        EXPECT_EQ(widget->isVisible(), expected.shown);
+        EXPECT_EQ(widget->geometry(),
+                  QRect(design.geometry.left, design.geometry.top, design.geometry.width, design.geometry.height));
+        EXPECT_EQ(widget->isVisible(), design.shownAtStart);
         // A screen reader hears a caption or a description, never the control name.
         const QString spoken = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
-        EXPECT_NE(spoken, QString::fromUtf8(expected.name));
-        if (expected.shown) {
+        EXPECT_NE(spoken, QString::fromUtf8(design.name));
+        if (design.shownAtStart) {
             EXPECT_FALSE(spoken.isEmpty());
         }
-        if (expected.caption != nullptr) {
-            EXPECT_EQ(captionOf(widget), QString::fromUtf8(expected.caption));
-        }
+        if (*design.accessibleName != '\0') EXPECT_EQ(spoken, QString::fromUtf8(design.accessibleName));
+        if (*design.caption != '\0') EXPECT_EQ(captionOf(widget), QString::fromUtf8(design.caption));
+        if (design.fontPixels > 0) EXPECT_EQ(widget->font().pixelSize(), design.fontPixels);
     }
     for (const char* timer : {"时钟1", "时钟2", "时钟3"}) EXPECT_FALSE(control<QTimer>(timer)->isActive()) << timer;
     EXPECT_EQ(window.size(), QSize(813, 549));
@@ -176,7 +150,7 @@ TEST_F(MainWindowTest, AHiddenSearchViewStaysHiddenThroughARenderAndComesBackAsL
     paging.previousVisible = true;
     paging.nextVisible = false;
     window.render(paging, kSearchRowChanged | kBannerChanged);
-    for (const ControlAtStart& c : kControlsAtStart) EXPECT_FALSE(control(c.name)->isVisible()) << c.name;
+    for (const ControlDesign& c : mainWindowDesigns()) EXPECT_FALSE(control(c.name)->isVisible()) << c.name;
 
     window.setSearchViewShown(true);
     const std::vector<std::pair<const char*, bool>> shown = {

@@ -1,0 +1,59 @@
+#include "app/core/main_window_design.h"
+
+#include <algorithm>
+#include <array>
+
+namespace lanqi {
+namespace {
+
+// The footer's text follows the vendor's address, so the windows write it; its design here is its place.
+constexpr std::array kDesigns{
+    ControlDesign{MainControl::Logo, "图片框1", {8, 0, 248, 48}, "", "产品标志", 0, true},
+    ControlDesign{MainControl::SearchBox, "搜索框", {264, 8, kHomeSearchBoxWidth, 32}, "", "搜索关键词", 16, true},
+    ControlDesign{MainControl::SearchButton, "按钮1", {kHomeSearchButtonLeft, 8, 80, 32}, "岚栖搜索", "", 0, true},
+    ControlDesign{MainControl::PreviousButton, "按钮2", {kPreviousButtonLeft, 16, 56, 24}, "上一页", "", 0, false},
+    ControlDesign{
+        MainControl::PageSelector, "组合框1", {kPageSelectorLeft, 20, kPageSelectorWidth, 20}, "", "页码", 0, false},
+    ControlDesign{MainControl::NextButton, "按钮3", {720, 16, 56, 24}, "下一页", "", 0, false},
+    ControlDesign{MainControl::ResultList, "超级列表框1", kResultListGeometry, "", "搜索结果", 14, true},
+    ControlDesign{MainControl::Banner, "标签2", {0, 48, 808, 442}, "岚栖种子搜索神器", "", 56, true},
+    ControlDesign{MainControl::HomePicture, "图片框2", {181, 253, 448, 37}, "", "首页图片：岚栖种子搜索神器", 0, true},
+    ControlDesign{MainControl::Footer, "标签8", {0, 489, 808, 31}, "", "", 0, true},
+    ControlDesign{MainControl::FooterLink, "透明标签1", {32, 489, 392, 31}, "", "官方网站", 0, true},
+    ControlDesign{MainControl::Browser, "播放浏览框", kBrowserGeometry, "", "播放画面", 0, false},
+    ControlDesign{MainControl::Overlay, "透明标签2", kOverlayGeometry, "", "播放器操作区", 0, false},
+    ControlDesign{MainControl::PlayingLabel, "标签1", kPlayingLabelGeometry, "正在播放：", "", 0, false},
+    ControlDesign{MainControl::ShieldStatus, "标签3", kShieldStatusGeometry, "", "", 0, false},
+    ControlDesign{MainControl::BackButton, "超级按钮1", kBackButtonGeometry, "点此返回搜索", "", 0, false},
+    ControlDesign{MainControl::LoadingNotice, "标签5", kLoadingNoticeGeometry, "视频拼命加载中，请稍候...", "", 0,
+                  false},
+};
+
+}  // namespace
+
+std::span<const ControlDesign> mainWindowDesigns() { return kDesigns; }
+
+const ControlDesign& designOf(MainControl control) {
+    for (const ControlDesign& design : kDesigns) {
+        if (design.control == control) return design;
+    }
+    return kDesigns.front();  // every control has its entry; the table test holds it to that
+}
+
+Geometry layoutGeometry(MainControl control, SearchLayout layout) {
+    Geometry g = designOf(control).geometry;
+    const bool home = layout == SearchLayout::Home;
+    if (control == MainControl::SearchBox) g.width = home ? kHomeSearchBoxWidth : kResultsSearchBoxWidth;
+    if (control == MainControl::SearchButton) g.left = home ? kHomeSearchButtonLeft : kResultsSearchButtonLeft;
+    return g;
+}
+
+PageSelectorPlace pageSelectorPlace(int neededWidth) {
+    const Geometry designed = designOf(MainControl::PageSelector).geometry;
+    const int width = std::max(designed.width, neededWidth);
+    const int grown = width - designed.width;
+    return {{designed.left - grown, designed.top, width, designed.height},
+            designOf(MainControl::PreviousButton).geometry.left - grown};
+}
+
+}  // namespace lanqi

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <span>
+
+#include "actions/window_geometry.h"
+#include "search/search_screen.h"
+
+namespace lanqi {
+
+// The main window's controls, as both windows build them.
+enum class MainControl {
+    Logo,            // 图片框1
+    SearchBox,       // 搜索框
+    SearchButton,    // 按钮1
+    PreviousButton,  // 按钮2
+    PageSelector,    // 组合框1
+    NextButton,      // 按钮3
+    ResultList,      // 超级列表框1
+    Banner,          // 标签2
+    HomePicture,     // 图片框2
+    Footer,          // 标签8
+    FooterLink,      // 透明标签1, the footer's address
+    Browser,         // 播放浏览框
+    Overlay,         // 透明标签2
+    PlayingLabel,    // 标签1
+    ShieldStatus,    // 标签3
+    BackButton,      // 超级按钮1
+    LoadingNotice,   // 标签5
+};
+
+// A face to ask for, in order (the Windows face first, then faces that exist on Linux: fonts-noto-cjk), at a
+// height in pixels. UTF-8.
+struct FontDesign {
+    const char* faces[5];  // exactly five: the windows ask for them in this order
+    int pixels;
+};
+inline constexpr FontDesign kListFontDesign{{"宋体", "SimSun", "NSimSun", "Noto Serif CJK SC", "Noto Sans CJK SC"}, 14};
+inline constexpr FontDesign kBannerFontDesign{{"隶书", "LiSu", "STLiti", "Noto Serif CJK SC", "Noto Sans CJK SC"}, 56};
+
+// One control's design: what both windows give it when they build it. Texts are UTF-8.
+struct ControlDesign {
+    MainControl control;
+    const char* name;            // the control name (the Qt object name)
+    Geometry geometry;           // in the client area, in the home layout
+    const char* caption;         // the text it shows, "" for none
+    const char* accessibleName;  // what a screen reader says, "" for the caption
+    int fontPixels;              // the text's height in pixels, 0 for the window's own font
+    bool shownAtStart;
+};
+
+// Every control of the main window in creation order: a later control lies over an earlier one (the banner
+// over the list, the home picture over the banner, the player view over everything).
+std::span<const ControlDesign> mainWindowDesigns();
+const ControlDesign& designOf(MainControl control);
+
+// Tab goes through the search row left to right, then into the results.
+inline constexpr MainControl kMainTabOrder[] = {MainControl::SearchBox,      MainControl::SearchButton,
+                                                MainControl::PreviousButton, MainControl::PageSelector,
+                                                MainControl::NextButton,     MainControl::ResultList};
+
+// The search row's two layouts move 搜索框's width and 按钮1's left edge; every other control keeps its design.
+Geometry layoutGeometry(MainControl control, SearchLayout layout);
+
+// 组合框1 wide enough for its longest page number (`neededWidth`, never narrower than designed), growing to the
+// left from its designed right edge; 上一页 moves left along with it.
+struct PageSelectorPlace {
+    Geometry selector;
+    int previousLeft = 0;
+};
+PageSelectorPlace pageSelectorPlace(int neededWidth);
+
+}  // namespace lanqi
