@@ -36,11 +36,12 @@ class ItemReader {
         m_item = ResultItem{};
         m_item.site = m_slot;
         m_hash.clear();
+        m_detailSize = 0;
         for (const CompiledStep& step : m_site.steps) {
             if (!runStep(step)) return Pass::Skipped;
         }
-        appendSiteLine(m_item.detailText, m_slot);
-        const size_t bytes = m_item.title.size() + m_item.magnetLink.size() + m_item.detailText.size();
+        m_item.detailText = formatDetailText(m_item);
+        const size_t bytes = rowBytes(m_item);
         if (bytes > kMaxPageRowBytes - m_rowBytes) return Pass::Full;
         m_rowBytes += bytes;
         m_items.push_back(std::move(m_item));
@@ -170,7 +171,7 @@ class ItemReader {
                     m_hash.clear();
                     appendField(m_hash, c, span);
                 } else {
-                    appendDetail(c.label, c, span);
+                    addLine(c, span);
                 }
                 moveCursor(c, span);
                 return true;
@@ -183,25 +184,45 @@ class ItemReader {
                 m_item.fileKind = m_kind;
                 return true;
             case Use::DetailStart:
-                startDetailText(m_item.detailText, m_title);
+                m_scratchText.clear();
+                startDetailText(m_scratchText, m_title);
+                m_detailSize = m_scratchText.size();
                 return true;
             case Use::Magnet:
+                m_item.infoHash = m_hash;
+                m_item.hashKey = infoHashKey(m_hash);
                 m_item.magnetLink = magnetLinkOf(m_hash);
-                appendDownloadBlock(m_item.detailText, m_item.magnetLink);
+                m_item.detailParts.push_back({DetailPart::Download, 0, 0, {}});
+                m_scratchText.clear();
+                appendDownloadBlock(m_scratchText, m_item.magnetLink);
+                m_detailSize += m_scratchText.size();
                 return true;
         }
         return true;
     }
 
-    // Appends `label` and the field to the details text, as far as kMaxDetailBytes allows: once the details
-    // are full, nothing more.
-    void appendDetail(std::string_view label, const CompiledStep& c, const Span& span) {
-        Text& detail = m_item.detailText;
-        const size_t before = detail.size();
-        if (before >= static_cast<size_t>(kMaxDetailBytes)) return;
-        detail.append(label);
-        appendField(detail, c, span);
-        cutGbkText(detail, before, static_cast<size_t>(kMaxDetailBytes));
+    // A detail line: label and field kept in the record, in page order, and the typed field it names filled.
+    // A description address is kept in its field only: the details text does not show it.
+    void addLine(const CompiledStep& c, const Span& span) {
+        DetailLine line{c.label, {}, c.step->field};
+        appendField(line.value, c, span);
+        fillResultField(m_item, line.field, line.value);
+        if (line.field == ResultField::DescriptionUrl) return;
+        m_detailSize = cappedDetailSize(m_detailSize, line.label, line.value);
+        m_item.detailParts.push_back({DetailPart::Line, m_item.lines.size(), 0, {}});
+        m_item.lines.push_back(std::move(line));
+    }
+
+    // A contained-file entry, kept while it can still add to the details text: once that is full the list
+    // goes on to its end on the page, but no more entries are held.
+    void addFile(DetailPart& part, const CompiledStep& c, const Span& span) {
+        const std::string_view label = part.count == 0 ? std::string_view(part.header) : std::string_view("\r\n\r\n");
+        if (m_detailSize >= static_cast<size_t>(kMaxDetailBytes)) return;
+        Text entry;
+        appendField(entry, c, span);
+        m_detailSize = cappedDetailSize(m_detailSize, label, entry);
+        m_item.files.push_back(listedFileOf(std::move(entry)));
+        ++part.count;
     }
 
     void completeTitle(const CompiledStep& c) {
@@ -216,20 +237,21 @@ class ItemReader {
     // The contained files: one "<li>" entry after another while the next entry starts before the list's
     // end marker. An entry without its closing marker ends the list unwritten.
     void readFiles(const CompiledStep& c) {
+        DetailPart part{DetailPart::Files, m_item.files.size(), 0, c.label};
         int tag = m_search.find(m_site.entryTag, m_cursor);
         int start = tag < 0 ? -1 : tag + length(kEntryTag);
-        for (int count = 0; start > -1; ++count) {
+        while (start > -1) {
             const int listEnd = m_search.find(c.listEnd, m_cursor);
             if (listEnd < 0 || start >= listEnd) break;
             start = tag + length(kEntryTag);
             const int entryEnd = m_search.find(c.entryEnd, start);
             if (entryEnd < 0) break;
             m_cursor = std::max(m_cursor, entryEnd);
-            appendDetail(count == 0 ? std::string_view(c.label) : std::string_view("\r\n\r\n"), c,
-                         Span{start, entryEnd});
+            addFile(part, c, Span{start, entryEnd});
             tag = m_search.find(m_site.entryTag, m_cursor);
             start = tag;
         }
+        m_item.detailParts.push_back(std::move(part));
     }
 
     struct LastMemo {
@@ -252,7 +274,9 @@ class ItemReader {
     int m_kind = kOther;
     Text m_hash;
     ResultItem m_item;
+    size_t m_detailSize = 0;  // the bytes the item's details text will have so far (formatDetailText)
     Bytes m_scratch;
+    Text m_scratchText;
 };
 
 }  // namespace

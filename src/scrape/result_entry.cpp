@@ -1,7 +1,13 @@
 #include "scrape/result_entry.h"
 
 #include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <utility>
+
+#include "scrape/scrape.h"
 
 namespace lanqi {
 namespace {
@@ -55,6 +61,209 @@ Text magnetLinkOf(std::string_view infoHash) {
     link.reserve(kPrefix.size() + infoHash.size());
     link.append(kPrefix).append(infoHash);
     return link;
+}
+
+Text infoHashKey(std::string_view hash) {
+    if (!isInfoHash(hash)) return {};
+    static constexpr char kHex[] = "0123456789abcdef";
+    Text key;
+    key.reserve(40);
+    if (hash.size() == 40) {
+        for (char c : hash) key.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+        return key;
+    }
+    // 32 base32 characters are 160 bits: five bits each, read four at a time as hexadecimal digits.
+    unsigned buffer = 0;
+    int bits = 0;
+    for (char c : hash) {
+        const unsigned char u = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c)));
+        buffer = (buffer << 5) | static_cast<unsigned>(u >= 'A' && u <= 'Z' ? u - 'A' : u - '2' + 26);
+        bits += 5;
+        while (bits >= 4) {
+            bits -= 4;
+            key.push_back(kHex[(buffer >> bits) & 0xF]);
+        }
+        buffer &= (1u << bits) - 1;
+    }
+    return key;
+}
+
+namespace {
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::optional<unsigned long long> sizeInBytes(std::string_view printed) {
+    printed = trimBlanks(printed);
+    size_t i = 0;
+    while (i < printed.size() && (isDigit(printed[i]) || printed[i] == '.')) ++i;
+    if (i == 0) return std::nullopt;
+    const std::string number(printed.substr(0, i));
+    if (number.find('.') != number.rfind('.')) return std::nullopt;
+    std::string unit;
+    for (char c : trimBlanks(printed.substr(i)))
+        unit.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    static constexpr std::array<std::string_view, 5> kUnits{"B", "KB", "MB", "GB", "TB"};
+    double scale = 0;
+    if (unit == "BYTES" || unit == "BYTE") scale = 1;
+    for (size_t k = 0; k < kUnits.size(); ++k) {
+        if (unit == kUnits[k] || (k > 0 && unit == std::string(1, kUnits[k][0]) + "IB"))
+            scale = std::pow(1024.0, static_cast<double>(k));
+    }
+    if (scale == 0) return std::nullopt;
+    const double bytes = std::strtod(number.c_str(), nullptr) * scale;
+    if (!(bytes >= 0) || bytes > static_cast<double>(std::numeric_limits<long long>::max())) return std::nullopt;
+    return static_cast<unsigned long long>(std::llround(bytes));
+}
+
+std::optional<ResultDate> dateOf(std::string_view text) {
+    text = trimBlanks(text);
+    size_t at = 0;
+    // The digits at `at`, at least `least` and at most `most` of them; -1 when fewer.
+    const auto number = [&](size_t least, size_t most) {
+        int value = 0;
+        size_t digits = 0;
+        while (at < text.size() && isDigit(text[at]) && digits < most) {
+            value = value * 10 + (text[at++] - '0');
+            ++digits;
+        }
+        return digits < least ? -1 : value;
+    };
+    ResultDate date;
+    date.year = number(4, 4);
+    if (date.year < 0 || at >= text.size()) return std::nullopt;
+    const char separator = text[at];
+    if (separator != '-' && separator != '/' && separator != '.') return std::nullopt;
+    ++at;
+    date.month = number(1, 2);
+    if (date.month < 1 || date.month > 12 || at >= text.size() || text[at] != separator) return std::nullopt;
+    ++at;
+    date.day = number(1, 2);
+    if (at < text.size() && isDigit(text[at])) return std::nullopt;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
+    const int days = date.month == 2 && leap ? 29 : kDays[date.month - 1];
+    if (date.day < 1 || date.day > days) return std::nullopt;
+    return date;
+}
+
+ListedFile listedFileOf(Text entry) {
+    ListedFile file;
+    const std::string_view line = trimBlanks(entry);
+    // The size is the last one or two blank-separated words: "7.6GB", or "6.15" and "GB". A GBK trail byte
+    // is never a blank, so the search cannot land inside a character.
+    size_t cut = line.rfind(' ');
+    for (int words = 1; words <= 2 && cut != std::string_view::npos; ++words) {
+        const std::string_view tail = trimBlanks(line.substr(cut + 1));
+        if (const auto bytes = sizeInBytes(tail)) {
+            file.name = Text(trimBlanks(line.substr(0, cut)));
+            file.sizeText = Text(tail);
+            file.sizeBytes = bytes;
+            break;
+        }
+        cut = cut == 0 ? std::string_view::npos : line.rfind(' ', cut - 1);
+    }
+    if (!file.sizeBytes) file.name = Text(line);
+    file.entry = std::move(entry);
+    return file;
+}
+
+void fillResultField(ResultItem& item, ResultField field, std::string_view value) {
+    const std::string_view trimmed = trimBlanks(value);
+    switch (field) {
+        case ResultField::Size:
+            item.sizeText = Text(trimmed);
+            item.sizeBytes = sizeInBytes(trimmed);
+            return;
+        case ResultField::FileCount: {
+            item.fileCount.reset();
+            const std::string digits(trimmed);
+            char* stop = nullptr;
+            const long long n = std::strtoll(digits.c_str(), &stop, 10);
+            if (!digits.empty() && stop != digits.c_str() && *stop == '\0' && n >= 0) item.fileCount = n;
+            return;
+        }
+        case ResultField::Date:
+            item.dateText = Text(trimmed);
+            item.date = dateOf(trimmed);
+            return;
+        case ResultField::DescriptionUrl:
+            item.descriptionUrl = Text(trimmed);
+            return;
+        case ResultField::Other:
+            return;
+    }
+}
+
+size_t cappedDetailSize(size_t before, std::string_view label, std::string_view value) {
+    const size_t cap = static_cast<size_t>(kMaxDetailBytes);
+    if (before >= cap) return before;
+    if (before + label.size() + value.size() <= cap) return before + label.size() + value.size();
+    // A byte of 0x81 or more (a lead byte) and the byte after it are one character; every other byte is one.
+    // The text ends after the last whole character that fits.
+    const size_t room = cap - before;
+    const auto byteAt = [&](size_t i) {
+        return static_cast<unsigned char>(i < label.size() ? label[i] : value[i - label.size()]);
+    };
+    size_t end = 0;
+    while (end < label.size() + value.size()) {
+        const size_t next = end + (byteAt(end) >= 0x81 ? 2 : 1);
+        if (next > room) break;
+        end = next;
+    }
+    return before + end;
+}
+
+namespace {
+
+// Appends `label` and `value` to the details text, as far as kMaxDetailBytes allows: once the details are
+// full, nothing more.
+void appendCapped(Text& detail, std::string_view label, std::string_view value) {
+    const size_t after = cappedDetailSize(detail.size(), label, value);
+    if (after == detail.size()) return;
+    detail.append(label).append(value);
+    detail.resize(after);
+}
+
+}  // namespace
+
+Text formatDetailText(const ResultItem& item) {
+    Text detail;
+    startDetailText(detail, item.title);
+    for (const DetailPart& part : item.detailParts) {
+        switch (part.kind) {
+            case DetailPart::Download:
+                appendDownloadBlock(detail, item.magnetLink);
+                break;
+            case DetailPart::Line:
+                if (part.first < item.lines.size())
+                    appendCapped(detail, item.lines[part.first].label, item.lines[part.first].value);
+                break;
+            case DetailPart::Files:
+                for (size_t i = 0; i < part.count && part.first + i < item.files.size(); ++i)
+                    appendCapped(detail, i == 0 ? std::string_view(part.header) : std::string_view("\r\n\r\n"),
+                                 item.files[part.first + i].entry);
+                break;
+        }
+    }
+    appendSiteLine(detail, item.site);
+    return detail;
+}
+
+size_t rowBytes(const ResultItem& item) {
+    size_t bytes = item.title.size() + item.magnetLink.size() + item.detailText.size() + item.infoHash.size() +
+                   item.hashKey.size() + item.sizeText.size() + item.dateText.size() + item.descriptionUrl.size();
+    for (const ListedFile& file : item.files) bytes += file.entry.size() + file.name.size() + file.sizeText.size();
+    for (const DetailLine& line : item.lines) bytes += line.label.size() + line.value.size();
+    for (const DetailPart& part : item.detailParts) bytes += part.header.size();
+    return bytes;
 }
 
 void startDetailText(Text& detail, const Text& title) {

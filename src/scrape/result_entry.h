@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "platform/text.h"
+#include "scrape/result_item.h"
 
 namespace lanqi {
 
@@ -32,6 +35,39 @@ void startDetailText(Text& detail, const Text& title);
 void appendDownloadBlock(Text& detail, const Text& magnetLink);
 // The last detail line: "\r\n\r\n文件分类：" + the site number.
 void appendSiteLine(Text& detail, int site);
+
+// The info-hash in the form results are compared by: 40 lower-case hexadecimal digits, a 32-character
+// base32 hash converted to them; "" unless isInfoHash(hash).
+Text infoHashKey(std::string_view hash);
+
+// "7.6GB", "6.15 GB", "512 bytes": the leading number times its unit (B, KB, MB, GB, TB, their KiB forms,
+// "bytes"; any case; 1 KB = 1024 bytes), blanks around it ignored; nothing when there is no unit.
+std::optional<unsigned long long> sizeInBytes(std::string_view printed);
+
+// The date a text begins with: year, month and day as digits, separated by "-", "/" or "." ("2021-11-08",
+// "2021-11-08 12:30"); nothing when the text begins with no valid date (a month outside 1..12, a day past
+// its month's end, more digits running on).
+std::optional<ResultDate> dateOf(std::string_view text);
+
+// A contained-file entry read into its name and size: the size is the last one or two blank-separated words
+// when they are a size ("a.mkv 6.15 GB"), else the entry is a name alone. Blanks around both are dropped.
+ListedFile listedFileOf(Text entry);
+
+// Sets the typed field `field` of `item` from a line's value, as the value parses (blanks around it
+// dropped): the size text and bytes, the file count, the date text and date, the description address.
+void fillResultField(ResultItem& item, ResultField field, std::string_view value);
+
+// The details text of `item`, from its title, detail parts and site: the title line, each part in order
+// (a line or file entry that would take the text past kMaxDetailBytes cut at a GBK character, and nothing
+// more once it is full), the download block wherever it stands, and the site line.
+Text formatDetailText(const ResultItem& item);
+
+// The size of a details text of `before` bytes once `label` and `value` are appended as formatDetailText
+// appends a line or file entry: nothing at or past kMaxDetailBytes, else cut there at a GBK character.
+size_t cappedDetailSize(size_t before, std::string_view label, std::string_view value);
+
+// The bytes of text `item` holds: what a page's rows are counted by against kMaxPageRowBytes.
+size_t rowBytes(const ResultItem& item);
 
 // Shortens `text` to at most `limit` bytes without splitting a GBK character: the bytes from `from` on
 // (where a character begins; the start when `from` lies past the limit) are read as GBK, and the text

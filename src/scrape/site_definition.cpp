@@ -45,7 +45,7 @@ std::vector<std::string_view> stepKeys(Use use) {
         case Use::Hash:
             return {"start", "end", "item_test", "keep_cursor", "cursor_to"};
         case Use::Line:
-            return {"label", "start", "end", "reduce", "item_test", "keep_cursor", "cursor_to"};
+            return {"label", "field", "start", "end", "reduce", "item_test", "keep_cursor", "cursor_to"};
         case Use::Files:
             return {"header", "list_end", "entry_end", "reduce"};
         default:
@@ -264,6 +264,8 @@ class Reader {
                 readStrip(value, subject, step);
             } else if (k == "reduce") {
                 readReduce(value, subject, step.reduce);
+            } else if (k == "field") {
+                readField(value, subject, step.field);
             } else if (k == "item_test" || k == "keep_cursor") {
                 if (const auto on = flag(value, subject)) (k == "item_test" ? step.itemTest : step.keepCursor) = *on;
             } else if (const auto marker = text(value, subject, true)) {
@@ -273,6 +275,8 @@ class Reader {
         const bool searches = step.use == Use::Title || step.use == Use::Hash || step.use == Use::Line;
         if (searches && (!haveStart || !haveEnd))
             fail(lineOf(t), name + ": a " + *useText + " step needs start and end");
+        if (step.field == ResultField::DescriptionUrl && t.get("label") != nullptr)
+            fail(lineOf(*t.get("label")), name + ": a description_url line is not shown and takes no label");
         return step;
     }
 
@@ -369,6 +373,23 @@ class Reader {
         } else {
             fail(lineOf(node), subject + " must be \"none\", \"trim_size\" or \"unwrap\"");
         }
+    }
+
+    void readField(const toml::node& node, const std::string& subject, ResultField& field) {
+        static constexpr std::pair<std::string_view, ResultField> kFields[] = {
+            {"size", ResultField::Size},
+            {"file_count", ResultField::FileCount},
+            {"date", ResultField::Date},
+            {"description_url", ResultField::DescriptionUrl},
+        };
+        const auto value = node.value<std::string>();
+        for (const auto& [name, named] : kFields) {
+            if (value == name) {
+                field = named;
+                return;
+            }
+        }
+        fail(lineOf(node), subject + " must be \"size\", \"file_count\", \"date\" or \"description_url\"");
     }
 
     SiteDefinition& m_def;

@@ -20,6 +20,7 @@ const char* markerProblem(const Step& s) {
 const char* stepsProblem(std::span<const Step> steps, size_t& at) {
     int titles = 0, hashes = 0, items = 0, details = 0, magnets = 0;
     bool emitted = false;
+    unsigned fields = 0;  // bit n: a line fills ResultField n
     for (at = 0; at < steps.size(); ++at) {
         const Step& s = steps[at];
         if (s.itemTest && emitted) return "an item test after list_item, detail_start or magnet";
@@ -32,6 +33,11 @@ const char* stepsProblem(std::span<const Step> steps, size_t& at) {
             return "magnet needs one hash step and detail_start before it";
         if ((s.use == Use::Line || s.use == Use::Files) && details != 1)
             return "a line or files step needs detail_start before it";
+        if (s.use == Use::Line && s.field != ResultField::Other) {
+            const unsigned bit = 1u << static_cast<unsigned>(s.field);
+            if (fields & bit) return "a second line for the same field";
+            fields |= bit;
+        }
         if (searches(s))
             if (const char* problem = markerProblem(s)) return problem;
         if (s.use == Use::Files && (s.listEnd.empty() || s.entryEnd.empty()))

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/text.h"
+#include "scrape/result_item.h"
 
 namespace lanqi::scrape {
 
@@ -32,8 +33,8 @@ enum class End : unsigned char {
 enum class Use : unsigned char {
     Title,        // the result's title: tags removed, completed, classified
     Hash,         // the info-hash, from which the magnet link is made
-    Line,         // a detail line: label + field
-    Files,        // the contained-file list: header + entries
+    Line,         // a detail line: label + field, and the typed field `field` names
+    Files,        // the contained-file list: header + entries, each also a listed file
     ListItem,     // the item's title and file kind are final
     DetailStart,  // begin the details text with the title
     Magnet,       // the item's magnet link, and the download block in the details
@@ -68,11 +69,12 @@ struct Step {
     std::string_view label;    // Line: the line's label; Files: the header before the first entry
     std::string_view tags[2];  // Title: tags removed in this order after conversion
     Reduce reduce = Reduce::None;
-    bool itemTest = false;      // a missing start marker skips the whole item (no row)
-    bool keepCursor = false;    // the field's end does not become the end cursor
-    std::string_view cursorTo;  // the end cursor moves to this marker, searched from the field start
-    std::string_view listEnd;   // Files: no entry starts at or behind this marker
-    std::string_view entryEnd;  // Files: the marker that ends one entry
+    ResultField field = ResultField::Other;  // Line: the typed field it fills (DescriptionUrl: not shown)
+    bool itemTest = false;                   // a missing start marker skips the whole item (no row)
+    bool keepCursor = false;                 // the field's end does not become the end cursor
+    std::string_view cursorTo;               // the end cursor moves to this marker, searched from the field start
+    std::string_view listEnd;                // Files: no entry starts at or behind this marker
+    std::string_view entryEnd;               // Files: the marker that ends one entry
 };
 
 // How the page's total result count is read: from the page start, never from the end cursor.
@@ -93,7 +95,8 @@ struct SiteTable {
 
 // Why the item loop cannot run `steps`, in English, with the index of the step at fault in `at`; nullptr
 // when it can: one title and one hash, each part of the item made once and in an order that has what it
-// needs, every item test before the first emission, and every search marker non-empty.
+// needs, every item test before the first emission, every search marker non-empty, and each typed field
+// filled by one line at most.
 const char* stepsProblem(std::span<const Step> steps, size_t& at);
 
 }  // namespace lanqi::scrape

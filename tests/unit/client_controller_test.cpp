@@ -11,6 +11,7 @@
 
 #include "app/core/menus.h"
 #include "app/core/vendor.h"
+#include "scrape/result_entry.h"
 #include "search/site_catalogue.h"
 #include "support/fake_desktop_services.h"
 #include "support/fake_fetcher.h"
@@ -187,28 +188,61 @@ TEST_F(ClientControllerTest, TheEndOfTheExitFadeEndsTheProgramOnceAndLaterComman
     EXPECT_TRUE(fetcher.requested.empty());
 }
 
+// The tooltip and description read the record's size and date lines, whatever their labels, in their
+// order; other lines, and a size or date line the page left empty, add nothing.
 TEST(PresentRow, CaptionToolTipIconAndDescriptionComeFromTheResult) {
+    struct Line {
+        const char8_t* label;
+        const char8_t* value;
+        ResultField field;
+    };
     struct Case {
         const char8_t* title;
         int fileKind;
-        const char8_t* details;
+        std::vector<Line> lines;
         const char* caption;
         const char* toolTip;
         int iconKind;
         const char* description;
     };
     const Case cases[] = {
-        {u8"A &amp; B.mkv", 3, u8"文件名：\r\nA &amp; B.mkv\r\n\r\n文件大小：1.2GB\r\n\r\n更新时间：2020-02-03",
-         "A & B.mkv", "A & B.mkv\n文件大小：1.2GB\n更新时间：2020-02-03", 3, "文件大小：1.2GB，更新时间：2020-02-03"},
-        {u8"没有细节", 0, u8"文件名：\r\n没有细节", "没有细节", "没有细节", 0, ""},
-        {u8"x", 7, u8"", "x", "x", -1, ""},
-        {u8"x", -1, u8"", "x", "x", -1, ""},
+        {u8"A &amp; B.mkv",
+         3,
+         {{u8"\r\n\r\n文件大小：", u8"1.2GB", ResultField::Size},
+          {u8"\r\n\r\n请求数：", u8"5", ResultField::Other},
+          {u8"\r\n\r\n更新时间：", u8"2020-02-03", ResultField::Date}},
+         "A & B.mkv",
+         "A & B.mkv\n文件大小：1.2GB\n更新时间：2020-02-03",
+         3,
+         "文件大小：1.2GB，更新时间：2020-02-03"},
+        {u8"E",
+         1,
+         {{u8"\r\n\r\nCreated: ", u8"2017-09-15", ResultField::Date},
+          {u8"\r\n\r\nFiles: ", u8"3", ResultField::FileCount},
+          {u8"\r\n\r\nSize: ", u8" 2.48 GB", ResultField::Size}},
+         "E",
+         "E\nCreated: 2017-09-15\nSize:  2.48 GB",
+         1,
+         "Created: 2017-09-15，Size:  2.48 GB"},
+        {u8"T",
+         1,
+         {{u8"\r\n\r\n更新时间：", u8"", ResultField::Date}, {u8"\r\n\r\n文件大小：", u8" ", ResultField::Size}},
+         "T",
+         "T",
+         1,
+         ""},
+        {u8"没有细节", 0, {}, "没有细节", "没有细节", 0, ""},
+        {u8"x", 7, {}, "x", "x", -1, ""},
+        {u8"x", -1, {}, "x", "x", -1, ""},
     };
     for (const Case& c : cases) {
         ResultItem item;
         item.title = gbk(c.title);
         item.fileKind = c.fileKind;
-        item.detailText = gbk(c.details);
+        for (const Line& line : c.lines) {
+            item.lines.push_back({gbk(line.label), gbk(line.value), line.field});
+            fillResultField(item, line.field, item.lines.back().value);
+        }
         const RowPresentation row = presentRow(item);
         EXPECT_EQ(row.caption, c.caption);
         EXPECT_EQ(row.toolTip, c.toolTip);

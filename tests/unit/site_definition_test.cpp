@@ -85,6 +85,16 @@ TEST(SiteDefinitions, ABrokenDefinitionIsRefusedWithItsLine) {
                   "use = \"detail_start\"\n\n# The date"),
          "use = \"magnet\"", "step 4: magnet needs one hash step and detail_start before it"},
         {site3.substr(0, site3.find("[[steps]]")), "", "no [[steps]]"},
+        // The typed field a line fills: a known name, on a line step, once per definition, and a description
+        // address, which the details text does not show, without a label.
+        {replaced(site3, "field = \"date\"", "field = \"dates\""), "field = \"dates\"",
+         "must be \"size\", \"file_count\", \"date\" or \"description_url\""},
+        {replaced(site3, "use = \"list_item\"", "use = \"list_item\"\nfield = \"size\""), "field = \"size\"\n",
+         "a list_item step takes no key field"},
+        {replaced(site3, "field = \"size\"", "field = \"date\""), "use = \"line\"\nlabel = \"\\r\\n\\r\\n文件大小",
+         "step 7: a second line for the same field"},
+        {replaced(site3, "field = \"date\"", "field = \"description_url\""), "label = \"\\r\\n\\r\\n上传日期",
+         "a description_url line is not shown and takes no label"},
     };
     for (const Case& c : cases) {
         std::vector<SettingsProblem> problems;

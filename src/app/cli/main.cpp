@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "app/core/json_output.h"
-#include "app/core/result_facts.h"
 #include "platform/console.h"
 #include "platform/events.h"
 #include "platform/files.h"
@@ -186,13 +185,16 @@ std::string elide(const std::string& text, int columns) {
     return text.substr(0, cut) + "\xE2\x80\xA6";
 }
 
-Json sizeJson(const std::optional<PrintedSize>& size) {
-    if (!size) return nullptr;
+// A size as {"text", "bytes"}; null when the site printed none.
+Json sizeJson(const Text& text, const std::optional<unsigned long long>& bytes) {
+    if (text.empty()) return nullptr;
     Json j;
-    j["text"] = size->text;
-    j["bytes"] = size->bytes ? Json(*size->bytes) : Json(nullptr);
+    j["text"] = utf8(text);
+    j["bytes"] = bytes ? Json(*bytes) : Json(nullptr);
     return j;
 }
+
+Json textOrNull(const Text& text) { return text.empty() ? Json(nullptr) : Json(utf8(text)); }
 
 class Output {
   public:
@@ -223,8 +225,6 @@ class Output {
     void rows(const SearchScreen& screen) const {
         for (size_t i = 0; i < screen.results.size(); ++i) {
             const ResultItem& item = screen.results[i];
-            const std::string details = utf8(item.detailText);
-            const ResultFacts facts = readResultFacts(details);
             if (m_json) {
                 Json o;
                 o["event"] = "row";
@@ -232,23 +232,25 @@ class Output {
                 o["title"] = utf8(item.title);
                 o["fileKind"] = item.fileKind;
                 o["magnetLink"] = utf8(item.magnetLink);
-                o["detailText"] = details;
+                o["detailText"] = utf8(item.detailText);
                 o["site"] = item.site;
-                o["size"] = sizeJson(facts.size);
-                o["date"] = facts.date ? Json(*facts.date) : Json(nullptr);
-                o["fileCount"] = facts.fileCount ? Json(*facts.fileCount) : Json(nullptr);
+                o["size"] = sizeJson(item.sizeText, item.sizeBytes);
+                o["date"] = textOrNull(item.dateText);
+                o["fileCount"] = item.fileCount ? Json(*item.fileCount) : Json(nullptr);
                 Json files = Json::array();
-                for (const ListedFile& file : facts.files) {
+                for (const ListedFile& file : item.files) {
+                    if (file.entry.empty()) continue;
                     Json f;
-                    f["name"] = file.name;
-                    f["size"] = file.size.text.empty() ? Json(nullptr) : sizeJson(file.size);
+                    f["name"] = utf8(file.name);
+                    f["size"] = sizeJson(file.sizeText, file.sizeBytes);
                     files.push_back(f);
                 }
                 o["files"] = files;
+                o["hash"] = textOrNull(item.hashKey);
                 o["displayTitle"] = utf8(decodeCharacterReferences(item.title));  // as the window shows it
                 emit(o);
             } else {
-                row(i, item, facts);
+                row(i, item);
             }
         }
     }
@@ -300,11 +302,11 @@ class Output {
 
     // "   0  1  archive     3.9GB  2021-11-08  title  magnet:?xt=urn:btih:…"; on a terminal the title is cut so
     // that the line fits.
-    void row(size_t i, const ResultItem& item, const ResultFacts& facts) const {
+    void row(size_t i, const ResultItem& item) const {
         char head[96];
         std::snprintf(head, sizeof head, "%4zu  %d  %-7s  %10s  %-10s  ", i, item.site, kindName(item.fileKind),
-                      facts.size ? printable(facts.size->text).substr(0, 10).c_str() : "-",
-                      facts.date ? printable(*facts.date).substr(0, 10).c_str() : "-");
+                      item.sizeText.empty() ? "-" : printable(utf8(item.sizeText)).substr(0, 10).c_str(),
+                      item.dateText.empty() ? "-" : printable(utf8(item.dateText)).substr(0, 10).c_str());
         const std::string link = printable(utf8(item.magnetLink));
         std::string title = printable(utf8(decodeCharacterReferences(item.title)));
         if (m_columns > 0) {

@@ -1,10 +1,10 @@
 #include "app/core/client_controller.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "app/core/client_start.h"
 #include "app/core/menus.h"
-#include "app/core/result_facts.h"
 #include "app/core/vendor.h"
 #include "platform/text.h"
 #include "scrape/result_entry.h"
@@ -14,12 +14,20 @@ namespace lanqi {
 RowPresentation presentRow(const ResultItem& item) {
     RowPresentation row;
     row.caption = utf8(decodeCharacterReferences(item.title));
-    const ResultFacts facts = readResultFacts(utf8(item.detailText));
-    row.toolTip = resultToolTip(row.caption, facts);
+    row.toolTip = row.caption;
     row.iconKind = item.fileKind >= 0 && item.fileKind < kRowIconCount ? item.fileKind : -1;
-    for (const std::string& line : facts.sizeAndDateLines) {
+    // The size and date lines as the details text shows them, in their order; a line whose field the page
+    // left empty adds nothing.
+    for (const DetailLine& line : item.lines) {
+        const bool shown = line.field == ResultField::Size   ? !item.sizeText.empty()
+                           : line.field == ResultField::Date ? !item.dateText.empty()
+                                                             : false;
+        if (!shown) continue;
+        const size_t from = std::min(line.label.find_first_not_of("\r\n"), line.label.size());
+        const std::string text = utf8(line.label.substr(from) + line.value);
+        row.toolTip += "\n" + text;
         if (!row.accessibleDescription.empty()) row.accessibleDescription += "，";
-        row.accessibleDescription += line;
+        row.accessibleDescription += text;
     }
     return row;
 }
