@@ -360,6 +360,35 @@ class CliEndToEnd(unittest.TestCase):
         self.assertTrue({r["site"] for r in rows if r["files"]} <= {1, 2, 5})
         self.assertTrue(any(r["files"] for r in rows))
 
+    def test_a_definition_with_its_own_labels_gives_the_same_json_fields(self):
+        """Slot 4 running a copy of site4 whose size, count and date lines are labelled in English: the
+        fields the lines name come out as with the built-in definition; the details show the copy's labels."""
+        with open(os.path.join(SITES, "site4.toml"), encoding="utf-8") as f:
+            english = f.read()
+        for chinese, label in (("文件大小：", "Size: "), ("文件数量：", "Files: "), ("创建时间：", "Created: ")):
+            self.assertIn(chinese, english)
+            english = english.replace(chinese, label)
+        config = self.write_config('[site4]\ndefinition = "english4"\n', {"english4": english})
+
+        def site4_rows(folder):
+            proc = run_cli(["--json", "超能陆战队"], {n: "-items2" for n in range(1, 7)}, config=folder)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            return [e for e in events(proc) if e["event"] == "row" and e["site"] == 4]
+
+        built_in, labelled = site4_rows(EMPTY_CONFIG), site4_rows(config)
+        self.assertEqual(len(built_in), 2)
+        self.assertEqual(len(labelled), len(built_in))
+        for a, b in zip(built_in, labelled):
+            with self.subTest(row=a["row"]):
+                self.assertIsNotNone(a["size"])
+                for key in ("size", "fileCount", "date", "files", "hash", "title", "magnetLink"):
+                    self.assertEqual(b[key], a[key], key)
+                self.assertIn("\r\n\r\nSize: " + a["size"]["text"], b["detailText"])
+                self.assertIn("\r\n\r\nFiles: %d" % a["fileCount"], b["detailText"])
+                self.assertIn("\r\n\r\nCreated: " + a["date"], b["detailText"])
+                self.assertNotIn("文件大小", b["detailText"])
+                self.assertEqual(a["hash"], a["magnetLink"].rsplit(":", 1)[1].lower())
+
     def test_the_table_fits_a_terminal_and_is_whole_when_piped(self):
         import fcntl
         import pty
