@@ -31,6 +31,17 @@
 namespace lanqi {
 namespace {
 
+// 组合框1. Its place is the window's to give (fitPageSelector): a combo box that adjusts to its contents resizes
+// itself to its size hint some 20 ms after each change of its items, which would undo the design geometry and
+// grow it to the right over 下一页. So its size hint is the size it was given, and contentsWidth the width
+// its longest page number needs.
+class PageSelector final : public QComboBox {
+  public:
+    using QComboBox::QComboBox;
+    int contentsWidth() const { return QComboBox::sizeHint().width(); }
+    QSize sizeHint() const override { return size(); }
+};
+
 QRect qRectOf(const Geometry& g) { return {g.left, g.top, g.width, g.height}; }
 
 }  // namespace
@@ -125,7 +136,7 @@ QWidget* MainWindow::createControl(MainControl control) {
         case MainControl::PreviousButton:
             return m_previousButton = new QPushButton(this);
         case MainControl::PageSelector:
-            return m_pageSelector = new QComboBox(this);
+            return m_pageSelector = new PageSelector(this);
         case MainControl::NextButton:
             return m_nextButton = new QPushButton(this);
         case MainControl::ResultList:
@@ -310,7 +321,7 @@ void MainWindow::showPageItems(const SearchScreen& screen, unsigned changes) {
 
 void MainWindow::fitPageSelector() {
     // Wide enough for the longest page number, growing to the left from its right edge; 上一页 moves along.
-    const PageSelectorPlace place = pageSelectorPlace(m_pageSelector->sizeHint().width());
+    const PageSelectorPlace place = pageSelectorPlace(static_cast<PageSelector*>(m_pageSelector)->contentsWidth());
     m_pageSelector->setGeometry(qRectOf(place.selector));
     m_previousButton->move(place.previousLeft, m_previousButton->y());
 }

@@ -55,6 +55,7 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlStartsAtItsGeometryVisibilityCaptionAndName) {
+    QTest::qWait(100);  // as the window stands once its controls' own deferred adjusting has run
     for (const ControlDesign& design : mainWindowDesigns()) {
         SCOPED_TRACE(design.name);
         QWidget* widget = control(design.name);
@@ -225,6 +226,19 @@ TEST_F(MainWindowTest, PageItemsAndTheSelectionTheProgramRendersStartNothing) {
     }
     EXPECT_EQ(chosen.count(), 0);
     EXPECT_EQ(searches.count(), 0);
+
+    // Long page numbers widen it to the left, and it stays so: its right edge never runs over 下一页.
+    screen.pageItems = {"1", "1234567"};
+    window.render(screen, kPageItemsChanged);
+    QTest::qWait(100);
+    const Geometry designed = designOf(MainControl::PageSelector).geometry;
+    const QRect fitted = pageSelector()->geometry();
+    EXPECT_GT(fitted.width(), designed.width);
+    EXPECT_EQ(fitted.left() + fitted.width(), designed.left + designed.width);
+    EXPECT_EQ(fitted.height(), designed.height);
+    const Geometry previous = designOf(MainControl::PreviousButton).geometry;
+    const int designedGap = designed.left - (previous.left + previous.width);
+    EXPECT_EQ(fitted.left() - (control("按钮2")->geometry().right() + 1), designedGap) << "上一页 moves along";
 }
 
 TEST_F(MainWindowTest, UserChoiceInThePageSelectorReportsItsIndex) {
