@@ -96,7 +96,7 @@ struct Run {
     lanqi::RunRecords records;
     std::vector<lanqi::ResultItem> items;
 
-    Run() { records.sitePages = pages(); }
+    Run() { records.sitePages.assign(pages().begin(), pages().end()); }
     void reset() {  // what the search run clears before its first fetch
         records.unreachableSites.clear();
         records.emptySites.clear();

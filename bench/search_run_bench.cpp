@@ -31,11 +31,12 @@ class SampleSites {
         [[maybe_unused]] int rc = std::system(stop.c_str());
         std::filesystem::remove_all(m_state);
     }
-    void pointSitesAt(const std::string& mode) const {
-        for (int n = 1; n <= 6; ++n) {
-            const std::string base = "http://127.0.0.1:" + std::to_string(m_port) + "/site" + std::to_string(n) + mode;
-            setenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str(), base.c_str(), 1);
-        }
+    // The six built-in slots at the sample sites, each answering as /siteN followed by `mode`.
+    lanqi::SearchSites sitesAt(const std::string& mode) const {
+        lanqi::SearchSites slots = lanqi::builtInSearchSites();
+        for (size_t k = 0; k < slots.size(); ++k)
+            slots[k].base = "http://127.0.0.1:" + std::to_string(m_port) + "/site" + std::to_string(k + 1) + mode;
+        return slots;
     }
 
   private:
@@ -51,10 +52,9 @@ SampleSites& sites() {
 // One iteration is one run: the command, then the pages posted back by the fetches until the run ends. A run
 // that ends in a message has its message closed at once (and produced no rows).
 void runSearch(benchmark::State& state, lanqi::FetchMode mode) {
-    sites().pointSitesAt("-slow200");
     lanqi::HttpPageFetcher fetcher;
     lanqi::TaskQueue queue;
-    lanqi::SearchFlow flow(fetcher, queue);
+    lanqi::SearchFlow flow(fetcher, queue, sites().sitesAt("-slow200"));
     flow.setFetchMode(mode);
     for (auto _ : state) {
         flow.startSearch("abc");

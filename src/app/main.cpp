@@ -7,6 +7,7 @@
 #include "app/gui/player_view.h"
 #include "app/gui/startup.h"
 #include "scrape/site_definition.h"
+#include "platform/addresses.h"
 #include "platform/settings.h"
 
 int main(int argc, char** argv) {
@@ -16,16 +17,18 @@ int main(int argc, char** argv) {
     // The program ends only through the usage notice or the main window's exit fade.
     QApplication::setQuitOnLastWindowClosed(false);
     // The settings file (and the environment over it) decide every address from the usage notice on.
+    // They are read once, here, and handed to the main window's controller.
     lanqi::LoadedSettings settings = lanqi::loadSettings();
-    lanqi::useSettings(settings.settings);
-    lanqi::useSiteDefinitions(lanqi::loadSiteDefinitions(settings.settings, settings.problems));
+    const lanqi::SiteSlots definitions = lanqi::loadSiteDefinitions(settings.settings, settings.problems);
+    lanqi::useServiceAddresses(settings.settings.vendorBase, settings.settings.playBase);  // the notice's link
 
     // Global state lives in the main window and the search flow, for as long as the main window; the
     // product constants are compiled in; Qt's native style stands for the themed drawing of controls.
     if (lanqi::runNoticeDialog() != lanqi::NoticeOutcome::Agreed) return 0;
 
     lanqi::MainWindow window;
-    lanqi::AppController controller(window);  // routes the window's events from its first shown frame on
+    lanqi::AppController controller(window, settings.settings,
+                                    definitions);  // routes the window's events from its first shown frame on
     // "关于播放器" shows the about window owned by the main window (the player handles always-on-top).
     controller.setPlayOnline(lanqi::installPlayer(
         window, controller.desktop(), [&controller] { controller.showAboutWindow(&controller.mainWindowHandle()); }));

@@ -10,9 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <optional>
-#include <sstream>
 
 namespace lanqi {
 namespace {
@@ -29,6 +27,17 @@ std::string lowerAscii(std::string text) {
 }
 
 long lineOf(const toml::node& node) { return static_cast<long>(node.source().begin.line); }
+
+// n for the table "site<n>" (n from 1 to kMaxSiteSlots, written without leading zeros), else 0.
+int slotNumber(std::string_view name) {
+    if (name.size() < 5 || name.size() > 6 || name.substr(0, 4) != "site" || name[4] < '1' || name[4] > '9') return 0;
+    int n = 0;
+    for (const char c : name.substr(4)) {
+        if (c < '0' || c > '9') return 0;
+        n = n * 10 + (c - '0');
+    }
+    return n <= kMaxSiteSlots ? n : 0;
+}
 
 // The file's value of a base key, or nothing (with a problem) when it is not a searchable address.
 std::optional<Text> readBase(const toml::node& node, const std::string& subject,
@@ -109,14 +118,15 @@ void readText(std::string_view text, const std::string& file, Settings& settings
             {SettingsProblem::Syntax, static_cast<long>(error.source().begin.line), std::string(error.description())});
         return;
     }
+    std::map<int, const toml::table*> extraSlots;  // [site7] ... by number, read once all are known
     for (const auto& [key, node] : document) {
         const std::string name(key.str());
         const auto* table = node.as_table();
-        int slot = 0;
-        for (int n = 1; n <= 6; ++n)
-            if (name == "site" + std::to_string(n)) slot = n;
+        const int slot = slotNumber(name);
         if ((slot > 0 || name == "vendor" || name == "play") && table == nullptr) {
             problems.push_back({SettingsProblem::WrongType, lineOf(node), name});
+        } else if (slot > kBuiltInSiteSlots) {
+            extraSlots[slot] = table;
         } else if (slot > 0) {
             readSiteTable(*table, slot, settings.sites[static_cast<size_t>(slot - 1)], problems);
         } else if (name == "vendor") {
@@ -126,6 +136,19 @@ void readText(std::string_view text, const std::string& file, Settings& settings
         } else {
             problems.push_back({SettingsProblem::UnknownTable, lineOf(node), name});
         }
+    }
+    // Slots past the sixth follow each other without gaps; each needs its own base and definition.
+    for (const auto& [slot, table] : extraSlots) {
+        const std::string name = "site" + std::to_string(slot);
+        if (static_cast<size_t>(slot) != settings.sites.size() + 1) {
+            problems.push_back({SettingsProblem::SlotGap, lineOf(*table), name});
+            continue;
+        }
+        SiteSlotSettings& site = settings.sites.emplace_back();
+        readSiteTable(*table, slot, site, problems);
+        if (site.base.empty()) problems.push_back({SettingsProblem::MissingKey, lineOf(*table), name + ".base"});
+        if (site.definition.empty())
+            problems.push_back({SettingsProblem::MissingKey, lineOf(*table), name + ".definition"});
     }
 }
 
@@ -166,26 +189,27 @@ std::string tomlString(std::string_view value) {
 
 // A new settings file holding every slot and both services.
 std::string wholeSettingsText(const Settings& settings) {
-    toml::table document;
-    for (int n = 1; n <= 6; ++n) {
-        const SiteSlotSettings& site = settings.sites[static_cast<size_t>(n - 1)];
-        document.insert("site" + std::to_string(n),
-                        toml::table{{"base", site.base}, {"enabled", site.enabled}, {"definition", site.definition}});
+    // Tables in slot order (a TOML table of tables would sort site10 before site2).
+    std::string text =
+        "# 岚栖种子搜索神器: the site slots and the vendor's and cloud-play addresses (written by 站点设置)\n";
+    for (size_t k = 0; k < settings.sites.size(); ++k) {
+        const SiteSlotSettings& site = settings.sites[k];
+        text += (k == 0 ? "[site" : "\n[site") + std::to_string(k + 1) + "]\n";
+        if (!site.base.empty()) text += "base = " + tomlString(site.base) + "\n";
+        text += std::string("enabled = ") + (site.enabled ? "true" : "false") + "\n";
+        if (!site.definition.empty()) text += "definition = " + tomlString(site.definition) + "\n";
     }
-    document.insert("vendor", toml::table{{"base", settings.vendorBase}});
-    document.insert("play", toml::table{{"base", settings.playBase}});
-    std::ostringstream text;
-    text << "# 岚栖种子搜索神器: the site slots and the vendor's and cloud-play addresses (written by 站点设置)\n"
-         << document << "\n";
-    return text.str();
+    text += "\n[vendor]\nbase = " + tomlString(settings.vendorBase) + "\n";
+    text += "\n[play]\nbase = " + tomlString(settings.playBase) + "\n";
+    return text;
 }
 
 void applyEnvironment(Settings& settings) {
-    for (int n = 1; n <= 6; ++n) {
-        const std::string value = environment(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str());
+    for (size_t k = 0; k < settings.sites.size(); ++k) {
+        const std::string value = environment(("LANQI_SITE" + std::to_string(k + 1) + "_BASE").c_str());
         if (value.empty()) continue;
-        settings.sites[static_cast<size_t>(n - 1)].base = value;
-        settings.sites[static_cast<size_t>(n - 1)].baseFrom = SettingOrigin::Environment;
+        settings.sites[k].base = value;
+        settings.sites[k].baseFrom = SettingOrigin::Environment;
     }
     if (const std::string vendor = environment("LANQI_VENDOR_BASE"); !vendor.empty()) {
         settings.vendorBase = vendor;
@@ -197,9 +221,6 @@ void applyEnvironment(Settings& settings) {
     }
 }
 
-std::mutex g_activeMutex;
-std::optional<Settings> g_active;
-
 }  // namespace
 
 std::string SettingsProblem::english() const {
@@ -207,15 +228,21 @@ std::string SettingsProblem::english() const {
         case Syntax:
             return "not a TOML file: " + subject;
         case UnknownTable:
-            return "unknown table [" + subject + "] (known: site1 ... site6, vendor, play)";
+            return "unknown table [" + subject + "] (known: site1 ... site32, vendor, play)";
         case UnknownKey:
             return "unknown key " + subject;
         case WrongType:
             return subject +
                    " has the wrong type (base and definition are text, enabled is true or false, "
-                   "site1 ... site6, vendor and play are tables)";
+                   "site1 ... site32, vendor and play are tables)";
         case BadAddress:
             return subject + " is not an http:// or https:// address with a host";
+        case MissingKey:
+            return subject + " is missing: a slot past site6 needs a base and a definition; it is not searched";
+        case SlotGap:
+            return "[" + subject + "] follows no [site" +
+                   std::to_string(std::max(0, std::atoi(subject.c_str() + 4) - 1)) +
+                   "]: slots past site6 are numbered without gaps; it was not read";
         case UnknownDefinition:
             return "unknown site definition: " + subject +
                    " (known: site1 ... site6 and NAME for each NAME.toml in the sites folder beside this file)";
@@ -242,13 +269,19 @@ std::string SettingsProblem::chinese() const {
         case Syntax:
             return "不是有效的 TOML 文件：" + subject;
         case UnknownTable:
-            return "未知的表 [" + subject + "]（可用：site1 … site6、vendor、play）";
+            return "未知的表 [" + subject + "]（可用：site1 … site32、vendor、play）";
         case UnknownKey:
             return "未知的设置项 " + subject;
         case WrongType:
             return subject + " 的类型不对（base 和 definition 是文本，enabled 是 true 或 false）";
         case BadAddress:
             return subject + " 不是带主机名的 http:// 或 https:// 地址";
+        case MissingKey:
+            return "缺少 " + subject + "：site6 之后的站点需要 base 和 definition，该站点不搜索";
+        case SlotGap:
+            return "[" + subject + "] 前面缺少 [site" +
+                   std::to_string(std::max(0, std::atoi(subject.c_str() + 4) - 1)) +
+                   "]：site6 之后的站点须连续编号，未读取";
         case UnknownDefinition:
             return "未知的站点定义：" + subject +
                    "（可用：site1 … site6，以及同目录 sites 文件夹中每个 NAME.toml 的 NAME）";
@@ -290,7 +323,8 @@ bool isDefinitionName(std::string_view name) {
 
 Settings builtInSettings() {
     Settings settings;
-    for (int n = 1; n <= 6; ++n) {
+    settings.sites.resize(kBuiltInSiteSlots);
+    for (int n = 1; n <= kBuiltInSiteSlots; ++n) {
         SiteSlotSettings& site = settings.sites[static_cast<size_t>(n - 1)];
         site.base = Text(kBuiltInSiteBases[static_cast<size_t>(n - 1)]);
         site.definition = "site" + std::to_string(n);
@@ -410,16 +444,20 @@ std::string editedSettingsText(std::string_view previous, const Settings& settin
         if (fromFile ? same : builtInSame && values.count({name, key}) == 0) return;
         changes.push_back({name, key, value});
     };
-    for (size_t k = 0; k < 6; ++k) {
-        const SiteSlotSettings& now = before.settings.sites[k];
+    // A slot the settings no longer hold cannot be taken out line by line: the file is written anew.
+    if (settings.sites.size() < before.settings.sites.size()) return {};
+    const SiteSlotSettings extraSlot;  // what a slot past the sixth is until the file says more
+    for (size_t k = 0; k < settings.sites.size(); ++k) {
+        const SiteSlotSettings& now = k < before.settings.sites.size() ? before.settings.sites[k] : extraSlot;
+        const SiteSlotSettings& plain = k < builtIn.sites.size() ? builtIn.sites[k] : extraSlot;
         const SiteSlotSettings& wanted = settings.sites[k];
         const std::string name = "site" + std::to_string(k + 1);
-        want(name, "base", now.baseFrom == SettingOrigin::File, now.base == wanted.base,
-             builtIn.sites[k].base == wanted.base, tomlString(wanted.base));
+        want(name, "base", now.baseFrom == SettingOrigin::File, now.base == wanted.base, plain.base == wanted.base,
+             tomlString(wanted.base));
         want(name, "enabled", now.enabledFrom == SettingOrigin::File, now.enabled == wanted.enabled,
-             builtIn.sites[k].enabled == wanted.enabled, wanted.enabled ? "true" : "false");
+             plain.enabled == wanted.enabled, wanted.enabled ? "true" : "false");
         want(name, "definition", now.definitionFrom == SettingOrigin::File, now.definition == wanted.definition,
-             builtIn.sites[k].definition == wanted.definition, tomlString(wanted.definition));
+             plain.definition == wanted.definition, tomlString(wanted.definition));
     }
     want("vendor", "base", before.settings.vendorFrom == SettingOrigin::File,
          before.settings.vendorBase == settings.vendorBase, builtIn.vendorBase == settings.vendorBase,
@@ -461,7 +499,8 @@ std::string editedSettingsText(std::string_view previous, const Settings& settin
     const auto sameSite = [](const SiteSlotSettings& a, const SiteSlotSettings& b) {
         return a.base == b.base && a.enabled == b.enabled && a.definition == b.definition;
     };
-    for (size_t k = 0; k < 6; ++k)
+    if (check.settings.sites.size() != settings.sites.size()) return {};
+    for (size_t k = 0; k < settings.sites.size(); ++k)
         if (!sameSite(check.settings.sites[k], settings.sites[k])) return {};
     if (check.settings.vendorBase != settings.vendorBase || check.settings.playBase != settings.playBase) return {};
     if (std::any_of(check.problems.begin(), check.problems.end(),
@@ -545,17 +584,6 @@ bool isSearchableBase(const Text& base) {
         if (c <= 0x20 || c >= 0x7F || c == '?' || c == '#') return false;  // a path only
     }
     return true;
-}
-
-void useSettings(const Settings& settings) {
-    const std::lock_guard lock(g_activeMutex);
-    g_active = settings;
-}
-
-const Settings& activeSettings() {
-    const std::lock_guard lock(g_activeMutex);
-    if (!g_active) g_active = builtInSettings();
-    return *g_active;
 }
 
 }  // namespace lanqi

@@ -19,9 +19,15 @@ inline constexpr std::array<std::string_view, 6> kBuiltInSiteBases{
 inline constexpr std::string_view kBuiltInVendorBase = "http://www.lanqi-studio.example";
 inline constexpr std::string_view kBuiltInPlayBase = "http://play.lanqi-studio.example";
 
+// The slots a settings file may give: the six built-in ones, then [site7] ... [site32] of the user's own.
+inline constexpr int kBuiltInSiteSlots = 6;
+inline constexpr int kMaxSiteSlots = 32;
+
 // Where a value came from: compiled in, the settings file, or an environment variable (which wins).
 enum class SettingOrigin { BuiltIn, File, Environment };
 
+// One site slot. A slot past the sixth has no built-in base or definition: until the file gives both they
+// are empty, and a slot without them is not searched.
 struct SiteSlotSettings {
     Text base;                // scheme, host, optional port and path; no "/" at the end
     bool enabled = true;      // a disabled slot is not fetched
@@ -33,7 +39,7 @@ struct SiteSlotSettings {
 };
 
 struct Settings {
-    std::array<SiteSlotSettings, 6> sites;
+    std::vector<SiteSlotSettings> sites;  // slot n at n - 1: the six built-in slots, then the file's [site7]...
     Text vendorBase;
     Text playBase;
     SettingOrigin vendorFrom = SettingOrigin::BuiltIn;
@@ -48,6 +54,8 @@ struct SettingsProblem {
         UnknownKey,
         WrongType,
         BadAddress,
+        MissingKey,  // a slot past the sixth without its base or definition: it is not searched
+        SlotGap,     // [siteN] past the sixth without [siteN-1]: slots are numbered without gaps; not read
         UnknownDefinition,
         BadDefinition,
         TooDeep,          // keys, tables or arrays nested deeper than kMaxTomlDepth: the file is not parsed
@@ -85,9 +93,10 @@ Settings builtInSettings();
 // $XDG_CONFIG_HOME/lanqi-search/config.toml, or ~/.config/lanqi-search/config.toml when it is not set.
 std::string settingsFilePath();
 
-// The built-in values, then the file's (when it exists), then the environment's LANQI_SITE<n>_BASE,
-// LANQI_VENDOR_BASE and LANQI_PLAY_BASE, key by key. A file that cannot be parsed adds nothing but its
-// problem; a bad entry keeps the built-in value and adds its problem.
+// The built-in values, then the file's (when it exists), then the environment's LANQI_SITE<n>_BASE (for
+// every slot there is), LANQI_VENDOR_BASE and LANQI_PLAY_BASE, key by key. The environment is read here
+// and nowhere else: what this returns is handed to the search flow and the windows. A file that cannot be parsed adds
+// nothing but its problem; a bad entry keeps the built-in value and adds its problem.
 LoadedSettings loadSettings(const std::string& file = settingsFilePath(), bool withEnvironment = true);
 
 // The built-in values with those of `text`, read as the settings file `file` (which names it in problems);
@@ -116,10 +125,5 @@ Text trimmedBase(std::string_view typed);
 
 // http or https, a host, an optional port and path, nothing else: a base the client may search.
 bool isSearchableBase(const Text& base);
-
-// The settings the program runs with. Until useSettings is called they are the built-in values; the
-// environment variables win over them whenever they are read.
-void useSettings(const Settings& settings);
-const Settings& activeSettings();
 
 }  // namespace lanqi

@@ -9,17 +9,19 @@ namespace {
 
 using scrape::TotalRule;
 
-// Slot n's definition in `slots`, or its built-in one where the slot holds none.
-const SiteDefinition& slotDefinition(const SiteSlots& slots, int n) {
-    const SiteDefinitionPtr& given = slots[static_cast<size_t>(n - 1)];
-    return given != nullptr ? *given : *builtInSiteDefinition(n);
+// Slot n's definition in `slots`, or its built-in one where a built-in slot holds none; null for a slot past
+// the sixth that has none.
+const SiteDefinition* slotDefinition(const SiteSlots& slots, int n) {
+    const size_t i = static_cast<size_t>(n - 1);
+    if (i < slots.size() && slots[i] != nullptr) return slots[i].get();
+    return n <= kBuiltInSiteSlots ? builtInSiteDefinition(n).get() : nullptr;
 }
 
-// True when at least one of the six buffers carries its own slot's marker (page marker or item anchor).
-bool anyBufferCarries(const SiteSlots& slots, const std::array<std::string_view, 6>& pages,
-                      Bytes SiteDefinition::*marker) {
-    for (int n = 1; n <= 6; ++n) {
-        if (findFrom(pages[static_cast<size_t>(n - 1)], slotDefinition(slots, n).*marker) > 0) return true;
+// True when at least one of the buffers carries its own slot's marker (page marker or item anchor).
+bool anyBufferCarries(const SiteSlots& slots, std::span<const std::string_view> pages, Bytes SiteDefinition::*marker) {
+    for (size_t k = 0; k < pages.size(); ++k) {
+        const SiteDefinition* definition = slotDefinition(slots, static_cast<int>(k + 1));
+        if (definition != nullptr && findFrom(pages[k], definition->*marker) > 0) return true;
     }
     return false;
 }
@@ -42,12 +44,14 @@ int readTotal(std::string_view page, const TotalRule& rule) {
 
 }  // namespace
 
-SitePageScrape scrapeSitePage(const SiteSlots& slots, int site, const std::array<std::string_view, 6>& pages) {
+SitePageScrape scrapeSitePage(const SiteSlots& slots, int site, std::span<const std::string_view> pages) {
     SitePageScrape result;
     result.site = site;
-    if (site < 1 || site > 6) return result;
+    if (site < 1 || static_cast<size_t>(site) > pages.size()) return result;
+    const SiteDefinition* own = slotDefinition(slots, site);
+    if (own == nullptr) return result;
 
-    // Both checks look at all six buffers, whichever site is being scraped.
+    // Both checks look at every slot's buffer, whichever slot is being scraped.
     if (!anyBufferCarries(slots, pages, &SiteDefinition::pageMarkerInPage)) return result;
     if (!anyBufferCarries(slots, pages, &SiteDefinition::itemAnchorInPage)) {
         result.outcome = SiteOutcome::NoItems;
@@ -55,7 +59,7 @@ SitePageScrape scrapeSitePage(const SiteSlots& slots, int site, const std::array
     }
 
     result.outcome = SiteOutcome::Scraped;
-    const SiteDefinition& definition = slotDefinition(slots, site);
+    const SiteDefinition& definition = *own;
     std::string_view page = pages[static_cast<size_t>(site - 1)];
     Bytes converted;
     if (!definition.utf8Pages) {
@@ -70,8 +74,9 @@ SitePageScrape scrapeSitePage(const SiteSlots& slots, int site, const std::array
     return result;
 }
 
-SitePageScrape scrapeSitePage(int site, const std::array<std::string_view, 6>& pages) {
-    return scrapeSitePage(activeSiteDefinitions(), site, pages);
+SitePageScrape scrapeSitePage(int site, std::span<const std::string_view> pages) {
+    static const SiteSlots builtIn = builtInSiteSlots();
+    return scrapeSitePage(builtIn, site, pages);
 }
 
 }  // namespace lanqi

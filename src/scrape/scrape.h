@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -12,8 +13,8 @@ namespace lanqi {
 
 // How the scrape of one site's page ended.
 enum class SiteOutcome {
-    NoPage,   // none of the six pages carries its site's page marker
-    NoItems,  // a page carries its marker, but none of the six carries its site's item anchor
+    NoPage,   // none of the slots' pages carries its slot's page marker
+    NoItems,  // a page carries its marker, but none of them carries its slot's item anchor
     Scraped,  // the item loop ran over the site's page
 };
 
@@ -42,7 +43,7 @@ inline constexpr size_t kMaxPageRowBytes = 16u << 20;
 
 // What one site's page gives.
 struct SitePageScrape {
-    int site = 0;  // 1..6
+    int site = 0;  // the slot: 1..6 for the built-in ones
     SiteOutcome outcome = SiteOutcome::NoPage;
     bool printsTotal = false;  // the definition reads a total (the built-in Site1, Site3, Site5 and Site6)
     int total = 0;             // the total result count the page prints (0 when unreadable)
@@ -50,14 +51,15 @@ struct SitePageScrape {
     int skippedItems = 0;  // anchors whose item test failed: no item
 };
 
-// Scrapes slot `site`'s page (`pages[site - 1]`) with the slot's definition in `slots` (a null slot: its
-// built-in definition). `pages` holds the six pages as the run knows them at this moment (a site not fetched
-// yet is empty): the page and item checks look at all six, each with its own slot's markers, whichever site
-// is scraped. Pure: no window, no title, no event processing; the same bytes always give the same result. A
-// site number outside 1..6 gives NoPage with no items.
-SitePageScrape scrapeSitePage(const SiteSlots& slots, int site, const std::array<std::string_view, 6>& pages);
+// Scrapes slot `site`'s page (`pages[site - 1]`) with the slot's definition in `slots` (a null built-in slot:
+// its built-in definition; a null slot past the sixth has no markers). `pages` holds every slot's page as the
+// run knows it at this moment (a slot not fetched yet is empty): the page and item checks look at all of them,
+// each with its own slot's markers, whichever slot is scraped; a page past the end of `slots` is a built-in
+// slot's. Pure: no window, no title, no event processing; the same bytes always give the same result. A slot
+// number outside 1..pages.size() gives NoPage with no items.
+SitePageScrape scrapeSitePage(const SiteSlots& slots, int site, std::span<const std::string_view> pages);
 
-// The same with the active definitions (activeSiteDefinitions).
-SitePageScrape scrapeSitePage(int site, const std::array<std::string_view, 6>& pages);
+// The same with the six built-in definitions.
+SitePageScrape scrapeSitePage(int site, std::span<const std::string_view> pages);
 
 }  // namespace lanqi

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <optional>
 
 namespace lanqi {
@@ -427,9 +426,6 @@ int builtInNumber(std::string_view name) {
     return 0;
 }
 
-std::mutex g_activeMutex;
-std::optional<SiteSlots> g_active;
-
 }  // namespace
 
 SiteDefinitionPtr parseSiteDefinition(std::string_view text, const std::string& name, const std::string& source,
@@ -492,8 +488,8 @@ std::string_view builtInSiteDefinitionText(int number) {
 
 SiteDefinitionPtr builtInSiteDefinition(int number) {
     static const SiteSlots slots = [] {
-        SiteSlots made;
-        for (int n = 1; n <= 6; ++n) {
+        SiteSlots made(kBuiltInSiteSlots);
+        for (int n = 1; n <= kBuiltInSiteSlots; ++n) {
             std::vector<SettingsProblem> problems;  // none: the tests read every built-in text
             const std::string name = "site" + std::to_string(n);
             made[static_cast<size_t>(n - 1)] =
@@ -506,7 +502,7 @@ SiteDefinitionPtr builtInSiteDefinition(int number) {
 
 SiteSlots builtInSiteSlots() {
     SiteSlots slots;
-    for (int n = 1; n <= 6; ++n) slots[static_cast<size_t>(n - 1)] = builtInSiteDefinition(n);
+    for (int n = 1; n <= kBuiltInSiteSlots; ++n) slots.push_back(builtInSiteDefinition(n));
     return slots;
 }
 
@@ -566,10 +562,13 @@ std::vector<std::string> siteDefinitionNames() {
 SiteSlots loadSiteDefinitions(const Settings& settings, std::vector<SettingsProblem>& problems) {
     SiteSlots slots;
     std::map<std::string, SiteDefinitionPtr> read;  // a file two slots name is read once
-    for (int n = 1; n <= 6; ++n) {
-        const SiteSlotSettings& slot = settings.sites[static_cast<size_t>(n - 1)];
+    for (size_t k = 0; k < settings.sites.size(); ++k) {
+        const int n = static_cast<int>(k + 1);
+        const SiteSlotSettings& slot = settings.sites[k];
         SiteDefinitionPtr definition;
-        if (const auto it = read.find(slot.definition); it != read.end()) {
+        if (slot.definition.empty()) {
+            // A slot past the sixth that names none (the settings reported it): not searched.
+        } else if (const auto it = read.find(slot.definition); it != read.end()) {
             definition = it->second;
         } else {
             bool broken = false;
@@ -579,26 +578,11 @@ SiteSlots loadSiteDefinitions(const Settings& settings, std::vector<SettingsProb
                                     "site" + std::to_string(n) + ".definition = " + slot.definition});
             read[slot.definition] = definition;
         }
-        slots[static_cast<size_t>(n - 1)] = definition != nullptr ? definition : builtInSiteDefinition(n);
+        // A built-in slot keeps its own definition; a slot past the sixth has none to fall back on.
+        if (definition == nullptr && n <= kBuiltInSiteSlots) definition = builtInSiteDefinition(n);
+        slots.push_back(definition);
     }
     return slots;
-}
-
-void useSiteDefinitions(const SiteSlots& slots) {
-    SiteSlots complete = slots;
-    for (int n = 1; n <= 6; ++n)
-        if (complete[static_cast<size_t>(n - 1)] == nullptr)
-            complete[static_cast<size_t>(n - 1)] = builtInSiteDefinition(n);
-    const std::lock_guard lock(g_activeMutex);
-    g_active = complete;
-}
-
-SiteSlots activeSiteDefinitions() {
-    {
-        const std::lock_guard lock(g_activeMutex);
-        if (g_active) return *g_active;
-    }
-    return builtInSiteSlots();
 }
 
 }  // namespace lanqi

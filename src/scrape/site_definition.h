@@ -42,7 +42,7 @@ struct SiteDefinition {
 };
 
 using SiteDefinitionPtr = std::shared_ptr<const SiteDefinition>;
-using SiteSlots = std::array<SiteDefinitionPtr, 6>;  // slot n's definition at n - 1
+using SiteSlots = std::vector<SiteDefinitionPtr>;  // slot n's definition at n - 1; null: the slot has none
 
 // Reads a definition from its TOML text. `source` names the file in problems. Null, with every problem
 // found (kind BadDefinition, the file and the line), when the text is not a definition the item loop can run.
@@ -57,7 +57,7 @@ SiteDefinitionPtr readSiteDefinitionFile(const std::string& path, const std::str
 // sites/site<n>.toml, built into the program so that it runs without the installed files.
 SiteDefinitionPtr builtInSiteDefinition(int number);
 std::string_view builtInSiteDefinitionText(int number);
-SiteSlots builtInSiteSlots();
+SiteSlots builtInSiteSlots();  // the six built-in slots' definitions
 
 // The user's definitions: the "sites" folder beside the settings file. The installed ones:
 // ../share/lanqi-search/sites from the program's folder ("" when the program's place is unknown).
@@ -73,13 +73,8 @@ SiteDefinitionPtr findSiteDefinition(const std::string& name, std::vector<Settin
 // Every definition name there is: site1 .. site6, then the other files of both folders, sorted.
 std::vector<std::string> siteDefinitionNames();
 
-// The six slots' definitions as `settings` name them. A name that gives none, or a broken file, leaves
-// the slot its built-in definition and adds a problem.
+// Every slot's definition as `settings` name them, one per slot. A name that gives none, or a broken file,
+// leaves a built-in slot its built-in definition and a slot past the sixth none (null), and adds a problem.
 SiteSlots loadSiteDefinitions(const Settings& settings, std::vector<SettingsProblem>& problems);
-
-// The definitions searches run with; the built-in ones until useSiteDefinitions is called. Safe from any
-// thread: a run takes its copy when it starts.
-void useSiteDefinitions(const SiteSlots& slots);
-SiteSlots activeSiteDefinitions();
 
 }  // namespace lanqi

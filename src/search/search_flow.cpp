@@ -4,7 +4,6 @@
 #include <climits>
 
 #include "platform/product.h"
-#include "platform/settings.h"
 #include "scrape/scrape.h"
 #include "search/site_catalogue.h"
 
@@ -49,7 +48,8 @@ long long pageCountFor(long long total) { return total / 60 + (total % 60 != 0 ?
 
 Text progressTitle(int rowsAdded) { return titlePrefix() + searchingText() + decimalText(rowsAdded) + "%"; }
 
-SearchFlow::SearchFlow(PageFetcher& fetcher, TaskPoster& poster) : m_fetcher(fetcher), m_poster(poster) {
+SearchFlow::SearchFlow(PageFetcher& fetcher, TaskPoster& poster, SearchSites sites)
+    : m_fetcher(fetcher), m_poster(poster), m_sites(std::move(sites)) {
     m_screen.title = titlePrefix();
     m_screen.nextCaption = nextCaptionText();
 }
@@ -126,14 +126,17 @@ void SearchFlow::selectPageItem(long long index) {
 
 void SearchFlow::prepare(const Text& keyword) {
     m_state.encodedKeyword = encodeKeyword(keyword);
-    m_state.sites = activeSiteDefinitions();
-    m_state.searchUrls = buildSearchUrls(m_state.sites, m_state.encodedKeyword, m_state.currentPage);
+    m_state.runSites = m_sites;  // the run's own: a settings change meanwhile is for the next run
+    m_state.sites = definitionsOf(m_state.runSites);
+    m_state.searchUrls = buildSearchUrls(m_state.runSites, m_state.encodedKeyword, m_state.currentPage);
     setStatus(searchingText());
     resetRun();
     announce();
+    const int slots = static_cast<int>(m_state.runSites.size());
+    if (slots == 0) return finishRun();
     if (m_fetchMode == FetchMode::Concurrent) {
-        // All six requests go out in catalogue order before the first page is scraped.
-        for (int n = 1; n <= 6; ++n) requestSite(n);
+        // Every request goes out in slot order before the first page is scraped.
+        for (int n = 1; n <= slots; ++n) requestSite(n);
     } else {
         requestSite(1);
     }
@@ -148,34 +151,26 @@ void SearchFlow::resetRun() {
         m_changes |= kPageItemsChanged;
         selectPageItem(-1);
     }
-    RunRecords& r = m_state.records;
-    // Every run is judged on its own pages: a page of the previous run must not pass this run's checks.
-    for (Bytes& page : r.sitePages) Bytes().swap(page);
-    r.siteTotal1 = r.siteTotal3 = r.siteTotal5 = r.siteTotal6 = 0;
+    // Every run is judged on its own pages: a page of the previous run must not pass this run's checks. The
+    // totals, the digit texts and each slot's record start empty too.
+    m_state.records.reset(m_state.runSites.size());
     m_screen.bannerVisible = false;
     m_changes |= kBannerChanged;
     m_state.pageCount = 0;
-    r.rowsAdded = 0;
-    r.currentSite = 0;
-    r.unreachableSites.clear();
-    r.emptySites.clear();
-    r.skippedSites.clear();
     m_screen.results.clear();
     m_screen.selectedResult = -1;
     m_changes |= kResultsCleared | kResultSelectionChanged;
-    m_figures = {};
-    m_disabled = {};
 
     ++m_generation;
     m_nextSite = 1;
-    m_arrived = {};
+    m_arrived.assign(m_state.runSites.size(), std::nullopt);
     m_cancel = std::make_shared<CancelToken>();
 }
 
 void SearchFlow::requestSite(int site) {
-    if (activeSettings().sites[static_cast<size_t>(site - 1)].enabled) return issueFetch(site);
+    if (m_state.runSites[static_cast<size_t>(site - 1)].searched()) return issueFetch(site);
     // A slot the user switched off is not fetched: its page is one that did not arrive.
-    m_disabled[static_cast<size_t>(site - 1)] = true;
+    m_state.records.sites[static_cast<size_t>(site - 1)].disabled = true;
     m_poster.post([this, alive = std::weak_ptr<const bool>(m_alive), generation = m_generation, site] {
         if (alive.lock()) pageArrived(generation, site, Arrival{});
     });
@@ -199,13 +194,14 @@ void SearchFlow::issueFetch(int site) {
 void SearchFlow::pageArrived(unsigned generation, int site, Arrival arrival) {
     if (generation != m_generation || !m_running || m_cancel->cancelled()) return;  // an abandoned run
     m_arrived[static_cast<size_t>(site - 1)] = std::move(arrival);
-    while (m_nextSite <= 6 && m_arrived[static_cast<size_t>(m_nextSite - 1)]) {
+    const int slots = static_cast<int>(m_arrived.size());
+    while (m_nextSite <= slots && m_arrived[static_cast<size_t>(m_nextSite - 1)]) {
         const int n = m_nextSite++;
         scrapeSite(n, std::move(*m_arrived[static_cast<size_t>(n - 1)]));
         m_arrived[static_cast<size_t>(n - 1)].reset();
-        if (m_fetchMode == FetchMode::Sequential && n < 6) requestSite(n + 1);
+        if (m_fetchMode == FetchMode::Sequential && n < slots) requestSite(n + 1);
     }
-    if (m_nextSite > 6) finishRun();
+    if (m_nextSite > slots) finishRun();
 }
 
 void SearchFlow::scrapeSite(int site, Arrival arrival) {
@@ -216,8 +212,15 @@ void SearchFlow::scrapeSite(int site, Arrival arrival) {
     r.currentSite = site;
     SitePageScrape scrape = scrapeSitePage(m_state.sites, site, r.pages());
     recordSitePage(r, scrape);
-    const int rows = static_cast<int>(std::min<size_t>(scrape.items.size(), INT_MAX));
-    m_figures[i] = {arrival.took, r.sitePages[i].size(), rows, m_disabled[i]};
+    SiteRecord& record = r.sites[i];
+    record.fetchTime = arrival.took;
+    record.bytes = r.sitePages[i].size();
+    if (record.disabled) {
+        record.reason = "switched off";
+    } else if (record.bytes == 0) {
+        record.reason = "no page arrived";
+    }
+    const int rows = record.rows;
     if (rows > 0) {
         m_screen.results.insert(m_screen.results.end(), std::make_move_iterator(scrape.items.begin()),
                                 std::make_move_iterator(scrape.items.end()));
@@ -230,8 +233,9 @@ void SearchFlow::scrapeSite(int site, Arrival arrival) {
 
 void SearchFlow::finishRun() {
     RunRecords& r = m_state.records;
-    if (r.unreachableSites == "123456" || r.emptySites == "123456") {
-        const bool unreachable = r.unreachableSites == "123456";
+    // With the six built-in slots: unreachableSites or emptySites is exactly "123456".
+    const bool unreachable = everySiteEndedIn(r, SiteOutcome::NoPage);
+    if (unreachable || everySiteEndedIn(r, SiteOutcome::NoItems)) {
         static const Text unreachableStatus = gbk(u8" --- 连接服务器失败");
         static const ScreenMessage unreachableMessage{
             gbk(u8"连接服务器失败：请检查网络连接。如果您的网络正常，则有可能我们的服务器正在维护中，请稍后重试。"),
@@ -253,7 +257,8 @@ void SearchFlow::finishRun() {
         return;
     }
 
-    const long long total = static_cast<long long>(r.siteTotal1) + r.siteTotal3 + r.siteTotal5 + r.siteTotal6;
+    // Every slot whose definition reads a total adds it (of the built-in six: Site1, Site3, Site5, Site6).
+    const long long total = addTotals(r);
     m_state.pageCount = pageCountFor(total);
     m_state.resultCount = total + 20 * m_state.pageCount;
     const long long page = currentPageNumber(m_state);

@@ -13,6 +13,7 @@
 #include "scrape/site_definition.h"
 #include "search/page_fetcher.h"
 #include "search/search_screen.h"
+#include "search/site_catalogue.h"
 
 namespace lanqi {
 
@@ -20,22 +21,15 @@ namespace lanqi {
 struct SearchState {
     Text currentPage;  // decimal; "1" on a new search, "0" after a run that ended in failure
     Text encodedKeyword;
-    std::array<Text, 6> searchUrls;
-    SiteSlots sites;          // the definitions this run reads its pages with, taken when it starts
-    long long pageCount = 0;  // 64-bit: the four site totals are added without overflow
+    std::vector<Text> searchUrls;  // one per slot, in slot order
+    SearchSites runSites;          // the slots this run fetches (bases, switches, definitions), taken when it starts
+    SiteSlots sites;               // the same slots' definitions, as the scrapes read them
+    long long pageCount = 0;       // 64-bit: the slots' totals are added without overflow
     long long resultCount = 0;
     RunRecords records;
 };
 
 enum class RunOutcome { Completed, Unreachable, NoResults };
-
-// What happened to one site in the last run.
-struct SiteRunFigures {
-    std::chrono::milliseconds fetchTime{0};
-    std::size_t bytes = 0;
-    int rows = 0;
-    bool disabled = false;  // the slot is switched off in the settings: not fetched
-};
 
 // Optional hooks for front ends that report a run in detail (lanqi-cli). Called on the UI thread.
 struct SearchObserver {
@@ -44,19 +38,20 @@ struct SearchObserver {
 };
 
 enum class FetchMode {
-    Concurrent,  // the six fetches run at once; sites are still placed and scraped in catalogue order
+    Concurrent,  // every slot's fetch runs at once; slots are still placed and scraped in slot order
     Sequential,  // one fetch after the other (the reference behaviour, kept for measurement)
 };
 
-// The commands of the search row and the run they start. A slot switched off in the active settings is not
-// fetched: its page is one that did not arrive. Everything runs on the user-interface thread except the
-// fetches: they run on worker threads and hand their pages back through `poster`; each page is
-// placed and scraped on the UI thread, strictly in catalogue order, and the screen is announced after every
+// The commands of the search row and the run they start, over the slots the flow is handed (at start, and
+// again whenever the settings change: useSites). A run keeps the slots it started with. A slot switched off
+// (or without a base or definition) is not fetched: its page is one that did not arrive. Everything runs on the
+// user-interface thread except the fetches: they run on worker threads and hand their pages back through `poster`; each
+// page is placed and scraped on the UI thread, strictly in catalogue order, and the screen is announced after every
 // change. A run is in progress from its command until its outcome is shown (for a failure, until its
 // message is closed); commands that arrive meanwhile are ignored.
 class SearchFlow {
   public:
-    SearchFlow(PageFetcher& fetcher, TaskPoster& poster);
+    SearchFlow(PageFetcher& fetcher, TaskPoster& poster, SearchSites sites);
     ~SearchFlow();  // cancels a run in progress and waits for its fetches to give up
     SearchFlow(const SearchFlow&) = delete;
     SearchFlow& operator=(const SearchFlow&) = delete;
@@ -66,6 +61,10 @@ class SearchFlow {
     void goToNextPage(const Text& keyword);                        // 按钮3
     void goToPreviousPage(const Text& keyword);                    // 按钮2
     void goToSelectedPage(int itemPosition, const Text& keyword);  // the user chose an item of 组合框1
+
+    // The slots the next command's run fetches; a run in progress keeps its own.
+    void useSites(SearchSites sites) { m_sites = std::move(sites); }
+    const SearchSites& sites() const { return m_sites; }
 
     // The user closed the message on the screen.
     void acknowledgeMessage();
@@ -83,7 +82,8 @@ class SearchFlow {
     const SearchScreen& screen() const { return m_screen; }
     const SearchState& state() const { return m_state; }
     RunOutcome lastOutcome() const { return m_lastOutcome; }
-    const std::array<SiteRunFigures, 6>& siteFigures() const { return m_figures; }
+    // What each slot of the last run gave, in slot order.
+    const std::vector<SiteRecord>& siteFigures() const { return m_state.records.sites; }
 
     // Called with the changed parts (ScreenChange bits) after every change of the screen.
     void setScreenListener(std::function<void(unsigned changes)> listener) { m_listener = std::move(listener); }
@@ -113,21 +113,20 @@ class SearchFlow {
     PageFetcher& m_fetcher;
     TaskPoster& m_poster;
     SearchScreen m_screen;
+    SearchSites m_sites;
     SearchState m_state;
     SearchObserver m_observer;
     std::function<void(unsigned)> m_listener;
     FetchMode m_fetchMode = FetchMode::Concurrent;
     RunOutcome m_lastOutcome = RunOutcome::Completed;
-    std::array<SiteRunFigures, 6> m_figures{};
     unsigned m_changes = 0;
 
     bool m_running = false;
     bool m_shutDown = false;
     bool m_selectPageAfterRun = false;
     unsigned m_generation = 0;  // the run a posted page belongs to
-    int m_nextSite = 1;         // the next site to place and scrape
-    std::array<std::optional<Arrival>, 6> m_arrived;
-    std::array<bool, 6> m_disabled{};
+    int m_nextSite = 1;         // the next slot to place and scrape
+    std::vector<std::optional<Arrival>> m_arrived;
     std::shared_ptr<CancelToken> m_cancel;
     std::vector<std::thread> m_workers;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);  // posted tasks check it

@@ -1,17 +1,26 @@
 #include "search/site_catalogue.h"
 
-#include <cstdlib>
 #include <string>
-
-#include "platform/settings.h"
 
 namespace lanqi {
 
-Text siteBaseAddress(int number) {
-    if (number < 1 || number > kSiteCount) return {};
-    const std::string variable = "LANQI_SITE" + std::to_string(number) + "_BASE";
-    if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0') return value;
-    return activeSettings().sites[static_cast<size_t>(number - 1)].base;
+SearchSites searchSites(const Settings& settings, const SiteSlots& definitions) {
+    SearchSites sites;
+    sites.reserve(settings.sites.size());
+    for (size_t k = 0; k < settings.sites.size(); ++k) {
+        const SiteSlotSettings& slot = settings.sites[k];
+        sites.push_back({slot.base, slot.enabled, k < definitions.size() ? definitions[k] : nullptr});
+    }
+    return sites;
+}
+
+SearchSites builtInSearchSites() { return searchSites(builtInSettings(), builtInSiteSlots()); }
+
+SiteSlots definitionsOf(const SearchSites& sites) {
+    SiteSlots slots;
+    slots.reserve(sites.size());
+    for (const SearchSite& site : sites) slots.push_back(site.definition);
+    return slots;
 }
 
 Text encodeKeyword(const Text& keyword) {
@@ -37,18 +46,23 @@ Text buildSearchUrl(const SiteAddress& address, const Text& base, const Text& en
     return url;
 }
 
-std::array<Text, 6> buildSearchUrls(const SiteSlots& slots, const Text& encodedKeyword, const Text& page) {
-    std::array<Text, 6> urls;
-    for (int n = 1; n <= kSiteCount; ++n) {
-        const size_t i = static_cast<size_t>(n - 1);
-        const SiteDefinitionPtr& definition = slots[i] != nullptr ? slots[i] : builtInSiteDefinition(n);
-        urls[i] = buildSearchUrl(definition->address, siteBaseAddress(n), encodedKeyword, page);
-    }
+std::vector<Text> buildSearchUrls(const SearchSites& sites, const Text& encodedKeyword, const Text& page) {
+    std::vector<Text> urls;
+    urls.reserve(sites.size());
+    for (const SearchSite& site : sites)
+        urls.push_back(site.definition != nullptr
+                           ? buildSearchUrl(site.definition->address, site.base, encodedKeyword, page)
+                           : Text());
     return urls;
 }
 
 std::array<Text, 6> buildSearchUrls(const Text& encodedKeyword, const Text& page) {
-    return buildSearchUrls(activeSiteDefinitions(), encodedKeyword, page);
+    // No settings file: the built-in slots with the environment's bases over them.
+    const std::vector<Text> urls =
+        buildSearchUrls(searchSites(loadSettings("").settings, builtInSiteSlots()), encodedKeyword, page);
+    std::array<Text, 6> six;
+    for (size_t i = 0; i < six.size(); ++i) six[i] = urls[i];
+    return six;
 }
 
 }  // namespace lanqi

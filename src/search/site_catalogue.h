@@ -2,18 +2,32 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
+#include "platform/settings.h"
 #include "platform/text.h"
 #include "scrape/site_definition.h"
 
 namespace lanqi {
 
-inline constexpr int kSiteCount = 6;
+// One site slot as a search runs it: where it is, whether it is fetched, and the definition that builds its
+// address and reads its page. Slot n is element n - 1 of a SearchSites list.
+struct SearchSite {
+    Text base;                     // scheme, host, optional port and path
+    bool enabled = true;           // switched on in the settings
+    SiteDefinitionPtr definition;  // null: the slot has none (a slot past the sixth whose definition is missing)
 
-// The base address in use for site `number` (1..6): the environment variable LANQI_SITE<n>_BASE when it
-// is set and not empty, else the active settings' (the settings file's, else the compiled-in address).
-// Read on every call, so tests may change it.
-Text siteBaseAddress(int number);
+    // Fetched by a run: switched on, with a base and a definition.
+    bool searched() const { return enabled && !base.empty() && definition != nullptr; }
+};
+using SearchSites = std::vector<SearchSite>;
+
+// The slots of `settings` with the definitions loadSiteDefinitions gave for them (one per slot).
+SearchSites searchSites(const Settings& settings, const SiteSlots& definitions);
+// The six built-in slots at their built-in addresses, with their built-in definitions.
+SearchSites builtInSearchSites();
+// The definitions of `sites`, one per slot, as scrapeSitePage takes them.
+SiteSlots definitionsOf(const SearchSites& sites);
 
 // "%" and two upper-case hex digits for every byte of the keyword's UTF-8 form, nothing passed through.
 // A keyword that is not valid GBK converts to "" and is encoded as "".
@@ -23,9 +37,12 @@ Text encodeKeyword(const Text& keyword);
 // page, the page text, text after the page. Nothing else is added.
 Text buildSearchUrl(const SiteAddress& address, const Text& base, const Text& encodedKeyword, const Text& page);
 
-// Element n-1 is the request address of slot n at its base address, with its definition in `slots`.
-std::array<Text, 6> buildSearchUrls(const SiteSlots& slots, const Text& encodedKeyword, const Text& page);
-// The same with the active definitions.
+// Element n-1 is the request address of slot n; "" for a slot without a definition.
+std::vector<Text> buildSearchUrls(const SearchSites& sites, const Text& encodedKeyword, const Text& page);
+
+// The six built-in slots' addresses with their built-in definitions, at the bases the environment's
+// LANQI_SITE<n>_BASE give (read on each call, as loadSettings reads it), else the built-in ones. The search
+// flow never calls this: it builds its addresses from the slots it is handed.
 std::array<Text, 6> buildSearchUrls(const Text& encodedKeyword, const Text& page);
 
 }  // namespace lanqi

@@ -13,9 +13,9 @@ Text milliseconds(std::chrono::milliseconds took) { return decimalText(took.coun
 SiteCheck checkSite(int site, const std::string& definition, const Text& base, const Text& keyword,
                     const FetchLimits& limits) {
     SiteCheck check;
-    if (site < 1 || site > 6) return check;
+    if (site < 1 || site > kMaxSiteSlots) return check;
     std::vector<SettingsProblem> problems;
-    SiteSlots slots;
+    SiteSlots slots(static_cast<size_t>(site));
     slots[static_cast<size_t>(site - 1)] = findSiteDefinition(definition, problems);
     if (slots[static_cast<size_t>(site - 1)] == nullptr) {
         check.kind = SiteCheck::BadDefinition;
@@ -31,7 +31,7 @@ SiteCheck checkSite(int site, const std::string& definition, const Text& base, c
         check.error = fetched.error.empty() ? "an empty answer" : fetched.error;
         return check;
     }
-    std::array<std::string_view, 6> pages{};
+    std::vector<std::string_view> pages(slots.size());
     pages[static_cast<size_t>(site - 1)] = fetched.body;
     const SitePageScrape scrape = scrapeSitePage(slots, site, pages);
     check.kind = scrape.outcome == SiteOutcome::NoPage ? SiteCheck::Unrecognised : SiteCheck::Found;
@@ -55,8 +55,10 @@ Text describeSiteCheck(const SiteCheck& check) {
 }
 
 Text describeLastRun(const SearchFlow& flow, int site) {
-    if (site < 1 || site > 6 || flow.state().searchUrls[0].empty()) return gbk(u8"尚未搜索");
-    const SiteRunFigures& figures = flow.siteFigures()[static_cast<size_t>(site - 1)];
+    const auto& records = flow.siteFigures();
+    if (site < 1 || static_cast<size_t>(site) > records.size() || flow.state().searchUrls.empty())
+        return gbk(u8"尚未搜索");
+    const SiteRecord& figures = records[static_cast<size_t>(site - 1)];
     if (figures.disabled) return gbk(u8"已停用");
     if (figures.bytes == 0) return gbk(u8"未收到页面（") + milliseconds(figures.fetchTime) + gbk(u8"）");
     return decimalText(figures.rows) + gbk(u8" 条结果，") + milliseconds(figures.fetchTime) + gbk(u8"，") +

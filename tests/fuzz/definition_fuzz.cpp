@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& marker : definition->texts)
         if (++longMarkers <= 16) page += marker + wide;
     for (int slot = 1; slot <= 6; ++slot) {
-        lanqi::SiteSlots slots;
+        lanqi::SiteSlots slots(6);
         slots[static_cast<size_t>(slot - 1)] = definition;
         std::array<std::string_view, 6> pages{};
         pages[static_cast<size_t>(slot - 1)] = page;

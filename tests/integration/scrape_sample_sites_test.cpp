@@ -69,17 +69,15 @@ class SampleSites : public ::testing::Test {
     }
 
     void expectEveryItemOfEverySite() {
-        const int RunRecords::*totals[] = {&RunRecords::siteTotal1, nullptr,
-                                           &RunRecords::siteTotal3, nullptr,
-                                           &RunRecords::siteTotal5, &RunRecords::siteTotal6};
         for (int n = 1; n <= 6; ++n) {
             SCOPED_TRACE("site " + std::to_string(n));
             auto expected = expectation(n);
             const size_t items = std::stoul(expected.at("items"));
             ASSERT_GT(rowsOf[static_cast<size_t>(n - 1)], 0u);
             ASSERT_EQ(rowsOf[static_cast<size_t>(n - 1)], items);
-            if (totals[n - 1] != nullptr) {
-                EXPECT_EQ(h.records.*totals[n - 1], std::stoi(expected.at("total")));
+            if (n != 2 && n != 4) {  // Site2 and Site4 print no total
+                EXPECT_TRUE(h.records.sites[static_cast<size_t>(n - 1)].printsTotal);
+                EXPECT_EQ(h.records.siteTotal(n), std::stoi(expected.at("total")));
             }
             for (size_t i = 1; i <= items; ++i) {
                 const size_t row = firstRow[static_cast<size_t>(n - 1)] + i - 1;

@@ -293,14 +293,14 @@ class CliEndToEnd(unittest.TestCase):
         self.assertIn("http://play.lanqi-studio.example (built-in)", listing)
 
     def test_bad_settings_are_named_by_file_and_line_and_nothing_is_searched(self):
-        config = self.write_config('[site1]\nbase = "ftp://elsewhere"\n\n[site7]\n')
+        config = self.write_config('[site1]\nbase = "ftp://elsewhere"\n\n[site33]\n')
         proc = run_cli(["--json", "abc"], config=config)
         self.assertEqual(proc.returncode, 1)
         self.assertEqual(proc.stdout, b"")
         stderr = proc.stderr.decode("utf-8")
         path = os.path.join(config, "lanqi-search", "config.toml")
         self.assertIn(path + ":2: site1.base is not an http:// or https:// address", stderr)
-        self.assertIn(path + ":4: unknown table [site7]", stderr)
+        self.assertIn(path + ":4: unknown table [site33]", stderr)
 
     def test_problem_texts_cannot_reach_the_terminal_as_control_bytes(self):
         # A table or key named with escapes that would retitle and clear the terminal, in the settings and in a

@@ -15,6 +15,7 @@
 #include "search/site_catalogue.h"
 #include "support/fake_desktop_services.h"
 #include "support/fake_fetcher.h"
+#include "support/numbered_sites.h"
 #include "support/site_pages.h"
 
 namespace lanqi {
@@ -50,19 +51,14 @@ class RecordingView : public MainView {
 class ClientControllerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (int n = 1; n <= 6; ++n)
-            setenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str(), ("http://s" + std::to_string(n)).c_str(), 1);
         client.commands().playOnline = [this](int channel, const ResultItem& item) {
             played.push_back(std::to_string(channel) + " " + item.title);
         };
     }
-    void TearDown() override {
-        for (int n = 1; n <= 6; ++n) unsetenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str());
-    }
-
     // Site1 answers with `rows` results for "abc"; the other five sites are down.
     void serveSite1(int rows) {
-        fetcher.pages[buildSearchUrls(encodeKeyword("abc"), "1")[0]] = test::site1Page(test::items(rows, "r"), 61);
+        fetcher.pages[buildSearchUrls(client.searchFlow().sites(), encodeKeyword("abc"), "1")[0]] =
+            test::site1Page(test::items(rows, "r"), 61);
     }
     // Runs posted tasks (pages, then the message) until the run has ended.
     void settle() {
@@ -76,7 +72,7 @@ class ClientControllerTest : public ::testing::Test {
     FakeDesktopServices desktop;
     FakeFetcher fetcher;
     TaskQueue queue;
-    ClientController client{view, desktop, fetcher, queue};
+    ClientController client{view, desktop, fetcher, queue, test::numberedSettings(), builtInSiteSlots()};
     std::vector<std::string> played;
 };
 
@@ -138,7 +134,7 @@ TEST_F(ClientControllerTest, AKeywordTheSitesCannotBeAskedForIsNotSearchedAndThe
 
     // During a run the box would interrupt it: the command is ignored without a word.
     view.keyword = Text("abc");
-    fetcher.hang.push_back(buildSearchUrls(encodeKeyword("abc"), "1")[0]);
+    fetcher.hang.push_back(buildSearchUrls(client.searchFlow().sites(), encodeKeyword("abc"), "1")[0]);
     client.searchRequested();
     ASSERT_TRUE(client.searchFlow().running());
     view.keyword.reset();

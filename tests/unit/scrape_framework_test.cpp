@@ -133,19 +133,18 @@ TEST(Totals, SaturateAtTheIntRangeWhenReadAndWhenAdded) {
     h.records.sitePages[5] =
         "<title>磁力链接搜索引擎</title><p>共找到 99999999999999 条结果, 用时</p><a href=\"/t/x y\">";
     h.scrape(6);
-    EXPECT_EQ(h.records.siteTotal6, INT_MAX);
-    h.records.siteTotal1 = INT_MAX;
-    h.records.siteTotal3 = 5;
-    EXPECT_EQ(addTotalsSaturating(h.records), INT_MAX);
-    h.records.siteTotal1 = INT_MIN;
-    h.records.siteTotal3 = INT_MIN;
-    h.records.siteTotal6 = -1;
-    EXPECT_EQ(addTotalsSaturating(h.records), INT_MIN);
-    h.records.siteTotal1 = 61;
-    h.records.siteTotal3 = 1234;
-    h.records.siteTotal5 = 8511;
-    h.records.siteTotal6 = 8511;
-    EXPECT_EQ(addTotalsSaturating(h.records), 18317);
+    EXPECT_EQ(h.records.siteTotal(6), INT_MAX);
+    const auto totals = [&h](int t1, int t3, int t5, int t6) {
+        const std::pair<int, int> printed[] = {{1, t1}, {3, t3}, {5, t5}, {6, t6}};
+        for (const auto& [slot, total] : printed) {
+            h.records.sites[static_cast<size_t>(slot - 1)].printsTotal = true;
+            h.records.sites[static_cast<size_t>(slot - 1)].total = total;
+        }
+        return addTotalsSaturating(h.records);
+    };
+    EXPECT_EQ(totals(INT_MAX, 5, 0, INT_MAX), INT_MAX);
+    EXPECT_EQ(totals(INT_MIN, INT_MIN, 0, -1), INT_MIN);
+    EXPECT_EQ(totals(61, 1234, 8511, 8511), 18317);
 }
 
 TEST(Totals, MissingOrMisplacedMarkersGiveZero) {
@@ -153,16 +152,16 @@ TEST(Totals, MissingOrMisplacedMarkersGiveZero) {
     // Site1's end marker is searched from the page start: here it comes first, so nothing lies between.
     h.records.sitePages[0] = "<title>手撕包菜</title> 条关于 <b>共找到 61 条关于 ctime";
     h.scrape(1);
-    EXPECT_EQ(h.records.siteTotal1, 0);
+    EXPECT_EQ(h.records.siteTotal(1), 0);
     h.records.sitePages[2] = "<title>种子搜索站</title>大约有 <b>12,345 Hash：";
     h.scrape(3);
-    EXPECT_EQ(h.records.siteTotal3, 0);
+    EXPECT_EQ(h.records.siteTotal(3), 0);
     h.records.sitePages[4] = "<title>磁力链</title><span>大约 77 条结果， /hash/";
     h.scrape(5);
-    EXPECT_EQ(h.records.siteTotal5, 77);
+    EXPECT_EQ(h.records.siteTotal(5), 77);
     h.records.sitePages[4] = "<title>磁力链</title><span>大约  -12 条结果， /hash/";
     h.scrape(5);
-    EXPECT_EQ(h.records.siteTotal5, -12);
+    EXPECT_EQ(h.records.siteTotal(5), -12);
 }
 
 TEST(Purity, TheSameSixPagesScrapedAgainGiveTheSameResults) {

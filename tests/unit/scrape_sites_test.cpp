@@ -88,8 +88,8 @@ TEST(Site1, PlaceholderTitleStartsItsDetails) {
 TEST(Site1, TotalReadsTheCountBetweenItsMarkers) {
     ScrapeHarness h;
     scrapeFixture(h, 1);
-    EXPECT_EQ(h.records.siteTotal1, 61);
-    EXPECT_EQ(h.records.siteTotal3, 0);
+    EXPECT_EQ(h.records.siteTotal(1), 61);
+    EXPECT_EQ(h.records.siteTotal(3), 0);
 }
 
 TEST(Site2, FullItemDetailsPutTheDownloadBlockAfterTheTitle) {
@@ -159,7 +159,7 @@ TEST(Site3, TitlesKeepTheirPrefixAndLoseEmphasis) {
 TEST(Site3, TotalDropsTheThousandsSeparator) {
     ScrapeHarness h;
     scrapeFixture(h, 3);
-    EXPECT_EQ(h.records.siteTotal3, 1234);
+    EXPECT_EQ(h.records.siteTotal(3), 1234);
 }
 
 TEST(Site4, FullItemDetailsAndHighlightRemoval) {
@@ -204,7 +204,7 @@ TEST(Site5, EmptyFileListAndHashStoppingAtHtml) {
                                          downloadBlockUtf8("0beec7b5ea3f0fdbc95d0dd47f3c5bc275da8a33") +
                                          "\r\n\r\n文件类型：音频\r\n\r\n上传时间：2018-08-08\r\n\r\n文件大小：32.16 MB"
                                          "\r\n\r\n下载热度：12\r\n\r\n最近下载：2019-09-09\r\n\r\n文件分类：5");
-    EXPECT_EQ(h.records.siteTotal5, 8511);
+    EXPECT_EQ(h.records.siteTotal(5), 8511);
 }
 
 TEST(Site6, TitleIsTheRawDisplayNameAndFieldsFollowTheHash) {
@@ -220,7 +220,7 @@ TEST(Site6, TitleIsTheRawDisplayNameAndFieldsFollowTheHash) {
     // Plus and percent encodings stay as the page wrote them.
     EXPECT_EQ(h.item(1).title, "Big+Hero%206.MKV");
     EXPECT_EQ(h.item(1).fileKind, 3);
-    EXPECT_EQ(h.records.siteTotal6, 8511);
+    EXPECT_EQ(h.records.siteTotal(6), 8511);
 }
 
 TEST(EverySite, ItemsOfAWholeRunStayInCatalogueOrder) {

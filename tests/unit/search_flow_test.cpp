@@ -11,6 +11,7 @@
 #include "platform/settings.h"
 #include "search/site_catalogue.h"
 #include "support/fake_fetcher.h"
+#include "support/numbered_sites.h"
 #include "support/site_pages.h"
 
 namespace lanqi {
@@ -30,18 +31,12 @@ class SearchFlowTest : public ::testing::Test {
     };
 
     void SetUp() override {
-        for (int n = 1; n <= 6; ++n)
-            setenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str(), ("http://s" + std::to_string(n)).c_str(), 1);
         flow.setScreenListener([this](unsigned changes) {
             if (changes & kTitleChanged) titles.push_back(screen().title);
             if ((changes & kMessageChanged) && screen().message)
                 messages.push_back({*screen().message, screen().bannerVisible});
         });
     }
-    void TearDown() override {
-        for (int n = 1; n <= 6; ++n) unsetenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str());
-    }
-
     // Runs the posted pages until the run has ended, closing a message as the user would.
     void settle() {
         const auto deadline = std::chrono::steady_clock::now() + 10s;
@@ -61,7 +56,7 @@ class SearchFlowTest : public ::testing::Test {
 
     // Puts one page per site for `keyword` and `page` into the fake network.
     void serve(const Text& keyword, const Text& page, const std::array<Bytes, 6>& sitePages) {
-        const auto urls = buildSearchUrls(encodeKeyword(keyword), page);
+        const auto urls = buildSearchUrls(flow.sites(), encodeKeyword(keyword), page);
         for (size_t i = 0; i < 6; ++i) fetcher.pages[urls[i]] = sitePages[i];
     }
     void serveTotals(const Text& page, long long t1, long long t3, long long t5, long long t6, int perSite = 2) {
@@ -75,7 +70,7 @@ class SearchFlowTest : public ::testing::Test {
 
     FakeFetcher fetcher;
     TaskQueue queue;
-    SearchFlow flow{fetcher, queue};
+    SearchFlow flow{fetcher, queue, test::numberedSites()};
     std::vector<Text> titles;
     std::vector<Message> messages;
 };
@@ -264,7 +259,7 @@ TEST_F(SearchFlowTest, ChoosingAPageUsesThePositionNotTheItemText) {
 TEST_F(SearchFlowTest, CommandsDuringARunAreIgnored) {
     serveTotals("1", 200, 0, 0, 0);
     serveTotals("2", 200, 0, 0, 0);
-    for (const Text& url : buildSearchUrls(encodeKeyword("abc"), "1")) fetcher.delayMs[url] = 100;
+    for (const Text& url : buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1")) fetcher.delayMs[url] = 100;
     flow.startSearch("abc");
     for (int i = 0; i < 3; ++i) {
         flow.startSearch("abc");
@@ -305,7 +300,7 @@ TEST_F(SearchFlowTest, HugeTotalsNeitherOverflowNorFloodTheSelector) {
 
 TEST_F(SearchFlowTest, FetchesRunConcurrentlyButPagesAreScrapedInCatalogueOrder) {
     serveTotals("1", 60, 0, 0, 0);
-    const auto urls = buildSearchUrls(encodeKeyword("abc"), "1");
+    const auto urls = buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1");
     for (int i = 0; i < 6; ++i) fetcher.delayMs[urls[static_cast<size_t>(i)]] = 300 - 40 * i;  // site 1 slowest
     std::vector<int> issued;
     flow.setObserver({[&](int site, const Text&) { issued.push_back(site); }, {}});
@@ -329,7 +324,7 @@ TEST_F(SearchFlowTest, FetchesRunConcurrentlyButPagesAreScrapedInCatalogueOrder)
 
 TEST_F(SearchFlowTest, RowsAppearWhileALaterSiteIsStillFetching) {
     serveTotals("1", 60, 0, 0, 0);
-    fetcher.hang.push_back(buildSearchUrls(encodeKeyword("abc"), "1")[5]);
+    fetcher.hang.push_back(buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1")[5]);
     flow.startSearch("abc");
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     while (screen().results.size() < 10 && std::chrono::steady_clock::now() < deadline) queue.runPending(20ms);
@@ -352,8 +347,8 @@ TEST_F(SearchFlowTest, RowsAppearWhileALaterSiteIsStillFetching) {
 }
 
 TEST_F(SearchFlowTest, AShutDownFlowIgnoresCommandsAndEndsWithoutWaitingForAStalledSite) {
-    for (const Text& url : buildSearchUrls(encodeKeyword("abc"), "1")) fetcher.hang.push_back(url);
-    auto owned = std::make_unique<SearchFlow>(fetcher, queue);
+    for (const Text& url : buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1")) fetcher.hang.push_back(url);
+    auto owned = std::make_unique<SearchFlow>(fetcher, queue, test::numberedSites());
     owned->startSearch("abc");
     owned->shutDown();
     owned->startSearch("abc");
@@ -367,12 +362,11 @@ TEST_F(SearchFlowTest, AShutDownFlowIgnoresCommandsAndEndsWithoutWaitingForAStal
 
 TEST_F(SearchFlowTest, ASlotSwitchedOffIsNotFetchedAndCountsAsAPageThatDidNotArrive) {
     serveTotals("1", 60, 0, 0, 0);
-    Settings settings = builtInSettings();
+    Settings settings = test::numberedSettings();
     settings.sites[1].enabled = false;
-    useSettings(settings);
+    flow.useSites(searchSites(settings, builtInSiteSlots()));
     search();
-    useSettings(builtInSettings());
-    const Text site2 = buildSearchUrls(encodeKeyword("abc"), "1")[1];
+    const Text site2 = buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1")[1];
     EXPECT_EQ(fetcher.requested.size(), 5u);
     EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), site2), 0);
     EXPECT_TRUE(flow.siteFigures()[1].disabled);

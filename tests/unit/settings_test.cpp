@@ -76,7 +76,10 @@ TEST_F(SettingsFile, EveryBadEntryIsReportedWithItsLineAndKeepsItsBuiltInValue) 
         long line;
     } cases[] = {
         {"[site1\n", SettingsProblem::Syntax, 1},
-        {"\n\n[site9]\nbase = \"http://x\"\n", SettingsProblem::UnknownTable, 3},
+        {"\n\n[site33]\nbase = \"http://x\"\n", SettingsProblem::UnknownTable, 3},
+        {"[site07]\nbase = \"http://x\"\n", SettingsProblem::UnknownTable, 1},
+        {"[site0]\n", SettingsProblem::UnknownTable, 1},
+        {"\n\n[site9]\nbase = \"http://x\"\n", SettingsProblem::SlotGap, 3},
         {"[site1]\nenabeld = true\n", SettingsProblem::UnknownKey, 2},
         {"[site1]\nenabled = \"yes\"\n", SettingsProblem::WrongType, 2},
         {"site1 = 3\n", SettingsProblem::WrongType, 1},

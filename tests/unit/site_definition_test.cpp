@@ -29,7 +29,7 @@ long lineOf(const std::string& text, const std::string& marker) {
 }
 
 SitePageScrape scrapeAlone(const SiteDefinitionPtr& definition, int slot, std::string_view page) {
-    SiteSlots slots;
+    SiteSlots slots(6);
     slots[static_cast<size_t>(slot - 1)] = definition;
     std::array<std::string_view, 6> pages{};
     pages[static_cast<size_t>(slot - 1)] = page;

@@ -27,6 +27,7 @@
 #include "scrape/result_entry.h"
 #include "scrape/scrape.h"
 #include "search/search_flow.h"
+#include "search/site_catalogue.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ const char* const kFooter =
     R"(Settings: $XDG_CONFIG_HOME/lanqi-search/config.toml (else ~/.config/lanqi-search/config.toml);
 )"
 #endif
-    R"(LANQI_SITE1_BASE ... LANQI_SITE6_BASE win over it. "lanqi-cli sites" shows what is in use. A keyword
+    R"(LANQI_SITE1_BASE ... LANQI_SITE6_BASE (and LANQI_SITE<n>_BASE for a slot [site<n>] of the file, up to
+32) win over it. "lanqi-cli sites" shows what is in use. A keyword
 that is also a subcommand's name is searched after "--" (lanqi-cli -- sites).
 Site definitions: site1 ... site6 are built in; NAME.toml in the "sites" folder beside the settings file
 adds NAME, or replaces a built-in one of the same name. "lanqi-cli check-site DEFINITION PAGE_FILE"
@@ -264,10 +266,10 @@ class Output {
             return;
         }
         Json sites = Json::array();
-        for (int n = 1; n <= 6; ++n) {
-            const auto& f = flow.siteFigures()[static_cast<size_t>(n - 1)];
+        for (size_t k = 0; k < flow.siteFigures().size(); ++k) {
+            const SiteRecord& f = flow.siteFigures()[k];
             Json o;
-            o["site"] = n;
+            o["site"] = k + 1;
             o["ms"] = f.fetchTime.count();
             o["bytes"] = f.bytes;
             o["rows"] = f.rows;
@@ -333,12 +335,14 @@ const char* originName(SettingOrigin origin) {
     return "built-in";
 }
 
-// "lanqi-cli sites": the six slots and the two services as the settings make them, and where each value
-// came from.
+// "lanqi-cli sites": every slot and the two services as the settings make them, and where each value came
+// from.
 void listSites(bool json, const Settings& settings, const SiteSlots& definitions) {
     if (!json) std::printf("slot   enabled          definition               base\n");
-    for (int n = 1; n <= 6; ++n) {
-        const SiteSlotSettings& site = settings.sites[static_cast<size_t>(n - 1)];
+    for (size_t k = 0; k < settings.sites.size(); ++k) {
+        const int n = static_cast<int>(k + 1);
+        const SiteSlotSettings& site = settings.sites[k];
+        const SiteDefinitionPtr definition = k < definitions.size() ? definitions[k] : nullptr;
         if (json) {
             Json o;
             o["event"] = "site";
@@ -347,15 +351,16 @@ void listSites(bool json, const Settings& settings, const SiteSlots& definitions
             o["enabledFrom"] = originName(site.enabledFrom);
             o["definition"] = site.definition;
             o["definitionFrom"] = originName(site.definitionFrom);
-            o["definitionFile"] = definitions[static_cast<size_t>(n - 1)]->source;
+            o["definitionFile"] = definition != nullptr ? Json(definition->source) : Json(nullptr);
             o["base"] = site.base;
             o["baseFrom"] = originName(site.baseFrom);
             std::printf("%s\n", jsonLine(o).c_str());
         } else {
             const std::string enabled =
                 std::string(site.enabled ? "yes" : "no") + " (" + originName(site.enabledFrom) + ")";
-            const std::string definition = site.definition + " (" + originName(site.definitionFrom) + ")";
-            std::printf("site%d  %-16s %-24s %s (%s)\n", n, enabled.c_str(), definition.c_str(),
+            const std::string named = (site.definition.empty() ? std::string("-") : site.definition) + " (" +
+                                      originName(site.definitionFrom) + ")";
+            std::printf("site%-2d %-16s %-24s %s (%s)\n", n, enabled.c_str(), named.c_str(),
                         printable(site.base).c_str(), originName(site.baseFrom));
         }
     }
@@ -396,9 +401,9 @@ int checkSite(bool json, const std::string& definition, const std::string& pageF
     }
     // The page reads as the slot's that the settings give this definition, else a built-in name's own, else 1.
     int site = 0;
-    for (int n = 6; n >= 1; --n)
+    for (int n = static_cast<int>(settings.sites.size()); n >= 1; --n)
         if (settings.sites[static_cast<size_t>(n - 1)].definition == read->name) site = n;
-    for (int n = 1; n <= 6 && site == 0; ++n)
+    for (int n = 1; n <= kBuiltInSiteSlots && site == 0; ++n)
         if (read->name == "site" + std::to_string(n)) site = n;
     if (site == 0) site = 1;
     // Only a regular file is read (a FIFO is never waited for), of at most 64 MiB.
@@ -419,9 +424,9 @@ int checkSite(bool json, const std::string& definition, const std::string& pageF
             return usageError("cannot read " + pageFile);
     }
 
-    std::array<std::string_view, 6> pages{};
+    std::vector<std::string_view> pages(static_cast<size_t>(site));
     pages[static_cast<size_t>(site - 1)] = page;
-    SiteSlots slots;
+    SiteSlots slots(static_cast<size_t>(site));
     slots[static_cast<size_t>(site - 1)] = read;
     const SitePageScrape scrape = scrapeSitePage(slots, site, pages);
     const char* outcome = scrape.outcome == SiteOutcome::Scraped   ? "scraped"
@@ -459,7 +464,7 @@ int outcomeCode(const SearchFlow& flow) {
         case RunOutcome::Completed:
             break;
     }
-    for (const SiteRunFigures& site : flow.siteFigures())
+    for (const SiteRecord& site : flow.siteFigures())
         if (site.bytes == 0 && !site.disabled) return kPartial;
     return kCompleted;
 }
@@ -481,10 +486,9 @@ int main(int argc, char** argv) {
     app.add_option("KEYWORD COMMAND", words, "The keyword (UTF-8), then next, prev or page N, in order")
         ->expected(0, -1)
         ->type_name("");
-    CLI::App* sitesCommand =
-        app.add_subcommand("sites",
-                           "List the six site slots (enabled, definition, base) and the vendor and "
-                           "cloud-play addresses, with where each value came from");
+    CLI::App* sitesCommand = app.add_subcommand("sites",
+                                                "List the site slots (enabled, definition, base) and the vendor and "
+                                                "cloud-play addresses, with where each value came from");
     std::string checkDefinition;
     std::string checkPage;
     CLI::App* checkCommand = app.add_subcommand(
@@ -528,8 +532,6 @@ int main(int argc, char** argv) {
     if (*checkCommand) return checkSite(json, checkDefinition, checkPage, loaded.settings);
     if (words.empty()) return usageError("KEYWORD is required");
     if (!loaded.problems.empty()) return kUsage;  // nothing is searched with settings that are not what was meant
-    useSettings(loaded.settings);
-    useSiteDefinitions(definitions);
 
     const std::string keyword = words.front();
     std::string error;
@@ -544,7 +546,7 @@ int main(int argc, char** argv) {
     const Output output(json);
     HttpPageFetcher fetcher;
     TaskQueue queue;
-    SearchFlow flow(fetcher, queue);
+    SearchFlow flow(fetcher, queue, searchSites(loaded.settings, definitions));
     flow.setScreenListener([&flow, &output](unsigned changes) {
         if ((changes & kMessageChanged) != 0 && flow.screen().message) output.message(*flow.screen().message);
     });
@@ -563,11 +565,11 @@ int main(int argc, char** argv) {
         }
         output.rows(flow.screen());
         output.done(flow);
-        for (int n = 1; n <= 6; ++n) {
-            const auto& site = flow.siteFigures()[static_cast<size_t>(n - 1)];
+        for (size_t k = 0; k < flow.siteFigures().size(); ++k) {
+            const SiteRecord& site = flow.siteFigures()[k];
             if (flow.lastOutcome() == RunOutcome::Completed && site.bytes == 0 && !site.disabled)
-                std::fprintf(stderr, "lanqi-cli: warning: no page arrived from site %d (%s)\n", n,
-                             flow.state().searchUrls[static_cast<size_t>(n - 1)].c_str());
+                std::fprintf(stderr, "lanqi-cli: warning: no page arrived from site %zu (%s)\n", k + 1,
+                             flow.state().searchUrls[k].c_str());
         }
         const int code = outcomeCode(flow);
         if (exitCode != kUnreachable && exitCode != kNoResults && code != kCompleted) exitCode = code;

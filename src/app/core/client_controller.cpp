@@ -6,6 +6,7 @@
 #include "app/core/client_start.h"
 #include "app/core/menus.h"
 #include "app/core/vendor.h"
+#include "platform/addresses.h"
 #include "platform/text.h"
 #include "scrape/result_entry.h"
 
@@ -32,14 +33,23 @@ RowPresentation presentRow(const ResultItem& item) {
     return row;
 }
 
-ClientController::ClientController(MainView& view, DesktopServices& desktop, PageFetcher& fetcher, TaskPoster& poster)
+ClientController::ClientController(MainView& view, DesktopServices& desktop, PageFetcher& fetcher, TaskPoster& poster,
+                                   const Settings& settings, const SiteSlots& definitions)
     : m_view(view),
       m_desktop(desktop),
       m_poster(poster),
-      m_flow(fetcher, poster),
+      m_settings(settings),
+      m_flow(fetcher, poster, searchSites(settings, definitions)),
       m_actions(desktop),
       m_commands(desktop, m_actions, [this] { return m_flow.selectedResult(); }) {
     m_flow.setScreenListener([this](unsigned changes) { screenChanged(changes); });
+    useServiceAddresses(settings.vendorBase, settings.playBase);
+}
+
+void ClientController::useSettings(const Settings& settings, const SiteSlots& definitions) {
+    m_settings = settings;
+    m_flow.useSites(searchSites(settings, definitions));
+    useServiceAddresses(settings.vendorBase, settings.playBase);
 }
 
 std::optional<Text> ClientController::searchableKeyword() {

@@ -51,7 +51,9 @@ class MainView {
 class ClientController {
   public:
     // The fetcher and the poster must outlive the controller (its flow waits for its fetches when it goes).
-    ClientController(MainView& view, DesktopServices& desktop, PageFetcher& fetcher, TaskPoster& poster);
+    // `settings` and `definitions` (one per slot, as loadSiteDefinitions gives them) are what it runs with.
+    ClientController(MainView& view, DesktopServices& desktop, PageFetcher& fetcher, TaskPoster& poster,
+                     const Settings& settings, const SiteSlots& definitions);
     ClientController(const ClientController&) = delete;
     ClientController& operator=(const ClientController&) = delete;
 
@@ -81,6 +83,12 @@ class ClientController {
     // True once the exit fade has run out and the program is ending.
     bool programEnding() const { return m_programEnding; }
 
+    // New settings (站点设置 saved): the next search runs with them, a run in progress keeps its own, and the
+    // vendor's and cloud-play addresses follow at once.
+    void useSettings(const Settings& settings, const SiteSlots& definitions);
+    // The settings in use.
+    const Settings& settings() const { return m_settings; }
+
     SearchFlow& searchFlow() { return m_flow; }
     const SearchFlow& searchFlow() const { return m_flow; }
     ShellCommands& commands() { return m_commands; }
@@ -93,6 +101,7 @@ class ClientController {
     MainView& m_view;
     DesktopServices& m_desktop;
     TaskPoster& m_poster;
+    Settings m_settings;
     SearchFlow m_flow;
     ResultActions m_actions;
     ShellCommands m_commands;

@@ -5,12 +5,13 @@
 #include "app/gui/main_window.h"
 #include "app/gui/settings_window.h"
 #include "search/site_check.h"
-#include "platform/addresses.h"
 
 namespace lanqi {
 
-AppController::AppController(MainWindow& window)
-    : m_window(window), m_windowHandle(&window), m_client(*this, m_desktop, m_fetcher, m_poster) {
+AppController::AppController(MainWindow& window, const Settings& settings, const SiteSlots& definitions)
+    : m_window(window),
+      m_windowHandle(&window),
+      m_client(*this, m_desktop, m_fetcher, m_poster, settings, definitions) {
     m_client.commands().showAbout = [this] { showAboutWindow(nullptr); };
     m_client.commands().showSettings = [this] { showSettingsWindow(); };
     connectWindow();
@@ -27,12 +28,13 @@ void AppController::showAboutWindow(const Window* owner) { m_desktop.loadWindow(
 void AppController::showSettingsWindow() {
     SettingsWindow::Context context;
     context.testKeyword = m_window.keyword();
+    context.inUse = m_client.settings();
     for (int n = 1; n <= 6; ++n)
         context.lastRun[static_cast<size_t>(n - 1)] = describeLastRun(m_client.searchFlow(), n);
-    context.applied = [](const Settings& settings) {
-        useSettings(settings);
+    context.applied = [this](const Settings& settings) {
         std::vector<SettingsProblem> problems;  // a broken definition keeps its slot's built-in one; 测试 tells why
-        useSiteDefinitions(loadSiteDefinitions(settings, problems));
+        const SiteSlots definitions = loadSiteDefinitions(settings, problems);
+        m_client.useSettings(settings, definitions);
     };
     SettingsWindow window(std::move(context), &m_window);
     window.exec();

@@ -26,7 +26,8 @@ class MainWindow;
 class AppController : public QObject, private MainView {
     Q_OBJECT
   public:
-    explicit AppController(MainWindow& window);
+    // `settings` and `definitions` are what the client runs with until 站点设置 saves new ones.
+    AppController(MainWindow& window, const Settings& settings, const SiteSlots& definitions);
     ~AppController() override;
 
     // How a result is played online through channel 1 or 2 (double-click and Enter use channel 1).

@@ -43,7 +43,7 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
     setWindowTitle(QStringLiteral("站点设置"));
     setAccessibleName(QStringLiteral("站点设置"));
     setModal(true);
-    const Settings& inUse = activeSettings();
+    const Settings& inUse = m_context.inUse;
 
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;

@@ -26,8 +26,9 @@ class SettingsWindow : public QDialog {
   public:
     struct Context {
         std::string file = settingsFilePath();
-        Text testKeyword;             // GBK; what 测试 searches
-        std::array<Text, 6> lastRun;  // GBK, per slot: what the last search found
+        Settings inUse = builtInSettings();  // what the client runs with now (the environment's values in it)
+        Text testKeyword;                    // GBK; what 测试 searches
+        std::array<Text, 6> lastRun;         // GBK, per slot: what the last search found
         std::function<void(const Settings&)> applied = [](const Settings&) {};  // after a save
     };
 

@@ -10,6 +10,7 @@
 #include "app/win32/dialogs.h"
 #include "app/win32/main_window.h"
 #include "app/win32/player_view.h"
+#include "platform/addresses.h"
 #include "platform/settings.h"
 #include "platform/win32_desktop_services.h"
 #include "scrape/site_definition.h"
@@ -22,10 +23,10 @@ namespace {
 // view are this client's own.
 class Client final : private MainView {
   public:
-    explicit Client(Win32DesktopServices& desktop)
+    Client(Win32DesktopServices& desktop, const Settings& settings, const SiteSlots& definitions)
         : m_desktop(desktop),
           m_window(desktop),
-          m_client(*this, desktop, m_fetcher, m_poster),
+          m_client(*this, desktop, m_fetcher, m_poster, settings, definitions),
           m_player(m_window, desktop, [this] { showAboutWindow(&m_window.windowHandle()); }) {
         ShellCommands& commands = m_client.commands();
         commands.showAbout = [this] { showAboutWindow(nullptr); };
@@ -89,14 +90,15 @@ class Client final : private MainView {
 
 int runClient() {
     // The settings file (and the environment over it) decide every address from the usage notice on.
+    // They are read once, here, and handed to the main window's controller.
     LoadedSettings settings = loadSettings();
-    useSettings(settings.settings);
-    useSiteDefinitions(loadSiteDefinitions(settings.settings, settings.problems));
+    const SiteSlots definitions = loadSiteDefinitions(settings.settings, settings.problems);
+    useServiceAddresses(settings.settings.vendorBase, settings.settings.playBase);  // the notice's link
 
     Win32DesktopServices desktop;
     if (runNoticeWindow(desktop) != NoticeOutcome::Agreed) return 0;
 
-    Client client(desktop);
+    Client client(desktop, settings.settings, definitions);
     client.window().fadeIn();
     client.client().startUp(settings, client.events());
     // The fade-in and the version fetch process events: the exit fade may already have run out.

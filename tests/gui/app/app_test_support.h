@@ -112,12 +112,15 @@ class AppWindowTest : public ::testing::Test {
         unsetenv("LANQI_VENDOR_BASE");
     }
 
-    // Site n answers as /siteN followed by modes[n-1] ("-down", "-empty", "-items2", ...).
+    // Site n answers as /siteN followed by modes[n-1] ("-down", "-empty", "-items2", ...). The variables are
+    // read as start-up reads them, and the settings handed to the controller.
     void pointSitesAt(const std::array<std::string, 6>& modes) {
         for (int n = 1; n <= 6; ++n) {
             const std::string address = base + "/site" + std::to_string(n) + modes[static_cast<size_t>(n - 1)];
             setenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str(), address.c_str(), 1);
         }
+        LoadedSettings loaded = loadSettings("");
+        controller.client().useSettings(loaded.settings, loadSiteDefinitions(loaded.settings, loaded.problems));
     }
 
     template <typename Widget = QWidget>
@@ -191,7 +194,7 @@ class AppWindowTest : public ::testing::Test {
 
     std::string base;
     MainWindow window;
-    AppController controller{window};
+    AppController controller{window, builtInSettings(), builtInSiteSlots()};
 };
 
 }  // namespace lanqi::test

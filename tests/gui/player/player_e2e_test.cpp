@@ -58,7 +58,7 @@ struct Client {
     }
 
     MainWindow window;
-    AppController controller{window};
+    AppController controller{window, loadSettings("").settings, builtInSiteSlots()};  // the environment as set
     std::function<void(int, const ResultItem&)> play;
     int aboutShown = 0;
     std::function<void()> onAbout;
