@@ -336,6 +336,38 @@ class CliEndToEnd(unittest.TestCase):
             self.assertEqual(proc.returncode, 1, args)
             self.assertIn(said, proc.stderr.decode("utf-8"), args)
 
+    def test_a_seventh_slot_runs_a_built_in_definition_after_the_six(self):
+        base = server_base()
+        config = self.write_config('[site7]\nbase = "%s/site2"\ndefinition = "site2"\n' % base)
+        six = events(run_cli(["--json", "abc"]))
+        proc = run_cli(["--json", "abc"], config=config)
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        evs = events(proc)
+        requests = [e for e in evs if e["event"] == "request"]
+        self.assertEqual([r["site"] for r in requests], [1, 2, 3, 4, 5, 6, 7])
+        self.assertEqual(requests[6]["url"], requests[1]["url"])  # Site2's address, asked again as slot 7
+        rows = [e for e in evs if e["event"] == "row"]
+        six_rows = [e for e in six if e["event"] == "row"]
+        site2_rows = [e for e in six_rows if e["site"] == 2]
+        self.assertGreater(len(site2_rows), 0)
+        # The six slots' rows as before, then Site2's rows again, reported as site 7.
+        self.assertEqual([(e["title"], e["site"]) for e in rows[: len(six_rows)]],
+                         [(e["title"], e["site"]) for e in six_rows])
+        extra = rows[len(six_rows):]
+        self.assertEqual([e["title"] for e in extra], [e["title"] for e in site2_rows])
+        self.assertEqual({e["site"] for e in extra}, {7})
+        self.assertTrue(all(e["detailText"].endswith("文件分类：7") for e in extra))
+        done, six_done = evs[-1], six[-1]
+        self.assertEqual([s["site"] for s in done["sites"]], [1, 2, 3, 4, 5, 6, 7])
+        self.assertEqual(done["sites"][6]["rows"], len(site2_rows))
+        self.assertEqual(done["title"], six_done["title"])  # Site2's definition prints no total
+        self.assertEqual(done["sites"][:6], [dict(s, ms=d["ms"]) for s, d in zip(six_done["sites"], done["sites"])])
+        # "sites" lists the seventh slot with the others.
+        listing = run_cli(["sites"], config=config, variables=False).stdout.decode("utf-8")
+        self.assertIn("site7  yes (built-in)   site2 (file)             %s/site2 (file)" % base, listing)
+        listed = events(run_cli(["--json", "sites"], config=config, variables=False))
+        self.assertEqual([e["slot"] for e in listed if e["event"] == "site"], [1, 2, 3, 4, 5, 6, 7])
+
     def test_a_switched_off_slot_is_not_fetched(self):
         config = self.write_config("[site5]\nenabled = false\n")
         proc = run_cli(["--json", "abc"], {n: "-items1" for n in range(1, 7)}, config=config)

@@ -375,6 +375,152 @@ TEST_F(SearchFlowTest, ASlotSwitchedOffIsNotFetchedAndCountsAsAPageThatDidNotArr
     EXPECT_EQ(flow.state().records.skippedSites, "2");  // as for a site whose page did not arrive
 }
 
+// The built-in slots at http://s1 .. http://s6, then one slot per definition number in `extra` at http://s7 ...
+SearchSites withExtraSlots(std::initializer_list<int> extra) {
+    SearchSites sites = test::numberedSites();
+    for (const int definition : extra)
+        sites.push_back({"http://s" + std::to_string(sites.size() + 1), true, builtInSiteDefinition(definition)});
+    return sites;
+}
+
+TEST_F(SearchFlowTest, ASeventhSlotRunningSite2GivesSite2sRowsAfterSlotSixsReportedAsSite7) {
+    serveTotals("1", 60, 0, 0, 0);
+    flow.useSites(withExtraSlots({2}));
+    const Text seventh = buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1")[6];
+    EXPECT_EQ(seventh, "http://s7/list/%61%62%63/1");
+    fetcher.pages[seventh] = test::site2Page(items(3, "seventh_"));
+    search();
+
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共1页，80个结果 - 第1页 "));
+    ASSERT_EQ(screen().results.size(), 15u);
+    EXPECT_EQ(screen().results[11].site, 6);
+    for (size_t row = 12; row < 15; ++row) {
+        const ResultItem& item = screen().results[row];
+        EXPECT_EQ(item.title, "seventh_" + std::to_string(row - 12) + ".mkv");
+        EXPECT_EQ(item.site, 7);
+        EXPECT_TRUE(item.detailText.ends_with(gbk(u8"文件分类：7"))) << utf8(item.detailText);
+    }
+    ASSERT_EQ(flow.siteFigures().size(), 7u);
+    EXPECT_EQ(flow.siteFigures()[6].rows, 3);
+    EXPECT_EQ(flow.siteFigures()[6].outcome, SiteOutcome::Scraped);
+    EXPECT_GT(flow.siteFigures()[6].bytes, 0u);
+    EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), seventh), 1);
+}
+
+TEST_F(SearchFlowTest, ATotalCountsInWhicheverSlotRunsADefinitionThatReadsOne) {
+    const struct {
+        const char* what;
+        int slot;        // the slot that runs `definition`
+        int definition;  // its page is that site's page printing 120 (Site2 and Site4 print none)
+        long long pageCount;
+    } cases[] = {
+        {"slot 7 runs site1", 7, 1, 3}, {"slot 7 runs site6", 7, 6, 3}, {"slot 7 runs site2: no total", 7, 2, 1},
+        {"slot 2 runs site1", 2, 1, 3}, {"slot 4 runs site3", 4, 3, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fetcher.pages.clear();
+        serveTotals("1", 60, 0, 0, 0);
+        SearchSites sites = c.slot > 6 ? withExtraSlots({c.definition}) : test::numberedSites();
+        sites[static_cast<size_t>(c.slot - 1)].definition = builtInSiteDefinition(c.definition);
+        flow.useSites(sites);
+        const auto page = [](int definition) {
+            const auto list = items(1, "t");
+            switch (definition) {
+                case 1:
+                    return test::site1Page(list, 120);
+                case 2:
+                    return test::site2Page(list);
+                case 3:
+                    return test::site3Page(list, 120);
+                default:
+                    return test::site6Page(list, 120);
+            }
+        };
+        fetcher.pages[buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1")[static_cast<size_t>(c.slot - 1)]] =
+            page(c.definition);
+        search();
+        EXPECT_EQ(flow.state().pageCount, c.pageCount);
+        EXPECT_EQ(flow.siteFigures()[static_cast<size_t>(c.slot - 1)].printsTotal, c.definition != 2);
+    }
+}
+
+TEST_F(SearchFlowTest, EverySlotDownOrEmptyEndsInItsMessageAndTheDigitsStopAtSlotNine) {
+    const struct {
+        size_t slots;
+        bool empty;  // every page is its site's page without items, else no page arrives
+        const char* digits;
+        RunOutcome outcome;
+    } cases[] = {
+        {7, false, "1234567", RunOutcome::Unreachable},
+        {10, false, "123456789", RunOutcome::Unreachable},
+        {7, true, "1234567", RunOutcome::NoResults},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.slots) + (c.empty ? " empty" : " down"));
+        fetcher.pages.clear();
+        SearchSites sites = withExtraSlots({});
+        while (sites.size() < c.slots)
+            sites.push_back({"http://s" + std::to_string(sites.size() + 1), true, builtInSiteDefinition(2)});
+        flow.useSites(sites);
+        if (c.empty) {
+            const auto urls = buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1");
+            for (size_t k = 0; k < urls.size(); ++k)
+                fetcher.pages[urls[k]] =
+                    "<title>手撕包菜 爱磁力 种子搜索站 BT种子磁力链接搜索引擎 磁力链 磁力链接搜索引擎</title>";
+        }
+        search();
+        EXPECT_EQ(flow.lastOutcome(), c.outcome);
+        EXPECT_EQ(c.empty ? flow.state().records.emptySites : flow.state().records.unreachableSites, c.digits);
+        ASSERT_EQ(flow.siteFigures().size(), c.slots);
+        EXPECT_EQ(flow.siteFigures().back().outcome, c.empty ? SiteOutcome::NoItems : SiteOutcome::NoPage);
+    }
+    // One slot that answers is enough for a completed run, whichever it is.
+    flow.useSites(withExtraSlots({2}));
+    fetcher.pages.clear();
+    fetcher.pages[buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1")[6]] = test::site2Page(items(1, "only"));
+    search();
+    EXPECT_EQ(flow.lastOutcome(), RunOutcome::Completed);
+    // Slots 1 to 6 were scraped before slot 7's page was placed: none of the buffers they saw held a page.
+    EXPECT_EQ(flow.state().records.unreachableSites, "123456");
+    EXPECT_EQ(flow.state().records.skippedSites, "");
+    ASSERT_EQ(screen().results.size(), 1u);
+    EXPECT_EQ(screen().results[0].site, 7);
+}
+
+TEST_F(SearchFlowTest, ARunStartedBeforeASettingsChangeKeepsItsOwnSlots) {
+    serveTotals("1", 60, 0, 0, 0);
+    const std::vector<Text> before = buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1");
+    for (const Text& url : before) fetcher.delayMs[url] = 100;
+    flow.startSearch("abc");
+    ASSERT_TRUE(flow.running());
+
+    // 站点设置 saves while the run waits for its pages: slot 1 off, slot 2 elsewhere, a seventh slot.
+    SearchSites changed = withExtraSlots({1});
+    changed[0].enabled = false;
+    changed[1].base = "http://elsewhere";
+    flow.useSites(changed);
+    settle();
+    EXPECT_EQ(fetcher.requested.size(), 6u);
+    for (const Text& url : before) EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), url), 1);
+    EXPECT_EQ(screen().results.size(), 12u);
+    EXPECT_EQ(flow.state().runSites.size(), 6u);
+    EXPECT_EQ(flow.siteFigures().size(), 6u);
+    EXPECT_FALSE(flow.siteFigures()[0].disabled);
+
+    // The next run is the new settings'.
+    fetcher.requested.clear();
+    search();
+    const std::vector<Text> after = buildSearchUrls(changed, encodeKeyword("abc"), "1");
+    EXPECT_EQ(after[1], "http://elsewhere/list/%61%62%63/1");
+    EXPECT_EQ(fetcher.requested.size(), 6u);
+    EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), after[0]), 0);
+    for (size_t k = 1; k < after.size(); ++k)
+        EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), after[k]), 1);
+    EXPECT_TRUE(flow.siteFigures()[0].disabled);
+    EXPECT_EQ(flow.siteFigures().size(), 7u);
+}
+
 TEST(PageCount, RoundsUpToWholePagesOfSixty) {
     EXPECT_EQ(pageCountFor(0), 0);
     EXPECT_EQ(pageCountFor(60), 1);

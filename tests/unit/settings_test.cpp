@@ -36,8 +36,8 @@ class SettingsFile : public test::ScratchFolderTest {
         std::ofstream(file) << toml;
         return loadSettings(file);
     }
-    static constexpr const char* kVariables[] = {"LANQI_SITE1_BASE", "LANQI_SITE2_BASE", "LANQI_VENDOR_BASE",
-                                                 "LANQI_PLAY_BASE"};
+    static constexpr const char* kVariables[] = {"LANQI_SITE1_BASE", "LANQI_SITE2_BASE", "LANQI_SITE7_BASE",
+                                                 "LANQI_VENDOR_BASE", "LANQI_PLAY_BASE"};
 };
 
 TEST_F(SettingsFile, NoFileGivesTheBuiltInValues) {
@@ -80,6 +80,7 @@ TEST_F(SettingsFile, EveryBadEntryIsReportedWithItsLineAndKeepsItsBuiltInValue) 
         {"[site07]\nbase = \"http://x\"\n", SettingsProblem::UnknownTable, 1},
         {"[site0]\n", SettingsProblem::UnknownTable, 1},
         {"\n\n[site9]\nbase = \"http://x\"\n", SettingsProblem::SlotGap, 3},
+        {"[site7]\nbase = \"http://x\"\n", SettingsProblem::MissingKey, 1},
         {"[site1]\nenabeld = true\n", SettingsProblem::UnknownKey, 2},
         {"[site1]\nenabled = \"yes\"\n", SettingsProblem::WrongType, 2},
         {"site1 = 3\n", SettingsProblem::WrongType, 1},
@@ -244,6 +245,101 @@ TEST_F(SettingsFile, SavingEditsTheValuesInPlaceAndKeepsCommentsAndOrder) {
         EXPECT_EQ(again.settings.sites[2].base, settings.sites[2].base) << c.what;
         EXPECT_EQ(again.settings.sites[0].enabled, settings.sites[0].enabled) << c.what;
         EXPECT_EQ(again.settings.vendorBase, settings.vendorBase) << c.what;
+    }
+}
+
+// [site7] ... [site32] add slots after the six, in number order whatever the file's order; the environment's
+// LANQI_SITE<n>_BASE reaches them as it reaches the six.
+TEST_F(SettingsFile, SlotsPastTheSixthAreReadInNumberOrderUpToThirtyTwo) {
+    LoadedSettings loaded = load(
+        "[site8]\nbase = \"http://eight.example\"\ndefinition = \"site1\"\n"
+        "[site7]\nbase = \"http://seven.example/\"\ndefinition = \"site2\"\nenabled = false\n");
+    EXPECT_TRUE(loaded.problems.empty()) << loaded.report(false);
+    ASSERT_EQ(loaded.settings.sites.size(), 8u);
+    EXPECT_EQ(loaded.settings.sites[6].base, "http://seven.example");
+    EXPECT_EQ(loaded.settings.sites[6].definition, "site2");
+    EXPECT_FALSE(loaded.settings.sites[6].enabled);
+    EXPECT_EQ(loaded.settings.sites[7].base, "http://eight.example");
+    EXPECT_EQ(loaded.settings.sites[7].definition, "site1");
+    EXPECT_EQ(loaded.settings.sites[5].base, "http://site6.lanqi-sites.example");
+
+    setenv("LANQI_SITE7_BASE", "http://127.0.0.1:7", 1);
+    loaded = loadSettings(dir + "/config.toml");
+    EXPECT_EQ(loaded.settings.sites[6].base, "http://127.0.0.1:7");
+    EXPECT_EQ(loaded.settings.sites[6].baseFrom, SettingOrigin::Environment);
+    unsetenv("LANQI_SITE7_BASE");
+
+    std::string all;
+    for (int n = 7; n <= 33; ++n)
+        all +=
+            "[site" + std::to_string(n) + "]\nbase = \"http://s" + std::to_string(n) + "\"\ndefinition = \"site3\"\n";
+    loaded = load(all);
+    ASSERT_EQ(loaded.settings.sites.size(), 32u);
+    EXPECT_EQ(loaded.settings.sites[31].base, "http://s32");
+    ASSERT_EQ(loaded.problems.size(), 1u) << loaded.report(false);
+    EXPECT_EQ(loaded.problems[0].kind, SettingsProblem::UnknownTable);
+    EXPECT_EQ(loaded.problems[0].line, 27 * 3 - 2);
+    EXPECT_NE(loaded.report(false).find("config.toml:79: unknown table [site33]"), std::string::npos);
+}
+
+// 站点设置 shows six slots; saving must neither lose nor rewrite the slots past them.
+TEST_F(SettingsFile, SavingKeepsTheSlotsPastTheSixthAsTheUserWroteThem) {
+    const std::string handWritten =
+        "# mine\n"
+        "[site1]\n"
+        "base = \"http://one.example\"\n"
+        "\n"
+        "[site7]   # my mirror of site 2\n"
+        "base = \"http://seven.example\"  # keep\n"
+        "definition = 'site2'\n"
+        "# the end\n";
+    const std::string file = dir + "/config.toml";
+    const struct {
+        const char* what;
+        std::function<void(Settings&)> change;
+        std::string expected;
+    } cases[] = {
+        {"a built-in slot changed", [](Settings& s) { s.sites[0].base = "http://uno.example"; },
+         replaced(handWritten, "one.example", "uno.example")},
+        {"the seventh slot changed", [](Settings& s) { s.sites[6].enabled = false; },
+         replaced(handWritten, "definition = 'site2'\n", "definition = 'site2'\nenabled = false\n")},
+        {"an eighth slot added",
+         [](Settings& s) {
+             s.sites.push_back({});
+             s.sites[7].base = "http://eight.example";
+             s.sites[7].definition = "site4";
+         },
+         handWritten + "\n[site8]\nbase = \"http://eight.example\"\ndefinition = \"site4\"\n"},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << handWritten;
+        Settings settings = loadSettings(file, false).settings;
+        ASSERT_EQ(settings.sites.size(), 7u);
+        c.change(settings);
+        std::string error;
+        ASSERT_TRUE(saveSettingsFile(file, settings, error)) << error;
+        EXPECT_EQ(content(file), c.expected) << c.what;
+        const LoadedSettings again = loadSettings(file, false);
+        EXPECT_TRUE(again.problems.empty()) << c.what << again.report(false);
+        EXPECT_EQ(again.settings.sites.size(), settings.sites.size()) << c.what;
+    }
+
+    // Written whole (the file cannot be edited line by line), every slot is kept, in number order.
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "site1 = { base = \"http://one.example\" }\n";
+    Settings eleven = builtInSettings();
+    for (int n = 7; n <= 11; ++n)
+        eleven.sites.push_back({"http://s" + std::to_string(n), n != 9, "site" + std::to_string(n - 5)});
+    std::string error;
+    ASSERT_TRUE(saveSettingsFile(file, eleven, error)) << error;
+    const std::string text = content(file);
+    EXPECT_LT(text.find("[site9]"), text.find("[site10]"));
+    const LoadedSettings again = loadSettings(file, false);
+    EXPECT_TRUE(again.problems.empty()) << again.report(false);
+    ASSERT_EQ(again.settings.sites.size(), 11u);
+    for (size_t k = 6; k < 11; ++k) {
+        EXPECT_EQ(again.settings.sites[k].base, eleven.sites[k].base);
+        EXPECT_EQ(again.settings.sites[k].enabled, eleven.sites[k].enabled);
+        EXPECT_EQ(again.settings.sites[k].definition, eleven.sites[k].definition);
     }
 }
 
