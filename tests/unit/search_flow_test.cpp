@@ -490,23 +490,34 @@ TEST_F(SearchFlowTest, EverySlotDownOrEmptyEndsInItsMessageAndTheDigitsStopAtSlo
 
 TEST_F(SearchFlowTest, ARunStartedBeforeASettingsChangeKeepsItsOwnSlots) {
     serveTotals("1", 60, 0, 0, 0);
-    const std::vector<Text> before = buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1");
-    for (const Text& url : before) fetcher.delayMs[url] = 100;
-    flow.startSearch("abc");
-    ASSERT_TRUE(flow.running());
-
-    // 站点设置 saves while the run waits for its pages: slot 1 off, slot 2 elsewhere, a seventh slot.
+    const SearchSites first = flow.sites();
+    const std::vector<Text> before = buildSearchUrls(first, encodeKeyword("abc"), "1");
+    // 站点设置 saves while the run waits for its pages: slot 4 off, slot 2 elsewhere, slot 3 read as Site1,
+    // a seventh slot.
     SearchSites changed = withExtraSlots({1});
-    changed[0].enabled = false;
+    changed[3].enabled = false;
     changed[1].base = "http://elsewhere";
-    flow.useSites(changed);
-    settle();
-    EXPECT_EQ(fetcher.requested.size(), 6u);
-    for (const Text& url : before) EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), url), 1);
-    EXPECT_EQ(screen().results.size(), 12u);
-    EXPECT_EQ(flow.state().runSites.size(), 6u);
-    EXPECT_EQ(flow.siteFigures().size(), 6u);
-    EXPECT_FALSE(flow.siteFigures()[0].disabled);
+    changed[2].definition = builtInSiteDefinition(1);
+    for (const FetchMode mode : {FetchMode::Concurrent, FetchMode::Sequential}) {
+        SCOPED_TRACE(mode == FetchMode::Concurrent ? "concurrent" : "sequential");
+        flow.setFetchMode(mode);
+        flow.useSites(first);
+        fetcher.requested.clear();
+        for (const Text& url : before) fetcher.delayMs[url] = 30;
+        flow.startSearch("abc");
+        ASSERT_TRUE(flow.running());
+        flow.useSites(changed);
+        settle();
+        if (mode == FetchMode::Sequential) EXPECT_EQ(fetcher.requested, before);  // one after the other
+        EXPECT_EQ(fetcher.requested.size(), 6u);
+        for (const Text& url : before)
+            EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), url), 1);
+        EXPECT_EQ(screen().results.size(), 12u);
+        EXPECT_EQ(flow.state().runSites.size(), 6u);
+        ASSERT_EQ(flow.siteFigures().size(), 6u);
+        EXPECT_FALSE(flow.siteFigures()[3].disabled);
+        EXPECT_EQ(flow.siteFigures()[2].rows, 2);
+    }
 
     // The next run is the new settings'.
     fetcher.requested.clear();
@@ -514,10 +525,8 @@ TEST_F(SearchFlowTest, ARunStartedBeforeASettingsChangeKeepsItsOwnSlots) {
     const std::vector<Text> after = buildSearchUrls(changed, encodeKeyword("abc"), "1");
     EXPECT_EQ(after[1], "http://elsewhere/list/%61%62%63/1");
     EXPECT_EQ(fetcher.requested.size(), 6u);
-    EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), after[0]), 0);
-    for (size_t k = 1; k < after.size(); ++k)
-        EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), after[k]), 1);
-    EXPECT_TRUE(flow.siteFigures()[0].disabled);
+    EXPECT_EQ(std::count(fetcher.requested.begin(), fetcher.requested.end(), after[3]), 0);
+    EXPECT_TRUE(flow.siteFigures()[3].disabled);
     EXPECT_EQ(flow.siteFigures().size(), 7u);
 }
 
