@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -9,6 +10,7 @@
 #include "platform/text.h"
 #include "scrape/run_records.h"
 #include "scrape/scrape.h"
+#include "scrape/site_definition.h"
 
 namespace lanqi::test {
 
@@ -35,6 +37,15 @@ inline bool sameScrape(const SitePageScrape& a, const SitePageScrape& b) {
 }
 
 // Bytes of tests/fixtures/<name>.
+// Scrapes `page` as slot `slot`'s page with `definition`, the other five of the six slots empty.
+inline SitePageScrape scrapeAlone(const SiteDefinitionPtr& definition, int slot, std::string_view page) {
+    SiteSlots slots(6);
+    slots[static_cast<size_t>(slot - 1)] = definition;
+    std::array<std::string_view, 6> pages{};
+    pages[static_cast<size_t>(slot - 1)] = page;
+    return scrapeSitePage(slots, slot, pages);
+}
+
 inline std::string readFixture(const std::string& name) {
     std::ifstream in(std::string(LANQI_FIXTURE_DIR) + "/" + name, std::ios::binary);
     std::ostringstream out;

@@ -15,14 +15,7 @@ namespace lanqi {
 namespace {
 
 using test::g;
-
-SitePageScrape scrapeAlone(const SiteDefinitionPtr& definition, int slot, std::string_view page) {
-    SiteSlots slots;
-    slots[static_cast<size_t>(slot - 1)] = definition;
-    std::array<std::string_view, 6> pages{};
-    pages[static_cast<size_t>(slot - 1)] = page;
-    return scrapeSitePage(slots, slot, pages);
-}
+using test::scrapeAlone;
 
 std::string fixture(int site) { return test::readFixture("scrape/site" + std::to_string(site) + ".html"); }
 

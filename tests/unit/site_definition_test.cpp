@@ -16,6 +16,8 @@
 namespace lanqi {
 namespace {
 
+using test::scrapeAlone;
+
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     const size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << from;
@@ -26,14 +28,6 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 long lineOf(const std::string& text, const std::string& marker) {
     const size_t at = text.find(marker);
     return at == std::string::npos ? -1 : 1 + static_cast<long>(std::count(text.begin(), text.begin() + at, '\n'));
-}
-
-SitePageScrape scrapeAlone(const SiteDefinitionPtr& definition, int slot, std::string_view page) {
-    SiteSlots slots(6);
-    slots[static_cast<size_t>(slot - 1)] = definition;
-    std::array<std::string_view, 6> pages{};
-    pages[static_cast<size_t>(slot - 1)] = page;
-    return scrapeSitePage(slots, slot, pages);
 }
 
 TEST(SiteDefinitions, TheInstalledFilesAreTheCompiledInTextsAndReadWithoutProblems) {
