@@ -49,8 +49,12 @@ Text cloudPlayAddress(const Text& serviceBase, const Text& magnetLink, int chann
     return address + (channel == 1 ? "&kltvv=c4" : "&kltvv=ck");
 }
 
-OnlinePlay::OnlinePlay(DesktopServices& desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard)
-    : m_desktop(desktop), m_view(view), m_shield(desktop, static_cast<ShieldView&>(*this), events, guard) {}
+OnlinePlay::OnlinePlay(Desktop desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard)
+    : m_messages(desktop.get<MessageBoxes>()),
+      m_files(desktop.get<FileStore>()),
+      m_windows(desktop.get<WindowEffects>()),
+      m_view(view),
+      m_shield(desktop.get<ProcessControl>(), static_cast<ShieldView&>(*this), events, guard) {}
 
 const Text& OnlinePlay::successTitle() {
     static const Text title = gbk(u8"快乐TV云播接口");
@@ -72,7 +76,7 @@ void OnlinePlay::playOnline(int channel, const ResultItem& item) {
     m_playPending = 1;
     m_playChannel = channel == 1 ? 1 : 0;
     // The browser stays hidden while it loads; the loading notice covers the window meanwhile.
-    m_desktop.navigateBrowser(m_view.browser(), cloudPlayAddress(playServiceBase(), item.magnetLink, channel));
+    m_windows.navigateBrowser(m_view.browser(), cloudPlayAddress(playServiceBase(), item.magnetLink, channel));
 }
 
 void OnlinePlay::checkPlayerPageTitle() {
@@ -107,7 +111,7 @@ void OnlinePlay::failPlay() {
     static const Text text = gbk(u8"视屏加载失败：无法连接服务器，请检查网络设置。");
     static const Text caption = gbk(u8"网络错误");
     m_view.setLoadingText(failed);
-    m_desktop.showMessageBox(text, kErrorBoxStyle, caption, m_view.mainWindow());
+    m_messages.showMessageBox(text, kErrorBoxStyle, caption, m_view.mainWindow());
     returnToSearch();
     m_view.setControlVisible(PlayerControl::LoadingNotice, false);
 }
@@ -129,10 +133,10 @@ void OnlinePlay::returnToSearch() {
     m_shield.switchShieldOff();
     // The blank page is written into the user's private folder only; when that cannot be done the browser
     // shows an empty page from memory, never a file at that place that someone else may have written.
-    const Text folder = m_desktop.specialFolder(SpecialFolder::TemporaryFiles);
+    const Text folder = m_files.specialFolder(SpecialFolder::TemporaryFiles);
     const Text path = folder + kBlankPageFileName;
-    const bool written = !folder.empty() && m_desktop.writeFile(path, {localBlankPage()});
-    m_desktop.navigateBrowser(m_view.browser(), written ? path : Text(kEmptyPageAddress));
+    const bool written = !folder.empty() && m_files.writeFile(path, {localBlankPage()});
+    m_windows.navigateBrowser(m_view.browser(), written ? path : Text(kEmptyPageAddress));
 }
 
 void OnlinePlay::endPlayAndReturn() {
@@ -158,7 +162,7 @@ void OnlinePlay::onEscapeKey() {
 }
 
 void OnlinePlay::enterWindowMode() {
-    const ScreenSize screen = m_desktop.screenSize();
+    const ScreenSize screen = m_windows.screenSize();
     m_view.setWindowBaseColour(kWhite);
     m_view.setWindowBorder(WindowBorder::FixedSingle);
     // Centred; the halves are truncated toward zero, also on a screen smaller than the window.
@@ -176,7 +180,7 @@ void OnlinePlay::enterWindowMode() {
 }
 
 void OnlinePlay::enterFullScreen() {
-    const ScreenSize screen = m_desktop.screenSize();
+    const ScreenSize screen = m_windows.screenSize();
     m_view.setWindowBaseColour(kBlack);
     m_view.setWindowBorder(WindowBorder::None);
     m_view.setWindowGeometry({0, 0, screen.width, screen.height});
@@ -210,21 +214,21 @@ void OnlinePlay::setControlHeight(PlayerControl control, int height) {
 void OnlinePlay::onOverlayPointerMoved(int x, int y, int keys) {
     const PointerState now{x, y, keys};
     if (now != m_lastOverlayPointer) {
-        m_desktop.setPointerVisible(true);
+        m_windows.setPointerVisible(true);
         if (m_playerMenuOpen != kPlayerMenuOpen) m_view.setPointerTimerPeriod(kPointerHideDelayMs);
     }
     m_lastOverlayPointer = now;
 
     const int overlayHeight = m_view.controlGeometry(PlayerControl::Overlay).height;
     if (y >= overlayHeight - kOverlayBottomBand || y < kOverlayTopBand || m_playerMenuOpen == kPlayerMenuOpen) {
-        m_desktop.setPointerVisible(true);  // never hidden in the bands
+        m_windows.setPointerVisible(true);  // never hidden in the bands
         m_view.setPointerTimerPeriod(0);
     }
     if (!fullScreen()) return;
 
     // Full screen: near the screen's bottom the page's own controls come back within reach.
     const int windowHeight = m_view.windowGeometry().height;
-    const int screenHeight = m_desktop.screenSize().height;
+    const int screenHeight = m_windows.screenSize().height;
     const int browserHeight = m_view.controlGeometry(PlayerControl::Browser).height;
     const bool nearBottom = y >= screenHeight - kBottomRevealBand;
     if (nearBottom && browserHeight > windowHeight + kBrowserExtra) {
@@ -242,12 +246,12 @@ void OnlinePlay::onPointerTimer() {
                          windowHeight + (m_playChannel > 0 ? kBrowserExtra : kBrowserExtraHidden));
         setControlHeight(PlayerControl::Overlay, windowHeight);  // the page receives no clicks
     }
-    m_desktop.setPointerVisible(m_playerMenuOpen == kPlayerMenuOpen);
+    m_windows.setPointerVisible(m_playerMenuOpen == kPlayerMenuOpen);
     m_view.setPointerTimerPeriod(0);  // once per pause
 }
 
 void OnlinePlay::onPointerOverTopControls() {
-    m_desktop.setPointerVisible(true);
+    m_windows.setPointerVisible(true);
     m_view.setPointerTimerPeriod(0);
 }
 
@@ -276,8 +280,8 @@ PopupMenu OnlinePlay::playerMenu() const {
 void OnlinePlay::onPlayerMenuRequested() {
     m_view.setAlwaysOnTop(false);  // the menu and what it opens must not end up behind the window
     m_playerMenuOpen = kPlayerMenuOpen;
-    m_desktop.setPointerVisible(true);
-    runPlayerMenuCommand(m_desktop.popupMenuAtPointer(m_view.mainWindow(), playerMenu()));
+    m_windows.setPointerVisible(true);
+    runPlayerMenuCommand(m_windows.popupMenuAtPointer(m_view.mainWindow(), playerMenu()));
 }
 
 void OnlinePlay::runPlayerMenuCommand(int command) {

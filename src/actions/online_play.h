@@ -81,7 +81,8 @@ inline constexpr int kPlayerMenuOpen = 3;       // playerMenuOpen while the "播
 // thread, from the main window's events.
 class OnlinePlay final : private ShieldView {
   public:
-    OnlinePlay(DesktopServices& desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard);
+    using Desktop = DesktopRoles<MessageBoxes, FileStore, WindowEffects, ProcessControl>;
+    OnlinePlay(Desktop desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard);
 
     // "在线播放通道1" / "在线播放通道2", and double-click or Enter on a row (channel 1): shows the loading
     // notice, switches the shield on and sends the browser to the cloud-play address of `item`'s magnet
@@ -147,7 +148,9 @@ class OnlinePlay final : private ShieldView {
     void enterFullScreen();
     void showAboutWindow();
 
-    DesktopServices& m_desktop;
+    MessageBoxes& m_messages;
+    FileStore& m_files;
+    WindowEffects& m_windows;
     PlayerView& m_view;
     ProtectionShield m_shield;
 

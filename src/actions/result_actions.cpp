@@ -31,42 +31,42 @@ bool isVideoRow(const Text& detailText) {
 }
 
 bool ResultActions::ask(const char8_t* text, const char8_t* caption) {
-    return m_desktop.showMessageBox(gbk(text), kQuestionStyle, gbk(caption)) == MessageAnswer::Yes;
+    return m_messages.showMessageBox(gbk(text), kQuestionStyle, gbk(caption)) == MessageAnswer::Yes;
 }
 
 void ResultActions::showResultDetails(const ResultItem& item) {
     static const Text caption = gbk(u8"文件详情");
-    m_desktop.showMessageBox(decodeCharacterReferences(item.detailText), kMessageOk, caption);
+    m_messages.showMessageBox(decodeCharacterReferences(item.detailText), kMessageOk, caption);
 }
 
 void ResultActions::copyMagnetLink(const ResultItem& item) {
-    if (m_desktop.setClipboardText(item.magnetLink))
-        m_desktop.showMessageBox(gbk(u8"复制下载地址成功，请粘贴到迅雷下载。"), kInformationStyle, gbk(u8"已复制"));
+    if (m_clipboard.setClipboardText(item.magnetLink))
+        m_messages.showMessageBox(gbk(u8"复制下载地址成功，请粘贴到迅雷下载。"), kInformationStyle, gbk(u8"已复制"));
     else
-        m_desktop.showMessageBox(gbk(u8"复制下载地址失败：请手动复制下载链接并粘贴到迅雷下载。"), kInformationStyle,
-                                 gbk(u8"复制失败"));
+        m_messages.showMessageBox(gbk(u8"复制下载地址失败：请手动复制下载链接并粘贴到迅雷下载。"), kInformationStyle,
+                                  gbk(u8"复制失败"));
 }
 
 void ResultActions::handToDownloader(const Text& link) {
-    if (m_desktop.handOverAddress(link)) return;
-    m_desktop.showMessageBox(gbk(u8"没有程序接收这个磁力链接：请安装 BT 下载软件，或复制下载地址后粘贴到下载软件中。"),
-                             kMessageOk | kMessageIconWarning, gbk(u8"下载失败"));
+    if (m_handOffs.handOverAddress(link)) return;
+    m_messages.showMessageBox(gbk(u8"没有程序接收这个磁力链接：请安装 BT 下载软件，或复制下载地址后粘贴到下载软件中。"),
+                              kMessageOk | kMessageIconWarning, gbk(u8"下载失败"));
 }
 
 void ResultActions::startPlayer(const Text& link) {
-    Text path = m_desktop.readRegistryText(kRegistryLocalMachine, kPlayerPathKey);
+    Text path = m_registry.readRegistryText(kRegistryLocalMachine, kPlayerPathKey);
     if (path.empty()) path = "XMP.exe";  // Wine and Windows look it up themselves
-    if (m_desktop.runWindowsProgram(path, link)) return;
-    m_desktop.showMessageBox(gbk(u8"无法启动迅雷影音（") + path + gbk(u8"）：请确认播放器已安装且能够运行。"),
-                             kMessageOk | kMessageIconWarning, gbk(u8"播放失败"));
+    if (m_handOffs.runWindowsProgram(path, link)) return;
+    m_messages.showMessageBox(gbk(u8"无法启动迅雷影音（") + path + gbk(u8"）：请确认播放器已安装且能够运行。"),
+                              kMessageOk | kMessageIconWarning, gbk(u8"播放失败"));
 }
 
 void ResultActions::sendMagnetToXunlei(const ResultItem& item) {
     const Text& link = item.magnetLink;
     // The downloader counts as there when Wine's registry names it for torrents or the desktop has a
     // program for magnet links.
-    const Text marker = m_desktop.readRegistryText(kRegistryCurrentUser, kDownloaderMarkerPath);
-    if ((marker.size() >= 6 && marker.compare(0, 6, "Xunlei") == 0) || !m_desktop.magnetLinkHandler().empty()) {
+    const Text marker = m_registry.readRegistryText(kRegistryCurrentUser, kDownloaderMarkerPath);
+    if ((marker.size() >= 6 && marker.compare(0, 6, "Xunlei") == 0) || !m_handOffs.magnetLinkHandler().empty()) {
         handToDownloader(link);
         return;
     }
@@ -82,7 +82,7 @@ void ResultActions::playInXunleiPlayer(const ResultItem& item) {
         if (ask(u8"不能直接播放：不是视屏文件，是否调用迅雷下载？", u8"播放失败")) sendMagnetToXunlei(item);
         return;
     }
-    if (m_desktop.registryValueExists(kRegistryCurrentUser, kPlayerMarkerPath)) {
+    if (m_registry.registryValueExists(kRegistryCurrentUser, kPlayerMarkerPath)) {
         startPlayer(item.magnetLink);
         return;
     }
@@ -93,8 +93,8 @@ void ResultActions::playInXunleiPlayer(const ResultItem& item) {
     if (ask(u8"确定不安装播放器强制在线播放？此操作系统可能不会响应。", u8"强制播放")) startPlayer(item.magnetLink);
 }
 
-void ResultActions::openDownloaderPage() { m_desktop.openAddress(downloaderPageAddress()); }
+void ResultActions::openDownloaderPage() { m_handOffs.openAddress(downloaderPageAddress()); }
 
-void ResultActions::openPlayerPage() { m_desktop.openAddress(playerPageAddress()); }
+void ResultActions::openPlayerPage() { m_handOffs.openAddress(playerPageAddress()); }
 
 }  // namespace lanqi

@@ -12,7 +12,12 @@ bool isVideoRow(const Text& detailText);
 // What can be done with a result: each action takes the result it acts on (the selected row's).
 class ResultActions {
   public:
-    explicit ResultActions(DesktopServices& desktop) : m_desktop(desktop) {}
+    using Desktop = DesktopRoles<MessageBoxes, HandOffs, Clipboard, RegistryReader>;
+    explicit ResultActions(Desktop desktop)
+        : m_messages(desktop.get<MessageBoxes>()),
+          m_handOffs(desktop.get<HandOffs>()),
+          m_clipboard(desktop.get<Clipboard>()),
+          m_registry(desktop.get<RegistryReader>()) {}
 
     void showResultDetails(const ResultItem& item);   // "查看文件详情"
     void copyMagnetLink(const ResultItem& item);      // "复制下载地址"
@@ -28,7 +33,10 @@ class ResultActions {
     // Starts the player (its path from the registry's App Paths) with the link; says so when it cannot.
     void startPlayer(const Text& link);
 
-    DesktopServices& m_desktop;
+    MessageBoxes& m_messages;
+    HandOffs& m_handOffs;
+    Clipboard& m_clipboard;
+    RegistryReader& m_registry;
 };
 
 }  // namespace lanqi

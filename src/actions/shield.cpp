@@ -4,9 +4,9 @@
 
 namespace lanqi {
 
-ProtectionShield::ProtectionShield(DesktopServices& desktop, ShieldView& view, EventPump& events,
+ProtectionShield::ProtectionShield(ProcessControl& processes, ShieldView& view, EventPump& events,
                                    const ProcessGuard& guard)
-    : m_desktop(desktop), m_view(view), m_events(events), m_guard(guard) {}
+    : m_processes(processes), m_view(view), m_events(events), m_guard(guard) {}
 
 const Text& ProtectionShield::onText() {
     static const Text t = gbk(u8" 防护盾已开启,看片不中招(任何文件无法打开运行,右键可关闭)");
@@ -31,7 +31,7 @@ void ProtectionShield::switchShieldOff() {
     m_view.setShieldStatusText(offText());
 }
 
-void ProtectionShield::takeProcessBaseline() { m_baseline = m_desktop.listProcesses(); }
+void ProtectionShield::takeProcessBaseline() { m_baseline = m_processes.listProcesses(); }
 
 std::unordered_set<std::uint32_t> ProtectionShield::protectedProcesses(
     const std::vector<ProcessRecord>& current) const {
@@ -56,7 +56,7 @@ std::unordered_set<std::uint32_t> ProtectionShield::protectedProcesses(
 }
 
 void ProtectionShield::shieldScan() {
-    const std::vector<ProcessRecord> current = m_desktop.listProcesses();
+    const std::vector<ProcessRecord> current = m_processes.listProcesses();
     m_view.setShieldTimerPeriod(0);  // no tick may start another scan while this one runs
 
     // The scan works on the baseline as it stood when it began; an empty one allows everything.
@@ -71,7 +71,7 @@ void ProtectionShield::shieldScan() {
             if (m_stopRequested) break;
             // Names compare byte for byte: a name differing only in letter case is not allowed.
             if (!allowed.count(r.exeFile) && !protectedIds.count(r.processId) && !m_guard.ownedByOtherUser(r.processId))
-                m_desktop.terminateProcess(r.processId);
+                m_processes.terminateProcess(r.processId);
             if (Clock::now() - sliceStart >= m_yieldSlice) {
                 m_events.processPendingEvents();
                 sliceStart = Clock::now();

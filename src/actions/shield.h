@@ -26,7 +26,7 @@ inline constexpr int kShieldPeriodMs = 50;
 // Ends every process whose executable name was not running when the player page began to load.
 class ProtectionShield {
   public:
-    ProtectionShield(DesktopServices& desktop, ShieldView& view, EventPump& events, const ProcessGuard& guard);
+    ProtectionShield(ProcessControl& processes, ShieldView& view, EventPump& events, const ProcessGuard& guard);
 
     void switchShieldOn();
     void switchShieldOff();      // the tick already due still runs one scan, then the timer stays stopped
@@ -46,7 +46,7 @@ class ProtectionShield {
   private:
     std::unordered_set<std::uint32_t> protectedProcesses(const std::vector<ProcessRecord>& current) const;
 
-    DesktopServices& m_desktop;
+    ProcessControl& m_processes;
     ShieldView& m_view;
     EventPump& m_events;
     const ProcessGuard& m_guard;

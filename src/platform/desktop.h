@@ -1,8 +1,10 @@
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -111,14 +113,32 @@ class Window {
     Window() = default;
 };
 
-// Everything the logic needs of the desktop beyond the network and text services. Every call runs on the
-// user-interface thread and blocks until it is done; none throws. Texts in and out are GBK.
-//
-// Defaults and limits that are the same for every implementation (the message-box caption, the registry
+// What the logic needs of the desktop beyond the network and text services, in the roles it uses them in.
+// Every call runs on the user-interface thread and blocks until it is done; none throws. Texts in and out are
+// GBK. Defaults and limits that are the same for every implementation (the message-box caption, the registry
 // default text, the opacity range) are applied here, so implementations and fakes see checked arguments.
-class DesktopServices {
+
+// Messages and questions.
+class MessageBoxes {
   public:
-    virtual ~DesktopServices() = default;
+    virtual ~MessageBoxes() = default;
+
+    // Shows a modal message box and waits for the answer. `style` is a combination of the kMessage* words;
+    // without a caption the box is titled defaultMessageCaption(). `owner` may be null.
+    MessageAnswer showMessageBox(const Text& text, int style, const std::optional<Text>& caption = std::nullopt,
+                                 const Window* owner = nullptr) {
+        return messageBox(text, style, caption ? *caption : defaultMessageCaption(), owner);
+    }
+
+  protected:
+    // showMessageBox with the caption resolved.
+    virtual MessageAnswer messageBox(const Text& text, int style, const Text& caption, const Window* owner) = 0;
+};
+
+// Hand-offs to other programs and program starts.
+class HandOffs {
+  public:
+    virtual ~HandOffs() = default;
 
     // Opens an address (http, magnet, a local file...) with the program the desktop registered for it.
     // The address reaches that program as one argument; the outcome is not reported.
@@ -140,9 +160,35 @@ class DesktopServices {
     // `parameter` as its single argument: through Wine where the system is not Windows. False when it could
     // not be started.
     virtual bool runWindowsProgram(const Text& windowsPath, const Text& parameter) = 0;
+};
+
+class Clipboard {
+  public:
+    virtual ~Clipboard() = default;
 
     // Places `text` (up to its first zero byte) on the clipboard as plain text; true when placed.
     virtual bool setClipboardText(const Text& text) = 0;
+};
+
+// The process list and the ending of processes.
+class ProcessControl {
+  public:
+    virtual ~ProcessControl() = default;
+
+    // Every process, in the order the system lists them (ascending ids here). Empty when the list cannot be read.
+    virtual std::vector<ProcessRecord> listProcesses() = 0;
+
+    // Ends the process with this id. True when it was ended.
+    virtual bool terminateProcess(std::uint32_t processId) = 0;
+    // Ends the process owning a top-level window titled `name`; with no such window, the first listed process
+    // whose executable name equals `name` ignoring letter case. False for an empty name or no match.
+    virtual bool terminateProcess(const Text& name) = 0;
+};
+
+// The registry, read only. `root` is one of the kRegistry* numbers.
+class RegistryReader {
+  public:
+    virtual ~RegistryReader() = default;
 
     // `path` is the key, a "\", then the value name; an empty value name (a path ending in "\") means the key's
     // default value. Gives the value when it is a string, or an expandable string with its environment
@@ -153,6 +199,16 @@ class DesktopServices {
     // True when the value exists, whatever its type.
     virtual bool registryValueExists(int root, const Text& path) = 0;
 
+  protected:
+    // The value as readRegistryText describes it, or nullopt where it would give the default text.
+    virtual std::optional<Text> registryString(int root, const Text& path) = 0;
+};
+
+// Special folders and the files written into them.
+class FileStore {
+  public:
+    virtual ~FileStore() = default;
+
     // The folder's path, ending in the path separator; "" when there is no such folder. The temporary folder is
     // private to this user (privateFolder on Linux).
     virtual Text specialFolder(SpecialFolder kind) = 0;
@@ -160,13 +216,12 @@ class DesktopServices {
     // Writes each block in order into a new file and puts it at `path` in one step, never through a link there.
     // False for an empty path, when the file cannot be made, and when a block cannot be written whole.
     virtual bool writeFile(const Text& path, const std::vector<Bytes>& blocks) = 0;
+};
 
-    // Shows a modal message box and waits for the answer. `style` is a combination of the kMessage* words;
-    // without a caption the box is titled defaultMessageCaption(). `owner` may be null.
-    MessageAnswer showMessageBox(const Text& text, int style, const std::optional<Text>& caption = std::nullopt,
-                                 const Window* owner = nullptr) {
-        return messageBox(text, style, caption ? *caption : defaultMessageCaption(), owner);
-    }
+// What the logic does to windows and to the screen around them.
+class WindowEffects {
+  public:
+    virtual ~WindowEffects() = default;
 
     // Pops `menu` up 3 pixels right of and below the mouse pointer and waits until it closes. Returns the chosen
     // entry's id, or kNoMenuChoice. `owner` may be null.
@@ -179,15 +234,6 @@ class DesktopServices {
     // Starts loading `address` (an address, or an absolute file path) in a browser control. Progress is reported
     // by the control's own events to the code that owns it.
     virtual void navigateBrowser(Window& browser, const Text& address) = 0;
-
-    // Every process, in the order the system lists them (ascending ids here). Empty when the list cannot be read.
-    virtual std::vector<ProcessRecord> listProcesses() = 0;
-
-    // Ends the process with this id. True when it was ended.
-    virtual bool terminateProcess(std::uint32_t processId) = 0;
-    // Ends the process owning a top-level window titled `name`; with no such window, the first listed process
-    // whose executable name equals `name` ignoring letter case. False for an empty name or no match.
-    virtual bool terminateProcess(const Text& name) = 0;
 
     // Sets a window's opacity; `alpha` is clamped to 0 (invisible) .. 255 (opaque).
     void setWindowOpacity(Window& window, int alpha) {
@@ -202,12 +248,40 @@ class DesktopServices {
     virtual ScreenSize screenSize() = 0;
 
   protected:
-    // The value as readRegistryText describes it, or nullopt where it would give the default text.
-    virtual std::optional<Text> registryString(int root, const Text& path) = 0;
-    // showMessageBox with the caption resolved.
-    virtual MessageAnswer messageBox(const Text& text, int style, const Text& caption, const Window* owner) = 0;
     // setWindowOpacity with alpha already in 0..255.
     virtual void applyWindowOpacity(Window& window, int alpha) = 0;
+};
+
+// The one object a platform implements: every role. A front end makes one and hands it on; each logic class
+// takes from it only the roles it uses.
+class DesktopServices : public MessageBoxes,
+                        public HandOffs,
+                        public Clipboard,
+                        public ProcessControl,
+                        public RegistryReader,
+                        public FileStore,
+                        public WindowEffects {};
+
+// The roles a logic class uses, held together: made from one object that plays them all (a front end's
+// DesktopServices) or from one object per role, in the order they are listed (what a test hands in).
+//
+//   ResultActions actions(desktop);                                // a DesktopServices
+//   ResultActions actions({messages, handOffs, clipboard, registry});  // four fakes
+template <class... Roles>
+class DesktopRoles {
+  public:
+    template <class Desktop>
+        requires(std::derived_from<Desktop, Roles> && ...)
+    DesktopRoles(Desktop& desktop) : m_roles(static_cast<Roles&>(desktop)...) {}
+    DesktopRoles(Roles&... roles) : m_roles(roles...) {}
+
+    template <class Role>
+    Role& get() const {
+        return std::get<Role&>(m_roles);
+    }
+
+  private:
+    std::tuple<Roles&...> m_roles;
 };
 
 }  // namespace lanqi

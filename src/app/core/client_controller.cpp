@@ -33,15 +33,17 @@ RowPresentation presentRow(const ResultItem& item) {
     return row;
 }
 
-ClientController::ClientController(MainView& view, DesktopServices& desktop, PageFetcher& fetcher, TaskPoster& poster,
+ClientController::ClientController(MainView& view, Desktop desktop, PageFetcher& fetcher, TaskPoster& poster,
                                    const Settings& settings, const SiteSlots& definitions)
     : m_view(view),
-      m_desktop(desktop),
+      m_messages(desktop.get<MessageBoxes>()),
+      m_handOffs(desktop.get<HandOffs>()),
       m_poster(poster),
       m_settings(settings),
       m_flow(fetcher, poster, searchSites(settings, definitions)),
-      m_actions(desktop),
-      m_commands(desktop, m_actions, [this] { return m_flow.selectedResult(); }) {
+      m_actions({m_messages, m_handOffs, desktop.get<Clipboard>(), desktop.get<RegistryReader>()}),
+      m_commands({m_messages, m_handOffs, desktop.get<WindowEffects>()}, m_actions,
+                 [this] { return m_flow.selectedResult(); }) {
     m_flow.setScreenListener([this](unsigned changes) { screenChanged(changes); });
     useServiceAddresses(settings.vendorBase, settings.playBase);
 }
@@ -54,7 +56,7 @@ void ClientController::useSettings(const Settings& settings, const SiteSlots& de
 
 std::optional<Text> ClientController::searchableKeyword() {
     std::optional<Text> keyword = m_view.searchableKeyword();
-    if (!keyword && !m_flow.running()) tellKeywordUnsearchable(m_desktop, &m_view.windowHandle());
+    if (!keyword && !m_flow.running()) tellKeywordUnsearchable(m_messages, &m_view.windowHandle());
     return keyword;
 }
 
@@ -83,7 +85,7 @@ void ClientController::rowMenuRequested() { m_commands.popUpActionMenu(&m_view.w
 
 void ClientController::mainMenuRequested() { m_commands.popUpMainMenu(&m_view.windowHandle()); }
 
-void ClientController::vendorAddressRequested() { m_desktop.openAddress(vendorBaseAddress()); }
+void ClientController::vendorAddressRequested() { m_handOffs.openAddress(vendorBaseAddress()); }
 
 void ClientController::closeStarted() { m_flow.shutDown(); }  // a search's fetches give up during the fade
 
@@ -95,7 +97,7 @@ void ClientController::programEndRequested() {
 }
 
 void ClientController::reportSettingsProblems(const LoadedSettings& settings) {
-    lanqi::reportSettingsProblems(m_desktop, &m_view.windowHandle(), settings);
+    lanqi::reportSettingsProblems(m_messages, &m_view.windowHandle(), settings);
 }
 
 void ClientController::runVendorVisitAndUpdateCheck(EventPump& events) {
@@ -113,7 +115,7 @@ void ClientController::screenChanged(unsigned changes) {
         if (!message || m_programEnding) return;
         const int style =
             kMessageOk | (message->icon == MessageIcon::Error ? kMessageIconError : kMessageIconInformation);
-        m_desktop.showMessageBox(message->text, style, message->caption, &m_view.windowHandle());
+        m_messages.showMessageBox(message->text, style, message->caption, &m_view.windowHandle());
         m_flow.acknowledgeMessage();
     });
 }

@@ -52,7 +52,8 @@ class ClientController {
   public:
     // The fetcher and the poster must outlive the controller (its flow waits for its fetches when it goes).
     // `settings` and `definitions` (one per slot, as loadSiteDefinitions gives them) are what it runs with.
-    ClientController(MainView& view, DesktopServices& desktop, PageFetcher& fetcher, TaskPoster& poster,
+    using Desktop = DesktopRoles<MessageBoxes, HandOffs, Clipboard, RegistryReader, WindowEffects>;
+    ClientController(MainView& view, Desktop desktop, PageFetcher& fetcher, TaskPoster& poster,
                      const Settings& settings, const SiteSlots& definitions);
     ClientController(const ClientController&) = delete;
     ClientController& operator=(const ClientController&) = delete;
@@ -92,14 +93,14 @@ class ClientController {
     SearchFlow& searchFlow() { return m_flow; }
     const SearchFlow& searchFlow() const { return m_flow; }
     ShellCommands& commands() { return m_commands; }
-    DesktopServices& desktop() { return m_desktop; }
 
   private:
     void screenChanged(unsigned changes);
     std::optional<Text> searchableKeyword();
 
     MainView& m_view;
-    DesktopServices& m_desktop;
+    MessageBoxes& m_messages;
+    HandOffs& m_handOffs;
     TaskPoster& m_poster;
     Settings m_settings;
     SearchFlow m_flow;

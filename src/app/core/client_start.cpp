@@ -32,16 +32,16 @@ Text settingsProblemsText(const LoadedSettings& settings) {
     return text;
 }
 
-void reportSettingsProblems(DesktopServices& desktop, const Window* owner, const LoadedSettings& settings) {
+void reportSettingsProblems(MessageBoxes& messages, const Window* owner, const LoadedSettings& settings) {
     const Text text = settingsProblemsText(settings);
     if (text.empty()) return;
-    desktop.showMessageBox(text, kMessageOk | kMessageIconWarning, gbk(u8"设置错误"), owner);
+    messages.showMessageBox(text, kMessageOk | kMessageIconWarning, gbk(u8"设置错误"), owner);
 }
 
-void tellKeywordUnsearchable(DesktopServices& desktop, const Window* owner) {
-    desktop.showMessageBox(gbk(u8"关键词中有无法搜索的字符（搜索网站只接受简体中文、英文和数字等常用字符），"
-                               u8"请修改关键词后重试。"),
-                           kMessageOk | kMessageIconInformation, gbk(u8"无法搜索"), owner);
+void tellKeywordUnsearchable(MessageBoxes& messages, const Window* owner) {
+    messages.showMessageBox(gbk(u8"关键词中有无法搜索的字符（搜索网站只接受简体中文、英文和数字等常用字符），"
+                                u8"请修改关键词后重试。"),
+                            kMessageOk | kMessageIconInformation, gbk(u8"无法搜索"), owner);
 }
 
 }  // namespace lanqi

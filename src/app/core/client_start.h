@@ -23,9 +23,9 @@ void runVendorVisitAndUpdateCheck(ShellCommands& commands, EventPump& events,
 Text settingsProblemsText(const LoadedSettings& settings);
 
 // One message box over `owner` with settingsProblemsText; nothing when the settings are sound.
-void reportSettingsProblems(DesktopServices& desktop, const Window* owner, const LoadedSettings& settings);
+void reportSettingsProblems(MessageBoxes& messages, const Window* owner, const LoadedSettings& settings);
 
 // The box that tells the user that the keyword holds a character the sites cannot be asked for.
-void tellKeywordUnsearchable(DesktopServices& desktop, const Window* owner);
+void tellKeywordUnsearchable(MessageBoxes& messages, const Window* owner);
 
 }  // namespace lanqi

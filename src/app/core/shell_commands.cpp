@@ -6,9 +6,9 @@
 
 namespace lanqi {
 
-void ShellCommands::popUpActionMenu(const Window* owner) { run(m_desktop.popupMenuAtPointer(owner, actionMenu())); }
+void ShellCommands::popUpActionMenu(const Window* owner) { run(m_windows.popupMenuAtPointer(owner, actionMenu())); }
 
-void ShellCommands::popUpMainMenu(const Window* owner) { run(m_desktop.popupMenuAtPointer(owner, mainPopupMenu())); }
+void ShellCommands::popUpMainMenu(const Window* owner) { run(m_windows.popupMenuAtPointer(owner, mainPopupMenu())); }
 
 void ShellCommands::run(int menuChoice) {
     const ResultItem* item = selected();
@@ -39,7 +39,7 @@ void ShellCommands::run(int menuChoice) {
             return m_actions.openDownloaderPage();
         case MenuCommand::OpenVendorSite:
         case MenuCommand::MainOpenVendorSite:
-            return m_desktop.openAddress(vendorBaseAddress());
+            return m_handOffs.openAddress(vendorBaseAddress());
         case MenuCommand::CheckForUpdate:
         case MenuCommand::MainCheckForUpdate:
             return checkForUpdateOnRequest();
@@ -59,9 +59,13 @@ void ShellCommands::setVersionFile(const Bytes& fetched) {
     m_versionFile = fetched.empty() ? VersionFile::Unavailable : VersionFile::Fetched;
 }
 
-void ShellCommands::checkForUpdate() { lanqi::checkForUpdate(m_desktop, m_versionInfoText, m_manualUpdateCheck); }
+void ShellCommands::checkForUpdate() {
+    lanqi::checkForUpdate({m_messages, m_handOffs}, m_versionInfoText, m_manualUpdateCheck);
+}
 
-void ShellCommands::checkForUpdateAtStartUp() { lanqi::checkForUpdate(m_desktop, m_versionInfoText, false); }
+void ShellCommands::checkForUpdateAtStartUp() {
+    lanqi::checkForUpdate({m_messages, m_handOffs}, m_versionInfoText, false);
+}
 
 void ShellCommands::checkForUpdateOnRequest() {
     m_manualUpdateCheck = true;
@@ -69,10 +73,10 @@ void ShellCommands::checkForUpdateOnRequest() {
         case VersionFile::Fetched:
             return checkForUpdate();
         case VersionFile::Unavailable:
-            return reportUpdateServerUnreachable(m_desktop);
+            return reportUpdateServerUnreachable(m_messages);
         case VersionFile::Pending:
-            m_desktop.showMessageBox(gbk(u8"正在连接升级服务器，请稍后再检查更新。"),
-                                     kMessageOk | kMessageIconInformation, gbk(u8"软件更新："));
+            m_messages.showMessageBox(gbk(u8"正在连接升级服务器，请稍后再检查更新。"),
+                                      kMessageOk | kMessageIconInformation, gbk(u8"软件更新："));
             return;
     }
 }

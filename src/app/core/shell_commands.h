@@ -14,8 +14,13 @@ namespace lanqi {
 class ShellCommands {
   public:
     // `selectedResult` answers the result of the selected row, or null when none is selected.
-    ShellCommands(DesktopServices& desktop, ResultActions& actions, std::function<const ResultItem*()> selectedResult)
-        : m_desktop(desktop), m_actions(actions), m_selectedResult(std::move(selectedResult)) {}
+    using Desktop = DesktopRoles<MessageBoxes, HandOffs, WindowEffects>;
+    ShellCommands(Desktop desktop, ResultActions& actions, std::function<const ResultItem*()> selectedResult)
+        : m_messages(desktop.get<MessageBoxes>()),
+          m_handOffs(desktop.get<HandOffs>()),
+          m_windows(desktop.get<WindowEffects>()),
+          m_actions(actions),
+          m_selectedResult(std::move(selectedResult)) {}
 
     // Plays a result online through channel 1 or 2. Does nothing until the player view sets it.
     std::function<void(int channel, const ResultItem& item)> playOnline = [](int, const ResultItem&) {};
@@ -52,7 +57,9 @@ class ShellCommands {
   private:
     const ResultItem* selected() const { return m_selectedResult ? m_selectedResult() : nullptr; }
 
-    DesktopServices& m_desktop;
+    MessageBoxes& m_messages;
+    HandOffs& m_handOffs;
+    WindowEffects& m_windows;
     ResultActions& m_actions;
     std::function<const ResultItem*()> m_selectedResult;
     enum class VersionFile { Pending, Fetched, Unavailable } m_versionFile = VersionFile::Pending;

@@ -114,27 +114,29 @@ bool isWebAddress(const Text& address) {
            findIgnoringCase(address.substr(0, 8), "https://", false) == 1;
 }
 
-void checkForUpdate(DesktopServices& desktop, const Text& versionInfoText, bool manualUpdateCheck) {
+void checkForUpdate(DesktopRoles<MessageBoxes, HandOffs> desktop, const Text& versionInfoText, bool manualUpdateCheck) {
+    MessageBoxes& messages = desktop.get<MessageBoxes>();
+    HandOffs& handOffs = desktop.get<HandOffs>();
     if (offeredVersion(versionInfoText) > kProductVersion) {
         const MessageAnswer answer =
-            desktop.showMessageBox(offerText(versionInfoText) + gbk(u8"\r\n\r\n是否更新？"),
-                                   kMessageYesNo | kMessageIconInformation, gbk(u8"检测到新版本："));
+            messages.showMessageBox(offerText(versionInfoText) + gbk(u8"\r\n\r\n是否更新？"),
+                                    kMessageYesNo | kMessageIconInformation, gbk(u8"检测到新版本："));
         if (answer != MessageAnswer::Yes) return;
         const Text download = updateDownloadAddress(versionInfoText);
-        if (!download.empty() && isWebAddress(download)) desktop.openAddress(download);
-        desktop.openAddress(vendorBaseAddress());
+        if (!download.empty() && isWebAddress(download)) handOffs.openAddress(download);
+        handOffs.openAddress(vendorBaseAddress());
         return;
     }
     if (manualUpdateCheck) {
-        desktop.showMessageBox(
+        messages.showMessageBox(
             gbk(u8"\"") + productName() + "v" + kProductVersionText + gbk(u8"\" 已是最新版本，不需要升级。"),
             kMessageOk | kMessageIconInformation, gbk(u8"软件更新："));
     }
 }
 
-void reportUpdateServerUnreachable(DesktopServices& desktop) {
-    desktop.showMessageBox(gbk(u8"无法连接升级服务器，暂时不能检查更新：请检查网络连接后重新启动软件再试。"),
-                           kMessageOk | kMessageIconError, gbk(u8"软件更新："));
+void reportUpdateServerUnreachable(MessageBoxes& messages) {
+    messages.showMessageBox(gbk(u8"无法连接升级服务器，暂时不能检查更新：请检查网络连接后重新启动软件再试。"),
+                            kMessageOk | kMessageIconError, gbk(u8"软件更新："));
 }
 
 }  // namespace lanqi

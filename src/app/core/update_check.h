@@ -30,9 +30,9 @@ bool isWebAddress(const Text& address);
 // `manualUpdateCheck` also reports that the running version is the latest. After Yes it opens the download address, but
 // only when it is a web address (the file arrives over plain HTTP and must not make the shell open a local program),
 // and then the vendor site.
-void checkForUpdate(DesktopServices& desktop, const Text& versionInfoText, bool manualUpdateCheck);
+void checkForUpdate(DesktopRoles<MessageBoxes, HandOffs> desktop, const Text& versionInfoText, bool manualUpdateCheck);
 
 // What a check the user asked for says when the version file could not be fetched at start-up.
-void reportUpdateServerUnreachable(DesktopServices& desktop);
+void reportUpdateServerUnreachable(MessageBoxes& messages);
 
 }  // namespace lanqi

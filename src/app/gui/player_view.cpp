@@ -43,10 +43,10 @@ int keyState(const QMouseEvent& event) {
 
 }  // namespace
 
-QtPlayerView::QtPlayerView(MainWindow& window, DesktopServices& desktop, std::function<void()> showAboutWindow)
+QtPlayerView::QtPlayerView(MainWindow& window, OnlinePlay::Desktop desktop, std::function<void()> showAboutWindow)
     : QtPlayerView(window, window.playerControls(), desktop, std::move(showAboutWindow)) {}
 
-QtPlayerView::QtPlayerView(MainWindow& window, const PlayerControls& controls, DesktopServices& desktop,
+QtPlayerView::QtPlayerView(MainWindow& window, const PlayerControls& controls, OnlinePlay::Desktop desktop,
                            std::function<void()> showAboutWindow)
     : QObject(&window),
       m_window(window),
@@ -260,7 +260,7 @@ void QtPlayerView::showAboutWindow() {
     if (m_showAboutWindow) m_showAboutWindow();
 }
 
-std::function<void(int, const ResultItem&)> installPlayer(MainWindow& window, DesktopServices& desktop,
+std::function<void(int, const ResultItem&)> installPlayer(MainWindow& window, OnlinePlay::Desktop desktop,
                                                           std::function<void()> showAboutWindow) {
     QPointer<QtPlayerView> player = new QtPlayerView(window, desktop, std::move(showAboutWindow));
     return [player](int channel, const ResultItem& item) {

@@ -38,8 +38,8 @@ class QtPlayerView final : public QObject, public PlayerView {
   public:
     // `desktop` must outlive the window. `showAboutWindow` shows the about window modally over the main
     // window; without one, "关于播放器" shows nothing.
-    QtPlayerView(MainWindow& window, DesktopServices& desktop, std::function<void()> showAboutWindow = {});
-    QtPlayerView(MainWindow& window, const PlayerControls& controls, DesktopServices& desktop,
+    QtPlayerView(MainWindow& window, OnlinePlay::Desktop desktop, std::function<void()> showAboutWindow = {});
+    QtPlayerView(MainWindow& window, const PlayerControls& controls, OnlinePlay::Desktop desktop,
                  std::function<void()> showAboutWindow);
     ~QtPlayerView() override;
 
@@ -89,7 +89,7 @@ class QtPlayerView final : public QObject, public PlayerView {
 // Installs the player view on `window` (see QtPlayerView) and gives playOnline(channel, result): channel 1 for
 // "在线播放通道1", a double-click or Enter on a row; channel 2 for "在线播放通道2". The callable does nothing
 // once the window is gone.
-std::function<void(int channel, const ResultItem& item)> installPlayer(MainWindow& window, DesktopServices& desktop,
+std::function<void(int channel, const ResultItem& item)> installPlayer(MainWindow& window, OnlinePlay::Desktop desktop,
                                                                        std::function<void()> showAboutWindow = {});
 
 }  // namespace lanqi

@@ -41,7 +41,7 @@ class MainWindow::FadeOutDriver final : public ExitFadeHost {
     explicit FadeOutDriver(MainWindow& window) : m_window(window), m_fade(*this) {}
     ExitFade& fade() { return m_fade; }
 
-    void setWindowOpacity(int level) override { m_window.m_desktop.setWindowOpacity(m_window.m_handle, level); }
+    void setWindowOpacity(int level) override { m_window.m_windows.setWindowOpacity(m_window.m_handle, level); }
     void startFadeTimer(int periodMilliseconds) override {
         m_window.startTimer(MainTimer::ExitFade, periodMilliseconds, [this] { m_fade.tick(); });
     }
@@ -55,7 +55,7 @@ class MainWindow::FadeOutDriver final : public ExitFadeHost {
     ExitFade m_fade;
 };
 
-MainWindow::MainWindow(DesktopServices& desktop) : m_desktop(desktop) {
+MainWindow::MainWindow(WindowEffects& windows) : m_windows(windows) {
     registerWindowClass(kWindowClass, &MainWindow::procedure);
     m_baseBrush = ::CreateSolidBrush(m_baseColour);
     const SIZE outer = outerSize(kMainWindowStyle, 0, kMainWindowWidth, kMainWindowHeight);
@@ -611,7 +611,7 @@ void MainWindow::fadeIn(int stepDelay) {
         Host(MainWindow& window) : m_window(window) {}
         void hideWindow() override { ::ShowWindow(m_window.m_window, SW_HIDE); }
         bool canChangeOpacity() override { return true; }
-        void setWindowOpacity(int level) override { m_window.m_desktop.setWindowOpacity(m_window.m_handle, level); }
+        void setWindowOpacity(int level) override { m_window.m_windows.setWindowOpacity(m_window.m_handle, level); }
         void showWindow() override {
             ::ShowWindow(m_window.m_window, SW_SHOW);
             ::SetForegroundWindow(m_window.m_window);

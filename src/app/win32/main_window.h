@@ -57,7 +57,7 @@ enum class MainTimer : UINT_PTR { ExitFade = 1, Pointer = 2, Shield = 3, PlayLoa
 // starts the exit fade.
 class MainWindow final : public KeyboardOwner {
   public:
-    explicit MainWindow(DesktopServices& desktop);
+    explicit MainWindow(WindowEffects& windows);
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -118,7 +118,7 @@ class MainWindow final : public KeyboardOwner {
     void showSearchControl(HWND control, bool shown);
     HWND focusOnEntry() const;
 
-    DesktopServices& m_desktop;
+    WindowEffects& m_windows;  // its fades
     HWND m_window = nullptr;
     Win32Window m_handle;
     MainWindowEvents m_events;

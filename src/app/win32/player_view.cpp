@@ -9,7 +9,7 @@ RECT rectOf(const Geometry& g) { return {g.left, g.top, g.left + g.width, g.top 
 
 }  // namespace
 
-Win32PlayerView::Win32PlayerView(MainWindow& window, DesktopServices& desktop, std::function<void()> showAboutWindow)
+Win32PlayerView::Win32PlayerView(MainWindow& window, OnlinePlay::Desktop desktop, std::function<void()> showAboutWindow)
     : m_window(window),
       m_controls(window.playerControls()),
       m_showAboutWindow(std::move(showAboutWindow)),

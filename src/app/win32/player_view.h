@@ -23,7 +23,7 @@ class Win32PlayerView final : public PlayerView {
   public:
     // `desktop` and `window` must outlive the view. `showAboutWindow` shows the about window modally over the
     // main window.
-    Win32PlayerView(MainWindow& window, DesktopServices& desktop, std::function<void()> showAboutWindow);
+    Win32PlayerView(MainWindow& window, OnlinePlay::Desktop desktop, std::function<void()> showAboutWindow);
     ~Win32PlayerView() override;
 
     OnlinePlay& onlinePlay() { return *m_play; }
