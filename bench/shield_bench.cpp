@@ -30,7 +30,7 @@ constexpr int kBaseline = 500;
 constexpr int kIntruders = 10;
 
 // Answers the same list every time; ending a process only counts it.
-class BenchDesktop final : public test::FakeDesktopServices {
+class BenchProcesses final : public test::FakeProcessControl {
   public:
     std::vector<ProcessRecord> listProcesses() override { return processes; }
     bool terminateProcess(std::uint32_t processId) override {
@@ -84,7 +84,7 @@ std::vector<ProcessRecord> currentList() {
 
 // The scan as first written: every running process against every baseline entry, in list order, processing
 // events after each comparison and after each process.
-void literalScan(DesktopServices& desktop, ShieldView& view, EventPump& events,
+void literalScan(ProcessControl& desktop, ShieldView& view, EventPump& events,
                  const std::vector<ProcessRecord>& baseline, bool& stopRequested, bool shieldOn) {
     const std::vector<ProcessRecord> current = desktop.listProcesses();
     view.setShieldTimerPeriod(0);
@@ -103,7 +103,7 @@ void literalScan(DesktopServices& desktop, ShieldView& view, EventPump& events,
 }
 
 struct Setup {
-    BenchDesktop desktop;
+    BenchProcesses desktop;
     BenchView view;
     BenchGuard guard;
     std::vector<ProcessRecord> baseline = baselineList();

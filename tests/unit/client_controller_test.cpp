@@ -66,7 +66,7 @@ class ClientControllerTest : public ::testing::Test {
         while (client.searchFlow().running() && std::chrono::steady_clock::now() < deadline) queue.runPending(20ms);
         ASSERT_FALSE(client.searchFlow().running());
     }
-    std::vector<FakeDesktopServices::MessageBoxCall> boxes() const { return desktop.messageBoxes; }
+    std::vector<test::MessageBoxCall> boxes() const { return desktop.messageBoxes; }
 
     RecordingView view;
     FakeDesktopServices desktop;
@@ -171,6 +171,43 @@ TEST_F(ClientControllerTest, RowGesturesActOnTheSelectedResult) {
                                                    "openAddress " + vendorBaseAddress()};
     ASSERT_GE(desktop.calls.size(), expectedTail.size());
     EXPECT_EQ(std::vector<std::string>(desktop.calls.end() - 3, desktop.calls.end()), expectedTail);
+}
+
+// The controller takes messages, hand-offs, the clipboard, the registry and window effects, each from its own
+// object, and passes each on to the commands and actions that use it.
+TEST_F(ClientControllerTest, RunsOnTheFiveRolesItTakesEachFromItsOwnObject) {
+    test::FakeMessageBoxes messages;
+    test::FakeHandOffs handOffs;
+    test::FakeClipboard clipboard;
+    test::FakeRegistryReader registry;
+    test::FakeWindowEffects windows;
+    ClientController apart(view, {messages, handOffs, clipboard, registry, windows}, fetcher, queue);
+
+    serveSite1(3);
+    apart.searchRequested();
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (apart.searchFlow().running() && std::chrono::steady_clock::now() < deadline) queue.runPending(20ms);
+    ASSERT_FALSE(apart.searchFlow().running());
+    apart.rowSelected(0);
+    const Text link = apart.searchFlow().selectedResult()->magnetLink;
+    windows.menuChoices = {static_cast<int>(MenuCommand::CopyMagnetLink), static_cast<int>(MenuCommand::SendToXunlei),
+                           static_cast<int>(MenuCommand::MainCheckForUpdate)};
+    apart.rowMenuRequested();
+    apart.rowMenuRequested();
+    apart.mainMenuRequested();
+    apart.vendorAddressRequested();
+    view.keyword.reset();
+    apart.searchRequested();
+
+    EXPECT_EQ(windows.calls, std::vector<std::string>(3, "popupMenuAtPointer mainWindow"));
+    EXPECT_EQ(clipboard.calls, std::vector<std::string>{"setClipboardText " + link});
+    EXPECT_EQ(registry.calls, std::vector<std::string>{"readRegistryText 3 Software\\Classes\\.torrent\\"});
+    EXPECT_EQ(handOffs.calls, (std::vector<std::string>{"magnetLinkHandler", "openAddress " + vendorBaseAddress()}));
+    std::vector<Text> captions;
+    for (const auto& box : messages.messageBoxes) captions.push_back(box.caption);
+    EXPECT_EQ(captions, (std::vector<Text>{gbk(u8"已复制"), gbk(u8"未安装迅雷"), gbk(u8"强制下载"), gbk(u8"软件更新："),
+                                           gbk(u8"无法搜索")}));
+    EXPECT_TRUE(desktop.calls.empty());
 }
 
 TEST_F(ClientControllerTest, TheEndOfTheExitFadeEndsTheProgramOnceAndLaterCommandsDoNothing) {

@@ -45,13 +45,13 @@ TEST(MessageAnswer, NumbersAreTheOnesTheLogicComparesWith) {
 }
 
 TEST(DesktopServicesDefaults, MessageBoxWithoutCaptionIsTitledXinXi) {
-    test::FakeDesktopServices desktop;
+    test::FakeMessageBoxes desktop;
     desktop.messageAnswers = {A::Cancel, A::Yes};
     test::FakeWindow main("mainWindow");
     EXPECT_EQ(desktop.showMessageBox("a", kMessageOkCancel), A::Cancel);
     EXPECT_EQ(desktop.showMessageBox("b", kMessageYesNo, Text("title"), &main), A::Yes);
     EXPECT_EQ(desktop.showMessageBox("c", kMessageOk, Text()), A::Ok);
-    const std::vector<test::FakeDesktopServices::MessageBoxCall> expected = {
+    const std::vector<test::MessageBoxCall> expected = {
         {"a", kMessageOkCancel, "\xD0\xC5\xCF\xA2\xA3\xBA", "none"},  // 信息：
         {"b", kMessageYesNo, "title", "mainWindow"},
         {"c", kMessageOk, "", "none"},  // an empty caption given is kept
@@ -60,7 +60,7 @@ TEST(DesktopServicesDefaults, MessageBoxWithoutCaptionIsTitledXinXi) {
 }
 
 TEST(DesktopServicesDefaults, RegistryTextFallsBackToTheDefaultText) {
-    test::FakeDesktopServices desktop;
+    test::FakeRegistryReader desktop;
     desktop.registry[{kRegistryCurrentUser, "K\\S"}] = {"Xunlei", true};
     desktop.registry[{kRegistryCurrentUser, "K\\D"}] = {"42", false};
     EXPECT_EQ(desktop.readRegistryText(kRegistryCurrentUser, "K\\S", "fallback"), "Xunlei");
@@ -72,7 +72,7 @@ TEST(DesktopServicesDefaults, RegistryTextFallsBackToTheDefaultText) {
 }
 
 TEST(DesktopServicesDefaults, OpacityIsClampedToTheByteRange) {
-    test::FakeDesktopServices desktop;
+    test::FakeWindowEffects desktop;
     test::FakeWindow window("w");
     const std::pair<int, int> cases[] = {{-1, 0}, {-1000, 0}, {0, 0}, {128, 128}, {255, 255}, {256, 255}, {9999, 255}};
     for (const auto& [given, applied] : cases) {

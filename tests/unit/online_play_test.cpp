@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "actions/blank_page.h"
+#include "platform/addresses.h"
 #include "support/fake_desktop_services.h"
 
 namespace lanqi {
@@ -246,8 +247,8 @@ TEST_F(OnlinePlayTest, ATitleOneCharacterOffFailsWithTheNetworkErrorBoxThenRetur
     playAndLoad(2, gbk(u8"快乐TV云播接囗"));
     ASSERT_EQ(desktop.messageBoxes.size(), 1u);
     EXPECT_EQ(desktop.messageBoxes[0],
-              (FakeDesktopServices::MessageBoxCall{gbk(u8"视屏加载失败：无法连接服务器，请检查网络设置。"),
-                                                   kMessageOk | kMessageIconError, gbk(u8"网络错误"), "mainWindow"}));
+              (test::MessageBoxCall{gbk(u8"视屏加载失败：无法连接服务器，请检查网络设置。"),
+                                    kMessageOk | kMessageIconError, gbk(u8"网络错误"), "mainWindow"}));
     // The notice says so while the box is up, and goes only after the return.
     EXPECT_EQ(view.calls,
               (std::vector<std::string>{"标签5 视频拼命加载中，请稍候...", "show 标签5", "hide search view",
@@ -263,6 +264,29 @@ TEST_F(OnlinePlayTest, ATitleOneCharacterOffFailsWithTheNetworkErrorBoxThenRetur
         EXPECT_FALSE(playerShown()) << utf8(gbk(title));
     }
     EXPECT_EQ(desktop.messageBoxes.size(), 4u);
+}
+
+// Online play takes messages, files, window effects and processes, each from its own object.
+TEST_F(OnlinePlayTest, RunsOnTheFourRolesItTakes) {
+    test::FakeMessageBoxes messages;
+    test::FakeFileStore files;
+    test::FakeWindowEffects windows;
+    test::FakeProcessControl processes;
+    OnlinePlay apart({messages, files, windows, processes}, view, events, guard);
+    apart.playOnline(1, item);
+    apart.onLoadStarted();
+    view.title = blankTitle;
+    apart.navigationDone();
+    apart.checkPlayerPageTitle();  // fails: the box, then back to the search view
+
+    EXPECT_EQ(messages.calls,
+              (std::vector<std::string>{"showMessageBox " + gbk(u8"视屏加载失败：无法连接服务器，请检查网络设置。")}));
+    EXPECT_EQ(processes.calls, (std::vector<std::string>{"listProcesses"}));
+    EXPECT_EQ(files.calls, (std::vector<std::string>{"specialFolder", "writeFile /tmp/wyhc.htm"}));
+    EXPECT_EQ(windows.calls,
+              (std::vector<std::string>{"navigateBrowser 播放浏览框 " + cloudPlayAddress(playServiceBase(), kLink, 1),
+                                        "navigateBrowser 播放浏览框 /tmp/wyhc.htm"}));
+    EXPECT_TRUE(desktop.calls.empty());
 }
 
 // --- back to the search view ---

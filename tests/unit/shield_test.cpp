@@ -13,7 +13,7 @@
 namespace lanqi {
 namespace {
 
-using test::FakeDesktopServices;
+using test::FakeProcessControl;
 
 class FakeShieldView : public ShieldView {
   public:
@@ -67,7 +67,7 @@ class ShieldTest : public ::testing::Test {
         return ids;
     }
 
-    FakeDesktopServices desktop;
+    FakeProcessControl desktop;
     FakeShieldView view;
     Events events;
     FakeGuard guard;
