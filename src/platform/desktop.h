@@ -265,13 +265,15 @@ class DesktopServices : public MessageBoxes,
 // The roles a logic class uses, held together: made from one object that plays them all (a front end's
 // DesktopServices) or from one object per role, in the order they are listed (what a test hands in).
 //
-//   ResultActions actions(desktop);                                // a DesktopServices
-//   ResultActions actions({messages, handOffs, clipboard, registry});  // four fakes
+//   ResultActions actions(desktop);                                    // a DesktopServices
+//   ResultActions actions({messages, handOffs, clipboard, registry});  // one object per role
+template <class Desktop, class... Roles>
+concept PlaysEveryRole = (std::derived_from<Desktop, Roles> && ...);
+
 template <class... Roles>
 class DesktopRoles {
   public:
-    template <class Desktop>
-        requires(std::derived_from<Desktop, Roles> && ...)
+    template <PlaysEveryRole<Roles...> Desktop>
     DesktopRoles(Desktop& desktop) : m_roles(static_cast<Roles&>(desktop)...) {}
     DesktopRoles(Roles&... roles) : m_roles(roles...) {}
 
