@@ -181,7 +181,8 @@ TEST_F(ClientControllerTest, RunsOnTheFiveRolesItTakesEachFromItsOwnObject) {
     test::FakeClipboard clipboard;
     test::FakeRegistryReader registry;
     test::FakeWindowEffects windows;
-    ClientController apart(view, {messages, handOffs, clipboard, registry, windows}, fetcher, queue);
+    ClientController apart(view, {messages, handOffs, clipboard, registry, windows}, fetcher, queue,
+                           test::numberedSettings(), builtInSiteSlots());
 
     serveSite1(3);
     apart.searchRequested();
