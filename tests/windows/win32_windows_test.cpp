@@ -45,9 +45,14 @@ class MainWindowTest : public ::testing::Test {
         screen.pageItems = std::move(pages);
         screen.selectedPageItem = 0;
         screen.bannerVisible = false;
-        screen.results = {{gbk(u8"短标题"), 3, "magnet:?xt=urn:btih:AA", "", 1},
-                          {gbk(u8"一个很长很长的标题，长到结果列表的格子放不下，只能在末尾截断并以省略号结束"), 0,
-                           "magnet:?xt=urn:btih:BB", "", 2}};
+        const auto row = [](const char8_t* title, int fileKind) {
+            ResultItem item;
+            item.title = gbk(title);
+            item.fileKind = fileKind;
+            return item;
+        };
+        screen.results = {row(u8"短标题", 3),
+                          row(u8"一个很长很长的标题，长到结果列表的格子放不下，只能在末尾截断并以省略号结束", 0)};
         screen.selectedResult = selectedRow;
         return screen;
     }
