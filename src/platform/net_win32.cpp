@@ -3,7 +3,6 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
-#include <process.h>
 #include <wininet.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/detached_thread.h"
 #include "platform/win32_text.h"
 
 // Fetching with WinInet: one session per fetch, HTTP/1.0, no cookies, no cache, redirects followed here (one
@@ -215,18 +215,6 @@ struct Transfer {
     }
 };
 
-// A thread of the system's own, not std::thread (winpthreads can recycle the record of a detached thread that
-// ends while it is detached, and a later join then waits for the wrong thread). The outcome is handed over
-// before the handles close; the thread ends by itself after that.
-unsigned __stdcall runTransfer(void* shared) {
-    const std::unique_ptr<std::shared_ptr<Transfer>> self(static_cast<std::shared_ptr<Transfer>*>(shared));
-    Transfer& t = **self;
-    Handles handles;
-    t.outcome = transferPage(t.current, t.target, t.limits, t.rules, t.abandoned, handles);
-    ::SetEvent(t.ready);
-    return 0;
-}
-
 }  // namespace
 
 FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& limits, const CancelToken* cancel) {
@@ -240,22 +228,21 @@ FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& lim
     // The transfer runs on a thread of its own, so that cancelling and the whole-transfer limit take effect
     // here at once, whatever WinInet waits on; a transfer given up on ends by itself soon after.
     if (transfer->ready == nullptr) return {{}, "no event for the transfer"};
-    auto* reference = new std::shared_ptr<Transfer>(transfer);
-    const auto thread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, runTransfer, reference, 0, nullptr));
-    if (thread == nullptr) {
-        delete reference;
-        return {{}, "no thread for the transfer"};
-    }
+    // The thread (one of the system's own: startDetachedThread) holds its reference to the end. It hands the
+    // outcome over before the handles close; it ends by itself after that.
+    const bool started = startDetachedThread([transfer] {
+        Handles handles;
+        transfer->outcome = transferPage(transfer->current, transfer->target, transfer->limits, transfer->rules,
+                                         transfer->abandoned, handles);
+        ::SetEvent(transfer->ready);
+    });
+    if (!started) return {{}, "no thread for the transfer"};
     const auto deadline = Clock::now() + limits.totalLimit;
     for (;;) {
-        if (::WaitForSingleObject(transfer->ready, 50) == WAIT_OBJECT_0) {
-            ::CloseHandle(thread);
-            return std::move(transfer->outcome);
-        }
+        if (::WaitForSingleObject(transfer->ready, 50) == WAIT_OBJECT_0) return std::move(transfer->outcome);
         const bool cancelled = cancel != nullptr && cancel->cancelled();
         if (cancelled || Clock::now() >= deadline) {
             transfer->abandoned = true;
-            ::CloseHandle(thread);
             if (cancelled) return {{}, "cancelled"};
             return {{}, "took longer than " + std::to_string(limits.totalLimit.count() / 1000) + " s"};
         }
