@@ -1,7 +1,6 @@
 #include "actions/online_play.h"
 
 #include "actions/blank_page.h"
-#include "platform/addresses.h"
 
 namespace lanqi {
 namespace {
@@ -63,7 +62,7 @@ const Text& OnlinePlay::successTitle() {
 
 bool OnlinePlay::fullScreen() const { return m_view.windowGeometry().width > kDesignWidth; }
 
-void OnlinePlay::playOnline(int channel, const ResultItem& item) {
+void OnlinePlay::playOnline(int channel, const ResultItem& item, const Text& playService) {
     if (channel != 1 && channel != 2) return;
     static const Text loading = gbk(u8"视频拼命加载中，请稍候...");
     m_view.setLoadingText(loading);
@@ -76,7 +75,7 @@ void OnlinePlay::playOnline(int channel, const ResultItem& item) {
     m_playPending = 1;
     m_playChannel = channel == 1 ? 1 : 0;
     // The browser stays hidden while it loads; the loading notice covers the window meanwhile.
-    m_windows.navigateBrowser(m_view.browser(), cloudPlayAddress(playServiceBase(), item.magnetLink, channel));
+    m_windows.navigateBrowser(m_view.browser(), cloudPlayAddress(playService, item.magnetLink, channel));
 }
 
 void OnlinePlay::checkPlayerPageTitle() {

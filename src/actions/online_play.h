@@ -85,9 +85,9 @@ class OnlinePlay final : private ShieldView {
     OnlinePlay(Desktop desktop, PlayerView& view, EventPump& events, const ProcessGuard& guard);
 
     // "在线播放通道1" / "在线播放通道2", and double-click or Enter on a row (channel 1): shows the loading
-    // notice, switches the shield on and sends the browser to the cloud-play address of `item`'s magnet
-    // link. Does nothing for a channel other than 1 or 2.
-    void playOnline(int channel, const ResultItem& item);
+    // notice, switches the shield on and sends the browser to the cloud-play address (on the service at
+    // `playService`) of `item`'s magnet link. Does nothing for a channel other than 1 or 2.
+    void playOnline(int channel, const ResultItem& item, const Text& playService);
 
     // Events of 播放浏览框.
     void onLoadStarted() { m_shield.takeProcessBaseline(); }  // a download begins

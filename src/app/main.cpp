@@ -7,7 +7,6 @@
 #include "app/gui/player_view.h"
 #include "app/gui/startup.h"
 #include "scrape/site_definition.h"
-#include "platform/addresses.h"
 #include "platform/settings.h"
 
 int main(int argc, char** argv) {
@@ -20,11 +19,10 @@ int main(int argc, char** argv) {
     // They are read once, here, and handed to the main window's controller.
     lanqi::LoadedSettings settings = lanqi::loadSettings();
     const lanqi::SiteSlots definitions = lanqi::loadSiteDefinitions(settings.settings, settings.problems);
-    lanqi::useServiceAddresses(settings.settings.vendorBase, settings.settings.playBase);  // the notice's link
 
     // Global state lives in the main window and the search flow, for as long as the main window; the
     // product constants are compiled in; Qt's native style stands for the themed drawing of controls.
-    if (lanqi::runNoticeDialog() != lanqi::NoticeOutcome::Agreed) return 0;
+    if (lanqi::runNoticeDialog(settings.settings.vendorBase) != lanqi::NoticeOutcome::Agreed) return 0;
 
     lanqi::MainWindow window;
     lanqi::AppController controller(window, settings.settings,

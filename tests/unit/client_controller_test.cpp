@@ -46,13 +46,16 @@ class RecordingView : public MainView {
     std::optional<Text> searchableKeyword() const override { return keyword; }
     const Window& windowHandle() const override { return handle; }
     void quit() override { ++quits; }
+    std::vector<Text> vendorAddresses;  // each footer address the controller had drawn
+    void showVendorAddress(const Text& vendorBase) override { vendorAddresses.push_back(vendorBase); }
 };
 
 class ClientControllerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        client.commands().playOnline = [this](int channel, const ResultItem& item) {
+        client.commands().playOnline = [this](int channel, const ResultItem& item, const Text& playService) {
             played.push_back(std::to_string(channel) + " " + item.title);
+            services.push_back(playService);
         };
     }
     // Site1 answers with `rows` results for "abc"; the other five sites are down.
@@ -74,6 +77,7 @@ class ClientControllerTest : public ::testing::Test {
     TaskQueue queue;
     ClientController client{view, desktop, fetcher, queue, test::numberedSettings(), builtInSiteSlots()};
     std::vector<std::string> played;
+    std::vector<Text> services;  // the play service of each online play
 };
 
 TEST_F(ClientControllerTest, ASearchIsDrawnAsItGoesAndEndsInTheCompletedScreen) {
@@ -168,7 +172,7 @@ TEST_F(ClientControllerTest, RowGesturesActOnTheSelectedResult) {
     EXPECT_EQ(abouts, 1);
     client.vendorAddressRequested();
     const std::vector<std::string> expectedTail = {"popupMenuAtPointer mainWindow", "popupMenuAtPointer mainWindow",
-                                                   "openAddress " + vendorBaseAddress()};
+                                                   "openAddress " + client.settings().vendorBase};
     ASSERT_GE(desktop.calls.size(), expectedTail.size());
     EXPECT_EQ(std::vector<std::string>(desktop.calls.end() - 3, desktop.calls.end()), expectedTail);
 }
@@ -203,12 +207,33 @@ TEST_F(ClientControllerTest, RunsOnTheFiveRolesItTakesEachFromItsOwnObject) {
     EXPECT_EQ(windows.calls, std::vector<std::string>(3, "popupMenuAtPointer mainWindow"));
     EXPECT_EQ(clipboard.calls, std::vector<std::string>{"setClipboardText " + link});
     EXPECT_EQ(registry.calls, std::vector<std::string>{"readRegistryText 3 Software\\Classes\\.torrent\\"});
-    EXPECT_EQ(handOffs.calls, (std::vector<std::string>{"magnetLinkHandler", "openAddress " + vendorBaseAddress()}));
+    EXPECT_EQ(handOffs.calls,
+              (std::vector<std::string>{"magnetLinkHandler", "openAddress " + apart.settings().vendorBase}));
     std::vector<Text> captions;
     for (const auto& box : messages.messageBoxes) captions.push_back(box.caption);
     EXPECT_EQ(captions, (std::vector<Text>{gbk(u8"已复制"), gbk(u8"未安装迅雷"), gbk(u8"强制下载"), gbk(u8"软件更新："),
                                            gbk(u8"无法搜索")}));
     EXPECT_TRUE(desktop.calls.empty());
+}
+
+// The vendor's and the cloud-play addresses are settings: new ones (站点设置 saved) are used from the next
+// gesture on, and the footer is redrawn with the new vendor address.
+TEST_F(ClientControllerTest, NewSettingsMoveTheVendorAndPlayAddressesAtOnce) {
+    serveSite1(1);
+    client.searchRequested();
+    settle();
+    client.rowSelected(0);
+    client.rowActivated();
+    Settings moved = test::numberedSettings();
+    moved.vendorBase = "http://vendor2.test";
+    moved.playBase = "http://play2.test";
+    client.useSettings(moved, builtInSiteSlots());
+    client.rowActivated();
+    client.vendorAddressRequested();
+
+    EXPECT_EQ(services, (std::vector<Text>{Text(kBuiltInPlayBase), "http://play2.test"}));
+    EXPECT_EQ(view.vendorAddresses, std::vector<Text>{"http://vendor2.test"});
+    EXPECT_EQ(desktop.calls.back(), "openAddress http://vendor2.test");
 }
 
 TEST_F(ClientControllerTest, TheEndOfTheExitFadeEndsTheProgramOnceAndLaterCommandsDoNothing) {

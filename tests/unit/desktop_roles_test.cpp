@@ -114,12 +114,13 @@ TEST(DesktopRoles, EachLogicClassRunsOnTheRolesItTakes) {
         {"a newer version taken opens its download, then the vendor",
          [&](RoleFakes& r) {
              r.messages.messageAnswers = {MessageAnswer::Yes};
-             checkForUpdate({r.messages, r.handOffs}, gbk(u8"岚栖种子搜索神器v9.0 ") + "http://dl.test/x", false);
+             checkForUpdate({r.messages, r.handOffs}, gbk(u8"岚栖种子搜索神器v9.0 ") + "http://dl.test/x", false,
+                            "http://vendor.test");
          },
          {{"messages",
            {"showMessageBox " + offerText(gbk(u8"岚栖种子搜索神器v9.0 ") + "http://dl.test/x") +
             gbk(u8"\r\n\r\n是否更新？")}},
-          {"handOffs", {"openAddress http://dl.test/x", "openAddress " + vendorBaseAddress()}}}},
+          {"handOffs", {"openAddress http://dl.test/x", "openAddress http://vendor.test"}}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

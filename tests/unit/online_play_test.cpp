@@ -113,17 +113,16 @@ const Text kLink = "magnet:?xt=urn:btih:" + kHash;
 class OnlinePlayTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ::setenv("LANQI_PLAY_BASE", "http://127.0.0.1:8080", 1);
         item.title = "title";
         item.magnetLink = kLink;
         item.detailText = gbk(u8"文件名：\r\ntitle\r\n\r\n文件类型：Movie\r\n\r\n文件分类：1");
         item.site = 1;
     }
-    void TearDown() override { ::unsetenv("LANQI_PLAY_BASE"); }
+    const Text service = "http://127.0.0.1:8080";  // the cloud-play service the settings give
 
     // Plays `item` on channel `channel`, then the browser reports the navigation complete and a title.
     void playAndLoad(int channel, const Text& pageTitle) {
-        play.playOnline(channel, item);
+        play.playOnline(channel, item, service);
         view.title = pageTitle;
         play.navigationDone();
         play.checkPlayerPageTitle();
@@ -172,7 +171,7 @@ class OnlinePlayTest : public ::testing::Test {
 // --- the play request ---
 
 TEST_F(OnlinePlayTest, EachChannelAsksTheServiceForTheResultsLinkAsItIsBehindTheLoadingNotice) {
-    play.playOnline(1, item);
+    play.playOnline(1, item, service);
     EXPECT_EQ(navigations().back(),
               "navigateBrowser 播放浏览框 http://127.0.0.1:8080/api/api.php?u=" + kLink + "&kltvv=c4");
     EXPECT_TRUE(view.shown(PlayerControl::LoadingNotice));
@@ -187,7 +186,7 @@ TEST_F(OnlinePlayTest, EachChannelAsksTheServiceForTheResultsLinkAsItIsBehindThe
 
     // A hash from a hostile page cannot add or replace a parameter: all but letters and digits is encoded.
     item.magnetLink = "magnet:?xt=urn:btih:AB&u=http://evil.example/#x%20\xB0\xA1";
-    play.playOnline(2, item);
+    play.playOnline(2, item, service);
     EXPECT_EQ(navigations().back(),
               "navigateBrowser 播放浏览框 http://127.0.0.1:8080/api/api.php?u=magnet:?xt=urn:btih:"
               "AB%26u%3Dhttp%3A%2F%2Fevil%2Eexample%2F%23x%2520%B0%A1&kltvv=ck");
@@ -195,7 +194,7 @@ TEST_F(OnlinePlayTest, EachChannelAsksTheServiceForTheResultsLinkAsItIsBehindThe
 }
 
 TEST_F(OnlinePlayTest, NothingHappensOnAnUnknownChannel) {
-    for (int channel : {3, 0, -1}) play.playOnline(channel, item);
+    for (int channel : {3, 0, -1}) play.playOnline(channel, item, service);
     EXPECT_TRUE(desktop.calls.empty());
     EXPECT_TRUE(view.calls.empty());
     EXPECT_FALSE(play.shield().shieldOn());
@@ -205,7 +204,7 @@ TEST_F(OnlinePlayTest, NothingHappensOnAnUnknownChannel) {
 // --- which title change decides ---
 
 TEST_F(OnlinePlayTest, OnlyTheFirstTitleChangeAfterTheNavigationCompletesDecides) {
-    play.playOnline(1, item);
+    play.playOnline(1, item, service);
     view.title = gbk(u8"正在打开");  // before navigate-complete: ignored
     play.checkPlayerPageTitle();
     EXPECT_EQ(play.playPending(), 1);
@@ -273,7 +272,7 @@ TEST_F(OnlinePlayTest, RunsOnTheFourRolesItTakes) {
     test::FakeWindowEffects windows;
     test::FakeProcessControl processes;
     OnlinePlay apart({messages, files, windows, processes}, view, events, guard);
-    apart.playOnline(1, item);
+    apart.playOnline(1, item, service);
     apart.onLoadStarted();
     view.title = blankTitle;
     apart.navigationDone();
@@ -284,7 +283,7 @@ TEST_F(OnlinePlayTest, RunsOnTheFourRolesItTakes) {
     EXPECT_EQ(processes.calls, (std::vector<std::string>{"listProcesses"}));
     EXPECT_EQ(files.calls, (std::vector<std::string>{"specialFolder", "writeFile /tmp/wyhc.htm"}));
     EXPECT_EQ(windows.calls,
-              (std::vector<std::string>{"navigateBrowser 播放浏览框 " + cloudPlayAddress(playServiceBase(), kLink, 1),
+              (std::vector<std::string>{"navigateBrowser 播放浏览框 " + cloudPlayAddress(service, kLink, 1),
                                         "navigateBrowser 播放浏览框 /tmp/wyhc.htm"}));
     EXPECT_TRUE(desktop.calls.empty());
 }
@@ -344,7 +343,7 @@ TEST_F(OnlinePlayTest, TheSearchViewIsHiddenExactlyWhileThePlayerViewCoversIt) {
          }},
     };
     for (const Way& way : ways) {
-        play.playOnline(1, item);
+        play.playOnline(1, item, service);
         EXPECT_FALSE(view.searchViewShown) << way.name;
         EXPECT_TRUE(covered()) << way.name;
         if (way.loads) {
@@ -434,7 +433,7 @@ TEST_F(OnlinePlayTest, EscapeLeavesFullScreenThenThePlayerAndDoesNothingOnTheSea
 
 TEST_F(OnlinePlayTest, APageThatNeverLoadsFailsAtTheLoadLimitAndTheWayBackIsOpenMeanwhile) {
     desktop.messageAnswers = {MessageAnswer::Ok};
-    play.playOnline(1, item);
+    play.playOnline(1, item, service);
     EXPECT_EQ(view.loadTimer, kPlayLoadLimitMs);
     EXPECT_TRUE(view.shown(PlayerControl::BackButton));
     play.onLoadTimer();
@@ -446,7 +445,7 @@ TEST_F(OnlinePlayTest, APageThatNeverLoadsFailsAtTheLoadLimitAndTheWayBackIsOpen
 
     // Left while loading, by the back button or Esc: the page's late title shows nothing.
     for (const bool escape : {false, true}) {
-        play.playOnline(2, item);
+        play.playOnline(2, item, service);
         escape ? play.onEscapeKey() : play.returnToSearch();
         EXPECT_FALSE(view.shown(PlayerControl::LoadingNotice)) << escape;
         EXPECT_FALSE(play.shield().shieldOn()) << escape;

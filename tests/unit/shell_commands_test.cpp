@@ -25,7 +25,7 @@ class ShellCommandsTest : public ::testing::Test {
   protected:
     // Three video results, the third one selected.
     void SetUp() override {
-        setenv("LANQI_VENDOR_BASE", "http://vendor.test", 1);
+        commands.useServiceAddresses("http://vendor.test", "http://play.test");
         for (int i = 1; i <= 3; ++i) {
             ResultItem item;
             item.title = "title" + std::to_string(i);
@@ -35,20 +35,19 @@ class ShellCommandsTest : public ::testing::Test {
             items.push_back(item);
         }
         selected = &items[2];
-        commands.playOnline = [this](int channel, const ResultItem& item) {
-            played.emplace_back(channel, item.magnetLink);
+        commands.playOnline = [this](int channel, const ResultItem& item, const Text& playService) {
+            played.emplace_back(channel, playService + " " + item.magnetLink);
         };
         commands.showAbout = [this] { ++aboutShown; };
         commands.setVersionFile(gbk(u8"岚栖种子搜索神器v1.9"));  // start-up fetched an up-to-date version file
     }
-    void TearDown() override { unsetenv("LANQI_VENDOR_BASE"); }
 
     FakeDesktopServices desktop;
     std::vector<ResultItem> items;
     const ResultItem* selected = nullptr;  // what the selection function answers
     ResultActions actions{desktop};
     ShellCommands commands{desktop, actions, [this] { return selected; }};
-    std::vector<std::pair<int, Text>> played;  // channel and magnet link of each online play
+    std::vector<std::pair<int, Text>> played;  // channel, then play service and magnet link, of each online play
     int aboutShown = 0;
 };
 
@@ -62,14 +61,15 @@ const Text kLatest = gbk(u8"\"岚栖种子搜索神器v1.9\" 已是最新版本�
 // every question answered No, then Yes: each row entry acts on exactly the selected result.
 TEST_F(ShellCommandsTest, EveryEntryOfBothMenusReachesItsAction) {
     const Text link3 = "magnet:?xt=urn:btih:HASH3";
+    const Text played3 = "http://play.test " + link3;  // online play goes to the play service in use
     const struct {
         MenuCommand command;
         std::vector<std::string> calls;
         std::vector<std::pair<int, Text>> played;
         int aboutShown;
     } cases[] = {
-        {MenuCommand::PlayChannel1, {}, {{1, link3}}, 0},
-        {MenuCommand::PlayChannel2, {}, {{2, link3}}, 0},
+        {MenuCommand::PlayChannel1, {}, {{1, played3}}, 0},
+        {MenuCommand::PlayChannel2, {}, {{2, played3}}, 0},
         {MenuCommand::PlayInXunleiPlayer,
          {"registryValueExists 3 Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\"
           "FEATURE_BROWSER_EMULATION\\XMP.exe",

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "app/core/menus.h"
-#include "platform/addresses.h"
 #include "support/fake_desktop_services.h"
 
 namespace lanqi {
@@ -15,9 +14,6 @@ const Text kOfferCaption = gbk(u8"检测到新版本：");
 
 class UpdateCheck : public ::testing::Test {
   protected:
-    void SetUp() override { setenv("LANQI_VENDOR_BASE", "http://vendor.test", 1); }
-    void TearDown() override { unsetenv("LANQI_VENDOR_BASE"); }
-
     std::vector<std::string> opened() const {
         std::vector<std::string> out;
         for (const auto& c : desktop.calls)
@@ -30,7 +26,7 @@ class UpdateCheck : public ::testing::Test {
 TEST_F(UpdateCheck, NewerVersionShowsTheWholeFileAndYesOpensDownloadThenVendor) {
     const Text file = gbk(u8"最新版：岚栖种子搜索神器v2.0 发布\r\n下载：") + "http://dl.test/new.exe";
     desktop.messageAnswers = {MessageAnswer::Yes};
-    checkForUpdate(desktop, file, false);
+    checkForUpdate(desktop, file, false, "http://vendor.test");
     ASSERT_EQ(desktop.messageBoxes.size(), 1u);
     EXPECT_EQ(desktop.messageBoxes[0].text, file + gbk(u8"\r\n\r\n是否更新？"));
     EXPECT_EQ(desktop.messageBoxes[0].style, 68);
@@ -40,16 +36,16 @@ TEST_F(UpdateCheck, NewerVersionShowsTheWholeFileAndYesOpensDownloadThenVendor) 
 
 TEST_F(UpdateCheck, NoOpensNothing) {
     desktop.messageAnswers = {MessageAnswer::No};
-    checkForUpdate(desktop, gbk(u8"岚栖种子搜索神器v2.0 http://dl.test/x"), true);
+    checkForUpdate(desktop, gbk(u8"岚栖种子搜索神器v2.0 http://dl.test/x"), true, "http://vendor.test");
     EXPECT_EQ(desktop.messageBoxes.size(), 1u);
     EXPECT_TRUE(opened().empty());
 }
 
 TEST_F(UpdateCheck, SameVersionIsReportedOnlyWhenAskedFor) {
     const Text file = gbk(u8"岚栖种子搜索神器v1.9 http://dl.test/x");
-    checkForUpdate(desktop, file, false);
+    checkForUpdate(desktop, file, false, "http://vendor.test");
     EXPECT_TRUE(desktop.calls.empty());
-    checkForUpdate(desktop, file, true);
+    checkForUpdate(desktop, file, true, "http://vendor.test");
     ASSERT_EQ(desktop.messageBoxes.size(), 1u);
     EXPECT_EQ(desktop.messageBoxes[0].text, gbk(u8"\"岚栖种子搜索神器v1.9\" 已是最新版本，不需要升级。"));
     EXPECT_EQ(desktop.messageBoxes[0].style, 64);
@@ -61,7 +57,7 @@ TEST_F(UpdateCheck, AHugeFileShowsItsFirst2000BytesButItsAddressIsTakenFromTheWh
     const Text file = gbk(u8"岚栖种子搜索神器v2.0") + Text(1999 - 20, 'x') + gbk(u8"新") + Text(3u << 20, 'y') +
                       "http://dl.test/new.exe \r\n\r\n";
     desktop.messageAnswers = {MessageAnswer::Yes};
-    checkForUpdate(desktop, file, false);
+    checkForUpdate(desktop, file, false, "http://vendor.test");
     ASSERT_EQ(desktop.messageBoxes.size(), 1u);
     const Text shown = desktop.messageBoxes[0].text;
     EXPECT_EQ(shown, file.substr(0, 1999) + gbk(u8"\r\n\r\n是否更新？"));
@@ -79,9 +75,9 @@ TEST_F(UpdateCheck, AManualCheckWithoutAVersionFileSaysTheServerWasNotReached) {
 }
 
 TEST_F(UpdateCheck, EmptyVersionTextOffersNothing) {
-    checkForUpdate(desktop, "", false);
+    checkForUpdate(desktop, "", false, "http://vendor.test");
     EXPECT_TRUE(desktop.calls.empty());
-    checkForUpdate(desktop, "", true);
+    checkForUpdate(desktop, "", true, "http://vendor.test");
     EXPECT_EQ(desktop.messageBoxes.size(), 1u);
     EXPECT_EQ(desktop.messageBoxes[0].caption, gbk(u8"软件更新："));
 }
@@ -116,18 +112,18 @@ TEST_F(UpdateCheck, DownloadAddressIsFromTheLastHttpToTheEnd) {
     EXPECT_EQ(updateDownloadAddress("no address here"), "no address here");
 
     desktop.messageAnswers = {MessageAnswer::Yes};
-    checkForUpdate(desktop, gbk(u8"岚栖种子搜索神器v2.0 get it at http://"), false);
+    checkForUpdate(desktop, gbk(u8"岚栖种子搜索神器v2.0 get it at http://"), false, "http://vendor.test");
     EXPECT_EQ(opened(), (std::vector<std::string>{"http://", "http://vendor.test"}));
 }
 
 TEST_F(UpdateCheck, AFileWithoutAWebAddressNeverReachesTheShellWhole) {
     desktop.messageAnswers = {MessageAnswer::Yes};
-    checkForUpdate(desktop, gbk(u8"岚栖种子搜索神器v9.0 /usr/bin/xterm"), false);
+    checkForUpdate(desktop, gbk(u8"岚栖种子搜索神器v9.0 /usr/bin/xterm"), false, "http://vendor.test");
     EXPECT_EQ(opened(), (std::vector<std::string>{"http://vendor.test"}));
 
     FakeDesktopServices https;
     https.messageAnswers = {MessageAnswer::Yes};
-    checkForUpdate(https, gbk(u8"岚栖种子搜索神器v9.0 ") + "https://dl.test/x", false);
+    checkForUpdate(https, gbk(u8"岚栖种子搜索神器v9.0 ") + "https://dl.test/x", false, "http://vendor.test");
     EXPECT_EQ(https.calls.size(), 2u);  // the text starts with the marker, not an address: vendor only
     EXPECT_EQ(https.calls.back(), "openAddress http://vendor.test");
     EXPECT_TRUE(isWebAddress("HTTPS://x"));

@@ -2,41 +2,32 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include "platform/settings.h"
 
 namespace lanqi {
 namespace {
 
-class VendorAddress : public ::testing::Test {
-  protected:
-    void TearDown() override { unsetenv("LANQI_VENDOR_BASE"); }
-};
-
-TEST_F(VendorAddress, CompiledInAddressUnlessOverridden) {
-    unsetenv("LANQI_VENDOR_BASE");
-    EXPECT_EQ(vendorBaseAddress(), "http://www.lanqi-studio.example");
-    EXPECT_EQ(vendorAddressForDisplay(), "www.lanqi-studio.example");
-    setenv("LANQI_VENDOR_BASE", "", 1);  // empty counts as not set
-    EXPECT_EQ(vendorBaseAddress(), "http://www.lanqi-studio.example");
+TEST(VendorAddress, ShownWithoutItsScheme) {
+    const struct {
+        Text base;
+        Text shown;
+    } cases[] = {
+        {Text(kBuiltInVendorBase), "www.lanqi-studio.example"},
+        {"http://127.0.0.1:8123", "127.0.0.1:8123"},
+        {"https://example.test", "example.test"},
+        {"vendor.test", "vendor.test"},  // no scheme: shown as it is
+    };
+    for (const auto& c : cases) EXPECT_EQ(vendorAddressForDisplay(c.base), c.shown) << c.base;
 }
 
-TEST_F(VendorAddress, EnvironmentOverridesAndIsReadOnEveryCall) {
-    setenv("LANQI_VENDOR_BASE", "http://127.0.0.1:8123", 1);
-    EXPECT_EQ(vendorBaseAddress(), "http://127.0.0.1:8123");
-    EXPECT_EQ(vendorAddressForDisplay(), "127.0.0.1:8123");
-    setenv("LANQI_VENDOR_BASE", "https://example.test", 1);
-    EXPECT_EQ(vendorAddressForDisplay(), "example.test");
-    setenv("LANQI_VENDOR_BASE", "vendor.test", 1);  // no scheme: shown as it is
-    EXPECT_EQ(vendorAddressForDisplay(), "vendor.test");
-}
-
-TEST_F(VendorAddress, VersionPageAndFileLieUnderTheUpdatePath) {
-    unsetenv("LANQI_VENDOR_BASE");
-    EXPECT_EQ(vendorPageAddress(), "http://www.lanqi-studio.example/soft/qabrelto/qabrelto1.9.html");
-    EXPECT_EQ(versionFileAddress(), "http://www.lanqi-studio.example/soft/qabrelto/bbxx.txt");
-    setenv("LANQI_VENDOR_BASE", "http://127.0.0.1:8123/vendor-new", 1);
-    EXPECT_EQ(vendorPageAddress(), "http://127.0.0.1:8123/vendor-new/soft/qabrelto/qabrelto1.9.html");
-    EXPECT_EQ(versionFileAddress(), "http://127.0.0.1:8123/vendor-new/soft/qabrelto/bbxx.txt");
+TEST(VendorAddress, VersionPageAndFileLieUnderTheUpdatePath) {
+    EXPECT_EQ(vendorPageAddress(Text(kBuiltInVendorBase)),
+              "http://www.lanqi-studio.example/soft/qabrelto/qabrelto1.9.html");
+    EXPECT_EQ(versionFileAddress(Text(kBuiltInVendorBase)), "http://www.lanqi-studio.example/soft/qabrelto/bbxx.txt");
+    EXPECT_EQ(vendorPageAddress("http://127.0.0.1:8123/vendor-new"),
+              "http://127.0.0.1:8123/vendor-new/soft/qabrelto/qabrelto1.9.html");
+    EXPECT_EQ(versionFileAddress("http://127.0.0.1:8123/vendor-new"),
+              "http://127.0.0.1:8123/vendor-new/soft/qabrelto/bbxx.txt");
 }
 
 }  // namespace

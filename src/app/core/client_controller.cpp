@@ -6,7 +6,6 @@
 #include "app/core/client_start.h"
 #include "app/core/menus.h"
 #include "app/core/vendor.h"
-#include "platform/addresses.h"
 #include "platform/text.h"
 #include "scrape/result_entry.h"
 
@@ -45,13 +44,14 @@ ClientController::ClientController(MainView& view, Desktop desktop, PageFetcher&
       m_commands({m_messages, m_handOffs, desktop.get<WindowEffects>()}, m_actions,
                  [this] { return m_flow.selectedResult(); }) {
     m_flow.setScreenListener([this](unsigned changes) { screenChanged(changes); });
-    useServiceAddresses(settings.vendorBase, settings.playBase);
+    m_commands.useServiceAddresses(settings.vendorBase, settings.playBase);
 }
 
 void ClientController::useSettings(const Settings& settings, const SiteSlots& definitions) {
     m_settings = settings;
     m_flow.useSites(searchSites(settings, definitions));
-    useServiceAddresses(settings.vendorBase, settings.playBase);
+    m_commands.useServiceAddresses(settings.vendorBase, settings.playBase);
+    m_view.showVendorAddress(settings.vendorBase);
 }
 
 std::optional<Text> ClientController::searchableKeyword() {
@@ -85,7 +85,7 @@ void ClientController::rowMenuRequested() { m_commands.popUpActionMenu(&m_view.w
 
 void ClientController::mainMenuRequested() { m_commands.popUpMainMenu(&m_view.windowHandle()); }
 
-void ClientController::vendorAddressRequested() { m_handOffs.openAddress(vendorBaseAddress()); }
+void ClientController::vendorAddressRequested() { m_handOffs.openAddress(m_settings.vendorBase); }
 
 void ClientController::closeStarted() { m_flow.shutDown(); }  // a search's fetches give up during the fade
 

@@ -40,6 +40,8 @@ class MainView {
     virtual const Window& windowHandle() const = 0;
     // Ends the program's event loop: the exit fade has run out.
     virtual void quit() = 0;
+    // The footer's vendor address (its text and its tool tip) when the settings give a new one.
+    virtual void showVendorAddress(const Text& vendorBase) = 0;
 };
 
 // The wiring both desktop clients share, once: the search row's commands drive the search flow, whose

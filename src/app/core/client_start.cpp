@@ -10,10 +10,10 @@ namespace lanqi {
 
 void runVendorVisitAndUpdateCheck(ShellCommands& commands, EventPump& events,
                                   const std::function<bool()>& programEnding) {
-    runDetached([page = vendorPageAddress()] { fetchUrl(page); });
+    runDetached([page = vendorPageAddress(commands.vendorBase())] { fetchUrl(page); });
 
-    const auto fetched =
-        runProcessingEvents([file = versionFileAddress()] { return fetchUrl(file); }, events, programEnding);
+    const auto fetched = runProcessingEvents(
+        [file = versionFileAddress(commands.vendorBase())] { return fetchUrl(file); }, events, programEnding);
     if (!fetched) return;
     commands.setVersionFile(*fetched);
     if (!programEnding()) commands.checkForUpdateAtStartUp();

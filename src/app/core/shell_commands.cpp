@@ -2,7 +2,6 @@
 
 #include "app/core/menus.h"
 #include "app/core/update_check.h"
-#include "platform/addresses.h"
 
 namespace lanqi {
 
@@ -14,10 +13,10 @@ void ShellCommands::run(int menuChoice) {
     const ResultItem* item = selected();
     switch (static_cast<MenuCommand>(menuChoice)) {
         case MenuCommand::PlayChannel1:
-            if (item != nullptr && playOnline) playOnline(1, *item);
+            if (item != nullptr && playOnline) playOnline(1, *item, m_playBase);
             return;
         case MenuCommand::PlayChannel2:
-            if (item != nullptr && playOnline) playOnline(2, *item);
+            if (item != nullptr && playOnline) playOnline(2, *item, m_playBase);
             return;
         case MenuCommand::PlayInXunleiPlayer:
             if (item != nullptr) m_actions.playInXunleiPlayer(*item);
@@ -39,7 +38,7 @@ void ShellCommands::run(int menuChoice) {
             return m_actions.openDownloaderPage();
         case MenuCommand::OpenVendorSite:
         case MenuCommand::MainOpenVendorSite:
-            return m_handOffs.openAddress(vendorBaseAddress());
+            return m_handOffs.openAddress(m_vendorBase);
         case MenuCommand::CheckForUpdate:
         case MenuCommand::MainCheckForUpdate:
             return checkForUpdateOnRequest();
@@ -60,11 +59,11 @@ void ShellCommands::setVersionFile(const Bytes& fetched) {
 }
 
 void ShellCommands::checkForUpdate() {
-    lanqi::checkForUpdate({m_messages, m_handOffs}, m_versionInfoText, m_manualUpdateCheck);
+    lanqi::checkForUpdate({m_messages, m_handOffs}, m_versionInfoText, m_manualUpdateCheck, m_vendorBase);
 }
 
 void ShellCommands::checkForUpdateAtStartUp() {
-    lanqi::checkForUpdate({m_messages, m_handOffs}, m_versionInfoText, false);
+    lanqi::checkForUpdate({m_messages, m_handOffs}, m_versionInfoText, false, m_vendorBase);
 }
 
 void ShellCommands::checkForUpdateOnRequest() {

@@ -4,6 +4,7 @@
 
 #include "actions/result_actions.h"
 #include "platform/desktop.h"
+#include "platform/settings.h"
 
 namespace lanqi {
 
@@ -22,8 +23,10 @@ class ShellCommands {
           m_actions(actions),
           m_selectedResult(std::move(selectedResult)) {}
 
-    // Plays a result online through channel 1 or 2. Does nothing until the player view sets it.
-    std::function<void(int channel, const ResultItem& item)> playOnline = [](int, const ResultItem&) {};
+    // Plays a result online through channel 1 or 2 on the cloud-play service at `playService`. Does nothing
+    // until the player view sets it.
+    std::function<void(int channel, const ResultItem& item, const Text& playService)> playOnline =
+        [](int, const ResultItem&, const Text&) {};
     // Shows the about window, modal, with no owner. Does nothing until the windows set it.
     std::function<void()> showAbout = [] {};
     // Shows the settings window ("站点设置"). Does nothing until the windows set it.
@@ -33,6 +36,15 @@ class ShellCommands {
     // chosen entry.
     void popUpActionMenu(const Window* owner);
     void popUpMainMenu(const Window* owner);
+
+    // The vendor's site (its menu entries, the update check) and the cloud-play service (online play), the
+    // built-in ones until the settings give theirs.
+    void useServiceAddresses(Text vendorBase, Text playBase) {
+        m_vendorBase = std::move(vendorBase);
+        m_playBase = std::move(playBase);
+    }
+    const Text& vendorBase() const { return m_vendorBase; }
+    const Text& playBase() const { return m_playBase; }
 
     // Runs the entry of either menu with this id (a MenuCommand); kNoMenuChoice and unknown ids do nothing.
     void run(int menuChoice);
@@ -65,6 +77,8 @@ class ShellCommands {
     enum class VersionFile { Pending, Fetched, Unavailable } m_versionFile = VersionFile::Pending;
     Text m_versionInfoText;
     bool m_manualUpdateCheck = false;
+    Text m_vendorBase{kBuiltInVendorBase};
+    Text m_playBase{kBuiltInPlayBase};
 };
 
 }  // namespace lanqi

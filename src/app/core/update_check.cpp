@@ -114,7 +114,8 @@ bool isWebAddress(const Text& address) {
            findIgnoringCase(address.substr(0, 8), "https://", false) == 1;
 }
 
-void checkForUpdate(DesktopRoles<MessageBoxes, HandOffs> desktop, const Text& versionInfoText, bool manualUpdateCheck) {
+void checkForUpdate(DesktopRoles<MessageBoxes, HandOffs> desktop, const Text& versionInfoText, bool manualUpdateCheck,
+                    const Text& vendorBase) {
     MessageBoxes& messages = desktop.get<MessageBoxes>();
     HandOffs& handOffs = desktop.get<HandOffs>();
     if (offeredVersion(versionInfoText) > kProductVersion) {
@@ -124,7 +125,7 @@ void checkForUpdate(DesktopRoles<MessageBoxes, HandOffs> desktop, const Text& ve
         if (answer != MessageAnswer::Yes) return;
         const Text download = updateDownloadAddress(versionInfoText);
         if (!download.empty() && isWebAddress(download)) handOffs.openAddress(download);
-        handOffs.openAddress(vendorBaseAddress());
+        handOffs.openAddress(vendorBase);
         return;
     }
     if (manualUpdateCheck) {

@@ -29,8 +29,9 @@ bool isWebAddress(const Text& address);
 // Offers a newer version when the version file announces one (showing offerText); with
 // `manualUpdateCheck` also reports that the running version is the latest. After Yes it opens the download address, but
 // only when it is a web address (the file arrives over plain HTTP and must not make the shell open a local program),
-// and then the vendor site.
-void checkForUpdate(DesktopRoles<MessageBoxes, HandOffs> desktop, const Text& versionInfoText, bool manualUpdateCheck);
+// and then the vendor site at `vendorBase`.
+void checkForUpdate(DesktopRoles<MessageBoxes, HandOffs> desktop, const Text& versionInfoText, bool manualUpdateCheck,
+                    const Text& vendorBase);
 
 // What a check the user asked for says when the version file could not be fetched at start-up.
 void reportUpdateServerUnreachable(MessageBoxes& messages);

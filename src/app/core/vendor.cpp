@@ -4,16 +4,17 @@
 
 namespace lanqi {
 
-Text vendorAddressForDisplay() {
-    Text address = vendorBaseAddress();
+Text vendorAddressForDisplay(const Text& vendorBase) {
     for (const char* scheme : {"http://", "https://"}) {
-        if (address.rfind(scheme, 0) == 0) return address.substr(Text(scheme).size());
+        if (vendorBase.rfind(scheme, 0) == 0) return vendorBase.substr(Text(scheme).size());
     }
-    return address;
+    return vendorBase;
 }
 
-Text vendorPageAddress() { return vendorBaseAddress() + kUpdatePath + kProductCode + kProductVersionText + ".html"; }
+Text vendorPageAddress(const Text& vendorBase) {
+    return vendorBase + kUpdatePath + kProductCode + kProductVersionText + ".html";
+}
 
-Text versionFileAddress() { return vendorBaseAddress() + kUpdatePath + "bbxx.txt"; }
+Text versionFileAddress(const Text& vendorBase) { return vendorBase + kUpdatePath + "bbxx.txt"; }
 
 }  // namespace lanqi

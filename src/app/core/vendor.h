@@ -1,17 +1,19 @@
 #pragma once
 
-#include "platform/addresses.h"
+#include "platform/text.h"
 
 namespace lanqi {
 
+// `vendorBase` is the vendor's site as the settings give it: scheme and host, no "/" at the end.
+
 // The vendor address without its scheme, as the windows print it ("www.lanqi-studio.example").
-Text vendorAddressForDisplay();
+Text vendorAddressForDisplay(const Text& vendorBase);
 
 // This version's page on the vendor's site, visited once at start-up (its answer is not read):
-// vendorBaseAddress + "/soft/qabrelto/" + "qabrelto" + kProductVersionText + ".html".
-Text vendorPageAddress();
+// vendorBase + "/soft/qabrelto/" + "qabrelto" + kProductVersionText + ".html".
+Text vendorPageAddress(const Text& vendorBase);
 
-// The vendor's version file, fetched once at start-up: vendorBaseAddress + "/soft/qabrelto/bbxx.txt".
-Text versionFileAddress();
+// The vendor's version file, fetched once at start-up: vendorBase + "/soft/qabrelto/bbxx.txt".
+Text versionFileAddress(const Text& vendorBase);
 
 }  // namespace lanqi

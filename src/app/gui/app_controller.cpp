@@ -14,13 +14,15 @@ AppController::AppController(MainWindow& window, const Settings& settings, const
       m_client(*this, m_desktop, m_fetcher, m_poster, settings, definitions) {
     m_client.commands().showAbout = [this] { showAboutWindow(nullptr); };
     m_client.commands().showSettings = [this] { showSettingsWindow(); };
+    m_window.showVendorAddress(settings.vendorBase);
     connectWindow();
 }
 
 AppController::~AppController() = default;
 
-void AppController::setPlayOnline(std::function<void(int channel, const ResultItem& item)> play) {
-    m_client.commands().playOnline = play ? std::move(play) : [](int, const ResultItem&) {};
+void AppController::setPlayOnline(
+    std::function<void(int channel, const ResultItem& item, const Text& playService)> play) {
+    m_client.commands().playOnline = play ? std::move(play) : [](int, const ResultItem&, const Text&) {};
 }
 
 void AppController::showAboutWindow(const Window* owner) { m_desktop.loadWindow(m_aboutWindow, owner, true); }
@@ -45,6 +47,8 @@ void AppController::render(const SearchScreen& screen, unsigned changes) { m_win
 std::optional<Text> AppController::searchableKeyword() const { return m_window.searchableKeyword(); }
 
 void AppController::quit() { QCoreApplication::exit(0); }
+
+void AppController::showVendorAddress(const Text& vendorBase) { m_window.showVendorAddress(vendorBase); }
 
 void AppController::connectWindow() {
     ClientController& client = m_client;

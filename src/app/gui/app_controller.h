@@ -31,7 +31,7 @@ class AppController : public QObject, private MainView {
     ~AppController() override;
 
     // How a result is played online through channel 1 or 2 (double-click and Enter use channel 1).
-    void setPlayOnline(std::function<void(int channel, const ResultItem& item)> play);
+    void setPlayOnline(std::function<void(int channel, const ResultItem& item, const Text& playService)> play);
 
     // Shows the about window, modal; `owner` may be null ("关于..." and "关于软件" give none).
     void showAboutWindow(const Window* owner);
@@ -61,6 +61,7 @@ class AppController : public QObject, private MainView {
     std::optional<Text> searchableKeyword() const override;
     const Window& windowHandle() const override { return m_windowHandle; }
     void quit() override;
+    void showVendorAddress(const Text& vendorBase) override;
 
     MainWindow& m_window;
     QtWindow m_windowHandle;

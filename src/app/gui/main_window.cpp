@@ -27,6 +27,7 @@
 #include "app/gui/window_fades.h"
 #include "app/gui/window_fonts.h"
 #include "platform/product.h"
+#include "platform/settings.h"
 
 namespace lanqi {
 namespace {
@@ -206,15 +207,11 @@ void MainWindow::buildControls() {
     m_banner->setStyleSheet(QStringLiteral("QLabel { background: white; color: #2f6f78; }"));
     m_homePicture->setPixmap(picture(Picture::Home));
 
-    const QString site = toQString(vendorAddressForDisplay());
-    m_footer->setText(
-        QStringLiteral("岚栖工作室 出品　　官方网站：%1　　搜索结果来自公开网站，请遵守当地法律法规").arg(site));
+    showVendorAddress(Text(kBuiltInVendorBase));
     m_footer->setIndent(36);
     m_footer->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_footer->setStyleSheet(QStringLiteral("QLabel { color: #5f6b6d; border-top: 1px solid #d8dee0; }"));
     m_footerLink->setCursor(Qt::PointingHandCursor);
-    m_footerLink->setToolTip(toQString(vendorBaseAddress()));
-    m_footerLink->setAccessibleDescription(toQString(vendorBaseAddress()));
 
     m_player.overlay->setAccessibleDescription(QStringLiteral("双击切换全屏，右键打开播放器菜单"));
     m_player.loadingNotice->setAlignment(Qt::AlignCenter);
@@ -269,6 +266,14 @@ std::optional<Text> MainWindow::searchableKeyword() const {
     Text keyword = fromQString(text);
     if (keyword.empty() && !text.isEmpty()) return std::nullopt;
     return keyword;
+}
+
+void MainWindow::showVendorAddress(const Text& vendorBase) {
+    const QString site = toQString(vendorAddressForDisplay(vendorBase));
+    m_footer->setText(
+        QStringLiteral("岚栖工作室 出品　　官方网站：%1　　搜索结果来自公开网站，请遵守当地法律法规").arg(site));
+    m_footerLink->setToolTip(toQString(vendorBase));
+    m_footerLink->setAccessibleDescription(toQString(vendorBase));
 }
 
 void MainWindow::render(const SearchScreen& screen, unsigned changes) {

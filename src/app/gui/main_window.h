@@ -50,6 +50,8 @@ class MainWindow : public QWidget {
 
     // Draws the parts of `screen` that `changes` (ScreenChange bits) names.
     void render(const SearchScreen& screen, unsigned changes);
+    // The footer's vendor address: its text, and the address its link opens as tool tip and description.
+    void showVendorAddress(const Text& vendorBase);
 
     // 搜索框: the keyword as the box holds it now, GBK ("" when it has a character GBK lacks).
     Text keyword() const;

@@ -26,7 +26,7 @@ Widget* named(Widget* widget, const char* controlName, const QString& spoken = {
 
 }  // namespace
 
-NoticeDialog::NoticeDialog(QWidget* parent) : QDialog(parent, kDialogWindowFlags) {
+NoticeDialog::NoticeDialog(const Text& vendorBase, QWidget* parent) : QDialog(parent, kDialogWindowFlags) {
     setObjectName(QStringLiteral("noticeDialog"));
     setWindowTitle(toQString(titlePrefix()));
     setModal(true);
@@ -49,7 +49,8 @@ NoticeDialog::NoticeDialog(QWidget* parent) : QDialog(parent, kDialogWindowFlags
     slogan->setStyleSheet(QStringLiteral("QLabel { color: #2e7d32; font-size: 16px; font-weight: bold; }"));
 
     auto* maker = named(
-        new QLabel(QStringLiteral("岚栖工作室 出品\n%1").arg(toQString(vendorAddressForDisplay())), this), "标签3");
+        new QLabel(QStringLiteral("岚栖工作室 出品\n%1").arg(toQString(vendorAddressForDisplay(vendorBase))), this),
+        "标签3");
     maker->setGeometry(16, 248, 224, 32);
     maker->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     maker->setStyleSheet(QStringLiteral("QLabel { color: #5f6b6d; font-size: 12px; }"));
@@ -57,7 +58,7 @@ NoticeDialog::NoticeDialog(QWidget* parent) : QDialog(parent, kDialogWindowFlags
     auto* makerLink = named(new ClickLabel(this), "透明标签1", QStringLiteral("官方网站"));
     makerLink->setGeometry(16, 248, 224, 32);
     makerLink->setCursor(Qt::PointingHandCursor);
-    makerLink->setToolTip(toQString(vendorBaseAddress()));
+    makerLink->setToolTip(toQString(vendorBase));
     connect(makerLink, &ClickLabel::leftPressed, this, &NoticeDialog::vendorAddressRequested);
 
     auto* agree = named(new QPushButton(QStringLiteral("同意使用"), this), "按钮1");

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "platform/text.h"
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -27,7 +29,8 @@ class NoticeDialog : public QDialog {
     static constexpr int kWidth = 490;
     static constexpr int kHeight = 319;
 
-    explicit NoticeDialog(QWidget* parent = nullptr);
+    // `vendorBase`: the vendor's site the maker line shows.
+    explicit NoticeDialog(const Text& vendorBase, QWidget* parent = nullptr);
 
     NoticeOutcome outcome() const { return m_outcome; }
 

@@ -260,11 +260,11 @@ void QtPlayerView::showAboutWindow() {
     if (m_showAboutWindow) m_showAboutWindow();
 }
 
-std::function<void(int, const ResultItem&)> installPlayer(MainWindow& window, OnlinePlay::Desktop desktop,
-                                                          std::function<void()> showAboutWindow) {
+std::function<void(int, const ResultItem&, const Text&)> installPlayer(MainWindow& window, OnlinePlay::Desktop desktop,
+                                                                       std::function<void()> showAboutWindow) {
     QPointer<QtPlayerView> player = new QtPlayerView(window, desktop, std::move(showAboutWindow));
-    return [player](int channel, const ResultItem& item) {
-        if (player) player->onlinePlay().playOnline(channel, item);
+    return [player](int channel, const ResultItem& item, const Text& playService) {
+        if (player) player->onlinePlay().playOnline(channel, item, playService);
     };
 }
 

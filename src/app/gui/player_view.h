@@ -86,10 +86,10 @@ class QtPlayerView final : public QObject, public PlayerView {
     bool m_borderless = false;  // the player asked for no border: the next screen-sized geometry is full screen
 };
 
-// Installs the player view on `window` (see QtPlayerView) and gives playOnline(channel, result): channel 1 for
-// "在线播放通道1", a double-click or Enter on a row; channel 2 for "在线播放通道2". The callable does nothing
-// once the window is gone.
-std::function<void(int channel, const ResultItem& item)> installPlayer(MainWindow& window, OnlinePlay::Desktop desktop,
-                                                                       std::function<void()> showAboutWindow = {});
+// Installs the player view on `window` (see QtPlayerView) and gives playOnline(channel, result, playService):
+// channel 1 for "在线播放通道1", a double-click or Enter on a row; channel 2 for "在线播放通道2". The callable
+// does nothing once the window is gone.
+std::function<void(int channel, const ResultItem& item, const Text& playService)> installPlayer(
+    MainWindow& window, OnlinePlay::Desktop desktop, std::function<void()> showAboutWindow = {});
 
 }  // namespace lanqi

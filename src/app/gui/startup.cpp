@@ -15,9 +15,9 @@
 
 namespace lanqi {
 
-NoticeOutcome runNoticeDialog() {
-    NoticeDialog notice;
-    QObject::connect(&notice, &NoticeDialog::vendorAddressRequested, &openVendorAddress);
+NoticeOutcome runNoticeDialog(const Text& vendorBase) {
+    NoticeDialog notice(vendorBase);
+    QObject::connect(&notice, &NoticeDialog::vendorAddressRequested, [vendorBase] { openVendorAddress(vendorBase); });
     notice.exec();
     return notice.outcome();
 }
@@ -38,6 +38,6 @@ bool loadQtTranslations(QCoreApplication& app) {
     return QCoreApplication::installTranslator(translator);
 }
 
-void openVendorAddress() { QtDesktopServices().openAddress(vendorBaseAddress()); }
+void openVendorAddress(const Text& vendorBase) { QtDesktopServices().openAddress(vendorBase); }
 
 }  // namespace lanqi

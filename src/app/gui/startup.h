@@ -11,8 +11,9 @@ namespace lanqi {
 class AppController;
 class MainWindow;
 
-// Start-up step 4: the usage notice, modal, with no owner. Its maker line opens the vendor's site.
-NoticeOutcome runNoticeDialog();
+// Start-up step 4: the usage notice, modal, with no owner. Its maker line shows and opens the vendor's site
+// at `vendorBase`.
+NoticeOutcome runNoticeDialog(const Text& vendorBase);
 
 // Start-up step 5, the main window's creation steps: the title, the fade-in, and the six controls that
 // the player view moves put back to their design geometry.
@@ -24,6 +25,6 @@ void presentMainWindow(MainWindow& window, int stepDelay = kFadeInStepDelay);
 bool loadQtTranslations(QCoreApplication& app);
 
 // openAddress for the vendor's site.
-void openVendorAddress();
+void openVendorAddress(const Text& vendorBase);
 
 }  // namespace lanqi

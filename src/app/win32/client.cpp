@@ -10,7 +10,6 @@
 #include "app/win32/dialogs.h"
 #include "app/win32/main_window.h"
 #include "app/win32/player_view.h"
-#include "platform/addresses.h"
 #include "platform/settings.h"
 #include "platform/win32_desktop_services.h"
 #include "scrape/site_definition.h"
@@ -31,9 +30,10 @@ class Client final : private MainView {
         ShellCommands& commands = m_client.commands();
         commands.showAbout = [this] { showAboutWindow(nullptr); };
         commands.showSettings = [this] { openSettingsFile(); };
-        commands.playOnline = [this](int channel, const ResultItem& item) {
-            m_player.onlinePlay().playOnline(channel, item);
+        commands.playOnline = [this](int channel, const ResultItem& item, const Text& playService) {
+            m_player.onlinePlay().playOnline(channel, item, playService);
         };
+        m_window.showVendorAddress(settings.vendorBase);
         connectWindow();
     }
 
@@ -63,6 +63,7 @@ class Client final : private MainView {
     std::optional<Text> searchableKeyword() const override { return m_window.searchableKeyword(); }
     const Window& windowHandle() const override { return m_window.windowHandle(); }
     void quit() override { ::PostQuitMessage(0); }
+    void showVendorAddress(const Text& vendorBase) override { m_window.showVendorAddress(vendorBase); }
 
     void showAboutWindow(const Window* owner) { m_desktop.loadWindow(m_about, owner, true); }
 
@@ -93,10 +94,9 @@ int runClient() {
     // They are read once, here, and handed to the main window's controller.
     LoadedSettings settings = loadSettings();
     const SiteSlots definitions = loadSiteDefinitions(settings.settings, settings.problems);
-    useServiceAddresses(settings.settings.vendorBase, settings.settings.playBase);  // the notice's link
 
     Win32DesktopServices desktop;
-    if (runNoticeWindow(desktop) != NoticeOutcome::Agreed) return 0;
+    if (runNoticeWindow(desktop, settings.settings.vendorBase) != NoticeOutcome::Agreed) return 0;
 
     Client client(desktop, settings.settings, definitions);
     client.window().fadeIn();

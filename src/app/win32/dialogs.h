@@ -14,7 +14,7 @@ enum class NoticeOutcome {
 
 // The usage notice, modal, with no owner: the notice pictures, the maker line (which opens the vendor's
 // site) and the two buttons. Enter is 同意使用 unless 立即退出 has the focus; Tab moves between them.
-NoticeOutcome runNoticeWindow(DesktopServices& desktop);
+NoticeOutcome runNoticeWindow(DesktopServices& desktop, const Text& vendorBase);
 
 // The about window: the product cards, name and version, the terms, the makers' addresses. Loaded through
 // DesktopServices::loadWindow, modal over its owner (centred on it, or on the screen without one); Esc or

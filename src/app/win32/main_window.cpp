@@ -10,6 +10,7 @@
 #include "app/core/vendor.h"
 #include "platform/net.h"
 #include "platform/product.h"
+#include "platform/settings.h"
 #include "scrape/result_entry.h"
 
 namespace lanqi::win32 {
@@ -157,8 +158,6 @@ void MainWindow::buildControls() {
     m_banner = std::make_unique<Label>(m_window, bannerAt, banner);
 
     LabelLook footer;
-    footer.text = L"岚栖工作室 出品　　官方网站：" + wideFromGbk(vendorAddressForDisplay()) +
-                  L"　　搜索结果来自公开网站，请遵守当地法律法规";
     footer.textColour = colour(0x5f6b6d);
     footer.format = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
     footer.margins = {36, 0, 0, 0};
@@ -171,7 +170,8 @@ void MainWindow::buildControls() {
     footer.linkArea = linkArea;
     m_footer = std::make_unique<Label>(m_window, footerAt, footer);
     m_footer->events().leftPressed = m_logo->events().leftPressed;
-    addToolTip(m_footer->handle(), wideFromGbk(vendorBaseAddress()), linkArea);
+    m_footerTips = addToolTip(m_footer->handle(), L"", linkArea);
+    showVendorAddress(Text(kBuiltInVendorBase));
     for (Label* area : {m_logo.get(), m_banner.get(), m_footer.get()}) {
         area->events().rightPressed = [this] {
             if (m_events.mainMenuRequested) m_events.mainMenuRequested();
@@ -419,6 +419,12 @@ void MainWindow::moveFocus(bool forward) {
             return;
         }
     }
+}
+
+void MainWindow::showVendorAddress(const Text& vendorBase) {
+    m_footer->setText(L"岚栖工作室 出品　　官方网站：" + wideFromGbk(vendorAddressForDisplay(vendorBase)) +
+                      L"　　搜索结果来自公开网站，请遵守当地法律法规");
+    setToolTipText(m_footerTips, m_footer->handle(), wideFromGbk(vendorBase));
 }
 
 void MainWindow::render(const SearchScreen& screen, unsigned changes) {

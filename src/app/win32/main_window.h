@@ -69,6 +69,8 @@ class MainWindow final : public KeyboardOwner {
 
     // Draws the parts of `screen` that `changes` (ScreenChange bits) names.
     void render(const SearchScreen& screen, unsigned changes);
+    // The footer's vendor address: its text, and the address its link opens as tool tip.
+    void showVendorAddress(const Text& vendorBase);
     // The keyword as 搜索框 holds it now (GBK), or nothing when it holds a character GBK lacks.
     std::optional<Text> searchableKeyword() const;
     Text keyword() const { return searchableKeyword().value_or(Text()); }
@@ -134,6 +136,7 @@ class MainWindow final : public KeyboardOwner {
     HWND m_list = nullptr;            // 超级列表框1
     std::unique_ptr<Label> m_banner;  // 标签2, with 图片框2 drawn on it
     std::unique_ptr<Label> m_footer;  // 标签8, with 透明标签1 as its link area
+    HWND m_footerTips = nullptr;      // the link area's tool tip: the vendor's address
     std::unique_ptr<Label> m_overlay, m_playingLabel, m_shieldStatus, m_loadingNotice;
     PlayerControls m_player;
 

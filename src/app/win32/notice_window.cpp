@@ -17,7 +17,7 @@ constexpr RECT kMakerArea{16, 248, 240, 280};  // the maker line, which is also 
 
 class NoticeWindow final : public KeyboardOwner {
   public:
-    explicit NoticeWindow(DesktopServices& desktop) : m_desktop(desktop) {}
+    NoticeWindow(DesktopServices& desktop, Text vendorBase) : m_desktop(desktop), m_vendorBase(std::move(vendorBase)) {}
 
     NoticeOutcome run() {
         registerWindowClass(L"LanqiNotice", &NoticeWindow::procedure, ::GetSysColorBrush(COLOR_BTNFACE));
@@ -32,7 +32,7 @@ class NoticeWindow final : public KeyboardOwner {
                                 {304, 248, 72, 32}, kAgreeId);
         m_quit = createControl(m_window, L"BUTTON", L"立即退出", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                {392, 248, 72, 32}, kQuitId);
-        addToolTip(m_window, wideFromGbk(vendorBaseAddress()), kMakerArea);
+        addToolTip(m_window, wideFromGbk(m_vendorBase), kMakerArea);
         setKeyboardOwner(m_window, this);
         ::SetFocus(m_agree);
         runModal(m_window, nullptr, [this] { return m_done; });
@@ -78,7 +78,7 @@ class NoticeWindow final : public KeyboardOwner {
                     break;
                 case WM_LBUTTONDOWN: {
                     const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-                    if (::PtInRect(&kMakerArea, at)) notice->m_desktop.openAddress(vendorBaseAddress());
+                    if (::PtInRect(&kMakerArea, at)) notice->m_desktop.openAddress(notice->m_vendorBase);
                     return 0;
                 }
                 case WM_NCDESTROY:
@@ -102,7 +102,7 @@ class NoticeWindow final : public KeyboardOwner {
                  uiFont(16, true), colour(0x2e7d32), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         const HFONT small = uiFont(12);
         drawText(dc, L"岚栖工作室 出品", {16, 250, 240, 265}, small, colour(0x5f6b6d), DT_LEFT | DT_SINGLELINE);
-        drawText(dc, wideFromGbk(vendorAddressForDisplay()), {16, 265, 240, 280}, small, colour(0x5f6b6d),
+        drawText(dc, wideFromGbk(vendorAddressForDisplay(m_vendorBase)), {16, 265, 240, 280}, small, colour(0x5f6b6d),
                  DT_LEFT | DT_SINGLELINE);
         ::EndPaint(m_window, &ps);
     }
@@ -122,6 +122,7 @@ class NoticeWindow final : public KeyboardOwner {
     }
 
     DesktopServices& m_desktop;
+    Text m_vendorBase;
     HWND m_window = nullptr;
     HWND m_agree = nullptr;
     HWND m_quit = nullptr;
@@ -131,6 +132,8 @@ class NoticeWindow final : public KeyboardOwner {
 
 }  // namespace
 
-NoticeOutcome runNoticeWindow(DesktopServices& desktop) { return NoticeWindow(desktop).run(); }
+NoticeOutcome runNoticeWindow(DesktopServices& desktop, const Text& vendorBase) {
+    return NoticeWindow(desktop, vendorBase).run();
+}
 
 }  // namespace lanqi::win32

@@ -297,11 +297,11 @@ void Label::paint(HDC dc) {
     }
 }
 
-void addToolTip(HWND control, const std::wstring& text, RECT area) {
+HWND addToolTip(HWND control, const std::wstring& text, RECT area) {
     HWND tips = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, control, nullptr,
                                   instance(), nullptr);
-    if (tips == nullptr) return;
+    if (tips == nullptr) return nullptr;
     TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_SUBCLASS;
@@ -312,6 +312,18 @@ void addToolTip(HWND control, const std::wstring& text, RECT area) {
     std::wstring shown = text;
     tool.lpszText = shown.data();
     ::SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    return tips;
+}
+
+void setToolTipText(HWND tips, HWND control, const std::wstring& text) {
+    if (tips == nullptr) return;
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = control;
+    tool.uId = 1;
+    std::wstring shown = text;
+    tool.lpszText = shown.data();
+    ::SendMessageW(tips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void setKeyboardOwner(HWND topLevel, KeyboardOwner* owner) {

@@ -119,8 +119,10 @@ class Label {
     LabelEvents m_events;
 };
 
-// Adds a tooltip over `area` of `control` (its whole client area when empty).
-void addToolTip(HWND control, const std::wstring& text, RECT area = {0, 0, 0, 0});
+// Adds a tooltip over `area` of `control` (its whole client area when empty). Returns the tooltip window, null
+// when it could not be made; setToolTipText changes the text it shows.
+HWND addToolTip(HWND control, const std::wstring& text, RECT area = {0, 0, 0, 0});
+void setToolTipText(HWND tips, HWND control, const std::wstring& text);
 
 // ---- The message loop.
 

@@ -101,8 +101,8 @@ class AppWindowTest : public ::testing::Test {
     void SetUp() override {
         base = sampleServerBase();
         ASSERT_FALSE(base.empty()) << "run under ctest: the sample_sites fixture gives the server";
-        pointSitesAt({"", "", "", "", "", ""});
         setenv("LANQI_VENDOR_BASE", base.c_str(), 1);
+        pointSitesAt({"", "", "", "", "", ""});
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
@@ -119,6 +119,17 @@ class AppWindowTest : public ::testing::Test {
             const std::string address = base + "/site" + std::to_string(n) + modes[static_cast<size_t>(n - 1)];
             setenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str(), address.c_str(), 1);
         }
+        useEnvironment();
+    }
+
+    // The vendor's site at `vendor`, as start-up reads it from the environment.
+    void useVendor(const std::string& vendor) {
+        setenv("LANQI_VENDOR_BASE", vendor.c_str(), 1);
+        useEnvironment();
+    }
+
+    // The settings as start-up reads them from the environment (no file), handed to the controller.
+    void useEnvironment() {
         LoadedSettings loaded = loadSettings("");
         controller.client().useSettings(loaded.settings, loadSiteDefinitions(loaded.settings, loaded.problems));
     }

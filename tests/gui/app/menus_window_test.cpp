@@ -158,7 +158,7 @@ void PrintTo(const Played& p, std::ostream* out) { *out << p.channel << "/" << p
 
 TEST_F(MenusWindowTest, DoubleClickEnterAndThePlayEntriesPlayTheSelectedRowOnline) {
     std::vector<Played> played;
-    controller.setPlayOnline([&](int channel, const ResultItem& item) {
+    controller.setPlayOnline([&](int channel, const ResultItem& item, const Text&) {
         played.push_back({channel, list().selectedRow(), item.magnetLink});
     });
     searchSmallPages();

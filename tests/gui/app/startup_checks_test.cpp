@@ -25,9 +25,9 @@ using test::q;
 class StartupChecksTest : public test::AppWindowTest {
   protected:
     // A vendor base of its own on the sample server, so that its visits can be told apart.
-    std::string useVendor(const std::string& tag) {
+    std::string useTaggedVendor(const std::string& tag) {
         const std::string vendor = base + "/" + tag + "-" + std::to_string(getpid());
-        setenv("LANQI_VENDOR_BASE", vendor.c_str(), 1);
+        useVendor(vendor);
         return vendor;
     }
 
@@ -54,7 +54,7 @@ class StartupChecksTest : public test::AppWindowTest {
 const QString kLatest = QStringLiteral("\"岚栖种子搜索神器v1.9\" 已是最新版本，不需要升级。");
 
 TEST_F(StartupChecksTest, SilentCheckOffersTheAnnouncedVersionAndYesOpensItsAddressThenTheVendor) {
-    const std::string vendor = useVendor("vendor-new");
+    const std::string vendor = useTaggedVendor("vendor-new");
     const Bytes file = fetchUrl(vendor + "/soft/qabrelto/bbxx.txt");
     const QString fileText = toQString(file).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     ASSERT_TRUE(fileText.startsWith(QStringLiteral("岚栖种子搜索神器v2.0\n"))) << fileText.toStdString();
@@ -82,7 +82,7 @@ TEST_F(StartupChecksTest, SilentCheckOffersTheAnnouncedVersionAndYesOpensItsAddr
 }
 
 TEST_F(StartupChecksTest, SilentCheckOnTheRunningVersionShowsNothingAndTheMenuEntriesReportIt) {
-    const std::string vendor = useVendor("vendor-same");
+    const std::string vendor = useTaggedVendor("vendor-same");
     {
         test::MessageBoxAnswerer unexpected([](QMessageBox& box) { box.buttons().value(0)->click(); });
         controller.runVendorVisitAndUpdateCheck();
@@ -115,7 +115,7 @@ TEST_F(StartupChecksTest, SilentCheckOnTheRunningVersionShowsNothingAndTheMenuEn
 }
 
 TEST_F(StartupChecksTest, WithoutTheVendorStartUpShowsNothingAndAManualCheckSaysTheServerWasNotReached) {
-    setenv("LANQI_VENDOR_BASE", "http://127.0.0.1:1", 1);  // nothing listens on port 1
+    useVendor("http://127.0.0.1:1");  // nothing listens on port 1
     {
         test::MessageBoxAnswerer unexpected([](QMessageBox& box) { box.buttons().value(0)->click(); });
         QElapsedTimer clock;

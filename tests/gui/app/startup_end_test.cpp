@@ -15,7 +15,7 @@ namespace {
 class StartupEndTest : public test::AppWindowTest {};
 
 TEST_F(StartupEndTest, TheWindowStaysLiveDuringTheFetchAndClosingItEndsTheWait) {
-    setenv("LANQI_VENDOR_BASE", (base + "/vendor-stall").c_str(), 1);  // answers nothing for two minutes
+    useVendor(base + "/vendor-stall");  // answers nothing for two minutes
     QString titleDuringTheWait;
     QTimer::singleShot(100, [this, &titleDuringTheWait] {
         search(QStringLiteral("超能陆战队"));  // a whole run while start-up waits

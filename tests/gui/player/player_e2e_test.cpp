@@ -59,7 +59,7 @@ struct Client {
 
     MainWindow window;
     AppController controller{window, loadSettings("").settings, builtInSiteSlots()};  // the environment as set
-    std::function<void(int, const ResultItem&)> play;
+    std::function<void(int, const ResultItem&, const Text&)> play;
     int aboutShown = 0;
     std::function<void()> onAbout;
 };
@@ -130,7 +130,13 @@ class PlayerEndToEnd : public ::testing::Test {
         QFile::remove(blankPagePath());
     }
 
-    void usePlayService(const std::string& mode) { ::setenv("LANQI_PLAY_BASE", (base + mode).c_str(), 1); }
+    // The cloud-play service the sample server plays in `mode`: what start-up reads (and the controller's
+    // gestures use), and what the direct plays below pass.
+    void usePlayService(const std::string& mode) {
+        service = base + mode;
+        ::setenv("LANQI_PLAY_BASE", service.c_str(), 1);
+    }
+    Text service;
 
     template <typename Widget = QWidget>
     Widget* control(const char* name) {
@@ -286,7 +292,7 @@ TEST_P(PlayFailure, ShowsTheNetworkErrorBoxThenReturnsToTheSearchView) {
         noticeShownDuringBox = control("标签5")->isVisible();
         box->button(QMessageBox::Ok)->click();
     });
-    client->play(2, sampleResult());
+    client->play(2, sampleResult(), service);
     ASSERT_TRUE(eventually([&] { return seen.appeared; }, 30000));
     EXPECT_EQ(seen.title, QStringLiteral("网络错误"));
     EXPECT_EQ(seen.text, QStringLiteral("视屏加载失败：无法连接服务器，请检查网络设置。"));
@@ -305,7 +311,7 @@ TEST_P(PlayFailure, ShowsTheNetworkErrorBoxThenReturnsToTheSearchView) {
 INSTANTIATE_TEST_SUITE_P(Modes, PlayFailure, ::testing::Values("/play-badtitle", "/play-down"));
 
 TEST_F(PlayerEndToEnd, FullScreenByMenuAndDoubleClickEscapeBackAndEndPlayFromFullScreen) {
-    client->play(1, sampleResult());
+    client->play(1, sampleResult(), service);
     ASSERT_TRUE(eventually([&] { return playerShown(); }, 30000));
     auto* overlay = control("透明标签2");
     const QSize screen = QGuiApplication::primaryScreen()->size();

@@ -15,6 +15,7 @@
 
 #include "app/gui/startup.h"
 #include "platform/product.h"
+#include "platform/settings.h"
 #include "window_test_support.h"
 
 namespace lanqi {
@@ -71,7 +72,7 @@ class NoticeDialogTest : public ::testing::Test {
         return found;
     }
 
-    NoticeDialog dialog;
+    NoticeDialog dialog{"https://vendor.test"};  // the vendor the settings give
 };
 
 TEST_F(NoticeDialogTest, ControlsStartAtTheirGeometryWithTheirCaptionsAndNames) {
@@ -97,7 +98,8 @@ TEST_F(NoticeDialogTest, ControlsStartAtTheirGeometryWithTheirCaptionsAndNames) 
             EXPECT_EQ(button->text(), QString::fromUtf8(expected.caption));
         }
     }
-    EXPECT_TRUE(control<QLabel>("标签3")->text().contains(QStringLiteral("岚栖工作室")));
+    EXPECT_EQ(control<QLabel>("标签3")->text(), QStringLiteral("岚栖工作室 出品\nvendor.test"));
+    EXPECT_EQ(control<QLabel>("透明标签1")->toolTip(), QStringLiteral("https://vendor.test"));
     EXPECT_EQ(control<QLabel>("图片框2")->pixmap().size(), QSize(421, 107));
     EXPECT_EQ(control<QLabel>("图片框1")->pixmap().size(), QSize(383, 48));
     EXPECT_EQ(dialog.outcome(), NoticeOutcome::Open);
@@ -166,7 +168,7 @@ TEST(RunNoticeDialog, ReturnsTheUsersAnswer) {
             shown->findChild<QPushButton*>(name)->click();
         });
         poll->start(10);
-        EXPECT_EQ(runNoticeDialog(), expected) << buttonName;
+        EXPECT_EQ(runNoticeDialog(Text(kBuiltInVendorBase)), expected) << buttonName;
     }
 }
 
