@@ -108,7 +108,7 @@ ScopedAddressRules::~ScopedAddressRules() {
 
 FetchOutcome fetchPage(const Text& address, const FetchLimits& limits, const CancelToken* cancel) {
     if (address.empty()) return {{}, "no address"};
-    if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
+    if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled", FetchFailure::Cancelled};
     const Text withoutFragment = address.substr(0, address.find('#'));
     if (withoutFragment.empty()) return {{}, "no address"};
     return transferAddress(withoutFragment, limits, cancel);

@@ -46,9 +46,19 @@ Bytes fetchUrl(const Text& address, const FetchLimits& limits = FetchLimits{}, c
 
 // fetchUrl, and why it failed: `error` is "" when a body (maybe a cut one) arrived, else a short English
 // description (libcurl's for connection failures, "no data for 15 s" for a stall, "cancelled", ...).
+// `failure` sorts the error into the kinds a person is told about.
+enum class FetchFailure : unsigned char {
+    None,          // a body (maybe a cut or empty one) arrived
+    Refused,       // nothing accepts connections at the address
+    TimedOut,      // no connection, or no data, within the limits
+    HostNotFound,  // the host name does not resolve
+    Cancelled,
+    Other,  // no address, a local redirect, a send error, ...
+};
 struct FetchOutcome {
     Bytes body;
     std::string error;
+    FetchFailure failure = error.empty() ? FetchFailure::None : FetchFailure::Other;
 };
 FetchOutcome fetchPage(const Text& address, const FetchLimits& limits = FetchLimits{},
                        const CancelToken* cancel = nullptr);

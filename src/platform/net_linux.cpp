@@ -163,14 +163,17 @@ FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& lim
     if (watch.refusedLocal) return {{}, "redirected to a local address"};
     // Cancelled, stalled, or redirected to a local address: a failed fetch, whatever arrived before.
     if (rc == CURLE_ABORTED_BY_CALLBACK) {
-        if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled"};
-        return {{}, "no data for " + std::to_string(limits.stallLimit.count() / 1000) + " s"};
+        if (cancel != nullptr && cancel->cancelled()) return {{}, "cancelled", FetchFailure::Cancelled};
+        return {{}, "no data for " + std::to_string(limits.stallLimit.count() / 1000) + " s", FetchFailure::TimedOut};
     }
     if (sink.capped) return {std::move(sink.body), {}};
     switch (rc) {
         case CURLE_OPERATION_TIMEDOUT:  // stalled or too slow: a failed fetch
+            return {{}, curl_easy_strerror(rc), FetchFailure::TimedOut};
         case CURLE_COULDNT_RESOLVE_HOST:
+            return {{}, curl_easy_strerror(rc), FetchFailure::HostNotFound};
         case CURLE_COULDNT_CONNECT:
+            return {{}, curl_easy_strerror(rc), FetchFailure::Refused};
         case CURLE_URL_MALFORMAT:
         case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_SEND_ERROR:

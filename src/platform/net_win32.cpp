@@ -89,6 +89,15 @@ std::string wininetError(DWORD code) {
     }
 }
 
+// A failed transfer for WinInet's error `code`, its kind told apart.
+FetchOutcome wininetFailure(DWORD code) {
+    const FetchFailure kind = code == ERROR_INTERNET_NAME_NOT_RESOLVED ? FetchFailure::HostNotFound
+                              : code == ERROR_INTERNET_CANNOT_CONNECT  ? FetchFailure::Refused
+                              : code == ERROR_INTERNET_TIMEOUT         ? FetchFailure::TimedOut
+                                                                       : FetchFailure::Other;
+    return {{}, wininetError(code), kind};
+}
+
 // The host part of a Host line: a literal IPv6 address in brackets, the port when it is not the scheme's.
 std::wstring hostLine(const Target& target) {
     std::wstring host = target.host;
@@ -123,7 +132,7 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
         std::string host = narrow(target.host);
         if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
         const std::vector<std::string> addresses = rules.resolve(host);
-        if (addresses.empty()) return {{}, wininetError(ERROR_INTERNET_NAME_NOT_RESOLVED)};
+        if (addresses.empty()) return wininetFailure(ERROR_INTERNET_NAME_NOT_RESOLVED);
         // An http hop goes to the first address, the one judged here. An https hop goes by name, so that the
         // certificate is checked against it; every address the name has must pass, and a name that answers
         // otherwise at the connection meets a certificate that is not its own.
@@ -138,7 +147,7 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
         InternetHandle& connection = handles.connection;
         connection.handle = ::InternetConnectW(session.handle, peer.c_str(), target.port, nullptr, nullptr,
                                                INTERNET_SERVICE_HTTP, 0, 0);
-        if (connection.handle == nullptr) return {{}, wininetError(::GetLastError())};
+        if (connection.handle == nullptr) return wininetFailure(::GetLastError());
         const wchar_t* accept[] = {L"*/*", nullptr};
         DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES |
                       INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_AUTH;
@@ -146,7 +155,7 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
         InternetHandle& request = handles.request;
         request.handle = ::HttpOpenRequestW(connection.handle, L"GET", target.object.c_str(), L"HTTP/1.0", nullptr,
                                             accept, flags, 0);
-        if (request.handle == nullptr) return {{}, wininetError(::GetLastError())};
+        if (request.handle == nullptr) return wininetFailure(::GetLastError());
         if (!target.https) {
             const std::wstring line = L"Host: " + hostLine(target);
             ::HttpAddRequestHeadersW(request.handle, line.c_str(), static_cast<DWORD>(line.size()),
@@ -157,7 +166,8 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
         ::InternetSetOptionW(request.handle, INTERNET_OPTION_SEND_TIMEOUT, &stallMs, sizeof stallMs);
         if (!::HttpSendRequestW(request.handle, nullptr, 0, nullptr, 0)) {
             const DWORD error = ::GetLastError();
-            return {{}, error == ERROR_INTERNET_TIMEOUT ? stalled : wininetError(error)};
+            if (error == ERROR_INTERNET_TIMEOUT) return {{}, stalled, FetchFailure::TimedOut};
+            return wininetFailure(error);
         }
 
         DWORD status = 0, size = sizeof status;
@@ -186,7 +196,7 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
             const bool answered = ::InternetQueryDataAvailable(request.handle, &available, 0, 0) != 0;
             // A wait as long as the stall limit is a stall, whatever the library calls it (Wine's WinInet may
             // end the header block at a time-out and go on reading, or report a broken connection as one).
-            if (Clock::now() - waitStart >= limits.stallLimit * 9 / 10) return {{}, stalled};
+            if (Clock::now() - waitStart >= limits.stallLimit * 9 / 10) return {{}, stalled, FetchFailure::TimedOut};
             if (answered && available == 0) break;  // the end of the body
             // A connection that broke may still hold bytes that arrived before the break: they are read.
             const DWORD wanted = answered ? std::min<DWORD>(available, sizeof buffer) : sizeof buffer;
@@ -243,8 +253,10 @@ FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& lim
         const bool cancelled = cancel != nullptr && cancel->cancelled();
         if (cancelled || Clock::now() >= deadline) {
             transfer->abandoned = true;
-            if (cancelled) return {{}, "cancelled"};
-            return {{}, "took longer than " + std::to_string(limits.totalLimit.count() / 1000) + " s"};
+            if (cancelled) return {{}, "cancelled", FetchFailure::Cancelled};
+            return {{},
+                    "took longer than " + std::to_string(limits.totalLimit.count() / 1000) + " s",
+                    FetchFailure::TimedOut};
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/net.h"
 #include "platform/text.h"
 #include "scrape/scrape.h"
 
@@ -16,7 +17,10 @@ struct SiteRecord {
     SiteOutcome outcome = SiteOutcome::NoPage;
     bool scraped = false;   // the slot's page was placed and scraped in this run
     bool disabled = false;  // switched off in the settings (or without a base or definition): not fetched
-    std::string reason;     // why the slot gave no rows, in English; "" when it gave some
+    bool stopped = false;   // the user stopped the run before this slot's page was placed
+    FetchFailure fetchFailure = FetchFailure::None;  // why no page arrived
+    bool pageRecognised = false;                     // its own page carries its own page marker
+    std::string reason;                              // why the slot gave no rows, in English; "" when it gave some
     std::chrono::milliseconds fetchTime{0};
     std::size_t bytes = 0;     // the page's bytes as they arrived
     int rows = 0;              // rows it added

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/detached_thread.h"
 #include "platform/product.h"
+#include "scrape/byte_search.h"
 #include "scrape/scrape.h"
 #include "search/site_catalogue.h"
 
@@ -31,8 +33,10 @@ const Text& forceSearchCaptionText() {
     return t;
 }
 
-Text completedStatus(const SearchState& s) {
-    static const Text a = gbk(u8" --- 搜索完成，共");
+Text completedStatus(const SearchState& s, bool stopped) {
+    static const Text completed = gbk(u8" --- 搜索完成，共");
+    static const Text stoppedText = gbk(u8" --- 搜索已停止，共");
+    const Text& a = stopped ? stoppedText : completed;
     static const Text b = gbk(u8"页，");
     static const Text c = gbk(u8"个结果 - 第");
     static const Text d = gbk(u8"页 ");
@@ -41,6 +45,44 @@ Text completedStatus(const SearchState& s) {
 }
 
 long long currentPageNumber(const SearchState& s) { return leadingInteger(s.currentPage); }
+
+SiteFailure failureOf(const SiteRecord& record) {
+    switch (record.fetchFailure) {
+        case FetchFailure::Refused:
+            return SiteFailure::Refused;
+        case FetchFailure::TimedOut:
+            return SiteFailure::TimedOut;
+        case FetchFailure::HostNotFound:
+            return SiteFailure::HostNotFound;
+        default:
+            return SiteFailure::NoAnswer;
+    }
+}
+
+// Where slot `slot` stands, from its record in the run (`running`: the run is still in progress).
+SiteStatus statusOf(int slot, const SiteRecord& record, bool running) {
+    SiteStatus status;
+    status.slot = slot;
+    status.took = record.fetchTime;
+    status.rows = record.rows;
+    if (record.disabled) {
+        status.state = SiteState::Off;
+    } else if (record.stopped) {
+        status.state = SiteState::Stopped;
+    } else if (!record.scraped) {
+        status.state = running ? SiteState::Waiting : SiteState::Idle;
+    } else if (record.bytes == 0) {
+        status.state = SiteState::Failed;
+        status.failure = failureOf(record);
+    } else if (!record.pageRecognised) {
+        // The run's checks look at every slot's page; the strip judges each slot by its own.
+        status.state = SiteState::Failed;
+        status.failure = SiteFailure::NotResultPage;
+    } else {
+        status.state = SiteState::Done;
+    }
+    return status;
+}
 
 }  // namespace
 
@@ -52,6 +94,7 @@ SearchFlow::SearchFlow(PageFetcher& fetcher, TaskPoster& poster, SearchSites sit
     : m_fetcher(fetcher), m_poster(poster), m_sites(std::move(sites)) {
     m_screen.title = titlePrefix();
     m_screen.nextCaption = nextCaptionText();
+    showSites();
 }
 
 SearchFlow::~SearchFlow() {
@@ -60,8 +103,38 @@ SearchFlow::~SearchFlow() {
 }
 
 void SearchFlow::joinWorkers() {
-    for (std::thread& worker : m_workers) worker.join();
-    m_workers.clear();
+    std::unique_lock hold(m_workers->lock);
+    m_workers->ended.wait(hold, [this] { return m_workers->live == 0; });
+}
+
+void SearchFlow::useSites(SearchSites sites) {
+    m_sites = std::move(sites);
+    if (m_running || !m_state.searchUrls.empty()) return;  // the strip shows the run's slots
+    showSites();
+    announce();
+}
+
+void SearchFlow::showSites() {
+    const bool ran = !m_state.searchUrls.empty();
+    const size_t slots = ran ? m_state.runSites.size() : m_sites.size();
+    m_screen.sites.resize(slots);
+    for (size_t i = 0; i < slots; ++i) {
+        if (ran && i < m_state.records.sites.size()) {
+            m_screen.sites[i] = statusOf(static_cast<int>(i + 1), m_state.records.sites[i], m_running);
+        } else {
+            m_screen.sites[i] =
+                SiteStatus{static_cast<int>(i + 1), m_sites[i].searched() ? SiteState::Idle : SiteState::Off};
+        }
+    }
+    m_screen.stoppable = m_running && !m_screen.message;
+    m_changes |= kSitesChanged;
+}
+
+void SearchFlow::showSite(int site) {
+    const size_t i = static_cast<size_t>(site - 1);
+    if (i >= m_screen.sites.size() || i >= m_state.records.sites.size()) return;
+    m_screen.sites[i] = statusOf(site, m_state.records.sites[i], m_running);
+    m_changes |= kSitesChanged;
 }
 
 void SearchFlow::announce() {
@@ -83,6 +156,7 @@ bool SearchFlow::beginCommand() {
 }
 
 void SearchFlow::startSearch(const Text& keyword) {
+    if (m_running && !m_screen.message && !m_shutDown) abandonRun();
     if (!beginCommand()) return;
     m_state.currentPage = "1";
     prepare(keyword);
@@ -143,7 +217,6 @@ void SearchFlow::prepare(const Text& keyword) {
 }
 
 void SearchFlow::resetRun() {
-    joinWorkers();  // the previous run's fetches have all delivered (or given up) by now
     m_screen.previousVisible = m_screen.nextVisible = m_screen.pageSelectorVisible = false;
     m_changes |= kSearchRowChanged;
     if (m_state.currentPage == "1") {
@@ -165,6 +238,9 @@ void SearchFlow::resetRun() {
     m_nextSite = 1;
     m_arrived.assign(m_state.runSites.size(), std::nullopt);
     m_cancel = std::make_shared<CancelToken>();
+    for (size_t i = 0; i < m_state.runSites.size(); ++i)
+        m_state.records.sites[i].disabled = !m_state.runSites[i].searched();
+    showSites();
 }
 
 void SearchFlow::requestSite(int site) {
@@ -179,15 +255,34 @@ void SearchFlow::requestSite(int site) {
 void SearchFlow::issueFetch(int site) {
     const Text& address = m_state.searchUrls[static_cast<size_t>(site - 1)];
     if (m_observer.requestIssued) m_observer.requestIssued(site, address);
-    m_workers.emplace_back([this, site, address, generation = m_generation, cancel = m_cancel,
-                            alive = std::weak_ptr<const bool>(m_alive)] {
+    {
+        const std::lock_guard hold(m_workers->lock);
+        ++m_workers->live;
+    }
+    // The thread is counted until its last step: the flow outlives every fetch it started.
+    auto work = [this, site, address, generation = m_generation, cancel = m_cancel, workers = m_workers,
+                 alive = std::weak_ptr<const bool>(m_alive)] {
         const auto start = Clock::now();
-        Arrival arrival{m_fetcher.fetch(address, *cancel), {}};
+        FetchOutcome fetched = m_fetcher.fetch(address, *cancel);
+        Arrival arrival{std::move(fetched.body), fetched.failure, {}};
         arrival.took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-        if (cancel->cancelled()) return;
-        m_poster.post([this, alive, generation, site, arrival = std::move(arrival)]() mutable {
-            if (alive.lock()) pageArrived(generation, site, std::move(arrival));
-        });
+        if (!cancel->cancelled()) {
+            m_poster.post([this, alive, generation, site, arrival = std::move(arrival)]() mutable {
+                if (alive.lock()) pageArrived(generation, site, std::move(arrival));
+            });
+        }
+        const std::lock_guard hold(workers->lock);
+        --workers->live;
+        workers->ended.notify_all();
+    };
+    if (startDetachedThread(work)) return;
+    {
+        const std::lock_guard hold(m_workers->lock);
+        --m_workers->live;
+    }
+    // No thread for the fetch: the slot's page is one that did not arrive.
+    m_poster.post([this, alive = std::weak_ptr<const bool>(m_alive), generation = m_generation, site] {
+        if (alive.lock()) pageArrived(generation, site, Arrival{{}, FetchFailure::Other, {}});
     });
 }
 
@@ -215,6 +310,9 @@ void SearchFlow::scrapeSite(int site, Arrival arrival) {
     SiteRecord& record = r.sites[i];
     record.fetchTime = arrival.took;
     record.bytes = r.sitePages[i].size();
+    record.fetchFailure = arrival.failure;
+    const SiteDefinition* definition = i < m_state.sites.size() ? m_state.sites[i].get() : nullptr;
+    record.pageRecognised = definition != nullptr && findFrom(r.sitePages[i], definition->pageMarkerInPage) > 0;
     if (record.disabled) {
         record.reason = "switched off";
     } else if (record.bytes == 0) {
@@ -228,14 +326,43 @@ void SearchFlow::scrapeSite(int site, Arrival arrival) {
         m_screen.title = progressTitle(r.rowsAdded);
         m_changes |= kResultsAdded | kTitleChanged;
     }
+    showSite(site);
     announce();
 }
 
-void SearchFlow::finishRun() {
+void SearchFlow::stopRun() {
+    if (!m_running || m_screen.message || !m_cancel || m_shutDown) return;
+    m_cancel->cancel();  // the fetches still out give up; nothing waits for them
+    const int slots = static_cast<int>(m_arrived.size());
+    for (int n = m_nextSite; n <= slots; ++n) {
+        std::optional<Arrival>& arrived = m_arrived[static_cast<size_t>(n - 1)];
+        if (arrived) {
+            scrapeSite(n, std::move(*arrived));
+            arrived.reset();
+            continue;
+        }
+        SiteRecord& record = m_state.records.sites[static_cast<size_t>(n - 1)];
+        if (record.disabled) continue;
+        record.stopped = true;
+        record.reason = "stopped";
+    }
+    m_nextSite = slots + 1;
+    ++m_generation;  // pages still on their way belong to no run now
+    finishRun(true);
+}
+
+void SearchFlow::abandonRun() {
+    if (m_cancel) m_cancel->cancel();
+    ++m_generation;
+    endRun();
+}
+
+void SearchFlow::finishRun(bool stopped) {
     RunRecords& r = m_state.records;
-    // With the six built-in slots: unreachableSites or emptySites is exactly "123456".
-    const bool unreachable = everySiteEndedIn(r, SiteOutcome::NoPage);
-    if (unreachable || everySiteEndedIn(r, SiteOutcome::NoItems)) {
+    // With the six built-in slots: unreachableSites or emptySites is exactly "123456". A stopped run is never
+    // blamed on the network or the keyword.
+    const bool unreachable = !stopped && everySiteEndedIn(r, SiteOutcome::NoPage);
+    if (unreachable || (!stopped && everySiteEndedIn(r, SiteOutcome::NoItems))) {
         static const Text unreachableStatus = gbk(u8" --- 连接服务器失败");
         static const ScreenMessage unreachableMessage{
             gbk(u8"连接服务器失败：请检查网络连接。如果您的网络正常，则有可能我们的服务器正在维护中，请稍后重试。"),
@@ -253,6 +380,7 @@ void SearchFlow::finishRun() {
         m_screen.message = unreachable ? unreachableMessage : emptyMessage;
         m_changes |= kMessageChanged;
         if (m_selectPageAfterRun) selectPageItem(currentPageNumber(m_state) - 1);
+        showSites();
         announce();
         return;
     }
@@ -280,10 +408,11 @@ void SearchFlow::finishRun() {
         m_screen.layout = SearchLayout::Home;
     }
     m_changes |= kSearchRowChanged;
-    m_lastOutcome = RunOutcome::Completed;
-    setStatus(completedStatus(m_state));
+    m_lastOutcome = stopped ? RunOutcome::Stopped : RunOutcome::Completed;
+    setStatus(completedStatus(m_state, stopped));
     if (m_selectPageAfterRun) selectPageItem(page - 1);
     endRun();
+    showSites();
     if (m_observer.runFinished) m_observer.runFinished(m_lastOutcome);
     announce();
 }
@@ -299,6 +428,7 @@ void SearchFlow::acknowledgeMessage() {
     m_screen.bannerVisible = true;
     m_changes |= kMessageChanged | kBannerChanged;
     endRun();
+    showSites();
     announce();
 }
 
@@ -322,6 +452,7 @@ void SearchFlow::cancelRun() {
     ++m_generation;  // pages still on their way belong to no run now
     m_screen.message.reset();
     endRun();
+    showSites();
 }
 
 void SearchFlow::shutDown() {

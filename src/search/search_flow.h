@@ -2,10 +2,11 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "platform/events.h"
@@ -29,7 +30,7 @@ struct SearchState {
     RunRecords records;
 };
 
-enum class RunOutcome { Completed, Unreachable, NoResults };
+enum class RunOutcome { Completed, Unreachable, NoResults, Stopped };
 
 // Optional hooks for front ends that report a run in detail (lanqi-cli). Called on the UI thread.
 struct SearchObserver {
@@ -48,7 +49,8 @@ enum class FetchMode {
 // user-interface thread except the fetches: they run on worker threads and hand their pages back through `poster`; each
 // page is placed and scraped on the UI thread, strictly in catalogue order, and the screen is announced after every
 // change. A run is in progress from its command until its outcome is shown (for a failure, until its
-// message is closed); commands that arrive meanwhile are ignored.
+// message is closed). A new search (startSearch) meanwhile abandons the run and starts its own; the page
+// commands that arrive meanwhile are ignored; stopRun ends it with what arrived.
 class SearchFlow {
   public:
     SearchFlow(PageFetcher& fetcher, TaskPoster& poster, SearchSites sites);
@@ -57,13 +59,14 @@ class SearchFlow {
     SearchFlow& operator=(const SearchFlow&) = delete;
 
     // Each takes the keyword as 搜索框 holds it now (GBK): a page change searches an edited keyword.
+    // startSearch during a run (but not while its failure message is up) abandons that run first.
     void startSearch(const Text& keyword);                         // Enter in 搜索框, or 按钮1
     void goToNextPage(const Text& keyword);                        // 按钮3
     void goToPreviousPage(const Text& keyword);                    // 按钮2
     void goToSelectedPage(int itemPosition, const Text& keyword);  // the user chose an item of 组合框1
 
     // The slots the next command's run fetches; a run in progress keeps its own.
-    void useSites(SearchSites sites) { m_sites = std::move(sites); }
+    void useSites(SearchSites sites);
     const SearchSites& sites() const { return m_sites; }
 
     // The user closed the message on the screen.
@@ -73,6 +76,10 @@ class SearchFlow {
     // The selected row's result, or null when none is selected.
     const ResultItem* selectedResult() const;
 
+    // 停止 or Esc: the fetches still out are cancelled; the pages that arrived are placed in slot order, the
+    // slots still waiting are marked stopped, and the run ends as a completed one whose title says it was
+    // stopped (never a failure message). Nothing while no run is in progress or its message is up.
+    void stopRun();
     // Ends the run in progress at once: its fetches are cancelled and nothing more of it is shown.
     void cancelRun();
     // cancelRun, and every later command is ignored: the program is ending.
@@ -93,7 +100,14 @@ class SearchFlow {
   private:
     struct Arrival {
         Bytes page;
+        FetchFailure failure = FetchFailure::None;
         std::chrono::milliseconds took{0};
+    };
+    // The fetch threads still running: the flow waits for them when it goes.
+    struct Workers {
+        std::mutex lock;
+        std::condition_variable ended;
+        int live = 0;
     };
 
     bool beginCommand();
@@ -104,7 +118,10 @@ class SearchFlow {
     void issueFetch(int site);
     void pageArrived(unsigned generation, int site, Arrival arrival);
     void scrapeSite(int site, Arrival arrival);
-    void finishRun();
+    void finishRun(bool stopped = false);
+    void abandonRun();
+    void showSites();
+    void showSite(int site);
     void endRun();
     void selectPageItem(long long index);
     void announce();
@@ -128,7 +145,7 @@ class SearchFlow {
     int m_nextSite = 1;         // the next slot to place and scrape
     std::vector<std::optional<Arrival>> m_arrived;
     std::shared_ptr<CancelToken> m_cancel;
-    std::vector<std::thread> m_workers;
+    std::shared_ptr<Workers> m_workers = std::make_shared<Workers>();
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);  // posted tasks check it
 };
 

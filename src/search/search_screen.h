@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,33 @@ struct ScreenMessage {
     bool operator==(const ScreenMessage&) const = default;
 };
 
+// Where one slot stands in the run on the screen (the site strip).
+enum class SiteState : unsigned char {
+    Idle,     // no run yet
+    Waiting,  // fetched, or waiting for the slots before it to be placed
+    Done,     // its page was read: `rows` rows (maybe none)
+    Failed,   // no rows: `failure` says why
+    Off,      // switched off in the settings (or without a base or definition): not fetched
+    Stopped,  // the user stopped the run before its page was placed
+};
+enum class SiteFailure : unsigned char {
+    None,
+    Refused,        // nothing accepted the connection
+    TimedOut,       // no connection, or no data, in time
+    HostNotFound,   // the host name did not resolve
+    NotResultPage,  // a page arrived, but not one of that site's result pages
+    NoAnswer,       // no page for another reason
+};
+struct SiteStatus {
+    int slot = 0;  // 1-based
+    SiteState state = SiteState::Idle;
+    SiteFailure failure = SiteFailure::None;
+    int rows = 0;
+    std::chrono::milliseconds took{0};
+
+    bool operator==(const SiteStatus&) const = default;
+};
+
 // Everything of the search that the main window shows, as data. The search flow owns it and changes it;
 // front ends draw it and never read a decision back from their widgets. Texts are GBK.
 struct SearchScreen {
@@ -37,6 +65,8 @@ struct SearchScreen {
     std::vector<ResultItem> results;  // 超级列表框1's rows, in order
     int selectedResult = -1;          // the row the user selected, -1: none
     std::optional<ScreenMessage> message;
+    std::vector<SiteStatus> sites;  // one per slot, in slot order: the slots of the run, or of the next one
+    bool stoppable = false;         // a run is in progress that the user may stop (停止, Esc)
 };
 
 // What changed since the last announcement: a front end redraws only these parts.
@@ -50,6 +80,7 @@ enum ScreenChange : unsigned {
     kResultsAdded = 1u << 6,    // rows appended at the end
     kMessageChanged = 1u << 7,  // a message came up or was closed
     kResultSelectionChanged = 1u << 8,
+    kSitesChanged = 1u << 9,  // the site strip, and whether a run can be stopped
 };
 
 }  // namespace lanqi

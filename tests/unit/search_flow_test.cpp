@@ -256,13 +256,12 @@ TEST_F(SearchFlowTest, ChoosingAPageUsesThePositionNotTheItemText) {
     EXPECT_EQ(screen().selectedPageItem, 3);  // the user's choice stays shown
 }
 
-TEST_F(SearchFlowTest, CommandsDuringARunAreIgnored) {
+TEST_F(SearchFlowTest, PageCommandsDuringARunAreIgnored) {
     serveTotals("1", 200, 0, 0, 0);
     serveTotals("2", 200, 0, 0, 0);
     for (const Text& url : buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1")) fetcher.delayMs[url] = 100;
     flow.startSearch("abc");
     for (int i = 0; i < 3; ++i) {
-        flow.startSearch("abc");
         flow.goToNextPage("abc");
         flow.goToPreviousPage("abc");
         flow.goToSelectedPage(1, "abc");
@@ -272,6 +271,108 @@ TEST_F(SearchFlowTest, CommandsDuringARunAreIgnored) {
     EXPECT_EQ(fetcher.requested.size(), 6u);
     EXPECT_EQ(flow.state().currentPage, "1");
     EXPECT_EQ(screen().results.size(), 12u);
+}
+
+// Enter with a new keyword during a run: the run is abandoned (its late pages are never shown) and the new
+// keyword is searched at once.
+TEST_F(SearchFlowTest, ANewSearchDuringARunAbandonsItAndSearchesTheNewKeyword) {
+    serveTotals("1", 60, 0, 0, 0);
+    serve("xyz", "1",
+          {test::site1Page(items(1, "x1_"), 1), test::site2Page(items(1, "x2_")), test::site3Page(items(1, "x3_"), 0),
+           test::site4Page(items(1, "x4_")), test::site5Page(items(1, "x5_"), 0), test::site6Page(items(1, "x6_"), 0)});
+    for (const Text& url : buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1")) fetcher.delayMs[url] = 150;
+    flow.startSearch("abc");
+    queue.runPending(5ms);
+    flow.startSearch("xyz");
+    settle();
+    queue.runPending(300ms);  // the abandoned run's pages arrive meanwhile and are dropped
+    ASSERT_EQ(screen().results.size(), 6u);
+    for (const ResultItem& row : screen().results) EXPECT_EQ(row.title[0], 'x') << row.title;
+    EXPECT_EQ(fetcher.requested.size(), 12u);
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索完成，共1页，21个结果 - 第1页 "));
+}
+
+// 停止 keeps what arrived: slots 1, 2 and 4 answered (4 before 3, so it was not yet placed), 3, 5 and 6 hang.
+TEST_F(SearchFlowTest, StopKeepsTheSitesThatAnsweredAndMarksTheOthersStopped) {
+    serveTotals("1", 60, 0, 0, 0);
+    const auto urls = buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1");
+    for (const size_t i : {2u, 4u, 5u}) fetcher.hang.push_back(urls[i]);
+    flow.startSearch("abc");
+    EXPECT_TRUE(screen().stoppable);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (screen().results.size() < 4 && std::chrono::steady_clock::now() < deadline) queue.runPending(20ms);
+    queue.runPending(50ms);  // slot 4's page arrives and waits for slot 3
+    flow.stopRun();
+
+    EXPECT_FALSE(flow.running());
+    EXPECT_FALSE(screen().stoppable);
+    EXPECT_EQ(flow.lastOutcome(), RunOutcome::Stopped);
+    EXPECT_TRUE(messages.empty());
+    std::vector<Text> sources;
+    for (const ResultItem& row : screen().results) sources.push_back(row.title.substr(0, 4));
+    EXPECT_EQ(sources, (std::vector<Text>{"p1s1", "p1s1", "p1s2", "p1s2", "p1s4", "p1s4"}));
+    std::vector<SiteState> states;
+    for (const SiteStatus& site : screen().sites) states.push_back(site.state);
+    EXPECT_EQ(states, (std::vector<SiteState>{SiteState::Done, SiteState::Done, SiteState::Stopped, SiteState::Done,
+                                              SiteState::Stopped, SiteState::Stopped}));
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索已停止，共1页，80个结果 - 第1页 "));
+    EXPECT_EQ(screen().layout, SearchLayout::Results);
+    flow.stopRun();  // nothing to stop now
+    EXPECT_EQ(flow.lastOutcome(), RunOutcome::Stopped);
+}
+
+TEST_F(SearchFlowTest, StoppingBeforeAnyPageArrivedBlamesNeitherTheNetworkNorTheKeyword) {
+    for (const Text& url : buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1")) fetcher.hang.push_back(url);
+    flow.startSearch("abc");
+    flow.stopRun();
+    queue.runPending(50ms);
+    EXPECT_FALSE(flow.running());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(screen().results.empty());
+    EXPECT_EQ(screen().title, statusText(u8" --- 搜索已停止，共0页，0个结果 - 第1页 "));
+}
+
+// The site strip through a run: every slot waits, then says what it gave or why it gave nothing.
+TEST_F(SearchFlowTest, TheSiteStripTellsEachSlotsStateAndWhyASlotFailed) {
+    EXPECT_EQ(screen().sites.size(), 6u);
+    for (const SiteStatus& site : screen().sites) EXPECT_EQ(site.state, SiteState::Idle);
+    Settings settings = test::numberedSettings();
+    settings.sites[5].enabled = false;
+    flow.useSites(searchSites(settings, builtInSiteSlots()));
+    EXPECT_EQ(screen().sites[5].state, SiteState::Off);
+
+    const auto urls = buildSearchUrls(flow.sites(), encodeKeyword("abc"), "1");
+    fetcher.pages[urls[0]] = test::site1Page(items(3, "a"), 3);
+    fetcher.failures[urls[1]] = FetchFailure::TimedOut;
+    fetcher.failures[urls[2]] = FetchFailure::HostNotFound;
+    // urls[3]: unknown to the fake network, refused
+    fetcher.pages[urls[4]] = "<html>a login page</html>";
+    for (const Text& url : urls) fetcher.delayMs[url] = 30;
+    flow.startSearch("abc");
+    for (int n = 0; n < 5; ++n) EXPECT_EQ(screen().sites[static_cast<size_t>(n)].state, SiteState::Waiting) << n;
+    settle();
+
+    const struct {
+        SiteState state;
+        SiteFailure failure;
+        int rows;
+    } expected[] = {
+        {SiteState::Done, SiteFailure::None, 3},
+        {SiteState::Failed, SiteFailure::TimedOut, 0},
+        {SiteState::Failed, SiteFailure::HostNotFound, 0},
+        {SiteState::Failed, SiteFailure::Refused, 0},
+        {SiteState::Failed, SiteFailure::NotResultPage, 0},
+        {SiteState::Off, SiteFailure::None, 0},
+    };
+    ASSERT_EQ(screen().sites.size(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
+        const SiteStatus& site = screen().sites[i];
+        EXPECT_EQ(site.slot, static_cast<int>(i + 1));
+        EXPECT_EQ(site.state, expected[i].state) << i;
+        EXPECT_EQ(site.failure, expected[i].failure) << i;
+        EXPECT_EQ(site.rows, expected[i].rows) << i;
+    }
+    EXPECT_GE(screen().sites[0].took, 30ms);
 }
 
 TEST_F(SearchFlowTest, TheSelectedResultFollowsTheSelectionAndEndsWithTheRun) {

@@ -462,6 +462,7 @@ int outcomeCode(const SearchFlow& flow) {
         case RunOutcome::NoResults:
             return kNoResults;
         case RunOutcome::Completed:
+        case RunOutcome::Stopped:  // lanqi-cli never stops a run; a stopped one counts as a partial one
             break;
     }
     for (const SiteRecord& site : flow.siteFigures())
