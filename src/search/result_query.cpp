@@ -32,17 +32,38 @@ char foldedAscii(std::string_view text, size_t i, size_t length) {
     return 0;
 }
 
+// Appends the folded form of `text` to `out`: never longer than `text`.
+void appendFolded(std::string_view text, Text& out) {
+    const size_t from = out.size();
+    out.resize(from + text.size());
+    char* to = out.data() + from;
+    const auto* b = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = b[i];
+        if (!isLead(c) || i + 1 == n) {
+            *to++ = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        const unsigned char second = b[i + 1];
+        if (c == 0xA1 && second == 0xA1) {
+            *to++ = ' ';
+        } else if (c == 0xA3 && second >= 0xA1 && second <= 0xFE) {
+            const auto half = static_cast<unsigned char>(second - 0x80);
+            *to++ = half >= 'A' && half <= 'Z' ? static_cast<char>(half - 'A' + 'a') : static_cast<char>(half);
+        } else {
+            *to++ = static_cast<char>(c);
+            *to++ = static_cast<char>(second);
+        }
+        i += 2;
+    }
+    out.resize(static_cast<size_t>(to - out.data()));
+}
+
 void foldInto(std::string_view text, Text& out) {
     out.clear();
-    for (size_t i = 0; i < text.size();) {
-        const size_t n = charLength(text, i);
-        const char c = foldedAscii(text, i, n);
-        if (c != 0 || n == 1)
-            out.push_back(n == 1 && c == 0 ? text[i] : c);
-        else
-            out.append(text.substr(i, n));
-        i += n;
-    }
+    appendFolded(text, out);
 }
 
 // `needle` in `haystack` starting where a character starts, both folded: a match never begins on the second
@@ -233,12 +254,12 @@ std::optional<FilterTerm> fieldTerm(const Text& f, const SiteNames& names,
     return term;
 }
 
-// The title as the list shows it, folded, into `out`.
-void foldedTitle(const ResultItem& item, Text& out) {
+// The title as the list shows it, folded, appended to `out`.
+void appendFoldedTitle(const ResultItem& item, Text& out) {
     if (item.title.find('&') == Text::npos) {
-        foldInto(item.title, out);
+        appendFolded(item.title, out);
     } else {
-        foldInto(decodeCharacterReferences(item.title), out);
+        appendFolded(decodeCharacterReferences(item.title), out);
     }
 }
 
@@ -277,19 +298,22 @@ class Matcher {
         }
     }
 
-    bool operator()(std::span<const ResultItem> rows, const ViewEntry& entry) {
+    bool operator()(std::span<const ResultItem> rows, const ResultView& view, const ViewEntry& entry) {
         const ResultItem& item = rows[entry.row];
-        if (m_readsTitle) foldedTitle(item, m_title);
+        if (m_readsTitle) {
+            m_title.clear();
+            appendFoldedTitle(item, m_title);
+        }
         size_t siteTerm = 0;
         for (const FilterTerm& term : m_filter.terms) {
-            if (!holds(term, rows, entry, item, siteTerm)) return false;
+            if (!holds(term, rows, view.sitesOf(entry), entry, item, siteTerm)) return false;
         }
         return true;
     }
 
   private:
-    bool holds(const FilterTerm& term, std::span<const ResultItem> rows, const ViewEntry& entry, const ResultItem& item,
-               size_t& siteTerm) const {
+    bool holds(const FilterTerm& term, std::span<const ResultItem> rows, std::span<const int> sites,
+               const ViewEntry& entry, const ResultItem& item, size_t& siteTerm) const {
         switch (term.kind) {
             case FilterTerm::Word:
                 return containsWhole(m_title, term.text);
@@ -310,7 +334,7 @@ class Matcher {
                 return std::find(term.values.begin(), term.values.end(), item.fileKind) != term.values.end();
             case FilterTerm::SiteIs: {
                 const std::vector<char>& slots = m_slots[siteTerm++];
-                return std::any_of(entry.sites.begin(), entry.sites.end(), [&](int site) {
+                return std::any_of(sites.begin(), sites.end(), [&](int site) {
                     return site >= 1 && static_cast<size_t>(site) < slots.size() && slots[static_cast<size_t>(site)];
                 });
             }
@@ -328,48 +352,82 @@ class Matcher {
     Text m_title;
 };
 
-std::vector<ViewEntry> entriesOf(std::span<const ResultItem> rows, bool unique) {
-    std::vector<ViewEntry> entries;
-    entries.reserve(rows.size());
+// Every row its own entry; with `unique` one entry per hash key, at its first row.
+void fillEntries(std::span<const ResultItem> rows, bool unique, ResultView& view) {
+    const size_t n = rows.size();
+    view.rows.resize(n);
+    view.sites.reserve(n);
+    if (!unique) {
+        view.entries.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            view.rows[i] = i;
+            view.sites.push_back(rows[i].site);
+            view.entries[i] = ViewEntry{i, i, i, 1, i, 1};
+        }
+        return;
+    }
+    // The entry of each row, and how many rows each entry has.
+    std::vector<size_t> entryOf(n);
     std::unordered_map<std::string_view, size_t> entryOfHash;
-    if (unique) entryOfHash.reserve(rows.size());
-    std::vector<size_t> longest;  // per entry: the listed files of its filesRow
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const ResultItem& item = rows[i];
-        if (unique && !item.hashKey.empty()) {
-            const auto [at, added] = entryOfHash.try_emplace(item.hashKey, entries.size());
-            if (!added) {
-                ViewEntry& entry = entries[at->second];
-                entry.rows.push_back(i);
-                if (std::find(entry.sites.begin(), entry.sites.end(), item.site) == entry.sites.end())
-                    entry.sites.push_back(item.site);
-                const size_t listed = listedFiles(item);
-                if (listed > longest[at->second]) {
-                    longest[at->second] = listed;
-                    entry.filesRow = i;
-                }
-                continue;
+    entryOfHash.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        const Text& key = rows[i].hashKey;
+        size_t e = view.entries.size();
+        if (!key.empty()) e = entryOfHash.try_emplace(key, e).first->second;
+        if (e == view.entries.size()) view.entries.push_back(ViewEntry{i, i, 0, 0, 0, 0});
+        ++view.entries[e].rowCount;
+        entryOf[i] = e;
+    }
+    size_t next = 0;
+    for (ViewEntry& entry : view.entries) {
+        entry.firstRow = next;
+        next += entry.rowCount;
+        entry.rowCount = 0;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        ViewEntry& entry = view.entries[entryOf[i]];
+        view.rows[entry.firstRow + entry.rowCount++] = i;
+    }
+    // Each entry's slots, each once, and its longest file list.
+    for (ViewEntry& entry : view.entries) {
+        entry.firstSite = view.sites.size();
+        size_t longest = 0;
+        for (size_t i : view.rowsOf(entry)) {
+            const ResultItem& item = rows[i];
+            const auto own = std::span<const int>(view.sites).subspan(entry.firstSite);
+            if (std::find(own.begin(), own.end(), item.site) == own.end()) view.sites.push_back(item.site);
+            const size_t listed = listedFiles(item);
+            if (listed > longest) {
+                longest = listed;
+                entry.filesRow = i;
             }
         }
-        entries.push_back(ViewEntry{i, {i}, {item.site}, i});
-        if (unique) longest.push_back(listedFiles(item));
+        entry.siteCount = view.sites.size() - entry.firstSite;
     }
-    return entries;
 }
 
+// Entries with a key in key order (ties in the order they are in), then those without one, in their order.
 template <class Key>
 void sortByKeys(std::vector<ViewEntry>& entries, const std::vector<std::optional<Key>>& keys, bool descending) {
-    std::vector<size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const std::optional<Key>& ka = keys[a];
-        const std::optional<Key>& kb = keys[b];
-        if (!ka || !kb) return ka.has_value() && !kb.has_value();
-        return descending ? *kb < *ka : *ka < *kb;
-    });
+    std::vector<std::pair<Key, size_t>> keyed;
+    std::vector<size_t> missing;
+    keyed.reserve(entries.size());
+    for (size_t k = 0; k < entries.size(); ++k) {
+        if (keys[k]) {
+            keyed.emplace_back(*keys[k], k);
+        } else {
+            missing.push_back(k);
+        }
+    }
+    if (descending) {
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return b.first < a.first; });
+    } else {
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
     std::vector<ViewEntry> sorted;
     sorted.reserve(entries.size());
-    for (size_t k : order) sorted.push_back(std::move(entries[k]));
+    for (const auto& [key, k] : keyed) sorted.push_back(entries[k]);
+    for (size_t k : missing) sorted.push_back(entries[k]);
     entries = std::move(sorted);
 }
 
@@ -387,11 +445,19 @@ void sortEntries(std::span<const ResultItem> rows, std::vector<ViewEntry>& entri
             if (order.descending) std::reverse(entries.begin(), entries.end());
             return;
         case SortKey::Title: {
+            // Every title folded into one buffer, each entry's key a piece of it.
             Text folded;
-            sortBy<Text>(entries, order.descending, [&](const ViewEntry& e) {
-                foldedTitle(rows[e.row], folded);
-                return std::optional<Text>(folded);
-            });
+            std::vector<std::pair<size_t, size_t>> pieces;
+            pieces.reserve(entries.size());
+            for (const ViewEntry& e : entries) {
+                const size_t from = folded.size();
+                appendFoldedTitle(rows[e.row], folded);
+                pieces.emplace_back(from, folded.size() - from);
+            }
+            std::vector<std::optional<std::string_view>> keys;
+            keys.reserve(pieces.size());
+            for (const auto& [from, size] : pieces) keys.emplace_back(std::string_view(folded).substr(from, size));
+            sortByKeys(entries, keys, order.descending);
             return;
         }
         case SortKey::Size:
@@ -590,11 +656,11 @@ std::optional<SortKey> sortKeyNamed(std::string_view name) {
 ResultView viewRows(std::span<const ResultItem> rows, const ResultFilter& filter, SortOrder order, bool unique,
                     const SiteNames& names) {
     ResultView view;
-    view.entries = entriesOf(rows, unique);
+    fillEntries(rows, unique, view);
     view.total = view.entries.size();
     if (!filter.terms.empty()) {
         Matcher matches(filter, names);
-        std::erase_if(view.entries, [&](const ViewEntry& entry) { return !matches(rows, entry); });
+        std::erase_if(view.entries, [&](const ViewEntry& entry) { return !matches(rows, view, entry); });
     }
     sortEntries(rows, view.entries, order);
     return view;

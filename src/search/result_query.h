@@ -119,10 +119,13 @@ struct SortOrder {
 
 // One line of the list: a row, or with one row per torrent every row of its hash.
 struct ViewEntry {
-    size_t row = 0;            // the index in the run of the row shown (the first of its hash)
-    std::vector<size_t> rows;  // every row it stands for, in run order; rows.front() == row
-    std::vector<int> sites;    // their slots, each once, in order of first appearance
-    size_t filesRow = 0;       // the row of `rows` with the longest file list (the first on ties)
+    size_t row = 0;       // the index in the run of the row shown (the first of its hash)
+    size_t filesRow = 0;  // of its rows, the one with the longest file list (the first on ties)
+    // Where its rows and their slots are in the view's lists (ResultView::rowsOf and sitesOf).
+    size_t firstRow = 0;
+    size_t rowCount = 1;
+    size_t firstSite = 0;
+    size_t siteCount = 1;
 
     bool operator==(const ViewEntry&) const = default;
 };
@@ -130,8 +133,18 @@ struct ViewEntry {
 struct ResultView {
     std::vector<ViewEntry> entries;  // what is shown, in order
     size_t total = 0;                // entries before the filter: rows, or hashes when one row per torrent
+    std::vector<size_t> rows;        // every entry's rows, one entry after the other
+    std::vector<int> sites;          // every entry's slots, one entry after the other
 
     size_t shown() const { return entries.size(); }
+    // Every row an entry stands for, in run order (the first is entry.row), and their slots, each once, in order
+    // of first appearance.
+    std::span<const size_t> rowsOf(const ViewEntry& entry) const {
+        return std::span<const size_t>(rows).subspan(entry.firstRow, entry.rowCount);
+    }
+    std::span<const int> sitesOf(const ViewEntry& entry) const {
+        return std::span<const int>(sites).subspan(entry.firstSite, entry.siteCount);
+    }
 };
 
 // The rows of a run as the list shows them. With `unique`, rows of the same hashKey become one entry where
