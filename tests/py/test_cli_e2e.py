@@ -201,6 +201,12 @@ class CliEndToEnd(unittest.TestCase):
             (["check-site", "site2", FIXTURES + "/site1.html"], {}, 2, "site2: not-recognised", None),
             (["check-site", "site7", FIXTURES + "/site1.html"], {}, 1, None, "unknown site definition: site7"),
             (["check-site", "site1"], {}, 1, None, "PAGE_FILE"),
+            (["--filter", "big kind:film", "abc"], {}, 1, None, 'bad filter term "kind:film"'),
+            (["--filter", "size>1Q -", "abc"], {}, 1, None, 'bad filter term "size>1Q"'),
+            (["--filter", "site:9", "abc"], {}, 1, None, 'bad filter term "site:9"'),
+            (["--sort", "bogus", "abc"], {}, 1, None, "bad sort key: bogus"),
+            (["--sort", "size:up", "abc"], {}, 1, None, "bad sort key: size:up"),
+            (["--filter", "-mkv", "--sort", "title", "--unique", "abc"], small, 0, PREFIX + " --- 搜索完成", None),
         ]
         for args, modes, code, out, err in cases:
             with self.subTest(args=args, modes=modes):
@@ -455,6 +461,100 @@ class CliEndToEnd(unittest.TestCase):
         self.assertTrue(any(line.endswith(line.split()[-1]) and "\u2026" in line for line in lines))
         self.assertTrue(any(columns(line) > 120 for line in piped))
         self.assertFalse(any("\u2026" in line for line in piped))
+
+    # ---- --filter, --sort and --unique, checked against the rows of the same search without them ----
+
+    def runs(self, proc):
+        """Each run's row events and its done event."""
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        found, rows = [], []
+        for e in events(proc):
+            if e["event"] == "row":
+                rows.append(e)
+            elif e["event"] == "done":
+                found.append((rows, e))
+                rows = []
+        return found
+
+    def seventh_slot_config(self):
+        """Slot 7 asks site 2's sample site again: every torrent of slot 2 comes twice, with the same size."""
+        return self.write_config('[site7]\nbase = "%s/site2"\ndefinition = "site2"\n' % server_base())
+
+    def test_filter_keeps_the_matching_rows_in_run_order(self):
+        def folded(title):  # full-width ASCII as half-width, Latin letters in lower case
+            return "".join(" " if c == "\u3000" else chr(ord(c) - 0xFEE0) if "\uff01" <= c <= "\uff5e" else c
+                           for c in title).lower()
+
+        def matches(row):
+            return (row["size"] is not None and row["size"]["bytes"] is not None
+                    and row["size"]["bytes"] > 500 * 2 ** 20 and row["fileKind"] == 3
+                    and "mkv" not in folded(row["displayTitle"]))
+
+        args = ["--json", "超能陆战队", "next"]
+        plain = self.runs(run_cli(args))
+        filtered = self.runs(run_cli(["--filter", "size>500M kind:video -mkv"] + args))
+        self.assertEqual(len(filtered), 2)
+        for (rows, done), (kept, kept_done) in zip(plain, filtered):
+            expected = [r for r in rows if matches(r)]
+            self.assertGreater(len(expected), 0)
+            self.assertLess(len(expected), len(rows))
+            self.assertEqual(kept, expected)  # whole events, row numbers of the run included
+            self.assertEqual(kept_done["view"], {"shown": len(expected), "total": len(rows)})
+            self.assertEqual({k: v for k, v in kept_done.items() if k not in ("view", "sites")},
+                             {k: v for k, v in done.items() if k != "sites"})
+        # The table shows the same rows under the same numbers.
+        table = run_cli(["--filter", "size>500M kind:video -mkv", "超能陆战队"]).stdout.decode("utf-8").splitlines()
+        self.assertEqual([int(line.split()[0]) for line in table[:-1]],
+                         [r["row"] for r in plain[0][0] if matches(r)])
+
+    def test_sort_by_size_orders_by_bytes_with_ties_in_run_order(self):
+        config = self.seventh_slot_config()
+        (rows, _), = self.runs(run_cli(["--json", "abc"], config=config))
+        (ordered, done), = self.runs(run_cli(["--json", "--sort", "size:desc", "abc"], config=config))
+        sized = [r for r in rows if r["size"] is not None and r["size"]["bytes"] is not None]
+        unsized = [r for r in rows if r not in sized]
+        expected = sorted(sized, key=lambda r: -r["size"]["bytes"]) + unsized  # sorted() is stable
+        self.assertEqual([r["row"] for r in ordered], [r["row"] for r in expected])
+        self.assertEqual(ordered, expected)
+        self.assertEqual(done["view"], {"shown": len(rows), "total": len(rows)})
+        # Slot 7's rows tie with slot 2's: each comes after its twin, with nothing but rows of that size between.
+        position = {r["row"]: k for k, r in enumerate(ordered)}
+        twins = [(a, b) for a in rows for b in rows if a["site"] == 2 and b["site"] == 7 and a["hash"] == b["hash"]]
+        self.assertEqual(len(twins), len([r for r in rows if r["site"] == 7]))
+        for a, b in twins:
+            self.assertLess(position[a["row"]], position[b["row"]])
+            between = ordered[position[a["row"]]:position[b["row"]] + 1]
+            self.assertEqual({r["size"]["bytes"] for r in between}, {a["size"]["bytes"]})
+        # Ascending is the reverse order of the sizes, ties still in run order.
+        (rising, _), = self.runs(run_cli(["--json", "--sort", "size:asc", "abc"], config=config))
+        self.assertEqual([r["row"] for r in rising],
+                         [r["row"] for r in sorted(sized, key=lambda r: r["size"]["bytes"]) + unsized])
+
+    def test_unique_gives_one_row_per_hash_with_its_sites(self):
+        config = self.seventh_slot_config()
+        (rows, _), = self.runs(run_cli(["--json", "abc"], config=config))
+        groups = {}
+        for r in rows:
+            groups.setdefault(r["hash"] or ("row", r["row"]), []).append(r)
+        expected = sorted(groups.values(), key=lambda members: members[0]["row"])
+        self.assertLess(len(expected), len(rows))
+        (unique, done), = self.runs(run_cli(["--json", "--unique", "abc"], config=config))
+        self.assertEqual(done["view"], {"shown": len(expected), "total": len(expected)})
+        self.assertEqual(len(unique), len(expected))
+        for shown, members in zip(unique, expected):
+            with self.subTest(row=shown["row"]):
+                first = members[0]
+                self.assertEqual(shown["rows"], [m["row"] for m in members])
+                self.assertEqual(shown["sites"], list(dict.fromkeys(m["site"] for m in members)))
+                self.assertEqual(shown["files"], max((m["files"] for m in members), key=len))
+                self.assertEqual({k: v for k, v in shown.items() if k not in ("sites", "rows", "files")},
+                                 {k: v for k, v in first.items() if k != "files"})
+        self.assertIn([2, 7], [e["sites"] for e in unique])
+        # The table's site column lists a torrent's slots.
+        table = run_cli(["--unique", "abc"], config=config).stdout.decode("utf-8").splitlines()[:-1]
+        self.assertEqual([line.split()[:2] for line in table],
+                         [[str(e["row"]), ",".join(map(str, e["sites"]))] for e in unique])
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,12 +1,14 @@
 // lanqi-cli: the search flow without a window.
 //
-//   lanqi-cli [--json] [--] KEYWORD [next | prev | page N]...
+//   lanqi-cli [--json] [--filter EXPR] [--sort KEY[:asc|:desc]] [--unique] [--] KEYWORD [next | prev | page N]...
 //   lanqi-cli [--json] sites
 //   lanqi-cli [--json] check-site DEFINITION PAGE_FILE
 //
 // KEYWORD (UTF-8 from the terminal) is typed into the search box as GBK and searched; each further command
 // then presses 下一页, 上一页 or chooses item N-1 of the page selector. Options may stand anywhere; "--" ends
 // them. Everything is checked before the first request; results go to stdout, warnings and errors to stderr.
+// --filter, --sort and --unique show each run's rows as the results list's view does (search/result_query.h);
+// the rows are printed when the run ends, so a sort or one row per torrent sees all of them.
 
 #include <CLI/CLI.hpp>
 #include <chrono>
@@ -26,6 +28,7 @@
 #include "platform/settings.h"
 #include "scrape/result_entry.h"
 #include "scrape/scrape.h"
+#include "search/result_query.h"
 #include "search/search_flow.h"
 #include "search/site_catalogue.h"
 
@@ -64,6 +67,18 @@ Commands, run one after the other after the search of KEYWORD:
 
 Output: one line per result (row, site, size, date, title, magnet link) and the window title after each run;
 with --json one JSON object per line: "request", "row", "message" and "done" events.
+
+Filter, sort and one row per torrent, for each run's rows ("row" stays the row's number in the run):
+  --filter 'big -mkv "blu ray" size>700M size<4G files>1 kind:video|archive site:3|site2 after:2024-06 before:2025'
+      every term must hold: words and "phrases" in the title (any case, full-width alike), -word excludes;
+      size in bytes (K M G T are 1024-based, 1.5G); the file count; the kind; the slot or the definition it
+      runs; on or after the start of a year, month or day, or before its start. A row without the size, count
+      or date a term reads does not match it.
+  --sort KEY[:asc|:desc]   size, date and files largest first unless :asc; title, site and kind ascending
+      unless :desc; ties keep run order, rows without the key come last.
+  --unique   one row per hash where its first row was, with the slots that had it (the site column; "sites"
+      and "rows" in JSON) and the longest file list of its rows. With any of the three, "done" has "view".
+A term or key that cannot be read is bad usage (exit 1).
 
 Exit codes:
   0  every run completed and every site answered
@@ -198,9 +213,27 @@ Json sizeJson(const Text& text, const std::optional<unsigned long long>& bytes) 
 
 Json textOrNull(const Text& text) { return text.empty() ? Json(nullptr) : Json(utf8(text)); }
 
+// What --filter, --sort and --unique ask of the rows.
+struct ViewOptions {
+    ResultFilter filter;
+    SortOrder order;
+    bool unique = false;
+    SiteNames names;
+
+    bool active() const { return !filter.terms.empty() || order.key != SortKey::Run || unique; }
+};
+
+// "1,3": the slots of a row with one row per torrent.
+std::string siteList(std::span<const int> sites) {
+    std::string out;
+    for (int site : sites) out += (out.empty() ? "" : ",") + std::to_string(site);
+    return out;
+}
+
 class Output {
   public:
-    explicit Output(bool json) : m_json(json), m_columns(json ? 0 : terminalColumns()) {}
+    explicit Output(bool json, ViewOptions view = {})
+        : m_json(json), m_columns(json ? 0 : terminalColumns()), m_view(std::move(view)) {}
 
     void request(int site, const Text& address) const {
         if (!m_json) return;
@@ -225,34 +258,37 @@ class Output {
     }
 
     void rows(const SearchScreen& screen) const {
-        for (size_t i = 0; i < screen.results.size(); ++i) {
-            const ResultItem& item = screen.results[i];
-            if (m_json) {
-                Json o;
-                o["event"] = "row";
-                o["row"] = i;
-                o["title"] = utf8(item.title);
-                o["fileKind"] = item.fileKind;
-                o["magnetLink"] = utf8(item.magnetLink);
-                o["detailText"] = utf8(item.detailText);
-                o["site"] = item.site;
-                o["size"] = sizeJson(item.sizeText, item.sizeBytes);
-                o["date"] = textOrNull(item.dateText);
-                o["fileCount"] = item.fileCount ? Json(*item.fileCount) : Json(nullptr);
-                Json files = Json::array();
-                for (const ListedFile& file : item.files) {
-                    if (file.entry.empty()) continue;
-                    Json f;
-                    f["name"] = utf8(file.name);
-                    f["size"] = sizeJson(file.sizeText, file.sizeBytes);
-                    files.push_back(f);
+        if (!m_view.active()) {
+            for (size_t i = 0; i < screen.results.size(); ++i) {
+                const ResultItem& item = screen.results[i];
+                if (m_json) {
+                    emit(rowJson(i, item, item));
+                } else {
+                    row(i, item, std::to_string(item.site));
                 }
-                o["files"] = files;
-                o["hash"] = textOrNull(item.hashKey);
-                o["displayTitle"] = utf8(decodeCharacterReferences(item.title));  // as the window shows it
+            }
+            return;
+        }
+        const ResultView view = viewRows(screen.results, m_view.filter, m_view.order, m_view.unique, m_view.names);
+        m_shown = view.shown();
+        m_total = view.total;
+        size_t siteWidth = 1;
+        if (m_view.unique)
+            for (const ViewEntry& entry : view.entries)
+                siteWidth = std::max(siteWidth, siteList(view.sitesOf(entry)).size());
+        for (const ViewEntry& entry : view.entries) {
+            const ResultItem& item = screen.results[entry.row];
+            if (m_json) {
+                Json o = rowJson(entry.row, item, screen.results[entry.filesRow]);
+                if (m_view.unique) {
+                    o["sites"] = Json(std::vector<int>(view.sitesOf(entry).begin(), view.sitesOf(entry).end()));
+                    o["rows"] = Json(std::vector<size_t>(view.rowsOf(entry).begin(), view.rowsOf(entry).end()));
+                }
                 emit(o);
             } else {
-                row(i, item);
+                std::string sites = m_view.unique ? siteList(view.sitesOf(entry)) : std::to_string(item.site);
+                sites.resize(std::max(sites.size(), siteWidth), ' ');
+                row(entry.row, item, sites);
             }
         }
     }
@@ -293,20 +329,48 @@ class Output {
         o["emptySites"] = s.records.emptySites;
         o["skippedSites"] = s.records.skippedSites;
         o["sites"] = sites;
+        if (m_view.active()) o["view"] = {{"shown", m_shown}, {"total", m_total}};
         emit(o);
     }
 
   private:
+    // A row's event; its file list is `filesOf`'s (with one row per torrent, the longest of its rows).
+    static Json rowJson(size_t i, const ResultItem& item, const ResultItem& filesOf) {
+        Json o;
+        o["event"] = "row";
+        o["row"] = i;
+        o["title"] = utf8(item.title);
+        o["fileKind"] = item.fileKind;
+        o["magnetLink"] = utf8(item.magnetLink);
+        o["detailText"] = utf8(item.detailText);
+        o["site"] = item.site;
+        o["size"] = sizeJson(item.sizeText, item.sizeBytes);
+        o["date"] = textOrNull(item.dateText);
+        o["fileCount"] = item.fileCount ? Json(*item.fileCount) : Json(nullptr);
+        Json files = Json::array();
+        for (const ListedFile& file : filesOf.files) {
+            if (file.entry.empty()) continue;
+            Json f;
+            f["name"] = utf8(file.name);
+            f["size"] = sizeJson(file.sizeText, file.sizeBytes);
+            files.push_back(f);
+        }
+        o["files"] = files;
+        o["hash"] = textOrNull(item.hashKey);
+        o["displayTitle"] = utf8(decodeCharacterReferences(item.title));  // as the window shows it
+        return o;
+    }
+
     static void emit(const Json& value) {
         std::printf("%s\n", jsonLine(value).c_str());
         std::fflush(stdout);
     }
 
     // "   0  1  archive     3.9GB  2021-11-08  title  magnet:?xt=urn:btih:…"; on a terminal the title is cut so
-    // that the line fits.
-    void row(size_t i, const ResultItem& item) const {
-        char head[96];
-        std::snprintf(head, sizeof head, "%4zu  %d  %-7s  %10s  %-10s  ", i, item.site, kindName(item.fileKind),
+    // that the line fits. `sites` is the site column: the slot, or a torrent's slots ("1,3").
+    void row(size_t i, const ResultItem& item, const std::string& sites) const {
+        char head[96 + 3 * kMaxSiteSlots];
+        std::snprintf(head, sizeof head, "%4zu  %s  %-7s  %10s  %-10s  ", i, sites.c_str(), kindName(item.fileKind),
                       item.sizeText.empty() ? "-" : printable(utf8(item.sizeText)).substr(0, 10).c_str(),
                       item.dateText.empty() ? "-" : printable(utf8(item.dateText)).substr(0, 10).c_str());
         const std::string link = printable(utf8(item.magnetLink));
@@ -321,6 +385,9 @@ class Output {
 
     bool m_json;
     int m_columns;
+    ViewOptions m_view;
+    mutable size_t m_shown = 0;  // the last view's entries, and the entries before its filter
+    mutable size_t m_total = 0;
 };
 
 const char* originName(SettingOrigin origin) {
@@ -384,7 +451,8 @@ void listSites(bool json, const Settings& settings, const SiteSlots& definitions
 // "lanqi-cli check-site": one saved page scraped on its own with a definition, as a definition's author checks
 // it: the outcome, the total it prints, then its rows. Exit 0 when the page gave rows, 3 when it was recognised
 // but gave none, 2 when it was not recognised as the site's page, 1 on bad usage.
-int checkSite(bool json, const std::string& definition, const std::string& pageFile, const Settings& settings) {
+int checkSite(bool json, const std::string& definition, const std::string& pageFile, const Settings& settings,
+              const ViewOptions& view) {
     // A name is found as the settings find it; anything else is read as a definition file.
     std::vector<SettingsProblem> problems;
     const bool isFile = !isDefinitionName(definition);
@@ -448,10 +516,39 @@ int checkSite(bool json, const std::string& definition, const std::string& pageF
                     scrape.printsTotal ? std::to_string(scrape.total).c_str() : "-", scrape.items.size(),
                     scrape.skippedItems);
     }
-    Output(json).rows(screen);
+    Output(json, view).rows(screen);
     std::fflush(stdout);
     if (scrape.outcome == SiteOutcome::NoPage) return kUnreachable;
     return scrape.items.empty() ? kNoResults : kCompleted;
+}
+
+// --sort's KEY[:asc|:desc]; nothing when it is not one.
+std::optional<SortOrder> sortOrderOf(const std::string& text) {
+    const size_t colon = text.find(':');
+    const auto key = sortKeyNamed(std::string_view(text).substr(0, colon));
+    if (!key) return std::nullopt;
+    SortOrder order{*key, descendingByDefault(*key)};
+    if (colon == std::string::npos) return order;
+    const std::string direction = text.substr(colon + 1);
+    if (direction != "asc" && direction != "desc") return std::nullopt;
+    order.descending = direction == "desc";
+    return order;
+}
+
+// --filter's expression (the console's text, as KEYWORD) read as the results list reads it; every term that
+// cannot be read is named in `error`.
+std::optional<ResultFilter> filterOf(const std::string& expression, const SiteNames& names, std::string& error) {
+    const Text text = gbk(expression);
+    if (text.empty() && !expression.empty()) {
+        error = "the filter has characters GBK lacks";
+        return std::nullopt;
+    }
+    FilterParse parse = parseFilter(text, names);
+    for (const FilterProblem& problem : parse.problems)
+        error += (error.empty() ? "" : "; ") + std::string("bad filter term \"") + utf8(problem.term) +
+                 "\": " + problem.english();
+    if (!error.empty()) return std::nullopt;
+    return std::move(parse.filter);
 }
 
 // The exit code a finished run adds to the ones before it: the first failed run decides.
@@ -483,6 +580,16 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("lanqi-cli ") + kProductVersionText, "Print the version and exit");
     bool json = false;
     app.add_flag("--json", json, "Print JSON Lines instead of the table");
+    std::string filterText;
+    app.add_option("--filter", filterText,
+                   "Show only the rows EXPR keeps: words, -word, \"a phrase\", size>700M, files<50, kind:video, "
+                   "site:3, after:2024-06, before:2025 (see below)")
+        ->type_name("EXPR");
+    std::string sortText;
+    app.add_option("--sort", sortText, "Sort each run's rows by size, date, files, title, site or kind (see below)")
+        ->type_name("KEY[:asc|:desc]");
+    bool unique = false;
+    app.add_flag("--unique", unique, "One row per torrent (hash), with the slots that had it");
     std::vector<std::string> words;
     app.add_option("KEYWORD COMMAND", words, "The keyword (UTF-8), then next, prev or page N, in order")
         ->expected(0, -1)
@@ -530,7 +637,24 @@ int main(int argc, char** argv) {
         listSites(json, loaded.settings, definitions);
         return loaded.problems.empty() ? kCompleted : kUsage;
     }
-    if (*checkCommand) return checkSite(json, checkDefinition, checkPage, loaded.settings);
+    SearchSites sites = searchSites(loaded.settings, definitions);
+    ViewOptions view;
+    view.unique = unique;
+    view.names = siteNamesOf(sites);
+    if (!sortText.empty()) {
+        const auto order = sortOrderOf(sortText);
+        if (!order)
+            return usageError("bad sort key: " + sortText +
+                              " (size, date, files, title, site or kind, then :asc or :desc)");
+        view.order = *order;
+    }
+    if (!filterText.empty()) {
+        std::string error;
+        auto filter = filterOf(filterText, view.names, error);
+        if (!filter) return usageError(error);
+        view.filter = std::move(*filter);
+    }
+    if (*checkCommand) return checkSite(json, checkDefinition, checkPage, loaded.settings, view);
     if (words.empty()) return usageError("KEYWORD is required");
     if (!loaded.problems.empty()) return kUsage;  // nothing is searched with settings that are not what was meant
 
@@ -544,10 +668,10 @@ int main(int argc, char** argv) {
             "the keyword has characters that cannot be searched (the sites take GBK text): nothing was "
             "searched");
 
-    const Output output(json);
+    const Output output(json, std::move(view));
     HttpPageFetcher fetcher;
     TaskQueue queue;
-    SearchFlow flow(fetcher, queue, searchSites(loaded.settings, definitions));
+    SearchFlow flow(fetcher, queue, std::move(sites));
     flow.setScreenListener([&flow, &output](unsigned changes) {
         if ((changes & kMessageChanged) != 0 && flow.screen().message) output.message(*flow.screen().message);
     });
