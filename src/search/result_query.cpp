@@ -125,40 +125,40 @@ std::optional<unsigned long long> sizeValue(std::string_view text) {
     if (!wholeValue || fraction.size() > 18 || *wholeValue > (~0ull >> shift)) return std::nullopt;
     // 0.d1d2...dk times the unit, rounded down, from the last digit to the first: each step divides by ten
     // what the digits after it gave, and rounding down at every step rounds the whole down once.
-    unsigned long long part = 0;
+    unsigned long long fractionBytes = 0;
     for (size_t k = fraction.size(); k-- > 0;)
-        part = ((static_cast<unsigned long long>(fraction[k] - '0') << shift) + part) / 10;
+        fractionBytes = ((static_cast<unsigned long long>(fraction[k] - '0') << shift) + fractionBytes) / 10;
     const unsigned long long bytes = *wholeValue << shift;
-    if (bytes > ~0ull - part) return std::nullopt;
-    return bytes + part;
+    if (bytes > ~0ull - fractionBytes) return std::nullopt;
+    return bytes + fractionBytes;
 }
 
 bool leapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 // "2024", "2024-06", "2024-06-01" (or "/" or "." between): the first day of that year, month or day.
 std::optional<ResultDate> periodStart(std::string_view text) {
-    std::vector<std::string_view> parts;
+    std::vector<std::string_view> fields;
     size_t from = 0;
     for (size_t i = 0; i <= text.size(); ++i) {
         if (i == text.size() || text[i] == '-' || text[i] == '/' || text[i] == '.') {
-            parts.push_back(text.substr(from, i - from));
+            fields.push_back(text.substr(from, i - from));
             from = i + 1;
         }
     }
-    if (parts.size() > 3 || parts[0].size() != 4) return std::nullopt;
-    for (std::string_view part : parts)
-        if (!allDigits(part) || part.size() > 4) return std::nullopt;
-    ResultDate d{static_cast<int>(*wholeNumber(parts[0])), 1, 1};
-    if (parts.size() > 1) {
-        if (parts[1].size() > 2) return std::nullopt;
-        d.month = static_cast<int>(*wholeNumber(parts[1]));
+    if (fields.size() > 3 || fields[0].size() != 4) return std::nullopt;
+    for (std::string_view field : fields)
+        if (!allDigits(field) || field.size() > 4) return std::nullopt;
+    ResultDate d{static_cast<int>(*wholeNumber(fields[0])), 1, 1};
+    if (fields.size() > 1) {
+        if (fields[1].size() > 2) return std::nullopt;
+        d.month = static_cast<int>(*wholeNumber(fields[1]));
         if (d.month < 1 || d.month > 12) return std::nullopt;
     }
-    if (parts.size() > 2) {
-        if (parts[2].size() > 2) return std::nullopt;
+    if (fields.size() > 2) {
+        if (fields[2].size() > 2) return std::nullopt;
         static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
         const int last = days[d.month - 1] + (d.month == 2 && leapYear(d.year) ? 1 : 0);
-        d.day = static_cast<int>(*wholeNumber(parts[2]));
+        d.day = static_cast<int>(*wholeNumber(fields[2]));
         if (d.day < 1 || d.day > last) return std::nullopt;
     }
     return d;

@@ -290,15 +290,15 @@ TEST(SortRows, StableWithRowsLackingTheKeyLastInBothDirections) {
 // Over many rows with few distinct keys: every key is in order, ties in run order, missing keys at the end.
 TEST(SortRows, ManyTiesKeepRunOrder) {
     std::mt19937 random(7);
-    std::vector<Row> specs;
+    std::vector<Row> made;
     for (int i = 0; i < 400; ++i) {
         const unsigned r = random();
         Row row{std::string(1, static_cast<char>('a' + r % 3)), 1 + static_cast<int>(r / 3 % 4)};
         if (r / 12 % 4 != 0) row.size = r / 48 % 5;
         if (r / 240 % 3 != 0) row.date = ResultDate{2020 + static_cast<int>(r / 720 % 3), 1, 1};
-        specs.push_back(row);
+        made.push_back(row);
     }
-    const std::vector<ResultItem> rows = items(specs);
+    const std::vector<ResultItem> rows = items(made);
     const auto keyOf = [&](SortKey key, size_t k) -> std::optional<long long> {
         if (key == SortKey::Size)
             return rows[k].sizeBytes ? std::optional<long long>(*rows[k].sizeBytes) : std::nullopt;
