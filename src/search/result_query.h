@@ -149,7 +149,8 @@ struct ResultView {
 
 // The rows of a run as the list shows them. With `unique`, rows of the same hashKey become one entry where
 // the first of them stood (a row with an empty hashKey stays on its own). Then the filter: an entry is read as
-// its first row, but for `site:` any of its sites counts and for `files` its longest list's row. Then the sort.
+// its first row, but for `site:` any of its sites counts and for `files` its longest list's row. Then the sort, which
+// reads an entry the same way.
 ResultView viewRows(std::span<const ResultItem> rows, const ResultFilter& filter, SortOrder order, bool unique,
                     const SiteNames& names);
 
