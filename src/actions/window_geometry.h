@@ -24,7 +24,7 @@ inline constexpr Geometry kBackButtonGeometry{720, 0, 80, 16};     // 超级按�
 inline constexpr Geometry kBrowserGeometry{-2, -4, 812, 526};      // 播放浏览框
 inline constexpr Geometry kOverlayGeometry{0, 16, 808, 482};       // 透明标签2
 inline constexpr Geometry kLoadingNoticeGeometry{0, 0, 808, 522};  // 标签5
-inline constexpr Geometry kResultListGeometry{-1, 48, 809, 441};   // 超级列表框1
+inline constexpr Geometry kResultListGeometry{-1, 78, 809, 411};   // 超级列表框1, under the results tool row
 
 // The search row's two layouts: 搜索框 width and 按钮1 left.
 inline constexpr int kHomeSearchBoxWidth = 392;

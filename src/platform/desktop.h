@@ -89,6 +89,13 @@ struct PopupMenu {
     bool operator==(const PopupMenu&) const = default;
 };
 
+// A point on the screen, in pixels.
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+    bool operator==(const ScreenPoint&) const = default;
+};
+
 // popupMenuAtPointer's answer when the menu was dismissed without a choice.
 inline constexpr int kNoMenuChoice = -1;
 
@@ -226,6 +233,8 @@ class WindowEffects {
     // Pops `menu` up 3 pixels right of and below the mouse pointer and waits until it closes. Returns the chosen
     // entry's id, or kNoMenuChoice. `owner` may be null.
     virtual int popupMenuAtPointer(const Window* owner, const PopupMenu& menu) = 0;
+    // The same with the menu's top left corner at `at` (the keyboard's menu: at the selected row).
+    virtual int popupMenuAt(const Window* owner, const PopupMenu& menu, ScreenPoint at) = 0;
 
     // Creates `window` when it does not exist yet (running its creation handler) and shows it; a modal window
     // blocks until it is closed. False when the window could not be created.

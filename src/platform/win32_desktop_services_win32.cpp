@@ -185,6 +185,12 @@ MessageAnswer Win32DesktopServices::messageBox(const Text& text, int style, cons
 }
 
 int Win32DesktopServices::popupMenuAtPointer(const Window* owner, const PopupMenu& menu) {
+    POINT pointer{};
+    ::GetCursorPos(&pointer);
+    return popupMenuAt(owner, menu, {pointer.x + 3, pointer.y + 3});
+}
+
+int Win32DesktopServices::popupMenuAt(const Window* owner, const PopupMenu& menu, ScreenPoint at) {
     // TrackPopupMenu answers 0 for "no choice", so entry i goes in as command i + 1.
     HMENU popup = ::CreatePopupMenu();
     if (popup == nullptr) return kNoMenuChoice;
@@ -199,12 +205,10 @@ int Win32DesktopServices::popupMenuAtPointer(const Window* owner, const PopupMen
     }
     HWND window = windowHandle(owner);
     if (window == nullptr) window = ::GetActiveWindow();
-    POINT pointer{};
-    ::GetCursorPos(&pointer);
     if (window != nullptr) ::SetForegroundWindow(window);  // so that a click elsewhere closes the menu
     const UINT chosen = static_cast<UINT>(
-        ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
-                         pointer.x + 3, pointer.y + 3, 0, window, nullptr));
+        ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x,
+                         at.y, 0, window, nullptr));
     ::DestroyMenu(popup);
     if (window != nullptr) ::PostMessageW(window, WM_NULL, 0, 0);
     if (chosen == 0 || chosen > entries.size()) return kNoMenuChoice;

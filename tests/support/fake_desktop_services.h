@@ -212,6 +212,14 @@ class WindowEffectsFake : public Base {
 
     int popupMenuAtPointer(const Window* owner, const PopupMenu& menu) override {
         this->calls.push_back("popupMenuAtPointer " + windowName(owner));
+        return choose(menu);
+    }
+    int popupMenuAt(const Window* owner, const PopupMenu& menu, ScreenPoint at) override {
+        this->calls.push_back("popupMenuAt " + windowName(owner) + " " + std::to_string(at.x) + "," +
+                              std::to_string(at.y));
+        return choose(menu);
+    }
+    int choose(const PopupMenu& menu) {
         menus.push_back(menu);
         if (menuChoices.empty()) return kNoMenuChoice;
         const int choice = menuChoices.front();

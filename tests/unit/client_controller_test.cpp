@@ -48,6 +48,26 @@ class RecordingView : public MainView {
     void quit() override { ++quits; }
     std::vector<Text> vendorAddresses;  // each footer address the controller had drawn
     void showVendorAddress(const Text& vendorBase) override { vendorAddresses.push_back(vendorBase); }
+    // The results as last drawn: every line's caption and site cell, the selected line, and how many lines
+    // each call left as they were.
+    std::vector<std::string> lines;
+    int selectedLine = -1;
+    std::vector<size_t> kept;
+    ResultsBar bar;
+    std::vector<SiteStripEntry> strip;
+    std::vector<std::string> notices;
+    std::optional<ScreenPoint> linePoint;
+    void showResults(const ResultsShown& shown) override {
+        lines.resize(shown.kept);
+        for (size_t i = shown.kept; i < shown.lines.size(); ++i)
+            lines.push_back(shown.rows[shown.lines[i].row].picture.caption + " | " + shown.siteCell(i));
+        selectedLine = shown.selected;
+        kept.push_back(shown.kept);
+    }
+    void showResultsBar(const ResultsBar& drawn) override { bar = drawn; }
+    void showSiteStrip(const std::vector<SiteStripEntry>& entries) override { strip = entries; }
+    void showNotice(const std::string& text) override { notices.push_back(text); }
+    std::optional<ScreenPoint> selectedLinePoint() const override { return linePoint; }
 };
 
 class ClientControllerTest : public ::testing::Test {
@@ -85,11 +105,24 @@ TEST_F(ClientControllerTest, ASearchIsDrawnAsItGoesAndEndsInTheCompletedScreen) 
     client.searchRequested();
     settle();
     ASSERT_FALSE(view.renders.empty());
-    EXPECT_NE(view.renders.front() & kResultsCleared, 0u);
     unsigned drawn = 0;
     for (unsigned changes : view.renders) drawn |= changes;
-    EXPECT_NE(drawn & kResultsAdded, 0u);
-    EXPECT_EQ(client.searchFlow().screen().results.size(), 3u);
+    EXPECT_NE(drawn & kTitleChanged, 0u);
+    EXPECT_EQ(drawn & (kResultsCleared | kResultsAdded | kResultSelectionChanged | kSitesChanged), 0u)
+        << "the results and the strip are drawn through their own calls";
+    const auto& results = client.searchFlow().screen().results;
+    ASSERT_EQ(results.size(), 3u);
+    std::vector<std::string> expected;
+    for (const ResultItem& row : results) expected.push_back(presentRow(row).caption + " | 站点1");
+    EXPECT_EQ(view.lines, expected);
+    EXPECT_EQ(view.kept.front(), 0u);  // the run's first call draws from scratch
+    EXPECT_EQ(view.bar.count, "共 3 项");
+    EXPECT_FALSE(view.bar.stoppable);
+    ASSERT_EQ(view.strip.size(), 6u);
+    EXPECT_EQ(view.strip[0].state, SiteState::Done);
+    EXPECT_EQ(view.strip[0].caption, "1 ✓3");
+    EXPECT_EQ(view.strip[1].state, SiteState::Failed);
+    EXPECT_EQ(view.strip[1].text.rfind("站点2（site2）：失败，连接被拒绝，", 0), 0u) << view.strip[1].text;
     EXPECT_TRUE(boxes().empty());
 }
 
@@ -214,6 +247,80 @@ TEST_F(ClientControllerTest, RunsOnTheFiveRolesItTakesEachFromItsOwnObject) {
     EXPECT_EQ(captions, (std::vector<Text>{gbk(u8"已复制"), gbk(u8"未安装迅雷"), gbk(u8"强制下载"), gbk(u8"软件更新："),
                                            gbk(u8"无法搜索")}));
     EXPECT_TRUE(desktop.calls.empty());
+}
+
+// The results as the user asks to see them: filtered, one row per torrent, sorted; the selection stays on the
+// row the user picked, and the keyboard's copy and menu act on it.
+TEST_F(ClientControllerTest, FilterMergeAndSortRedrawTheLinesAndTheSelectionFollowsItsRow) {
+    const auto urls = buildSearchUrls(client.searchFlow().sites(), encodeKeyword("abc"), "1");
+    fetcher.pages[urls[0]] = test::site1Page(test::items(3, "r"), 61);
+    fetcher.pages[urls[2]] = test::site3Page(test::items(2, "r"), 0);  // r0 and r1 again, on slot 3
+    client.searchRequested();
+    settle();
+    ASSERT_EQ(view.lines.size(), 5u);
+    client.rowSelected(1);  // r1 from slot 1
+    const Text link = client.searchFlow().selectedResult()->magnetLink;
+    using Lines = std::vector<std::string>;
+
+    client.filterEdited("r1");
+    EXPECT_EQ(view.lines, (Lines{"r1.mkv | 站点1", "r1.mkv | 站点3"}));
+    EXPECT_EQ(view.selectedLine, 0);
+    EXPECT_EQ(view.bar.count, "显示 2 项，共 5 项");
+    client.uniqueSwitched(true);
+    EXPECT_EQ(view.lines, (Lines{"r1.mkv | 2 个站点：1、3"}));
+    client.filterEdited("");
+    EXPECT_EQ(view.lines, (Lines{"r0.mkv | 2 个站点：1、3", "r1.mkv | 2 个站点：1、3", "r2.mkv | 站点1"}));
+    EXPECT_EQ(view.selectedLine, 1);
+    client.columnClicked(ResultColumn::Title);
+    client.columnClicked(ResultColumn::Title);  // again: the other way round
+    EXPECT_EQ(view.lines, (Lines{"r2.mkv | 站点1", "r1.mkv | 2 个站点：1、3", "r0.mkv | 2 个站点：1、3"}));
+    EXPECT_EQ(view.selectedLine, 1);
+    EXPECT_EQ(view.bar.sortColumn, ResultColumn::Title);
+    EXPECT_TRUE(view.bar.descending);
+    client.filterEdited("size>abc r");
+    EXPECT_EQ(view.bar.filterProblem.rfind("筛选条件有误：“size>abc”", 0), 0u) << view.bar.filterProblem;
+    EXPECT_EQ(view.lines.size(), 3u) << "the terms that can be read still filter";
+
+    client.copyRequested();
+    EXPECT_EQ(desktop.calls.back(), "setClipboardText " + link);
+    EXPECT_EQ(view.notices, Lines{"已复制磁力链接"});
+    view.linePoint = ScreenPoint{120, 340};
+    client.rowMenuFromKeyboard();
+    EXPECT_EQ(desktop.calls.back(), "popupMenuAt mainWindow 120,340");
+    EXPECT_TRUE(boxes().empty());
+
+    client.filterEdited("r2");  // the selected row is filtered out: nothing is selected any more
+    EXPECT_EQ(view.selectedLine, -1);
+    EXPECT_EQ(client.searchFlow().selectedResult(), nullptr);
+    client.copyRequested();
+    EXPECT_EQ(view.notices.size(), 1u);
+}
+
+// 停止 and Esc stop a run in progress; Esc otherwise is left to the window (the player).
+TEST_F(ClientControllerTest, StopAndEscapeEndARunWithWhatArrived) {
+    const auto urls = buildSearchUrls(client.searchFlow().sites(), encodeKeyword("abc"), "1");
+    fetcher.pages[urls[0]] = test::site1Page(test::items(2, "r"), 61);
+    for (size_t i = 1; i < urls.size(); ++i) fetcher.hang.push_back(urls[i]);
+    EXPECT_FALSE(client.escapePressed());
+    client.searchRequested();
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (view.lines.size() < 2 && std::chrono::steady_clock::now() < deadline) queue.runPending(20ms);
+    EXPECT_TRUE(view.bar.stoppable);
+    EXPECT_EQ(view.strip[1].state, SiteState::Waiting);
+    EXPECT_TRUE(client.escapePressed());
+    EXPECT_FALSE(client.searchFlow().running());
+    EXPECT_FALSE(view.bar.stoppable);
+    EXPECT_EQ(view.lines.size(), 2u);
+    EXPECT_EQ(view.strip[1].state, SiteState::Stopped);
+    EXPECT_EQ(view.strip[1].caption, "2 ■");
+    EXPECT_FALSE(client.escapePressed());
+    client.stopRequested();  // nothing to stop
+    EXPECT_TRUE(boxes().empty());
+
+    int settingsAt = 0;
+    client.commands().showSettingsAt = [&settingsAt](int slot) { settingsAt = slot; };
+    client.siteEntryActivated(2);
+    EXPECT_EQ(settingsAt, 2);
 }
 
 // The vendor's and the cloud-play addresses are settings: new ones (站点设置 saved) are used from the next

@@ -11,32 +11,12 @@
 
 namespace lanqi {
 
-RowPresentation presentRow(const ResultItem& item) {
-    RowPresentation row;
-    row.caption = utf8(decodeCharacterReferences(item.title));
-    row.toolTip = row.caption;
-    row.iconKind = item.fileKind >= 0 && item.fileKind < kRowIconCount ? item.fileKind : -1;
-    // The size and date lines as the details text shows them, in their order; a line whose field the page
-    // left empty adds nothing.
-    for (const DetailLine& line : item.lines) {
-        const bool shown = line.field == ResultField::Size   ? !item.sizeText.empty()
-                           : line.field == ResultField::Date ? !item.dateText.empty()
-                                                             : false;
-        if (!shown) continue;
-        const size_t from = std::min(line.label.find_first_not_of("\r\n"), line.label.size());
-        const std::string text = utf8(line.label.substr(from) + line.value);
-        row.toolTip += "\n" + text;
-        if (!row.accessibleDescription.empty()) row.accessibleDescription += "，";
-        row.accessibleDescription += text;
-    }
-    return row;
-}
-
 ClientController::ClientController(MainView& view, Desktop desktop, PageFetcher& fetcher, TaskPoster& poster,
                                    const Settings& settings, const SiteSlots& definitions)
     : m_view(view),
       m_messages(desktop.get<MessageBoxes>()),
       m_handOffs(desktop.get<HandOffs>()),
+      m_clipboard(desktop.get<Clipboard>()),
       m_poster(poster),
       m_settings(settings),
       m_flow(fetcher, poster, searchSites(settings, definitions)),
@@ -45,6 +25,16 @@ ClientController::ClientController(MainView& view, Desktop desktop, PageFetcher&
                  [this] { return m_flow.selectedResult(); }) {
     m_flow.setScreenListener([this](unsigned changes) { screenChanged(changes); });
     m_commands.useServiceAddresses(settings.vendorBase, settings.playBase);
+}
+
+void ClientController::drawResultsArea() {
+    m_view.showSiteStrip(presentSites(m_flow.screen().sites, siteNames()));
+    showResults();
+}
+
+SiteNames ClientController::siteNames() const {
+    const SearchState& state = m_flow.state();
+    return siteNamesOf(state.searchUrls.empty() ? m_flow.sites() : state.runSites);
 }
 
 void ClientController::useSettings(const Settings& settings, const SiteSlots& definitions) {
@@ -61,7 +51,10 @@ std::optional<Text> ClientController::searchableKeyword() {
 }
 
 void ClientController::searchRequested() {
-    if (const auto keyword = searchableKeyword()) m_flow.startSearch(*keyword);
+    if (const auto keyword = searchableKeyword()) {
+        if (!m_flow.screen().message) m_results.resetSort();  // a new search starts in run order
+        m_flow.startSearch(*keyword);
+    }
 }
 
 void ClientController::nextPageRequested() {
@@ -77,13 +70,69 @@ void ClientController::pageChosen(int index) {
     m_view.render(m_flow.screen(), kPageSelectionChanged);  // an ignored choice does not stay shown
 }
 
-void ClientController::rowSelected(int row) { m_flow.selectResult(row); }
+void ClientController::rowSelected(int line) { m_flow.selectResult(m_results.rowOfLine(line)); }
 
 void ClientController::rowActivated() { m_commands.run(static_cast<int>(MenuCommand::PlayChannel1)); }
 
 void ClientController::rowMenuRequested() { m_commands.popUpActionMenu(&m_view.windowHandle()); }
 
+void ClientController::rowMenuFromKeyboard() {
+    const std::optional<ScreenPoint> at = m_view.selectedLinePoint();
+    if (!at || m_flow.selectedResult() == nullptr) return;
+    m_commands.popUpActionMenuAt(&m_view.windowHandle(), *at);
+}
+
 void ClientController::mainMenuRequested() { m_commands.popUpMainMenu(&m_view.windowHandle()); }
+
+void ClientController::copyRequested() {
+    const ResultItem* item = m_flow.selectedResult();
+    if (item == nullptr || item->magnetLink.empty()) return;
+    m_clipboard.setClipboardText(item->magnetLink);
+    m_view.showNotice("已复制磁力链接");
+}
+
+void ClientController::filterEdited(const Text& expression) {
+    m_filterText = expression;
+    m_results.setFilter(expression, siteNames());
+    showResults();
+}
+
+void ClientController::uniqueSwitched(bool on) {
+    if (m_results.setUnique(on)) showResults();
+}
+
+void ClientController::modeChosen(ResultsMode mode) {
+    if (mode == m_results.mode()) return;
+    m_results.setMode(mode);
+    m_view.showResultsBar(m_results.bar(m_flow.screen().stoppable));
+}
+
+void ClientController::columnClicked(ResultColumn column) {
+    m_results.sortBy(column);
+    showResults();
+}
+
+void ClientController::stopRequested() { m_flow.stopRun(); }
+
+bool ClientController::escapePressed() {
+    if (!m_flow.screen().stoppable) return false;
+    m_flow.stopRun();
+    return true;
+}
+
+void ClientController::siteEntryActivated(int slot) {
+    if (m_commands.showSettingsAt) return m_commands.showSettingsAt(slot);
+    m_commands.showSettings();
+}
+
+void ClientController::showResults() {
+    const SearchScreen& screen = m_flow.screen();
+    m_results.refresh(screen.results, siteNames());
+    // A filtered-out row is no longer selected: the actions act only on a row the user can see.
+    if (screen.selectedResult >= 0 && m_results.lineOfRow(screen.selectedResult) < 0) m_flow.selectResult(-1);
+    m_view.showResults(m_results.shown(m_flow.screen().selectedResult));
+    m_view.showResultsBar(m_results.bar(screen.stoppable));
+}
 
 void ClientController::vendorAddressRequested() { m_handOffs.openAddress(m_settings.vendorBase); }
 
@@ -106,7 +155,18 @@ void ClientController::runVendorVisitAndUpdateCheck(EventPump& events) {
 
 void ClientController::screenChanged(unsigned changes) {
     const SearchScreen& screen = m_flow.screen();
-    m_view.render(screen, changes);
+    constexpr unsigned kResultsParts = kResultsCleared | kResultsAdded | kResultSelectionChanged | kSitesChanged;
+    if (changes & ~kResultsParts) m_view.render(screen, changes & ~kResultsParts);
+    if (changes & kSitesChanged) m_view.showSiteStrip(presentSites(screen.sites, siteNames()));
+    if (changes & (kResultsCleared | kResultsAdded)) {
+        if (changes & kResultsCleared) m_results.setFilter(m_filterText, siteNames());  // the run's slot names
+        m_results.rowsChanged(screen.results, changes);
+        showResults();
+    } else if (changes & kResultSelectionChanged) {
+        m_view.showResults(m_results.shown(screen.selectedResult));
+    } else if (changes & kSitesChanged) {
+        m_view.showResultsBar(m_results.bar(screen.stoppable));
+    }
     if ((changes & kMessageChanged) == 0 || !screen.message) return;
     // Shown once the flow has finished announcing; the run ends when the user closes it.
     m_poster.post([this, alive = std::weak_ptr<const bool>(m_alive)] {

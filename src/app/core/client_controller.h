@@ -6,6 +6,7 @@
 #include <string>
 
 #include "actions/result_actions.h"
+#include "app/core/results_presenter.h"
 #include "app/core/shell_commands.h"
 #include "platform/desktop.h"
 #include "platform/events.h"
@@ -15,25 +16,25 @@
 
 namespace lanqi {
 
-// The results list's pictures, one per index a FileKind names (0 to 3).
-inline constexpr int kRowIconCount = 4;
-
-// A result row as both windows show it, UTF-8.
-struct RowPresentation {
-    std::string caption;                // the title as a person reads it (character references decoded)
-    std::string toolTip;                // the whole title, then the size and date lines, one per line
-    int iconKind = -1;                  // the list picture: the result's file kind, -1 for none
-    std::string accessibleDescription;  // what a screen reader says after the caption: size and date
-};
-RowPresentation presentRow(const ResultItem& item);
-
 // What the controller needs of a main window. The window draws and reports its gestures to the
 // controller; it decides nothing itself.
 class MainView {
   public:
     virtual ~MainView() = default;
-    // Draws the parts of `screen` that `changes` (ScreenChange bits) names.
+    // Draws the parts of `screen` that `changes` (ScreenChange bits) names: the search row, the title, the
+    // banner. The results, their selection and the site strip come through the calls below.
     virtual void render(const SearchScreen& screen, unsigned changes) = 0;
+    // The results area, in the list and in the table: the lines to show (the first `kept` of them as drawn
+    // last time) and the selected one.
+    virtual void showResults(const ResultsShown& shown) = 0;
+    // The results tool row and the table's headers.
+    virtual void showResultsBar(const ResultsBar& bar) = 0;
+    virtual void showSiteStrip(const std::vector<SiteStripEntry>& entries) = 0;
+    // A short notice in the window that goes away by itself ("已复制磁力链接").
+    virtual void showNotice(const std::string& text) = 0;
+    // Where the selected line of the results is on the screen, for its menu from the keyboard; nothing when
+    // none is selected or shown.
+    virtual std::optional<ScreenPoint> selectedLinePoint() const = 0;
     // The keyword as 搜索框 holds it now (GBK), or nothing when it holds a character GBK lacks.
     virtual std::optional<Text> searchableKeyword() const = 0;
     // The main window as the owner of menus and messages.
@@ -60,19 +61,29 @@ class ClientController {
     ClientController(const ClientController&) = delete;
     ClientController& operator=(const ClientController&) = delete;
 
-    // The window's gestures. Search commands that arrive while a run is in progress are ignored by the flow;
-    // a keyword with a character the sites' encoding lacks is not searched: the user is told so.
-    void searchRequested();         // Enter in 搜索框, or 按钮1
-    void nextPageRequested();       // 按钮3
-    void previousPageRequested();   // 按钮2
-    void pageChosen(int index);     // the user chose item `index` of 组合框1
-    void rowSelected(int row);      // -1: none
-    void rowActivated();            // double-click or Enter on the selected row: "在线播放通道1"
-    void rowMenuRequested();        // "选择播放" for the selected row
-    void mainMenuRequested();       // the main popup menu
-    void vendorAddressRequested();  // 图片框1 or the footer's address
-    void closeStarted();            // the exit fade has begun
-    void programEndRequested();     // the exit fade has run out
+    // The window's gestures. A new search during a run stops that run and searches the new keyword; page
+    // commands that arrive during a run are ignored by the flow; a keyword with a character the sites'
+    // encoding lacks is not searched: the user is told so.
+    void searchRequested();                     // Enter in 搜索框, or 按钮1
+    void nextPageRequested();                   // 按钮3
+    void previousPageRequested();               // 按钮2
+    void pageChosen(int index);                 // the user chose item `index` of 组合框1
+    void rowSelected(int line);                 // the line of the results as shown; -1: none
+    void rowActivated();                        // double-click or Enter on the selected row: "在线播放通道1"
+    void rowMenuRequested();                    // "选择播放" for the selected row, at the pointer
+    void rowMenuFromKeyboard();                 // the Menu key or Shift+F10: "选择播放" at the selected line
+    void mainMenuRequested();                   // the main popup menu
+    void copyRequested();                       // Ctrl+C: the selected result's magnet link, with a notice, no box
+    void filterEdited(const Text& expression);  // 筛选框's text changed (GBK)
+    void uniqueSwitched(bool on);               // 合并相同资源
+    void modeChosen(ResultsMode mode);          // 图片视图, 列表视图
+    void columnClicked(ResultColumn column);    // a header of the table: sorts, again reverses
+    void stopRequested();                       // 停止
+    bool escapePressed();                       // Esc: stops a run in progress (true), else nothing (false)
+    void siteEntryActivated(int slot);          // an entry of the site strip: 站点设置 at that slot
+    void vendorAddressRequested();              // 图片框1 or the footer's address
+    void closeStarted();                        // the exit fade has begun
+    void programEndRequested();                 // the exit fade has run out
 
     // Start-up once the main window is shown: what is wrong in the settings file (one message), then the
     // vendor visit, the version file and the silent update check, with `events` processed meanwhile.
@@ -86,6 +97,10 @@ class ClientController {
     // True once the exit fade has run out and the program is ending.
     bool programEnding() const { return m_programEnding; }
 
+    // Draws the results area as it stands: the site strip, the tool row and the lines (the windows call it
+    // once they are built).
+    void drawResultsArea();
+
     // New settings (站点设置 saved): the next search runs with them, a run in progress keeps its own, and the
     // vendor's and cloud-play addresses follow at once.
     void useSettings(const Settings& settings, const SiteSlots& definitions);
@@ -98,16 +113,21 @@ class ClientController {
 
   private:
     void screenChanged(unsigned changes);
+    void showResults();
     std::optional<Text> searchableKeyword();
+    SiteNames siteNames() const;
 
     MainView& m_view;
     MessageBoxes& m_messages;
     HandOffs& m_handOffs;
+    Clipboard& m_clipboard;
     TaskPoster& m_poster;
     Settings m_settings;
     SearchFlow m_flow;
     ResultActions m_actions;
     ShellCommands m_commands;
+    ResultsPresenter m_results;
+    Text m_filterText;
     bool m_programEnding = false;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);  // posted tasks check it
 };

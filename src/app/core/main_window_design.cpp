@@ -15,7 +15,15 @@ constexpr std::array kDesigns{
     ControlDesign{
         MainControl::PageSelector, "组合框1", {kPageSelectorLeft, 20, kPageSelectorWidth, 20}, "", "页码", 0, false},
     ControlDesign{MainControl::NextButton, "按钮3", {720, 16, 56, 24}, "下一页", "", 0, false},
+    ControlDesign{MainControl::PicturesButton, "图片视图", {8, 52, 64, 22}, "图片视图", "", 0, true},
+    ControlDesign{MainControl::TableButton, "列表视图", {74, 52, 64, 22}, "列表视图", "", 0, true},
+    ControlDesign{MainControl::FilterBox, "筛选框", {146, 52, 250, 22}, "", "筛选（Ctrl+F）", 0, true},
+    ControlDesign{MainControl::UniqueSwitch, "合并相同资源", {404, 52, 112, 22}, "合并相同资源", "", 0, true},
+    ControlDesign{MainControl::ResultCount, "结果计数", {520, 52, 208, 22}, "", "结果计数", 0, true},
+    ControlDesign{MainControl::StopButton, "停止", {736, 52, 64, 22}, "停止", "停止搜索（Esc）", 0, true},
     ControlDesign{MainControl::ResultList, "超级列表框1", kResultListGeometry, "", "搜索结果", 14, true},
+    ControlDesign{MainControl::ResultTable, "结果表格", kResultListGeometry, "", "搜索结果表格", 0, false},
+    ControlDesign{MainControl::SiteStrip, "站点状态", {576, 493, 228, 24}, "", "站点状态", 0, true},
     ControlDesign{MainControl::Banner, "标签2", {0, 48, 808, 442}, "岚栖种子搜索神器", "", 56, true},
     ControlDesign{MainControl::HomePicture, "图片框2", {181, 253, 448, 37}, "", "首页图片：岚栖种子搜索神器", 0, true},
     ControlDesign{MainControl::Footer, "标签8", {0, 489, 808, 31}, "", "", 0, true},
@@ -45,6 +53,45 @@ Geometry layoutGeometry(MainControl control, SearchLayout layout) {
     const bool home = layout == SearchLayout::Home;
     if (control == MainControl::SearchBox) g.width = home ? kHomeSearchBoxWidth : kResultsSearchBoxWidth;
     if (control == MainControl::SearchButton) g.left = home ? kHomeSearchButtonLeft : kResultsSearchButtonLeft;
+    return g;
+}
+
+ControlAnchor anchorOf(MainControl control) {
+    switch (control) {
+        case MainControl::PreviousButton:
+        case MainControl::PageSelector:
+        case MainControl::NextButton:
+        case MainControl::StopButton:
+            return {true, false, false, false};
+        case MainControl::ResultCount:
+            return {true, false, false, false};
+        case MainControl::ResultList:
+        case MainControl::ResultTable:
+        case MainControl::Banner:
+            return {false, false, true, true};
+        case MainControl::HomePicture:
+            return {false, false, false, false};
+        case MainControl::Footer:
+            return {false, true, true, false};
+        case MainControl::FooterLink:
+            return {false, true, false, false};
+        case MainControl::SiteStrip:
+            return {true, true, false, false};
+        default:
+            return {};
+    }
+}
+
+Geometry placedGeometry(MainControl control, SearchLayout layout, int width, int height) {
+    Geometry g = layoutGeometry(control, layout);
+    const int grownX = std::max(0, width - kMainWindowWidth);
+    const int grownY = std::max(0, height - kMainWindowHeight);
+    const ControlAnchor anchor = anchorOf(control);
+    if (anchor.right) g.left += grownX;
+    if (anchor.bottom) g.top += grownY;
+    if (anchor.widens) g.width += grownX;
+    if (anchor.heightens) g.height += grownY;
+    if (control == MainControl::HomePicture) g.left += grownX / 2;  // stays centred under the banner's name
     return g;
 }
 

@@ -15,7 +15,15 @@ enum class MainControl {
     PreviousButton,  // 按钮2
     PageSelector,    // 组合框1
     NextButton,      // 按钮3
+    PicturesButton,  // 图片视图: the results as pictures (超级列表框1)
+    TableButton,     // 列表视图: the results as a table (结果表格)
+    FilterBox,       // 筛选框
+    UniqueSwitch,    // 合并相同资源: one row per torrent
+    ResultCount,     // 结果计数: shown of total, or what is wrong in the filter
+    StopButton,      // 停止
     ResultList,      // 超级列表框1
+    ResultTable,     // 结果表格, in the list's place
+    SiteStrip,       // 站点状态: one entry per slot, right of the footer's text
     Banner,          // 标签2
     HomePicture,     // 图片框2
     Footer,          // 标签8
@@ -53,10 +61,26 @@ struct ControlDesign {
 std::span<const ControlDesign> mainWindowDesigns();
 const ControlDesign& designOf(MainControl control);
 
-// Tab goes through the search row left to right, then into the results.
-inline constexpr MainControl kMainTabOrder[] = {MainControl::SearchBox,      MainControl::SearchButton,
-                                                MainControl::PreviousButton, MainControl::PageSelector,
-                                                MainControl::NextButton,     MainControl::ResultList};
+// Tab goes through the search row left to right, then the results tool row, into the results (the list or
+// the table, whichever is shown) and on to the site strip.
+inline constexpr MainControl kMainTabOrder[] = {
+    MainControl::SearchBox,    MainControl::SearchButton,   MainControl::PreviousButton, MainControl::PageSelector,
+    MainControl::NextButton,   MainControl::PicturesButton, MainControl::TableButton,    MainControl::FilterBox,
+    MainControl::UniqueSwitch, MainControl::StopButton,     MainControl::ResultList,     MainControl::ResultTable,
+    MainControl::SiteStrip};
+
+// How a control follows the window when it is resized from its designed client size (kMainWindowWidth x
+// kMainWindowHeight): it keeps its distance from the left and top edges unless it follows the right or the
+// bottom one, and stretches with the window's width or height.
+struct ControlAnchor {
+    bool right = false;      // keeps its distance from the right edge
+    bool bottom = false;     // keeps its distance from the bottom edge
+    bool widens = false;     // grows with the width
+    bool heightens = false;  // grows with the height
+};
+ControlAnchor anchorOf(MainControl control);
+// The control's geometry in `layout` in a client area of `width` x `height` (never smaller than designed).
+Geometry placedGeometry(MainControl control, SearchLayout layout, int width, int height);
 
 // The search row's two layouts move 搜索框's width and 按钮1's left edge; every other control keeps its design.
 Geometry layoutGeometry(MainControl control, SearchLayout layout);

@@ -7,6 +7,10 @@ namespace lanqi {
 
 void ShellCommands::popUpActionMenu(const Window* owner) { run(m_windows.popupMenuAtPointer(owner, actionMenu())); }
 
+void ShellCommands::popUpActionMenuAt(const Window* owner, ScreenPoint at) {
+    run(m_windows.popupMenuAt(owner, actionMenu(), at));
+}
+
 void ShellCommands::popUpMainMenu(const Window* owner) { run(m_windows.popupMenuAtPointer(owner, mainPopupMenu())); }
 
 void ShellCommands::run(int menuChoice) {

@@ -31,10 +31,14 @@ class ShellCommands {
     std::function<void()> showAbout = [] {};
     // Shows the settings window ("站点设置"). Does nothing until the windows set it.
     std::function<void()> showSettings = [] {};
+    // Shows the settings window at slot `slot` (an entry of the site strip). Until the windows set it, the
+    // settings window as showSettings shows it.
+    std::function<void(int slot)> showSettingsAt;
 
     // Pops up "选择播放" (the menu of a selected row) or the main popup menu at the pointer, then runs the
     // chosen entry.
     void popUpActionMenu(const Window* owner);
+    void popUpActionMenuAt(const Window* owner, ScreenPoint at);
     void popUpMainMenu(const Window* owner);
 
     // The vendor's site (its menu entries, the update check) and the cloud-play service (online play), the

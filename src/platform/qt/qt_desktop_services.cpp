@@ -237,6 +237,11 @@ MessageAnswer QtDesktopServices::messageBox(const Text& text, int style, const T
 }
 
 int QtDesktopServices::popupMenuAtPointer(const Window* owner, const PopupMenu& menu) {
+    const QPoint pointer = QCursor::pos() + QPoint(3, 3);
+    return popupMenuAt(owner, menu, {pointer.x(), pointer.y()});
+}
+
+int QtDesktopServices::popupMenuAt(const Window* owner, const PopupMenu& menu, ScreenPoint at) {
     QMenu popup(widgetOf(owner));
     for (const MenuEntry& entry : menu.entries) {
         if (!entry.visible) continue;
@@ -247,7 +252,7 @@ int QtDesktopServices::popupMenuAtPointer(const Window* owner, const PopupMenu& 
         }
     }
     if (popup.isEmpty()) return kNoMenuChoice;
-    const QAction* chosen = popup.exec(QCursor::pos() + QPoint(3, 3));
+    const QAction* chosen = popup.exec(QPoint(at.x, at.y));
     return chosen ? chosen->data().toInt() : kNoMenuChoice;
 }
 

@@ -34,6 +34,7 @@ class QtDesktopServices final : public DesktopServices {
     Text specialFolder(SpecialFolder kind) override;
     bool writeFile(const Text& path, const std::vector<Bytes>& blocks) override;
     int popupMenuAtPointer(const Window* owner, const PopupMenu& menu) override;
+    int popupMenuAt(const Window* owner, const PopupMenu& menu, ScreenPoint at) override;
     bool loadWindow(Window& window, const Window* owner, bool modal) override;
     void navigateBrowser(Window& browser, const Text& address) override;
     std::vector<ProcessRecord> listProcesses() override;
