@@ -68,7 +68,7 @@ class DesktopClient(unittest.TestCase):
                                   stdout=subprocess.PIPE, check=True).stdout.decode()
         position = dict(line.split("=") for line in geometry.split())
         left, top = int(position["X"]), int(position["Y"])
-        ink = subprocess.run(["convert", shot, "-crop", "280x30+%d+%d" % (left + 90, top + 48 + 28), "-colorspace",
+        ink = subprocess.run(["convert", shot, "-crop", "280x30+%d+%d" % (left + 90, top + 78 + 28), "-colorspace",
                               "Gray", "-format", "%[fx:mean]", "info:"], stdout=subprocess.PIPE, check=True)
         self.assertLess(float(ink.stdout), 0.97, "no caption drawn in %s" % shot)
         self.assertTrue(rows)
@@ -97,10 +97,11 @@ class DesktopClient(unittest.TestCase):
     def test_shift_f10_opens_the_row_menu_and_the_keyboard_copies_the_link(self):
         self.client.accept_notice()
         self.client.search(KEYWORD)
-        # Tab from the search box through 按钮1, 组合框1 and 按钮3 (上一页 is hidden on page 1) into the results;
-        # Home selects the first row, Right the second.
+        # Tab from the search box through 按钮1, 组合框1 and 按钮3 (上一页 is hidden on page 1), then the results
+        # tool row's view pair (one stop), 筛选框 and 合并相同资源 (停止 is off once the run is over) into the
+        # results; Home selects the first row, Right the second.
         self.client.focus(self.client.main_window)
-        drive_client.xdotool("key", "--delay", 80, *(["Tab"] * 4), "Home", "Right")
+        drive_client.xdotool("key", "--delay", 80, *(["Tab"] * 7), "Home", "Right")
         before = set(self.client.all_windows())
         drive_client.xdotool("key", "shift+F10")
         drive_client.wait_for("the row's menu", lambda: set(self.client.all_windows()) - before, 10)

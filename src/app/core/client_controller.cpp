@@ -77,8 +77,9 @@ void ClientController::rowActivated() { m_commands.run(static_cast<int>(MenuComm
 void ClientController::rowMenuRequested() { m_commands.popUpActionMenu(&m_view.windowHandle()); }
 
 void ClientController::rowMenuFromKeyboard() {
+    // With no line selected, the main menu, as the right button on the list's empty area gives.
     const std::optional<ScreenPoint> at = m_view.selectedLinePoint();
-    if (!at || m_flow.selectedResult() == nullptr) return;
+    if (!at || m_flow.selectedResult() == nullptr) return mainMenuRequested();
     m_commands.popUpActionMenuAt(&m_view.windowHandle(), *at);
 }
 

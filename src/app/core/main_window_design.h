@@ -23,11 +23,11 @@ enum class MainControl {
     StopButton,      // 停止
     ResultList,      // 超级列表框1
     ResultTable,     // 结果表格, in the list's place
-    SiteStrip,       // 站点状态: one entry per slot, right of the footer's text
     Banner,          // 标签2
     HomePicture,     // 图片框2
     Footer,          // 标签8
     FooterLink,      // 透明标签1, the footer's address
+    SiteStrip,       // 站点状态: one entry per slot, over the footer right of its text
     Browser,         // 播放浏览框
     Overlay,         // 透明标签2
     PlayingLabel,    // 标签1

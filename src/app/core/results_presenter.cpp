@@ -75,6 +75,7 @@ PresentedRow presentResult(const ResultItem& item) {
     cells[static_cast<int>(ResultColumn::Date)] = utf8(item.dateText);
     cells[static_cast<int>(ResultColumn::Site)] = slotText(item.site);
     cells[static_cast<int>(ResultColumn::Kind)] = kindText(item.fileKind);
+    presented.magnetLink = utf8(item.magnetLink);
     return presented;
 }
 
@@ -84,13 +85,17 @@ const std::string& ResultsShown::siteCell(size_t line) const {
     return rows[shownLine.row].cells[static_cast<int>(ResultColumn::Site)];
 }
 
-std::string ResultsShown::accessibleText(size_t line) const {
+std::string ResultsShown::accessibleDescription(size_t line) const {
     const PresentedRow& row = rows[lines[line].row];
-    std::string text = row.picture.caption;
-    if (!row.picture.accessibleDescription.empty()) text += "，" + row.picture.accessibleDescription;
-    text += "，" + siteCell(line);
+    std::string text = row.picture.accessibleDescription;
+    if (!text.empty()) text += "，";
+    text += siteCell(line);
     text += "，第 " + std::to_string(line + 1) + " 项，共 " + std::to_string(lines.size()) + " 项";
     return text;
+}
+
+std::string ResultsShown::accessibleText(size_t line) const {
+    return rows[lines[line].row].picture.caption + "，" + accessibleDescription(line);
 }
 
 const char* siteFailureText(SiteFailure failure) {

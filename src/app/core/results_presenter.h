@@ -37,6 +37,7 @@ SortKey sortKeyOf(ResultColumn column);
 struct PresentedRow {
     RowPresentation picture;
     std::array<std::string, kResultColumnCount> cells;  // by ResultColumn; "" where the page gave nothing
+    std::string magnetLink;                             // what dragging the row gives
 };
 PresentedRow presentResult(const ResultItem& item);
 
@@ -58,8 +59,10 @@ struct ResultsShown {
 
     // The line's site cell: its sites when grouped, else its row's slot.
     const std::string& siteCell(size_t line) const;
-    // What a screen reader says of line `line`: title, size, date, site and "第 3 项，共 101 项".
+    // What a screen reader says of line `line`: title, size, date, site and "第 3 项，共 101 项"; and the same
+    // without the title (a description to the title as name).
     std::string accessibleText(size_t line) const;
+    std::string accessibleDescription(size_t line) const;
 };
 
 // The results tool row and the table's headers.

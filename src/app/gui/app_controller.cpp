@@ -4,6 +4,7 @@
 
 #include "app/gui/main_window.h"
 #include "app/gui/settings_window.h"
+#include "platform/qt/qt_text.h"
 #include "search/site_check.h"
 
 namespace lanqi {
@@ -14,8 +15,10 @@ AppController::AppController(MainWindow& window, const Settings& settings, const
       m_client(*this, m_desktop, m_fetcher, m_poster, settings, definitions) {
     m_client.commands().showAbout = [this] { showAboutWindow(nullptr); };
     m_client.commands().showSettings = [this] { showSettingsWindow(); };
+    m_client.commands().showSettingsAt = [this](int slot) { showSettingsWindow(slot); };
     m_window.showVendorAddress(settings.vendorBase);
     connectWindow();
+    m_client.drawResultsArea();
 }
 
 AppController::~AppController() = default;
@@ -27,8 +30,9 @@ void AppController::setPlayOnline(
 
 void AppController::showAboutWindow(const Window* owner) { m_desktop.loadWindow(m_aboutWindow, owner, true); }
 
-void AppController::showSettingsWindow() {
+void AppController::showSettingsWindow(int slot) {
     SettingsWindow::Context context;
+    context.focusedSlot = slot;
     context.testKeyword = m_window.keyword();
     context.inUse = m_client.settings();
     for (int n = 1; n <= 6; ++n)
@@ -50,6 +54,16 @@ void AppController::quit() { QCoreApplication::exit(0); }
 
 void AppController::showVendorAddress(const Text& vendorBase) { m_window.showVendorAddress(vendorBase); }
 
+void AppController::showResults(const ResultsShown& shown) { m_window.showResults(shown); }
+
+void AppController::showResultsBar(const ResultsBar& bar) { m_window.showResultsBar(bar); }
+
+void AppController::showSiteStrip(const std::vector<SiteStripEntry>& entries) { m_window.showSiteStrip(entries); }
+
+void AppController::showNotice(const std::string& text) { m_window.showNotice(QString::fromStdString(text)); }
+
+std::optional<ScreenPoint> AppController::selectedLinePoint() const { return m_window.selectedLinePoint(); }
+
 void AppController::connectWindow() {
     ClientController& client = m_client;
     connect(&m_window, &MainWindow::searchRequested, this, [&client] { client.searchRequested(); });
@@ -63,6 +77,16 @@ void AppController::connectWindow() {
     connect(&m_window, &MainWindow::vendorAddressRequested, this, [&client] { client.vendorAddressRequested(); });
     connect(&m_window, &MainWindow::closeStarted, this, [&client] { client.closeStarted(); });
     connect(&m_window, &MainWindow::programEndRequested, this, [&client] { client.programEndRequested(); });
+    connect(&m_window, &MainWindow::rowMenuFromKeyboard, this, [&client] { client.rowMenuFromKeyboard(); });
+    connect(&m_window, &MainWindow::copyRequested, this, [&client] { client.copyRequested(); });
+    connect(&m_window, &MainWindow::filterEdited, this,
+            [&client](const QString& text) { client.filterEdited(fromQString(text)); });
+    connect(&m_window, &MainWindow::uniqueSwitched, this, [&client](bool on) { client.uniqueSwitched(on); });
+    connect(&m_window, &MainWindow::modeChosen, this, [&client](ResultsMode mode) { client.modeChosen(mode); });
+    connect(&m_window, &MainWindow::columnClicked, this,
+            [&client](ResultColumn column) { client.columnClicked(column); });
+    connect(&m_window, &MainWindow::stopRequested, this, [&client] { client.stopRequested(); });
+    connect(&m_window, &MainWindow::siteEntryActivated, this, [&client](int slot) { client.siteEntryActivated(slot); });
 }
 
 }  // namespace lanqi

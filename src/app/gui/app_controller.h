@@ -35,8 +35,9 @@ class AppController : public QObject, private MainView {
 
     // Shows the about window, modal; `owner` may be null ("关于..." and "关于软件" give none).
     void showAboutWindow(const Window* owner);
-    // "站点设置": the settings window, modal over the main window; a save applies the new settings at once.
-    void showSettingsWindow();
+    // "站点设置": the settings window, modal over the main window, with slot `slot`'s row focused (0: the
+    // first); a save applies the new settings at once.
+    void showSettingsWindow(int slot = 0);
 
     // Start-up once the main window is shown (ClientController::startUp), and its two steps.
     void startUp(const LoadedSettings& settings) { m_client.startUp(settings, m_events); }
@@ -62,6 +63,11 @@ class AppController : public QObject, private MainView {
     const Window& windowHandle() const override { return m_windowHandle; }
     void quit() override;
     void showVendorAddress(const Text& vendorBase) override;
+    void showResults(const ResultsShown& shown) override;
+    void showResultsBar(const ResultsBar& bar) override;
+    void showSiteStrip(const std::vector<SiteStripEntry>& entries) override;
+    void showNotice(const std::string& text) override;
+    std::optional<ScreenPoint> selectedLinePoint() const override;
 
     MainWindow& m_window;
     QtWindow m_windowHandle;

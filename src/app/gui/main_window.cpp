@@ -5,7 +5,11 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QShortcut>
 #include <QVariant>
 #include <QComboBox>
 #include <QSignalBlocker>
@@ -24,6 +28,8 @@
 #include "platform/qt/qt_text.h"
 #include "app/gui/pictures.h"
 #include "app/gui/result_list.h"
+#include "app/gui/result_table.h"
+#include "app/gui/site_strip.h"
 #include "app/gui/window_fades.h"
 #include "app/gui/window_fonts.h"
 #include "platform/product.h"
@@ -140,8 +146,24 @@ QWidget* MainWindow::createControl(MainControl control) {
             return m_pageSelector = new PageSelector(this);
         case MainControl::NextButton:
             return m_nextButton = new QPushButton(this);
+        case MainControl::PicturesButton:
+            return m_picturesButton = new QPushButton(this);
+        case MainControl::TableButton:
+            return m_tableButton = new QPushButton(this);
+        case MainControl::FilterBox:
+            return m_filterBox = new QLineEdit(this);
+        case MainControl::UniqueSwitch:
+            return m_uniqueSwitch = new QCheckBox(this);
+        case MainControl::ResultCount:
+            return m_resultCount = new QLabel(this);
+        case MainControl::StopButton:
+            return m_stopButton = new QPushButton(this);
         case MainControl::ResultList:
             return m_resultList = new ResultList(this);
+        case MainControl::ResultTable:
+            return m_resultTable = new ResultTable(this);
+        case MainControl::SiteStrip:
+            return m_siteStrip = new SiteStrip(this);
         case MainControl::Banner:
             return m_banner = new ClickLabel(this);
         case MainControl::HomePicture:
@@ -223,9 +245,30 @@ void MainWindow::buildControls() {
     m_player.shieldTimer = new QTimer(this);
     m_player.shieldTimer->setObjectName(QStringLiteral("时钟3"));
 
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{m_logo, m_searchBox, m_searchButton, m_previousButton, m_pageSelector,
-                                         m_nextButton, m_resultList, m_banner, m_homePicture, m_footer, m_footerLink})
+    // The results tool row: the two views as one exclusive pair, the filter's syntax as its placeholder.
+    auto* views = new QButtonGroup(this);
+    for (QPushButton* view : {m_picturesButton, m_tableButton}) {
+        view->setCheckable(true);
+        view->setAutoDefault(false);
+        views->addButton(view);
+    }
+    m_picturesButton->setChecked(true);
+    m_filterBox->setPlaceholderText(QStringLiteral("筛选：词 -排除 size>700M kind:video site:3 after:2024"));
+    m_filterBox->setClearButtonEnabled(true);
+    m_stopButton->setAutoDefault(false);
+    m_stopButton->setEnabled(false);
+    m_resultCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_resultCount->setStyleSheet(QStringLiteral("QLabel { color: #5f6b6d; }"));
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    QFont small = m_siteStrip->font();
+    small.setPixelSize(11);
+    m_siteStrip->setFont(small);
+
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             m_logo, m_searchBox, m_searchButton, m_previousButton, m_pageSelector, m_nextButton, m_picturesButton,
+             m_tableButton, m_filterBox, m_uniqueSwitch, m_resultCount, m_stopButton, m_resultList, m_resultTable,
+             m_banner, m_homePicture, m_footer, m_footerLink, m_siteStrip})
         m_searchView.emplace_back(control, control->isVisibleTo(this));
 
     m_fadeOut = std::make_unique<FadeOutDriver>(*this, *m_exitFadeTimer);
@@ -247,6 +290,44 @@ void MainWindow::routeEvents() {
             [this] { emit rowSelected(m_resultList->selectedRow()); });
     connect(m_resultList, &ResultList::rowMenuRequested, this, &MainWindow::rowMenuRequested);
     connect(m_resultList, &ResultList::emptyMenuRequested, this, &MainWindow::mainMenuRequested);
+    connect(m_resultList, &ResultList::keyboardMenuRequested, this, &MainWindow::rowMenuFromKeyboard);
+    connect(m_resultList, &ResultList::copyRequested, this, &MainWindow::copyRequested);
+
+    connect(m_resultTable, &ResultTable::lineSelected, this, &MainWindow::rowSelected);
+    connect(m_resultTable, &ResultTable::lineActivated, this,
+            [this] { emit rowActivated(m_resultTable->selectedLine()); });
+    connect(m_resultTable, &ResultTable::menuRequested, this,
+            [this] { emit rowMenuRequested(m_resultTable->selectedLine(), QCursor::pos()); });
+    connect(m_resultTable, &ResultTable::emptyMenuRequested, this, [this] { emit mainMenuRequested(QCursor::pos()); });
+    connect(m_resultTable, &ResultTable::keyboardMenuRequested, this, &MainWindow::rowMenuFromKeyboard);
+    connect(m_resultTable, &ResultTable::copyRequested, this, &MainWindow::copyRequested);
+    connect(m_resultTable, &ResultTable::columnClicked, this,
+            [this](int column) { emit columnClicked(static_cast<ResultColumn>(column)); });
+
+    connect(m_picturesButton, &QPushButton::clicked, this, [this] { emit modeChosen(ResultsMode::Pictures); });
+    connect(m_tableButton, &QPushButton::clicked, this, [this] { emit modeChosen(ResultsMode::Table); });
+    connect(m_filterBox, &QLineEdit::textChanged, this, &MainWindow::filterEdited);
+    connect(m_uniqueSwitch, &QCheckBox::toggled, this, &MainWindow::uniqueSwitched);
+    connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopRequested);
+    connect(m_siteStrip, &SiteStrip::entryActivated, this, &MainWindow::siteEntryActivated);
+    connect(m_noticeTimer, &QTimer::timeout, this, [this] { showResultsBar(m_bar); });
+    // The keys of the tool row and the search box, wherever the focus is in the window.
+    const auto focusOn = [this](const QKeySequence& keys, QWidget* target) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, target, [target] {
+            target->setFocus(Qt::ShortcutFocusReason);
+            if (auto* box = qobject_cast<QLineEdit*>(target)) box->selectAll();
+        });
+    };
+    focusOn(QKeySequence::Find, m_filterBox);
+    focusOn(QKeySequence(Qt::CTRL | Qt::Key_L), m_searchBox);
+    focusOn(QKeySequence(Qt::Key_F6), m_searchBox);
+    // Ctrl+1 and Ctrl+2: the two views, as 图片视图 and 列表视图 give them.
+    for (const auto& [key, mode] :
+         {std::pair{Qt::Key_1, ResultsMode::Pictures}, std::pair{Qt::Key_2, ResultsMode::Table}}) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | key), this);
+        connect(shortcut, &QShortcut::activated, this, [this, mode] { emit modeChosen(mode); });
+    }
 
     for (ClickLabel* area : {m_logo, m_banner, m_homePicture, m_footer, m_footerLink}) {
         connect(area, &ClickLabel::rightPressed, this, &MainWindow::mainMenuRequested);
@@ -290,10 +371,46 @@ void MainWindow::render(const SearchScreen& screen, unsigned changes) {
         showSearchControl(m_banner, screen.bannerVisible);
         showSearchControl(m_homePicture, screen.bannerVisible);
     }
-    if (changes & (kResultsCleared | kResultsAdded))
-        m_resultList->showResults(screen.results, changes & kResultsCleared);
-    if ((changes & kResultSelectionChanged) && m_resultList->selectedRow() != screen.selectedResult)
-        m_resultList->selectRow(screen.selectedResult);
+}
+
+void MainWindow::showResults(const ResultsShown& shown) {
+    m_resultList->showResults(shown);
+    m_resultTable->showResults(shown);
+}
+
+void MainWindow::showResultsBar(const ResultsBar& bar) {
+    m_bar = bar;
+    const bool table = bar.mode == ResultsMode::Table;
+    (table ? m_tableButton : m_picturesButton)->setChecked(true);
+    showSearchControl(m_resultList, !table);
+    showSearchControl(m_resultTable, table);
+    {
+        const QSignalBlocker quiet(m_uniqueSwitch);
+        m_uniqueSwitch->setChecked(bar.unique);
+    }
+    m_resultTable->showSort(bar.sortColumn, bar.descending);
+    m_stopButton->setEnabled(bar.stoppable);
+    if (m_noticeTimer->isActive()) return;  // the notice keeps the count's place until it ends
+    const bool problem = !bar.filterProblem.empty();
+    m_resultCount->setText(QString::fromStdString(problem ? bar.filterProblem : bar.count));
+    m_resultCount->setToolTip(problem ? m_resultCount->text() : QString());
+    m_resultCount->setStyleSheet(problem ? QStringLiteral("QLabel { color: #b71c1c; }")
+                                         : QStringLiteral("QLabel { color: #5f6b6d; }"));
+}
+
+void MainWindow::showSiteStrip(const std::vector<SiteStripEntry>& entries) { m_siteStrip->showEntries(entries); }
+
+void MainWindow::showNotice(const QString& text) {
+    m_resultCount->setText(text);
+    m_resultCount->setStyleSheet(QStringLiteral("QLabel { color: #1b5e20; }"));
+    m_noticeTimer->start(2000);
+}
+
+std::optional<ScreenPoint> MainWindow::selectedLinePoint() const {
+    const std::optional<QPoint> at =
+        m_bar.mode == ResultsMode::Table ? m_resultTable->selectedLinePoint() : m_resultList->selectedLinePoint();
+    if (!at) return std::nullopt;
+    return ScreenPoint{at->x(), at->y()};
 }
 
 void MainWindow::showSearchControl(QWidget* control, bool shown) {
@@ -383,12 +500,17 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     // main menu, as on the list.
     if (isMenuKey(event) && !m_player.browser->isVisible()) {
         event->accept();
-        m_resultList->requestMenuFromKeyboard();
+        emit rowMenuFromKeyboard();
         return;
     }
     if (event->key() == Qt::Key_Escape) {
         event->accept();
-        emit escapePressed();
+        // While a search runs on the search view, Esc is 停止; otherwise the player decides what it means.
+        if (m_stopButton->isEnabled() && m_searchViewShown) {
+            emit stopRequested();
+        } else {
+            emit escapePressed();
+        }
         return;
     }
     QWidget::keyPressEvent(event);

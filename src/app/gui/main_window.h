@@ -10,8 +10,10 @@
 
 #include "app/core/fade.h"
 #include "app/core/main_window_design.h"
+#include "app/core/results_presenter.h"
 #include "search/search_screen.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -22,6 +24,8 @@ namespace lanqi {
 
 class ClickLabel;
 class ResultList;
+class ResultTable;
+class SiteStrip;
 
 // The main window's controls that make up the player view, handed to the player as they are.
 struct PlayerControls {
@@ -52,6 +56,13 @@ class MainWindow : public QWidget {
     void render(const SearchScreen& screen, unsigned changes);
     // The footer's vendor address: its text, and the address its link opens as tool tip and description.
     void showVendorAddress(const Text& vendorBase);
+    // The results area as the controller shows it: the lines (in the list or the table), the tool row, the
+    // site strip, a short notice in the count's place, and where the selected line is.
+    void showResults(const ResultsShown& shown);
+    void showResultsBar(const ResultsBar& bar);
+    void showSiteStrip(const std::vector<SiteStripEntry>& entries);
+    void showNotice(const QString& text);
+    std::optional<ScreenPoint> selectedLinePoint() const;
 
     // 搜索框: the keyword as the box holds it now, GBK ("" when it has a character GBK lacks).
     Text keyword() const;
@@ -59,6 +70,8 @@ class MainWindow : public QWidget {
     std::optional<Text> searchableKeyword() const;
 
     ResultList& resultList() { return *m_resultList; }
+    ResultTable& resultTable() { return *m_resultTable; }
+    SiteStrip& siteStrip() { return *m_siteStrip; }
     // Gives 搜索框 the keyboard focus (back from the player, the keys belong to the search again).
     void focusSearchBox();
     PlayerControls playerControls() const;
@@ -80,16 +93,24 @@ class MainWindow : public QWidget {
     void nextPageRequested();      // click on 按钮3
     void previousPageRequested();  // click on 按钮2
     void pageChosen(int index);    // the user chose item `index` (from 0) of 组合框1; never a programmatic selection
-    void rowActivated(int row);    // double-click or Enter on 超级列表框1 with a row selected
-    void rowSelected(int row);     // the user selected row `row` of 超级列表框1 (-1: none)
+    void rowActivated(int row);    // double-click or Enter on 超级列表框1 or 结果表格 with a line selected
+    void rowSelected(int row);     // the user selected line `row` of 超级列表框1 or 结果表格 (-1: none)
     // Right button with a row selected (the row under the pointer) / anywhere else that offers the main
     // popup menu: the list's empty area, the window background, 标签2, 图片框1, 图片框2, 标签8, 透明标签1.
     void rowMenuRequested(int row, QPoint globalPosition);
     void mainMenuRequested(QPoint globalPosition);
-    void vendorAddressRequested();  // left button on 图片框1 or 透明标签1
-    void escapePressed();           // Esc that no control took (the player decides what it means)
-    void closeStarted();            // the exit fade has begun: the program is ending
-    void programEndRequested();     // the exit fade has run out
+    void vendorAddressRequested();            // left button on 图片框1 or 透明标签1
+    void rowMenuFromKeyboard();               // the Menu key or Shift+F10 over the results
+    void copyRequested();                     // Ctrl+C in the list or the table
+    void filterEdited(const QString& text);   // 筛选框's text, at every change
+    void uniqueSwitched(bool on);             // 合并相同资源
+    void modeChosen(ResultsMode mode);        // 图片视图, 列表视图
+    void columnClicked(ResultColumn column);  // a header of 结果表格
+    void stopRequested();                     // 停止, or Esc while it is enabled
+    void siteEntryActivated(int slot);        // an entry of 站点状态
+    void escapePressed();                     // Esc that no control took (the player decides what it means)
+    void closeStarted();                      // the exit fade has begun: the program is ending
+    void programEndRequested();               // the exit fade has run out
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,7 +136,17 @@ class MainWindow : public QWidget {
     QPushButton* m_previousButton = nullptr;  // 按钮2
     QComboBox* m_pageSelector = nullptr;      // 组合框1
     QPushButton* m_nextButton = nullptr;      // 按钮3
+    QPushButton* m_picturesButton = nullptr;  // 图片视图
+    QPushButton* m_tableButton = nullptr;     // 列表视图
+    QLineEdit* m_filterBox = nullptr;         // 筛选框
+    QCheckBox* m_uniqueSwitch = nullptr;      // 合并相同资源
+    QLabel* m_resultCount = nullptr;          // 结果计数
+    QPushButton* m_stopButton = nullptr;      // 停止
     ResultList* m_resultList = nullptr;       // 超级列表框1
+    ResultTable* m_resultTable = nullptr;     // 结果表格
+    SiteStrip* m_siteStrip = nullptr;         // 站点状态
+    ResultsBar m_bar;                         // as last shown
+    QTimer* m_noticeTimer = nullptr;          // ends a notice in the count's place
     ClickLabel* m_banner = nullptr;           // 标签2
     ClickLabel* m_homePicture = nullptr;      // 图片框2
     ClickLabel* m_footer = nullptr;           // 标签8

@@ -1,9 +1,14 @@
 #include "app/gui/result_list.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QSignalBlocker>
+#include <QUrl>
 
-#include "app/core/client_controller.h"
+#include <algorithm>
+
+#include "app/core/results_presenter.h"
 #include "platform/qt/qt_text.h"
 #include "app/gui/window_fonts.h"
 
@@ -11,6 +16,7 @@ namespace lanqi {
 namespace {
 
 constexpr int kPictureIndexRole = Qt::UserRole;
+constexpr int kMagnetLinkRole = Qt::UserRole + 1;
 constexpr int kCellGap = 6;  // between neighbouring rows' highlights
 
 QString fromUtf8(const std::string& text) {
@@ -34,7 +40,8 @@ ResultList::ResultList(QWidget* parent) : QListWidget(parent) {
     setTextElideMode(Qt::ElideRight);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setDragEnabled(false);
+    setDragEnabled(true);  // a row dragged out gives its magnet link
+    setDragDropMode(QAbstractItemView::DragOnly);
     setFont(listFont());
     setFrameShape(QFrame::Box);
     setFrameShadow(QFrame::Plain);
@@ -58,18 +65,47 @@ void ResultList::addRow(const QString& caption, int pictureIndex) {
     addItem(item);
 }
 
-void ResultList::showResults(const std::vector<ResultItem>& results, bool cleared) {
-    if (cleared) clear();
+void ResultList::showResults(const ResultsShown& shown) {
+    const QSignalBlocker quiet(this);  // what the controller draws is no gesture of the user's
     setUpdatesEnabled(false);
-    for (size_t row = static_cast<size_t>(count()); row < results.size(); ++row) {
+    const int kept = static_cast<int>(std::min<size_t>(shown.kept, shown.lines.size()));
+    const bool sameLines = kept == count() && static_cast<size_t>(kept) == shown.lines.size();
+    while (count() > kept) delete takeItem(count() - 1);
+    for (size_t line = static_cast<size_t>(kept); line < shown.lines.size(); ++line) {
         // Shown as a person reads it; the long title that the cell cuts is whole in the tooltip.
-        const RowPresentation shown = presentRow(results[row]);
-        addRow(fromUtf8(shown.caption), shown.iconKind);
+        const PresentedRow& row = shown.rows[shown.lines[line].row];
+        addRow(fromUtf8(row.picture.caption), row.picture.iconKind);
         QListWidgetItem* added = item(count() - 1);
-        added->setToolTip(fromUtf8(shown.toolTip));
-        added->setData(Qt::AccessibleDescriptionRole, fromUtf8(shown.accessibleDescription));
+        added->setToolTip(fromUtf8(row.picture.toolTip));
+        added->setData(kMagnetLinkRole, fromUtf8(row.magnetLink));
     }
+    // Every line's position counts the lines there are now.
+    if (!sameLines) {
+        for (int line = 0; line < count(); ++line)
+            item(line)->setData(Qt::AccessibleDescriptionRole,
+                                fromUtf8(shown.accessibleDescription(static_cast<size_t>(line))));
+    }
+    selectRow(shown.selected);
     setUpdatesEnabled(true);
+}
+
+std::optional<QPoint> ResultList::selectedLinePoint() const {
+    const int row = selectedRow();
+    if (row < 0) return std::nullopt;
+    const QRect cell = visualItemRect(item(row));
+    return viewport()->mapToGlobal(QPoint(cell.left() + kListPictureSide, cell.center().y()));
+}
+
+QStringList ResultList::mimeTypes() const { return {QStringLiteral("text/plain"), QStringLiteral("text/uri-list")}; }
+
+QMimeData* ResultList::mimeData(const QList<QListWidgetItem*>& items) const {
+    if (items.isEmpty()) return nullptr;
+    const QString link = items.front()->data(kMagnetLinkRole).toString();
+    if (link.isEmpty()) return nullptr;
+    auto* data = new QMimeData;
+    data->setText(link);
+    data->setUrls({QUrl(link)});
+    return data;
 }
 
 void ResultList::selectRow(int row) {
@@ -132,22 +168,15 @@ bool isMenuKey(const QKeyEvent* event) {
     return event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
 }
 
-void ResultList::requestMenuFromKeyboard() {
-    // The menu opens for the selected row, as the right button on it would; with none, the main menu.
-    const int row = selectedRow();
-    const QRect cell = row >= 0 ? visualItemRect(item(row)) : viewport()->rect();
-    const QPoint at = viewport()->mapToGlobal(cell.center());
-    if (row >= 0) {
-        emit rowMenuRequested(row, at);
-    } else {
-        emit emptyMenuRequested(at);
-    }
-}
-
 void ResultList::keyPressEvent(QKeyEvent* event) {
     if (isMenuKey(event)) {
         event->accept();
-        requestMenuFromKeyboard();
+        emit keyboardMenuRequested();
+        return;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+        event->accept();
+        emit copyRequested();
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <vector>
 
 #include <QIcon>
@@ -8,6 +9,7 @@
 #include <QPoint>
 
 #include "app/gui/pictures.h"
+#include "app/core/results_presenter.h"
 #include "scrape/result_item.h"
 
 class QKeyEvent;
@@ -24,8 +26,9 @@ class ResultList : public QListWidget {
   public:
     explicit ResultList(QWidget* parent = nullptr);
 
-    // Draws `results`: from scratch when `cleared`, else by appending the rows it does not show yet.
-    void showResults(const std::vector<ResultItem>& results, bool cleared);
+    // Draws the lines of `shown`: the first `kept` stay, the rest are drawn anew; the selection is shown's.
+    // Each line's accessible description is its size, date, site and position.
+    void showResults(const ResultsShown& shown);
     // Adds a row after the last one with this caption (GBK) and picture index (fileKind: 0, 1 or 3).
     void appendResultRow(const Text& caption, int pictureIndex);
     // The first selected row, or -1 when none is selected.
@@ -33,8 +36,8 @@ class ResultList : public QListWidget {
     // Selects row `row` alone (-1: none).
     void selectRow(int row);
 
-    // The Menu key or Shift+F10: rowMenuRequested for the selected row, else emptyMenuRequested, at the row.
-    void requestMenuFromKeyboard();
+    // The selected line on the screen (the middle of its caption's left part), or nothing.
+    std::optional<QPoint> selectedLinePoint() const;
 
     // What a row holds, for the windows and their tests: the caption as shown and the picture index.
     QString captionAt(int row) const;
@@ -50,11 +53,15 @@ class ResultList : public QListWidget {
     // the selection). globalPosition is the pointer's position on the screen.
     void rowMenuRequested(int row, QPoint globalPosition);
     void emptyMenuRequested(QPoint globalPosition);
+    void keyboardMenuRequested();  // the Menu key or Shift+F10
+    void copyRequested();          // Ctrl+C
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override;
 
   private:
     void addRow(const QString& caption, int pictureIndex);

@@ -118,6 +118,8 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
                                QStringLiteral("取消"), QStringLiteral("取消"));
     layout->addWidget(buttons);
     connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
+    if (m_context.focusedSlot >= 1 && m_context.focusedSlot <= static_cast<int>(m_rows.size()))
+        m_rows[static_cast<size_t>(m_context.focusedSlot - 1)].base->setFocus(Qt::OtherFocusReason);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);  // Esc rejects too
 }
 

@@ -30,6 +30,7 @@ class SettingsWindow : public QDialog {
         Text testKeyword;                    // GBK; what 测试 searches
         std::array<Text, 6> lastRun;         // GBK, per slot: what the last search found
         std::function<void(const Settings&)> applied = [](const Settings&) {};  // after a save
+        int focusedSlot = 0;  // the slot whose address has the focus when the window opens (the strip's entry)
     };
 
     SettingsWindow(Context context, QWidget* owner = nullptr);

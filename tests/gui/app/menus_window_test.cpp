@@ -54,11 +54,12 @@ class MenusWindowTest : public test::AppWindowTest {
         ASSERT_EQ(list().count(), 12);
     }
 
-    // Right button on row `row` (or, for -1, on the empty area below the rows); the next menu gets `choice`.
+    // Right button on row `row` (or, for -1, on the list's empty area right of its two columns); the next menu
+    // gets `choice`.
     test::SeenMenu rightClickList(int row, const QString& choice) {
         test::SeenMenu seen;
         test::chooseInNextMenu(choice, &seen);
-        const QPoint at = row >= 0 ? rowCentre(row) : QPoint(200, list().viewport()->height() - 10);
+        const QPoint at = row >= 0 ? rowCentre(row) : QPoint(list().viewport()->width() - 3, 20);
         QTest::mousePress(list().viewport(), Qt::RightButton, {}, at);
         return seen;
     }

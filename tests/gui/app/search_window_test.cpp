@@ -264,18 +264,19 @@ TEST_F(SearchWindowTest, FailedRunsShowTheirMessageAndOnlyThenTheBannerAgain) {
     }
 }
 
-TEST_F(SearchWindowTest, CommandsDuringARunAreIgnored) {
+// Enter during a run stops it and searches again: the abandoned run's rows never join the new one's.
+TEST_F(SearchWindowTest, EnterDuringARunStopsItAndSearchesAgain) {
     pointSitesAt({"-slow400", "", "", "", "", ""});
     int requests = 0;
     controller.searchFlow().setObserver({[&requests](int, const Text&) { ++requests; }, {}});
     QTimer::singleShot(100, [this] {
         EXPECT_TRUE(controller.searchFlow().running()) << "Site1 answers after 400 ms";
         QTest::keyClick(searchBox(), Qt::Key_Return);
-        QTest::mouseClick(control<QPushButton>("按钮1"), Qt::LeftButton);
     });
     search(QStringLiteral("超能陆战队"));
-    EXPECT_EQ(requests, 6) << "one run of six requests";
+    EXPECT_EQ(requests, 12) << "two runs of six requests";
     EXPECT_EQ(window.windowTitle(), completedTitle(expectedPages(), 1));
+    EXPECT_EQ(list().count(), static_cast<int>(rowsOf(expectedPages()).size()));
 }
 
 TEST_F(SearchWindowTest, ARunWaitingForAStalledSiteShowsItsProgressAndCancellingEndsItAtOnce) {

@@ -8,18 +8,24 @@
 #include <utility>
 #include <vector>
 
+#include <QApplication>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include "app/core/main_window_design.h"
 #include "app/gui/result_list.h"
+#include "app/gui/result_table.h"
+#include "app/gui/site_strip.h"
 #include "platform/product.h"
 #include "window_test_support.h"
 
@@ -280,47 +286,141 @@ TEST_F(MainWindowTest, MouseButtonsOnBackgroundBannerPicturesAndFooter) {
 
 ResultItem resultOf(const char* title, int fileKind) { return {gbkOf(title), fileKind, "magnet:?", "", 1}; }
 
-TEST_F(MainWindowTest, RenderDrawsTheResultRowsWithTheirPicturesAndTheSelection) {
-    QSignalSpy chosen(&window, &MainWindow::pageChosen);
+// The controller's lines over `rows`, in `order`, drawn from scratch.
+ResultsShown linesOf(const std::vector<PresentedRow>& rows, std::vector<size_t> order, int selected = -1) {
+    ResultsShown shown;
+    shown.rows = rows;
+    for (const size_t row : order) shown.lines.push_back({row, ""});
+    shown.selected = selected;
+    shown.total = rows.size();
+    return shown;
+}
+
+// The same lines in the picture list and in the table, whichever the bar shows; the bar's count, problem,
+// sort and stop; the strip's entries.
+TEST_F(MainWindowTest, TheResultsAreaDrawsWhatTheControllerShows) {
+    QSignalSpy selected(&window, &MainWindow::rowSelected);
+    const std::vector<PresentedRow> rows = {presentResult(resultOf("甲.mkv", 3)), presentResult(resultOf("乙.rar", 0)),
+                                            presentResult(resultOf("丙", 1))};
+    window.showResults(linesOf(rows, {2, 0}, 1));
     ResultList& list = window.resultList();
-    SearchScreen screen;
-    const struct {
-        std::vector<ResultItem> results;
-        int selected;
-        unsigned changes;
-        std::vector<std::pair<const char*, int>> rows;  // caption, picture
-    } steps[] = {
-        {{resultOf("甲.mkv", 3), resultOf("乙.rar", 0)},
-         -1,
-         kResultsCleared | kResultsAdded,
-         {{"甲.mkv", 3}, {"乙.rar", 0}}},
-        {{resultOf("甲.mkv", 3), resultOf("乙.rar", 0), resultOf("丙", 1)},
-         1,
-         kResultsAdded | kResultSelectionChanged,
-         {{"甲.mkv", 3}, {"乙.rar", 0}, {"丙", 1}}},
-        {{resultOf("甲.mkv", 3), resultOf("乙.rar", 0), resultOf("丙", 1)},
-         2,
-         kTitleChanged,
-         {{"甲.mkv", 3}, {"乙.rar", 0}, {"丙", 1}}},
-        {{resultOf("丁.zip", 0)}, -1, kResultsCleared | kResultsAdded | kResultSelectionChanged, {{"丁.zip", 0}}},
-        {{}, -1, kResultsCleared | kResultSelectionChanged, {}},
+    ResultTable& table = window.resultTable();
+    ASSERT_EQ(list.count(), 2);
+    EXPECT_EQ(list.captionAt(0), QStringLiteral("丙"));
+    EXPECT_EQ(list.pictureIndexAt(1), 3);
+    EXPECT_EQ(list.selectedRow(), 1);
+    ASSERT_EQ(table.model().rowCount(), 2);
+    const auto cell = [&](int line, ResultColumn column) {
+        return table.model().index(line, static_cast<int>(column)).data().toString();
     };
-    int shownSelection = -1;
-    for (const auto& step : steps) {
-        SCOPED_TRACE("step with " + std::to_string(step.rows.size()) + " rows, selected " +
-                     std::to_string(step.selected));
-        screen.results = step.results;
-        screen.selectedResult = step.selected;
-        window.render(screen, step.changes);
-        ASSERT_EQ(list.count(), static_cast<int>(step.rows.size()));
-        for (size_t i = 0; i < step.rows.size(); ++i) {
-            EXPECT_EQ(list.captionAt(static_cast<int>(i)), QString::fromUtf8(step.rows[i].first));
-            EXPECT_EQ(list.pictureIndexAt(static_cast<int>(i)), step.rows[i].second);
-        }
-        if (step.changes & kResultSelectionChanged) shownSelection = step.selected;
-        EXPECT_EQ(list.selectedRow(), shownSelection);
+    EXPECT_EQ(cell(1, ResultColumn::Title), QStringLiteral("甲.mkv"));
+    EXPECT_EQ(cell(1, ResultColumn::Kind), QStringLiteral("视频"));
+    EXPECT_EQ(cell(0, ResultColumn::Site), QStringLiteral("站点1"));
+    EXPECT_EQ(table.selectedLine(), 1);
+    EXPECT_EQ(selected.count(), 0) << "what is drawn is not the user's choice";
+
+    const struct {
+        ResultsBar bar;
+        bool tableShown;
+        QString count;
+        int sortSection;  // -1: no indicator
+    } bars[] = {
+        {{ResultsMode::Pictures, false, "共 3 项", "", std::nullopt, false, true}, false, "共 3 项", -1},
+        {{ResultsMode::Table, true, "显示 2 项，共 3 项", "", ResultColumn::Size, true, false},
+         true,
+         "显示 2 项，共 3 项",
+         1},
+        {{ResultsMode::Table, false, "共 3 项", "筛选条件有误：“size>x”大小有误", std::nullopt, false, false},
+         true,
+         "筛选条件有误：“size>x”大小有误",
+         -1},
+    };
+    for (const auto& step : bars) {
+        SCOPED_TRACE(step.count.toStdString());
+        window.showResultsBar(step.bar);
+        EXPECT_EQ(table.isVisible(), step.tableShown);
+        EXPECT_EQ(list.isVisible(), !step.tableShown);
+        EXPECT_EQ(control<QLabel>("结果计数")->text(), step.count);
+        EXPECT_EQ(control<QAbstractButton>("合并相同资源")->isChecked(), step.bar.unique);
+        EXPECT_EQ(control("停止")->isEnabled(), step.bar.stoppable);
+        QHeaderView* header = table.horizontalHeader();
+        EXPECT_EQ(header->isSortIndicatorShown(), step.sortSection >= 0);
+        if (step.sortSection >= 0) EXPECT_EQ(header->sortIndicatorSection(), step.sortSection);
     }
-    EXPECT_EQ(chosen.count(), 0);
+
+    window.showSiteStrip({{1, SiteState::Done, "1 ✓12", "站点1（site1）：12 条结果，30 毫秒"},
+                          {2, SiteState::Failed, "2 ✗", "站点2（site2）：失败，连接超时，0 毫秒"}});
+    QToolButton* second = window.siteStrip().entryOf(2);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->text(), QStringLiteral("2 ✗"));
+    EXPECT_EQ(second->accessibleName(), QStringLiteral("站点2（site2）：失败，连接超时，0 毫秒"));
+    QSignalSpy entries(&window, &MainWindow::siteEntryActivated);
+    QTest::mouseClick(second, Qt::LeftButton);
+    ASSERT_EQ(entries.count(), 1);
+    EXPECT_EQ(entries.at(0).at(0).toInt(), 2);
+}
+
+// Tab walks the controls in the designed order, skipping what is hidden or switched off.
+TEST_F(MainWindowTest, TabWalksTheShownControlsInTheDesignedOrder) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    SearchScreen results;
+    results.layout = SearchLayout::Results;
+    results.nextVisible = results.pageSelectorVisible = true;
+    results.bannerVisible = false;
+    window.render(results, kSearchRowChanged | kBannerChanged);
+    window.showResultsBar({ResultsMode::Pictures, false, "", "", std::nullopt, false, false});
+    std::vector<QString> expected;
+    for (const MainControl each : kMainTabOrder) {
+        QWidget* widget = control(designOf(each).name);
+        // The two views are one stop, as a pair of radio buttons are (the arrow keys move between them).
+        const auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (button != nullptr && button->group() != nullptr && button->group()->exclusive() && !button->isChecked())
+            continue;
+        if (widget->isVisible() && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus))
+            expected.push_back(widget->objectName());
+    }
+    control("搜索框")->setFocus();
+    std::vector<QString> walked{QApplication::focusWidget()->objectName()};
+    for (size_t i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        walked.push_back(QApplication::focusWidget()->objectName());
+    }
+    EXPECT_EQ(walked, expected);
+    EXPECT_EQ(walked[7], QStringLiteral("超级列表框1"));
+}
+
+// The tool row's gestures and keys reach the window's signals.
+TEST_F(MainWindowTest, ToolRowGesturesAndKeysReachTheWindowSignals) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.showResultsBar({ResultsMode::Pictures, false, "", "", std::nullopt, false, true});
+    QSignalSpy filters(&window, &MainWindow::filterEdited);
+    QSignalSpy modes(&window, &MainWindow::modeChosen);
+    QSignalSpy merges(&window, &MainWindow::uniqueSwitched);
+    QSignalSpy stops(&window, &MainWindow::stopRequested);
+    QSignalSpy escapes(&window, &MainWindow::escapePressed);
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), control("筛选框"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("mkv"));
+    ASSERT_EQ(filters.count(), 3);
+    EXPECT_EQ(filters.last().at(0).toString(), QStringLiteral("mkv"));
+    QTest::keyClick(&window, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), control("搜索框"));
+    QTest::keyClick(control("搜索框"), Qt::Key_Escape);  // a run can be stopped: Esc is 停止
+    EXPECT_EQ(stops.count(), 1);
+    EXPECT_EQ(escapes.count(), 0);
+    QTest::mouseClick(control("停止"), Qt::LeftButton);
+    EXPECT_EQ(stops.count(), 2);
+    window.showResultsBar({ResultsMode::Pictures, false, "", "", std::nullopt, false, false});
+    QTest::keyClick(control("搜索框"), Qt::Key_Escape);  // nothing to stop: the player's Esc
+    EXPECT_EQ(escapes.count(), 1);
+    QTest::mouseClick(control("列表视图"), Qt::LeftButton);
+    QTest::mouseClick(control<QAbstractButton>("合并相同资源"), Qt::LeftButton);
+    ASSERT_EQ(modes.count(), 1);
+    EXPECT_EQ(modes.at(0).at(0).value<ResultsMode>(), ResultsMode::Table);
+    ASSERT_EQ(merges.count(), 1);
+    EXPECT_TRUE(merges.at(0).at(0).toBool());
 }
 
 TEST_F(MainWindowTest, ListGesturesReachTheWindowSignals) {
@@ -330,8 +430,9 @@ TEST_F(MainWindowTest, ListGesturesReachTheWindowSignals) {
     QSignalSpy menus(&window, &MainWindow::mainMenuRequested);
     SearchScreen screen;
     screen.bannerVisible = false;
-    screen.results = {resultOf("第一行", 3), resultOf("第二行", 0)};
-    window.render(screen, kBannerChanged | kResultsCleared | kResultsAdded);
+    window.render(screen, kBannerChanged);
+    const std::vector<PresentedRow> rows = {presentResult(resultOf("第一行", 3)), presentResult(resultOf("第二行", 0))};
+    window.showResults(linesOf(rows, {0, 1}));
     ResultList& list = window.resultList();
     const QPoint second = list.visualItemRect(list.item(1)).center();
     QTest::mousePress(list.viewport(), Qt::RightButton, {}, second);

@@ -57,32 +57,48 @@ TEST_F(ResultListTest, AppendedRowsKeepTheirOrderCaptionsAndPictures) {
 
 ResultItem resultOf(const char* title, int fileKind) { return {gbkOf(title), fileKind, "magnet:?", "", 1}; }
 
-TEST_F(ResultListTest, ShowingClearedResultsEmptiesTheListAndTheSelectionElseAppendsTheMissingRows) {
-    list.showResults({}, true);  // on an empty list: nothing happens
+// The controller's lines over `rows`: `order` names the rows shown, in order; the first `kept` lines are the
+// ones drawn last time.
+ResultsShown linesOf(const std::vector<PresentedRow>& rows, std::vector<size_t> order, size_t kept, int selected = -1) {
+    ResultsShown shown;
+    shown.rows = rows;
+    for (const size_t row : order) shown.lines.push_back({row, ""});
+    shown.kept = kept;
+    shown.selected = selected;
+    shown.total = rows.size();
+    return shown;
+}
+
+TEST_F(ResultListTest, LinesPastTheKeptOnesAreDrawnAnewAndTheSelectionIsTheControllers) {
+    std::vector<PresentedRow> rows;
+    for (const auto& [title, kind] :
+         {std::pair{"行一", 1}, std::pair{"行二", 1}, std::pair{"行三", 1}, std::pair{"第四行", 3}})
+        rows.push_back(presentResult(resultOf(title, kind)));
+    QSignalSpy selections(&list, &ResultList::itemSelectionChanged);
+    list.showResults(linesOf(rows, {}, 0));  // on an empty list: nothing happens
     EXPECT_EQ(list.count(), 0);
-    EXPECT_EQ(list.selectedRow(), -1);
-    std::vector<ResultItem> results(3, resultOf("行", 1));
-    list.showResults(results, true);
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(1));
-    ASSERT_EQ(list.selectedRow(), 1);
-    results.push_back(resultOf("第四行", 3));
-    list.showResults(results, false);
+    list.showResults(linesOf(rows, {0, 1, 2}, 0, 1));
+    ASSERT_EQ(list.count(), 3);
+    EXPECT_EQ(list.selectedRow(), 1);
+    list.showResults(linesOf(rows, {0, 1, 2, 3}, 3, 1));  // appended
     ASSERT_EQ(list.count(), 4);
     EXPECT_EQ(list.captionAt(3), QStringLiteral("第四行"));
     EXPECT_EQ(list.pictureIndexAt(3), 3);
-    EXPECT_EQ(list.selectedRow(), 1) << "appending keeps the selection";
-    list.showResults({}, true);
+    EXPECT_EQ(list.selectedRow(), 1);
+    list.showResults(linesOf(rows, {3, 0}, 0, 0));  // filtered and sorted: every line anew
+    ASSERT_EQ(list.count(), 2);
+    EXPECT_EQ(list.captionAt(0), QStringLiteral("第四行"));
+    EXPECT_EQ(list.captionAt(1), QStringLiteral("行一"));
+    EXPECT_EQ(list.selectedRow(), 0);
+    EXPECT_EQ(list.item(1)->data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("站点1，第 2 项，共 2 项"));
+    list.showResults(linesOf(rows, {}, 0));
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(list.selectedRow(), -1);
-    list.showResults({resultOf("新的一行", 0)}, true);  // drawing starts again at row 0
-    ASSERT_EQ(list.count(), 1);
-    EXPECT_EQ(list.captionAt(0), QStringLiteral("新的一行"));
-    EXPECT_EQ(list.pictureIndexAt(0), 0);
-    EXPECT_EQ(list.selectedRow(), -1);
+    EXPECT_EQ(selections.count(), 0) << "what the controller draws is not reported back as the user's choice";
 }
 
 TEST_F(ResultListTest, SelectRowSelectsOneRowOrNone) {
-    list.showResults(std::vector<ResultItem>(3, resultOf("行", 1)), true);
+    for (int i = 0; i < 3; ++i) list.appendResultRow(gbkOf("行"), 1);
     for (const int row : {2, 0, -1, 1, 3}) {  // 3: past the last row, none
         list.selectRow(row);
         EXPECT_EQ(list.selectedRow(), row < 3 ? row : -1) << row;

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/core/main_window_design.h"
 #include "app/gui/main_window.h"
 #include "app/gui/startup.h"
 #include "platform/product.h"
@@ -121,7 +122,8 @@ TEST(PresentMainWindow, SetsTheTitleFadesInAndPutsThePlayerControlsBack) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.windowOpacity(), 1.0);
     EXPECT_EQ(back->geometry(), QRect(720, 0, 80, 16));
-    EXPECT_EQ(list->geometry(), QRect(-1, 48, 809, 441));
+    const Geometry designed = designOf(MainControl::ResultList).geometry;
+    EXPECT_EQ(list->geometry(), QRect(designed.left, designed.top, designed.width, designed.height));
     EXPECT_FALSE(back->isVisible());
 }
 
