@@ -3,7 +3,7 @@
 
   take.py OUT_DIR CLIENT [SHOT...]
 
-SHOT is one of notice, home, results, menu, details, player (default: all, in that order). The session has a
+SHOT is one of notice, home, results, table, menu, details, settings, player (default: all, in that order). The session has a
 private X server (Xvfb) with a window manager (openbox, for title bars), the sample sites on loopback and the
 client pointed at them; xdotool drives the client as a user would and ImageMagick's `import` captures the
 screen. A shot the client cannot show is reported and its file is left as it was; the exit status is 1 then.
@@ -29,7 +29,7 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 import framebuffer  # noqa: E402
 
-SHOTS = ("notice", "home", "results", "menu", "details", "settings", "player")
+SHOTS = ("notice", "home", "results", "table", "menu", "details", "settings", "player")
 TITLE = "岚栖种子搜索神器v1.9"
 KEYWORD = "超能陆战队"
 SCREEN = (1280, 1024)
@@ -37,7 +37,11 @@ SITES_PORT = 8680
 # Positions inside the client areas (the windows' design geometry).
 AGREE_BUTTON = (340, 264)  # 同意使用 on the usage notice
 SEARCH_BOX = (300, 24)  # 搜索框
-FIRST_ROW = (120, 90)  # the first row of 超级列表框1
+FIRST_ROW = (120, 110)  # the first row of 超级列表框1
+UNIQUE_SWITCH = (420, 63)  # 合并相同资源
+FAILED_SITE = 4  # answers with an error page: the site strip shows a failed site
+# A seventh slot that asks Site2 again: its rows are the same torrents, so one row per torrent merges them.
+SEVENTH_SLOT = '[site7]\nbase = "%s/site2"\ndefinition = "site2"\n'
 FOOTER = (700, 505)  # 标签8, which offers the main popup menu
 PLAYING_LABEL = (0, 0, 85, 16)  # 标签1, shown with the player view
 # "选择播放" from its top: 在线播放通道1, 在线播放通道2, 迅雷影音播放, 迅雷下载, 复制下载地址, -, 查看文件详情.
@@ -113,7 +117,11 @@ class Session:
                          "LANQI_VENDOR_BASE": base, "LANQI_PLAY_BASE": base,
                          "QTWEBENGINE_DISABLE_SANDBOX": "1", "QTWEBENGINE_CHROMIUM_FLAGS": "--disable-gpu"})
         for n in range(1, 7):
-            self.env["LANQI_SITE%d_BASE" % n] = "%s/site%d" % (base, n)
+            self.env["LANQI_SITE%d_BASE" % n] = "%s/site%d%s" % (base, n, "-error" if n == FAILED_SITE else "")
+        config = os.path.join(home, ".config", "lanqi-search")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "config.toml"), "w") as f:
+            f.write(SEVENTH_SLOT % base)
         log("sample sites on %s, X server %s" % (base, self.display))
 
     def stop(self):
@@ -253,6 +261,20 @@ def take(session, wanted, made):
     if "results" in wanted:
         session.capture([main_rect], "results")
         made.append("results")
+
+    if "table" in wanted:
+        # The table view, one row per torrent, filtered to videos; then back to the pictures for the rest.
+        session.xdotool("key", "ctrl+2")
+        session.click(main, UNIQUE_SWITCH)
+        session.xdotool("key", "ctrl+f")
+        session.xdotool("type", "--delay", 40, "kind:video")
+        time.sleep(0.8)
+        session.capture([main_rect], "table")
+        made.append("table")
+        session.xdotool("key", "ctrl+a", "BackSpace")
+        session.click(main, UNIQUE_SWITCH)
+        session.xdotool("key", "ctrl+1")
+        time.sleep(0.8)
 
     if "menu" in wanted or "details" in wanted:
         session.click(main, FIRST_ROW, button=3)

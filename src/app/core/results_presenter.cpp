@@ -132,27 +132,28 @@ std::vector<SiteStripEntry> presentSites(const std::vector<SiteStatus>& sites, c
                 entry.text += "尚未搜索";
                 break;
             case SiteState::Waiting:
-                entry.caption = number + " …";
+                entry.caption = number + "…";
                 entry.text += "等待中";
                 break;
             case SiteState::Done:
-                entry.caption = number + " ✓" + std::to_string(site.rows);
+                entry.caption = number + "✓" + std::to_string(site.rows);
                 entry.text += std::to_string(site.rows) + " 条结果，" + std::to_string(site.took.count()) + " 毫秒";
                 break;
             case SiteState::Failed:
-                entry.caption = number + " ✗";
+                entry.caption = number + "✗";
                 entry.text += std::string("失败，") + siteFailureText(site.failure) + "，" +
                               std::to_string(site.took.count()) + " 毫秒";
                 break;
             case SiteState::Off:
-                entry.caption = number + " –";
+                entry.caption = number + "–";
                 entry.text += "已停用";
                 break;
             case SiteState::Stopped:
-                entry.caption = number + " ■";
+                entry.caption = number + "■";
                 entry.text += "已停止";
                 break;
         }
+        entry.shortCaption = site.state == SiteState::Done ? number + "✓" : entry.caption;
         entries.push_back(std::move(entry));
     }
     return entries;

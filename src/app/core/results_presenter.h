@@ -82,8 +82,9 @@ struct ResultsBar {
 struct SiteStripEntry {
     int slot = 0;
     SiteState state = SiteState::Idle;
-    std::string caption;  // what the entry shows: the slot number and a short state ("3 ✓", "4 ✗")
-    std::string text;     // its tool tip and accessible name: "站点4（site4）：连接超时"
+    std::string caption;       // what the entry shows: the slot number and a short state ("3✓12", "4✗")
+    std::string shortCaption;  // the same without the row count, where the strip is too narrow ("3✓")
+    std::string text;          // its tool tip and accessible name: "站点4（site4）：连接超时"
 
     bool operator==(const SiteStripEntry&) const = default;
 };

@@ -1,5 +1,6 @@
 #include "app/gui/site_strip.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 
 namespace lanqi {
@@ -62,7 +63,9 @@ void SiteStrip::showEntries(const std::vector<SiteStripEntry>& entries) {
         QToolButton* entry = m_entries[i];
         entry->setProperty("slot", entries[i].slot);
         entry->setObjectName(QStringLiteral("站点%1").arg(entries[i].slot));
-        entry->setText(fromUtf8(entries[i].caption));
+        const QString caption = fromUtf8(entries[i].caption);
+        const bool fits = entry->fontMetrics().horizontalAdvance(caption) + 6 <= width;
+        entry->setText(fits ? caption : fromUtf8(entries[i].shortCaption));
         entry->setToolTip(fromUtf8(entries[i].text));
         entry->setAccessibleName(fromUtf8(entries[i].text));
         entry->setStyleSheet(styleOf(entries[i].state));
