@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     lanqi::MainWindow window;
     lanqi::AppController controller(window, settings.settings,
                                     definitions);  // routes the window's events from its first shown frame on
+    controller.client().rememberViewIn(settings.file);
     // "关于播放器" shows the about window owned by the main window (the player handles always-on-top).
     controller.setPlayOnline(lanqi::installPlayer(
         window, controller.desktop(), [&controller] { controller.showAboutWindow(&controller.mainWindowHandle()); }));

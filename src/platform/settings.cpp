@@ -104,6 +104,21 @@ void readServiceTable(const toml::table& table, const std::string& name, Text& b
     }
 }
 
+void readViewTable(const toml::table& table, Settings& settings, std::vector<SettingsProblem>& problems) {
+    for (const auto& [key, node] : table) {
+        const std::string subject = "view." + std::string(key.str());
+        const bool isTable = key == "table";
+        if (!isTable && key != "unique") {
+            problems.push_back({SettingsProblem::UnknownKey, lineOf(node), subject});
+        } else if (const auto* value = node.as_boolean(); value == nullptr) {
+            problems.push_back({SettingsProblem::WrongType, lineOf(node), subject});
+        } else {
+            (isTable ? settings.tableView : settings.uniqueRows) = value->get();
+            (isTable ? settings.tableViewFrom : settings.uniqueRowsFrom) = SettingOrigin::File;
+        }
+    }
+}
+
 void readText(std::string_view text, const std::string& file, Settings& settings,
               std::vector<SettingsProblem>& problems) {
     if (const long line = tomlTooDeepLine(text); line > 0) {
@@ -123,7 +138,7 @@ void readText(std::string_view text, const std::string& file, Settings& settings
         const std::string name(key.str());
         const auto* table = node.as_table();
         const int slot = slotNumber(name);
-        if ((slot > 0 || name == "vendor" || name == "play") && table == nullptr) {
+        if ((slot > 0 || name == "vendor" || name == "play" || name == "view") && table == nullptr) {
             problems.push_back({SettingsProblem::WrongType, lineOf(node), name});
         } else if (slot > kBuiltInSiteSlots) {
             extraSlots[slot] = table;
@@ -133,6 +148,8 @@ void readText(std::string_view text, const std::string& file, Settings& settings
             readServiceTable(*table, name, settings.vendorBase, settings.vendorFrom, problems);
         } else if (name == "play") {
             readServiceTable(*table, name, settings.playBase, settings.playFrom, problems);
+        } else if (name == "view") {
+            readViewTable(*table, settings, problems);
         } else {
             problems.push_back({SettingsProblem::UnknownTable, lineOf(node), name});
         }
@@ -201,6 +218,8 @@ std::string wholeSettingsText(const Settings& settings) {
     }
     text += "\n[vendor]\nbase = " + tomlString(settings.vendorBase) + "\n";
     text += "\n[play]\nbase = " + tomlString(settings.playBase) + "\n";
+    text += std::string("\n[view]\ntable = ") + (settings.tableView ? "true" : "false") +
+            "\nunique = " + (settings.uniqueRows ? "true" : "false") + "\n";
     return text;
 }
 
@@ -228,13 +247,13 @@ std::string SettingsProblem::english() const {
         case Syntax:
             return "not a TOML file: " + subject;
         case UnknownTable:
-            return "unknown table [" + subject + "] (known: site1 ... site32, vendor, play)";
+            return "unknown table [" + subject + "] (known: site1 ... site32, vendor, play, view)";
         case UnknownKey:
             return "unknown key " + subject;
         case WrongType:
             return subject +
                    " has the wrong type (base and definition are text, enabled is true or false, "
-                   "site1 ... site32, vendor and play are tables)";
+                   "site1 ... site32, vendor, play and view are tables; view.table and view.unique are true or false)";
         case BadAddress:
             return subject + " is not an http:// or https:// address with a host";
         case MissingKey:
@@ -269,11 +288,12 @@ std::string SettingsProblem::chinese() const {
         case Syntax:
             return "不是有效的 TOML 文件：" + subject;
         case UnknownTable:
-            return "未知的表 [" + subject + "]（可用：site1 … site32、vendor、play）";
+            return "未知的表 [" + subject + "]（可用：site1 … site32、vendor、play、view）";
         case UnknownKey:
             return "未知的设置项 " + subject;
         case WrongType:
-            return subject + " 的类型不对（base 和 definition 是文本，enabled 是 true 或 false）";
+            return subject +
+                   " 的类型不对（base 和 definition 是文本，enabled、view.table 和 view.unique 是 true 或 false）";
         case BadAddress:
             return subject + " 不是带主机名的 http:// 或 https:// 地址";
         case MissingKey:
@@ -464,6 +484,12 @@ std::string editedSettingsText(std::string_view previous, const Settings& settin
          tomlString(settings.vendorBase));
     want("play", "base", before.settings.playFrom == SettingOrigin::File, before.settings.playBase == settings.playBase,
          builtIn.playBase == settings.playBase, tomlString(settings.playBase));
+    want("view", "table", before.settings.tableViewFrom == SettingOrigin::File,
+         before.settings.tableView == settings.tableView, builtIn.tableView == settings.tableView,
+         settings.tableView ? "true" : "false");
+    want("view", "unique", before.settings.uniqueRowsFrom == SettingOrigin::File,
+         before.settings.uniqueRows == settings.uniqueRows, builtIn.uniqueRows == settings.uniqueRows,
+         settings.uniqueRows ? "true" : "false");
 
     std::vector<std::string> edited(lines.begin(), lines.end());
     std::map<size_t, std::string> after;       // lines put after a line
@@ -503,6 +529,7 @@ std::string editedSettingsText(std::string_view previous, const Settings& settin
     for (size_t k = 0; k < settings.sites.size(); ++k)
         if (!sameSite(check.settings.sites[k], settings.sites[k])) return {};
     if (check.settings.vendorBase != settings.vendorBase || check.settings.playBase != settings.playBase) return {};
+    if (check.settings.tableView != settings.tableView || check.settings.uniqueRows != settings.uniqueRows) return {};
     if (std::any_of(check.problems.begin(), check.problems.end(),
                     [](const SettingsProblem& problem) { return problem.kind == SettingsProblem::Syntax; }))
         return {};

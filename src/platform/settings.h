@@ -44,6 +44,12 @@ struct Settings {
     Text playBase;
     SettingOrigin vendorFrom = SettingOrigin::BuiltIn;
     SettingOrigin playFrom = SettingOrigin::BuiltIn;
+    // [view]: how the results are shown, as the user last chose (table: the table view; unique: one row per
+    // torrent).
+    bool tableView = false;
+    bool uniqueRows = false;
+    SettingOrigin tableViewFrom = SettingOrigin::BuiltIn;
+    SettingOrigin uniqueRowsFrom = SettingOrigin::BuiltIn;
 };
 
 // One thing wrong in the settings file. The entry it names keeps its built-in value.

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -321,6 +323,30 @@ TEST_F(ClientControllerTest, StopAndEscapeEndARunWithWhatArrived) {
     client.commands().showSettingsAt = [&settingsAt](int slot) { settingsAt = slot; };
     client.siteEntryActivated(2);
     EXPECT_EQ(settingsAt, 2);
+}
+
+// 列表视图 and 合并相同资源 are remembered in the settings file, among the user's own lines, and the next start
+// opens with them.
+TEST_F(ClientControllerTest, TheViewChoicesAreRememberedInTheSettingsFile) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("lanqi-view-" + std::to_string(std::rand()) + ".toml");
+    std::ofstream(file, std::ios::binary) << "# mine\n[site2]\nenabled = false\n";
+    client.rememberViewIn(file.string());
+    client.modeChosen(ResultsMode::Table);
+    client.uniqueSwitched(true);
+    const LoadedSettings saved = loadSettings(file.string(), false);
+    EXPECT_TRUE(saved.problems.empty()) << saved.report(false);
+    EXPECT_TRUE(saved.settings.tableView);
+    EXPECT_TRUE(saved.settings.uniqueRows);
+    EXPECT_FALSE(saved.settings.sites[1].enabled) << "the user's own lines stay";
+
+    RecordingView next;
+    ClientController again{next, desktop, fetcher, queue, saved.settings, builtInSiteSlots()};
+    again.drawResultsArea();
+    EXPECT_EQ(next.bar.mode, ResultsMode::Table);
+    EXPECT_TRUE(next.bar.unique);
+    std::filesystem::remove(file);
+    std::filesystem::remove(file.string() + ".bak");
 }
 
 // The vendor's and the cloud-play addresses are settings: new ones (站点设置 saved) are used from the next

@@ -89,6 +89,9 @@ TEST_F(SettingsFile, EveryBadEntryIsReportedWithItsLineAndKeepsItsBuiltInValue) 
         {"[site1]\nbase = \"http://a b\"\n", SettingsProblem::BadAddress, 2},
         {"[play]\nbase = \"file:///etc\"\n", SettingsProblem::BadAddress, 2},
         {"[site1]\ndefinition = \"../nonesuch\"\n", SettingsProblem::UnknownDefinition, 2},
+        {"[view]\ntable = \"yes\"\n", SettingsProblem::WrongType, 2},
+        {"[view]\nlayout = true\n", SettingsProblem::UnknownKey, 2},
+        {"view = true\n", SettingsProblem::WrongType, 1},
     };
     for (const auto& c : cases) {
         const LoadedSettings loaded = load(c.toml);
@@ -231,6 +234,12 @@ TEST_F(SettingsFile, SavingEditsTheValuesInPlaceAndKeepsCommentsAndOrder) {
          handWritten + "\n[vendor]\nbase = \"http://vendor.example\"\n"},
         {"back to the built-in value", [](Settings& s) { s.sites[0].base = "http://site1.lanqi-sites.example"; },
          replaced(handWritten, "http://one.example", "http://site1.lanqi-sites.example")},
+        {"the view the user chose",
+         [](Settings& s) {
+             s.tableView = true;
+             s.uniqueRows = true;
+         },
+         handWritten + "\n[view]\ntable = true\nunique = true\n"},
     };
     for (const auto& c : cases) {
         std::ofstream(file, std::ios::binary | std::ios::trunc) << handWritten;
@@ -245,6 +254,8 @@ TEST_F(SettingsFile, SavingEditsTheValuesInPlaceAndKeepsCommentsAndOrder) {
         EXPECT_EQ(again.settings.sites[2].base, settings.sites[2].base) << c.what;
         EXPECT_EQ(again.settings.sites[0].enabled, settings.sites[0].enabled) << c.what;
         EXPECT_EQ(again.settings.vendorBase, settings.vendorBase) << c.what;
+        EXPECT_EQ(again.settings.tableView, settings.tableView) << c.what;
+        EXPECT_EQ(again.settings.uniqueRows, settings.uniqueRows) << c.what;
     }
 }
 

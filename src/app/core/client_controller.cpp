@@ -25,6 +25,21 @@ ClientController::ClientController(MainView& view, Desktop desktop, PageFetcher&
                  [this] { return m_flow.selectedResult(); }) {
     m_flow.setScreenListener([this](unsigned changes) { screenChanged(changes); });
     m_commands.useServiceAddresses(settings.vendorBase, settings.playBase);
+    m_results.setMode(settings.tableView ? ResultsMode::Table : ResultsMode::Pictures);
+    m_results.setUnique(settings.uniqueRows);
+}
+
+void ClientController::rememberView() {
+    m_settings.tableView = m_results.mode() == ResultsMode::Table;
+    m_settings.uniqueRows = m_results.unique();
+    if (m_settingsFile.empty()) return;
+    // The file's own values with the view changed: what the environment sets stays out of the file.
+    Settings inFile = loadSettings(m_settingsFile, false).settings;
+    if (inFile.tableView == m_settings.tableView && inFile.uniqueRows == m_settings.uniqueRows) return;
+    inFile.tableView = m_settings.tableView;
+    inFile.uniqueRows = m_settings.uniqueRows;
+    std::string error;
+    saveSettingsFile(m_settingsFile, inFile, error);  // not remembered is no reason to bother the user
 }
 
 void ClientController::drawResultsArea() {
@@ -99,13 +114,16 @@ void ClientController::filterEdited(const Text& expression) {
 }
 
 void ClientController::uniqueSwitched(bool on) {
-    if (m_results.setUnique(on)) showResults();
+    if (!m_results.setUnique(on)) return;
+    showResults();
+    rememberView();
 }
 
 void ClientController::modeChosen(ResultsMode mode) {
     if (mode == m_results.mode()) return;
     m_results.setMode(mode);
     m_view.showResultsBar(m_results.bar(m_flow.screen().stoppable));
+    rememberView();
 }
 
 void ClientController::columnClicked(ResultColumn column) {

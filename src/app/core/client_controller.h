@@ -97,6 +97,9 @@ class ClientController {
     // True once the exit fade has run out and the program is ending.
     bool programEnding() const { return m_programEnding; }
 
+    // Where the view's choices (列表视图, 合并相同资源) are remembered: the settings file, "" for nowhere.
+    void rememberViewIn(std::string settingsFile) { m_settingsFile = std::move(settingsFile); }
+
     // Draws the results area as it stands: the site strip, the tool row and the lines (the windows call it
     // once they are built).
     void drawResultsArea();
@@ -114,6 +117,7 @@ class ClientController {
   private:
     void screenChanged(unsigned changes);
     void showResults();
+    void rememberView();
     std::optional<Text> searchableKeyword();
     SiteNames siteNames() const;
 
@@ -128,6 +132,7 @@ class ClientController {
     ShellCommands m_commands;
     ResultsPresenter m_results;
     Text m_filterText;
+    std::string m_settingsFile;
     bool m_programEnding = false;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);  // posted tasks check it
 };
