@@ -65,4 +65,31 @@ std::array<Text, 6> buildSearchUrls(const Text& encodedKeyword, const Text& page
     return six;
 }
 
+Text resultPageAddress(const Text& descriptionUrl, const Text& siteBase) {
+    const auto lower = [](std::string_view text) {
+        std::string out(text);
+        for (char& c : out)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return out;
+    };
+    if (descriptionUrl.empty()) return {};
+    for (const char c : descriptionUrl) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7F || c == '"' || c == '<' || c == '>') return {};
+    }
+    const std::string head = lower(std::string_view(descriptionUrl).substr(0, 8));
+    if (head.rfind("http://", 0) == 0 || head.rfind("https://", 0) == 0) return descriptionUrl;
+    const size_t schemeEnd = siteBase.find("://");
+    if (schemeEnd == Text::npos) return {};
+    if (descriptionUrl.rfind("//", 0) == 0) return siteBase.substr(0, schemeEnd + 1) + descriptionUrl;
+    if (descriptionUrl.front() == '/') {
+        const size_t hostEnd = siteBase.find('/', schemeEnd + 3);
+        return siteBase.substr(0, hostEnd) + descriptionUrl;
+    }
+    // A relative path; anything with a scheme of its own ("javascript:", "file:") before its first "/" is not.
+    const size_t colon = descriptionUrl.find(':');
+    if (colon != Text::npos && colon < descriptionUrl.find('/')) return {};
+    return siteBase + "/" + descriptionUrl;
+}
+
 }  // namespace lanqi

@@ -45,4 +45,10 @@ std::vector<Text> buildSearchUrls(const SearchSites& sites, const Text& encodedK
 // flow never calls this: it builds its addresses from the slots it is handed.
 std::array<Text, 6> buildSearchUrls(const Text& encodedKeyword, const Text& page);
 
+// The web address of a result's own page: `descriptionUrl` as the page writes it, taken against the base of
+// the slot that gave it (a path from "/" against its scheme and host, "//host/..." against its scheme, a
+// relative path against the base). "" when there is none, or when it would be anything but an http or https
+// address without blanks or control bytes (a "javascript:" link on a hostile page opens nothing).
+Text resultPageAddress(const Text& descriptionUrl, const Text& siteBase);
+
 }  // namespace lanqi

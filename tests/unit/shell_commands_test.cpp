@@ -153,10 +153,34 @@ TEST_F(ShellCommandsTest, MenusPopUpWithTheirEntriesAndRunTheChoice) {
     EXPECT_EQ(desktop.messageBoxes[0], (Call{items[0].detailText, kMessageOk, gbk(u8"文件详情"), "none"}));
 }
 
+// "打开网页" is offered only for a result whose definition cuts its own page, and opens that page.
+TEST_F(ShellCommandsTest, TheResultPageEntryIsOfferedOnlyWhereTheResultHasAPage) {
+    test::FakeWindow window("mainWindow");
+    commands.popUpActionMenu(&window);  // the built-in definitions cut no page: the menu as it always was
+    commands.resultPageOf = [](const ResultItem& item) {
+        return item.title == "title3" ? Text("http://site.test/info/3") : Text();
+    };
+    desktop.menuChoices = {id(MenuCommand::OpenResultPage)};
+    commands.popUpActionMenu(&window);
+    selected = &items[0];
+    commands.popUpActionMenu(&window);
+    ASSERT_EQ(desktop.menus.size(), 3u);
+    EXPECT_EQ(desktop.menus[0], actionMenu());
+    EXPECT_EQ(desktop.menus[1], actionMenu(true));
+    EXPECT_EQ(desktop.menus[2], actionMenu());
+    EXPECT_EQ(desktop.calls,
+              (std::vector<std::string>{"popupMenuAtPointer mainWindow", "popupMenuAtPointer mainWindow",
+                                        "openAddress http://site.test/info/3", "popupMenuAtPointer mainWindow"}));
+    std::vector<Text> shown;
+    for (const MenuEntry& entry : actionMenu(true).entries)
+        if (entry.visible && !entry.separator) shown.push_back(entry.caption);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), gbk(u8"打开网页")), 1);
+}
+
 TEST_F(ShellCommandsTest, DismissedMenusAndUnknownIdsDoNothing) {
     commands.popUpActionMenu(nullptr);  // no scripted choice: dismissed
     commands.popUpMainMenu(nullptr);
-    for (int unknown : {kNoMenuChoice, 0, 12, 19, 25, 1000}) commands.run(unknown);
+    for (int unknown : {kNoMenuChoice, 0, 13, 19, 26, 1000}) commands.run(unknown);
     EXPECT_EQ(desktop.calls, (std::vector<std::string>{"popupMenuAtPointer none", "popupMenuAtPointer none"}));
     EXPECT_TRUE(played.empty());
     EXPECT_EQ(aboutShown, 0);

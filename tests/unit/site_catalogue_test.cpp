@@ -70,5 +70,27 @@ TEST(SiteCatalogueDefaults, CompiledInAddressesAreUsedWithoutOverride) {
     unsetenv("LANQI_SITE2_BASE");
 }
 
+TEST(ResultPageAddress, TakesTheLinkAgainstItsSlotsBaseAndOpensOnlyWebAddresses) {
+    const Text base = "http://127.0.0.1:8680/site2";
+    const struct {
+        Text link;
+        Text page;
+    } cases[] = {
+        {"", ""},
+        {"https://other.example/t/1", "https://other.example/t/1"},
+        {"HTTP://Other.example/t/1", "HTTP://Other.example/t/1"},
+        {"/info/abc.html", "http://127.0.0.1:8680/info/abc.html"},
+        {"//mirror.example/info/abc", "http://mirror.example/info/abc"},
+        {"info/abc.html", "http://127.0.0.1:8680/site2/info/abc.html"},
+        {"javascript:alert(1)", ""},
+        {"file:///etc/passwd", ""},
+        {"/info/a b", ""},
+        {"/info/a\r\nb", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(resultPageAddress(c.link, base), c.page) << c.link;
+    EXPECT_EQ(resultPageAddress("/info/abc", "http://site.example"), "http://site.example/info/abc");
+    EXPECT_EQ(resultPageAddress("/info/abc", ""), "") << "a slot without a base has no pages";
+}
+
 }  // namespace
 }  // namespace lanqi

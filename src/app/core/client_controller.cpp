@@ -25,6 +25,12 @@ ClientController::ClientController(MainView& view, Desktop desktop, PageFetcher&
                  [this] { return m_flow.selectedResult(); }) {
     m_flow.setScreenListener([this](unsigned changes) { screenChanged(changes); });
     m_commands.useServiceAddresses(settings.vendorBase, settings.playBase);
+    m_commands.resultPageOf = [this](const ResultItem& item) {
+        const SearchSites& sites = m_flow.state().runSites;
+        const size_t slot = static_cast<size_t>(item.site);
+        return slot >= 1 && slot <= sites.size() ? resultPageAddress(item.descriptionUrl, sites[slot - 1].base)
+                                                 : Text();
+    };
     m_results.setMode(settings.tableView ? ResultsMode::Table : ResultsMode::Pictures);
     m_results.setUnique(settings.uniqueRows);
 }

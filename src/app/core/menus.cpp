@@ -9,7 +9,7 @@ MenuEntry item(MenuCommand command, const char8_t* caption) {
 
 }  // namespace
 
-PopupMenu actionMenu() {
+PopupMenu actionMenu(bool resultPage) {
     return {{
         item(MenuCommand::PlayChannel1, u8"在线播放通道1"),
         item(MenuCommand::PlayChannel2, u8"在线播放通道2"),
@@ -18,6 +18,7 @@ PopupMenu actionMenu() {
         item(MenuCommand::CopyMagnetLink, u8"复制下载地址"),
         MenuEntry::line(),
         item(MenuCommand::ShowDetails, u8"查看文件详情"),
+        MenuEntry::item(static_cast<int>(MenuCommand::OpenResultPage), gbk(u8"打开网页"), resultPage),
         MenuEntry::line(),
         item(MenuCommand::OpenPlayerDownloadPage, u8"下载迅雷影音"),
         item(MenuCommand::OpenDownloaderDownloadPage, u8"下载迅雷"),

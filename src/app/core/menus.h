@@ -18,6 +18,7 @@ enum class MenuCommand : int {
     OpenVendorSite,
     CheckForUpdate,
     ShowAbout,
+    OpenResultPage,  // "打开网页": the result's own page on its site, where the definition cuts one
     // the main popup menu
     MainOpenPlayerDownloadPage = 20,
     MainOpenDownloaderDownloadPage,
@@ -29,7 +30,8 @@ enum class MenuCommand : int {
 
 // "选择播放": the play channels, the external player and downloader, the magnet copy, the details, the
 // download pages and the vendor commands, in that order with their separators.
-PopupMenu actionMenu();
+// With `resultPage`, "打开网页" after "查看文件详情" (a result whose definition cuts its own page).
+PopupMenu actionMenu(bool resultPage = false);
 
 // The menu of the window's background, the banner, the pictures, the footer and an unselected list.
 PopupMenu mainPopupMenu();

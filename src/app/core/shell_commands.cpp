@@ -5,10 +5,17 @@
 
 namespace lanqi {
 
-void ShellCommands::popUpActionMenu(const Window* owner) { run(m_windows.popupMenuAtPointer(owner, actionMenu())); }
+void ShellCommands::popUpActionMenu(const Window* owner) {
+    run(m_windows.popupMenuAtPointer(owner, actionMenu(hasResultPage())));
+}
+
+bool ShellCommands::hasResultPage() const {
+    const ResultItem* item = selected();
+    return item != nullptr && !resultPageOf(*item).empty();
+}
 
 void ShellCommands::popUpActionMenuAt(const Window* owner, ScreenPoint at) {
-    run(m_windows.popupMenuAt(owner, actionMenu(), at));
+    run(m_windows.popupMenuAt(owner, actionMenu(hasResultPage()), at));
 }
 
 void ShellCommands::popUpMainMenu(const Window* owner) { run(m_windows.popupMenuAtPointer(owner, mainPopupMenu())); }
@@ -33,6 +40,10 @@ void ShellCommands::run(int menuChoice) {
             return;
         case MenuCommand::ShowDetails:
             if (item != nullptr) m_actions.showResultDetails(*item);
+            return;
+        case MenuCommand::OpenResultPage:
+            if (item == nullptr) return;
+            if (const Text page = resultPageOf(*item); !page.empty()) m_handOffs.openAddress(page);
             return;
         case MenuCommand::OpenPlayerDownloadPage:
         case MenuCommand::MainOpenPlayerDownloadPage:

@@ -34,6 +34,8 @@ class ShellCommands {
     // Shows the settings window at slot `slot` (an entry of the site strip). Until the windows set it, the
     // settings window as showSettings shows it.
     std::function<void(int slot)> showSettingsAt;
+    // The web address of a result's own page ("" for none): its description_url against its site's base.
+    std::function<Text(const ResultItem& item)> resultPageOf = [](const ResultItem&) { return Text(); };
 
     // Pops up "选择播放" (the menu of a selected row) or the main popup menu at the pointer, then runs the
     // chosen entry.
@@ -72,6 +74,7 @@ class ShellCommands {
 
   private:
     const ResultItem* selected() const { return m_selectedResult ? m_selectedResult() : nullptr; }
+    bool hasResultPage() const;
 
     MessageBoxes& m_messages;
     HandOffs& m_handOffs;
