@@ -96,16 +96,10 @@ std::optional<QPoint> ResultList::selectedLinePoint() const {
     return viewport()->mapToGlobal(QPoint(cell.left() + kListPictureSide, cell.center().y()));
 }
 
-QStringList ResultList::mimeTypes() const { return {QStringLiteral("text/plain"), QStringLiteral("text/uri-list")}; }
+QStringList ResultList::mimeTypes() const { return resultMimeTypes(); }
 
 QMimeData* ResultList::mimeData(const QList<QListWidgetItem*>& items) const {
-    if (items.isEmpty()) return nullptr;
-    const QString link = items.front()->data(kMagnetLinkRole).toString();
-    if (link.isEmpty()) return nullptr;
-    auto* data = new QMimeData;
-    data->setText(link);
-    data->setUrls({QUrl(link)});
-    return data;
+    return items.isEmpty() ? nullptr : magnetLinkData(items.front()->data(kMagnetLinkRole).toString());
 }
 
 void ResultList::selectRow(int row) {
@@ -168,22 +162,37 @@ bool isMenuKey(const QKeyEvent* event) {
     return event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
 }
 
+ResultKey resultKeyOf(const QKeyEvent* event) {
+    if (isMenuKey(event)) return ResultKey::Menu;
+    if (event->matches(QKeySequence::Copy)) return ResultKey::Copy;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return ResultKey::Activate;
+    return ResultKey::None;
+}
+
+QStringList resultMimeTypes() { return {QStringLiteral("text/plain"), QStringLiteral("text/uri-list")}; }
+
+QMimeData* magnetLinkData(const QString& link) {
+    if (link.isEmpty()) return nullptr;
+    auto* data = new QMimeData;
+    data->setText(link);
+    data->setUrls({QUrl(link)});
+    return data;
+}
+
 void ResultList::keyPressEvent(QKeyEvent* event) {
-    if (isMenuKey(event)) {
-        event->accept();
-        emit keyboardMenuRequested();
-        return;
-    }
-    if (event->matches(QKeySequence::Copy)) {
-        event->accept();
-        emit copyRequested();
-        return;
-    }
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        event->accept();
-        const int row = selectedRow();
-        if (row >= 0) emit rowActivated(row);
-        return;
+    switch (resultKeyOf(event)) {
+        case ResultKey::Menu:
+            event->accept();
+            return emit keyboardMenuRequested();
+        case ResultKey::Copy:
+            event->accept();
+            return emit copyRequested();
+        case ResultKey::Activate:
+            event->accept();
+            if (const int row = selectedRow(); row >= 0) emit rowActivated(row);
+            return;
+        case ResultKey::None:
+            break;
     }
     QListWidget::keyPressEvent(event);
 }

@@ -7,12 +7,14 @@
 #include <QIcon>
 #include <QListWidget>
 #include <QPoint>
+#include <QStringList>
 
 #include "app/gui/pictures.h"
 #include "app/core/results_presenter.h"
 #include "scrape/result_item.h"
 
 class QKeyEvent;
+class QMimeData;
 
 namespace lanqi {
 
@@ -20,6 +22,14 @@ namespace lanqi {
 // out left to right and wrapping, black on white in "宋体" 14 px. One row can be selected at a time.
 // The Menu key, or Shift+F10: the keys that open a context menu.
 bool isMenuKey(const QKeyEvent* event);
+
+// What a key means to the results, in the list and in the table alike.
+enum class ResultKey { None, Menu, Copy, Activate };
+ResultKey resultKeyOf(const QKeyEvent* event);
+
+// What dragging a result gives: its magnet link as text and as a URI list; null for an empty link.
+QStringList resultMimeTypes();
+QMimeData* magnetLinkData(const QString& link);
 
 class ResultList : public QListWidget {
     Q_OBJECT

@@ -106,18 +106,10 @@ QString ResultTableModel::magnetLinkOf(int line) const {
     return fromUtf8(m_shown.rows[m_shown.lines[static_cast<size_t>(line)].row].magnetLink);
 }
 
-QStringList ResultTableModel::mimeTypes() const {
-    return {QStringLiteral("text/plain"), QStringLiteral("text/uri-list")};
-}
+QStringList ResultTableModel::mimeTypes() const { return resultMimeTypes(); }
 
 QMimeData* ResultTableModel::mimeData(const QModelIndexList& indexes) const {
-    if (indexes.isEmpty()) return nullptr;
-    const QString link = magnetLinkOf(indexes.front().row());
-    if (link.isEmpty()) return nullptr;
-    auto* data = new QMimeData;
-    data->setText(link);
-    data->setUrls({QUrl(link)});
-    return data;
+    return indexes.isEmpty() ? nullptr : magnetLinkData(magnetLinkOf(indexes.front().row()));
 }
 
 ResultTable::ResultTable(QWidget* parent) : QTableView(parent), m_model(this) {
@@ -181,20 +173,19 @@ std::optional<QPoint> ResultTable::selectedLinePoint() const {
 }
 
 void ResultTable::keyPressEvent(QKeyEvent* event) {
-    if (isMenuKey(event)) {
-        event->accept();
-        emit keyboardMenuRequested();
-        return;
-    }
-    if (event->matches(QKeySequence::Copy)) {
-        event->accept();
-        emit copyRequested();
-        return;
-    }
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        event->accept();
-        if (selectedLine() >= 0) emit lineActivated();
-        return;
+    switch (resultKeyOf(event)) {
+        case ResultKey::Menu:
+            event->accept();
+            return emit keyboardMenuRequested();
+        case ResultKey::Copy:
+            event->accept();
+            return emit copyRequested();
+        case ResultKey::Activate:
+            event->accept();
+            if (selectedLine() >= 0) emit lineActivated();
+            return;
+        case ResultKey::None:
+            break;
     }
     QTableView::keyPressEvent(event);
 }
