@@ -224,6 +224,12 @@ void Label::setText(const std::wstring& text) {
     ::InvalidateRect(m_handle, nullptr, TRUE);
 }
 
+void Label::setTextColour(COLORREF colour) {
+    if (colour == m_look.textColour) return;
+    m_look.textColour = colour;
+    ::InvalidateRect(m_handle, nullptr, TRUE);
+}
+
 LRESULT CALLBACK Label::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* label = windowOwner<Label>(window, message, lParam);
     if (label != nullptr && message == WM_NCCREATE) label->m_handle = window;

@@ -107,6 +107,8 @@ class Label {
     LabelEvents& events() { return m_events; }
     void setText(const std::wstring& text);
     const std::wstring& text() const { return m_look.text; }
+    void setTextColour(COLORREF colour);
+    COLORREF textColour() const { return m_look.textColour; }
 
   private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
