@@ -1,5 +1,5 @@
-// The Win32 client's main window on a real display under Wine: the search flow's screen drawn into its
-// controls, and the keys routed as the message loop routes them (Enter, Tab, Esc).
+// The Win32 client's main window on a real display under Wine: the search flow's screen and the results lines
+// drawn into its controls, and the keys routed as the message loop routes them (Enter, Tab, Esc).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "actions/window_geometry.h"
+#include "app/core/results_presenter.h"
 #include "app/win32/main_window.h"
 
 namespace lanqi::win32 {
@@ -36,6 +37,12 @@ class MainWindowTest : public ::testing::Test {
         MSG message{::GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
         routeMessage(message);
     }
+    // The screen's rows as the controller hands them to the window, `selectedRow` selected.
+    void showRows(const SearchScreen& screen, int selectedRow) {
+        m_presenter.rowsChanged(screen.results, kResultsCleared | kResultsAdded);
+        m_presenter.refresh(screen.results, SiteNames(6, "site"));
+        m_window->showResults(m_presenter.shown(selectedRow));
+    }
     static SearchScreen resultsScreen(std::vector<Text> pages, int selectedRow) {
         SearchScreen screen;
         screen.title = "done";
@@ -59,11 +66,13 @@ class MainWindowTest : public ::testing::Test {
 
     Win32DesktopServices m_desktop;
     std::unique_ptr<MainWindow> m_window;
+    ResultsPresenter m_presenter;
     std::vector<std::string> m_seen;
 };
 
 TEST_F(MainWindowTest, TheScreenIsDrawnIntoTheControls) {
     m_window->render(resultsScreen({"1", "2", "1234567"}, -1), ~0u);
+    showRows(resultsScreen({"1", "2", "1234567"}, -1), -1);
     EXPECT_EQ(windowText(m_window->handle()), L"done");
     EXPECT_EQ(geometryOf(child(WC_EDITW)).width, kResultsSearchBoxWidth);
     EXPECT_EQ(geometryOf(child(WC_BUTTONW, L"岚栖搜索")).left, kResultsSearchButtonLeft);
@@ -88,10 +97,12 @@ TEST_F(MainWindowTest, TheScreenIsDrawnIntoTheControls) {
     EXPECT_EQ(cut.substr(0, 4), L"一个很长");
 
     // A selection the flow makes shows in the list; the home layout puts the search row back.
-    m_window->render(resultsScreen({"1"}, 1), kResultSelectionChanged);
-    EXPECT_EQ(m_window->selectedRow(), 1);
+    m_window->showResults(m_presenter.shown(1));
+    EXPECT_EQ(m_window->selectedLine(), 1);
+    EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 1);
     SearchScreen home;
-    m_window->render(home, kSearchRowChanged | kBannerChanged | kResultsCleared);
+    m_window->render(home, kSearchRowChanged | kBannerChanged);
+    showRows(home, -1);
     EXPECT_EQ(geometryOf(child(WC_EDITW)).width, kHomeSearchBoxWidth);
     EXPECT_EQ(ListView_GetItemCount(list), 0);
 }
@@ -117,14 +128,15 @@ TEST_F(MainWindowTest, KeysGoWhereTheQtClientSendsThem) {
     EXPECT_EQ(tabOrder(), (std::vector<HWND>{child(WC_BUTTONW, L"岚栖搜索"), list, box, child(WC_BUTTONW, L"岚栖搜索"),
                                              list, box, child(WC_BUTTONW, L"岚栖搜索")}));
     m_window->render(resultsScreen({"1", "2"}, -1), ~0u);
+    showRows(resultsScreen({"1", "2"}, -1), -1);
     ::SetFocus(box);
-    EXPECT_EQ(tabOrder()[2], child(WC_COMBOBOXW));  // 按钮1, 上一页, 组合框1, 下一页, the list
+    EXPECT_EQ(tabOrder()[2], child(WC_COMBOBOXW));  // 按钮1, 上一页, 组合框1, 下一页, the tool row, the list
 
     // Enter on the list plays the selected row; with none selected it does nothing.
     m_seen.clear();
     ::SetFocus(list);
     press(VK_RETURN);
-    m_window->render(resultsScreen({"1"}, 1), kResultSelectionChanged);
+    m_window->showResults(m_presenter.shown(1));
     press(VK_RETURN);
     EXPECT_EQ(m_seen, (std::vector<std::string>{"activate 1"}));
 }
@@ -135,10 +147,17 @@ TEST_F(MainWindowTest, AHiddenSearchViewTakesNoFocusAndNoKey) {
     m_window->events().previousPageRequested = [this] { m_seen.push_back("previous"); };
     m_window->events().nextPageRequested = [this] { m_seen.push_back("next"); };
     m_window->render(resultsScreen({"1", "2"}, 0), ~0u);
+    showRows(resultsScreen({"1", "2"}, 0), 0);
     HWND list = child(WC_LISTVIEWW);
-    const std::vector<HWND> searchView = {
-        child(WC_EDITW),     child(WC_BUTTONW, L"岚栖搜索"), child(WC_BUTTONW, L"上一页"),
-        child(WC_COMBOBOXW), child(WC_BUTTONW, L"下一页"),   list};
+    const std::vector<HWND> searchView = {child(WC_EDITW),
+                                          child(WC_BUTTONW, L"岚栖搜索"),
+                                          child(WC_BUTTONW, L"上一页"),
+                                          child(WC_COMBOBOXW),
+                                          child(WC_BUTTONW, L"下一页"),
+                                          child(WC_BUTTONW, L"图片视图"),
+                                          child(WC_BUTTONW, L"列表视图"),
+                                          child(WC_BUTTONW, L"合并相同资源"),
+                                          list};
     ::SetFocus(list);
     m_window->setSearchViewShown(false);
     m_window->render(resultsScreen({"1", "2"}, 0), kSearchRowChanged | kBannerChanged);

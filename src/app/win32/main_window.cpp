@@ -18,7 +18,27 @@ namespace {
 
 constexpr const wchar_t* kWindowClass = L"LanqiMainWindow";
 
-enum ControlId : int { kSearchButtonId = 1, kPreviousId, kNextId, kBackId, kPageSelectorId, kSearchBoxId, kListId };
+enum ControlId : int {
+    kSearchButtonId = 1,
+    kPreviousId,
+    kNextId,
+    kBackId,
+    kPageSelectorId,
+    kSearchBoxId,
+    kListId,
+    kPicturesId,
+    kTableButtonId,
+    kFilterBoxId,
+    kUniqueId,
+    kStopId,
+    kTableId,
+    kSiteStripId,
+    kFirstSiteEntryId = 100,  // one per slot from here
+};
+constexpr const wchar_t* kSiteStripClass = L"LanqiSiteStrip";
+// Posted after a change of a view's selection: one report once the view has settled (a click that moves the
+// selection takes it off one line, then puts it on another).
+constexpr UINT kSelectionSettled = WM_APP + 2;
 
 // A result's cell: the picture and its caption, two cells side by side in the list's width.
 constexpr int kListPictureSide = 80;
@@ -33,6 +53,46 @@ std::wstring spokenName(MainControl control) {
 constexpr int kTileWidth = 384;
 constexpr int kCaptionWidth = kTileWidth - kListPictureSide - 12;
 constexpr const wchar_t* kListPictures[] = {L"LIST0", L"LIST1", L"LIST2", L"LIST3"};
+
+// The table's columns, by ResultColumn: widths that fill the list's width less its scroll bar.
+constexpr int kColumnWidths[kResultColumnCount] = {372, 84, 56, 92, 118, 62};
+constexpr bool kColumnRightAligned[kResultColumnCount] = {false, true, true, false, false, false};
+
+// The count's and the strip's colours.
+constexpr COLORREF kCountColour = colour(0x5f6b6d);
+constexpr COLORREF kProblemColour = colour(0xc62828);
+constexpr COLORREF kNoticeColour = colour(0x2e7d32);
+COLORREF siteColour(SiteState state) {
+    switch (state) {
+        case SiteState::Done:
+            return colour(0x2e7d32);
+        case SiteState::Failed:
+            return colour(0xc62828);
+        case SiteState::Waiting:
+            return colour(0x757575);
+        case SiteState::Off:
+            return colour(0xbdbdbd);
+        case SiteState::Stopped:
+            return colour(0xe65100);
+        case SiteState::Idle:
+            break;
+    }
+    return kCountColour;
+}
+constexpr int kSiteEntryGap = 2;
+
+// 站点状态 holds the entries' buttons: what they report goes on to the main window.
+LRESULT CALLBACK siteStripProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND || message == WM_DRAWITEM)
+        return ::SendMessageW(::GetParent(window), message, wParam, lParam);
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool isEditBox(HWND window) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    return _wcsicmp(name, WC_EDITW) == 0;
+}
 
 }  // namespace
 
@@ -79,8 +139,10 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::buildControls() {
-    // Created in this order on purpose: a later control lies over an earlier one (the banner over the
-    // list, the player view over everything).
+    // Created in this order on purpose: a later control lies over an earlier one (the banner over the tool
+    // row and the list, the strip over the footer, the player view over everything). The tool row comes
+    // before the search row and the table before the list: those never overlap, and the search box and the
+    // list are the first of their kind that a look-up among the window's children finds.
     LabelLook logo;
     logo.picture = picture(L"LOGO");
     m_logo = std::make_unique<Label>(m_window, geometryOf(MainControl::Logo), logo);
@@ -88,6 +150,7 @@ void MainWindow::buildControls() {
     m_logo->events().leftPressed = [this] {
         if (m_events.vendorAddressRequested) m_events.vendorAddressRequested();
     };
+    buildToolRow();
 
     m_searchBox = createControl(m_window, WC_EDITW, L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
                                 geometryOf(MainControl::SearchBox), kSearchBoxId,
@@ -110,6 +173,7 @@ void MainWindow::buildControls() {
     ::SendMessageW(m_pageSelector, CB_SETMINVISIBLE, kPageListRows, 0);
     m_nextButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::NextButton).c_str(),
                                  WS_TABSTOP | BS_PUSHBUTTON, geometryOf(MainControl::NextButton), kNextId);
+    buildTable();
 
     m_list = createControl(m_window, WC_LISTVIEWW, spokenName(MainControl::ResultList).c_str(),
                            WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE,
@@ -160,7 +224,9 @@ void MainWindow::buildControls() {
     LabelLook footer;
     footer.textColour = colour(0x5f6b6d);
     footer.format = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
-    footer.margins = {36, 0, 0, 0};
+    // Its text ends before the site strip, which lies over its right end.
+    footer.format |= DT_END_ELLIPSIS;
+    footer.margins = {36, 0, geometryOf(MainControl::Footer).width - geometryOf(MainControl::SiteStrip).left + 4, 0};
     footer.topLine = true;
     footer.lineColour = colour(0xd8dee0);
     const Geometry footerAt = geometryOf(MainControl::Footer), linkAt = geometryOf(MainControl::FooterLink);
@@ -172,6 +238,9 @@ void MainWindow::buildControls() {
     m_footer->events().leftPressed = m_logo->events().leftPressed;
     m_footerTips = addToolTip(m_footer->handle(), L"", linkArea);
     showVendorAddress(Text(kBuiltInVendorBase));
+    registerWindowClass(kSiteStripClass, siteStripProcedure, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    m_strip = createControl(m_window, kSiteStripClass, spokenName(MainControl::SiteStrip), WS_VISIBLE | WS_CLIPCHILDREN,
+                            geometryOf(MainControl::SiteStrip), kSiteStripId);
     for (Label* area : {m_logo.get(), m_banner.get(), m_footer.get()}) {
         area->events().rightPressed = [this] {
             if (m_events.mainMenuRequested) m_events.mainMenuRequested();
@@ -202,8 +271,58 @@ void MainWindow::buildControls() {
     m_player.loadingNotice = m_loadingNotice.get();
 
     for (HWND control : {m_logo->handle(), m_searchBox, m_searchButton, m_previousButton, m_pageSelector, m_nextButton,
-                         m_list, m_banner->handle(), m_footer->handle()})
+                         m_picturesButton, m_tableButton, m_filterBox, m_uniqueSwitch, m_count->handle(), m_stopButton,
+                         m_list, m_table, m_banner->handle(), m_footer->handle(), m_strip})
         m_searchView.emplace_back(control, (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0);
+}
+
+void MainWindow::buildToolRow() {
+    // The two views as a pair of push-like radio buttons: the one shown stays pressed (showResultsBar).
+    m_picturesButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::PicturesButton).c_str(),
+                                     WS_VISIBLE | WS_TABSTOP | BS_RADIOBUTTON | BS_PUSHLIKE,
+                                     geometryOf(MainControl::PicturesButton), kPicturesId);
+    m_tableButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::TableButton).c_str(),
+                                  WS_VISIBLE | WS_TABSTOP | BS_RADIOBUTTON | BS_PUSHLIKE,
+                                  geometryOf(MainControl::TableButton), kTableButtonId);
+    ::SendMessageW(m_picturesButton, BM_SETCHECK, BST_CHECKED, 0);
+    m_filterBox = createControl(m_window, WC_EDITW, L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+                                geometryOf(MainControl::FilterBox), kFilterBoxId);
+    ::SetWindowLongPtrW(m_filterBox, GWL_EXSTYLE, ::GetWindowLongPtrW(m_filterBox, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+    ::SetWindowPos(m_filterBox, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    const std::wstring cue = spokenName(MainControl::FilterBox);
+    ::SendMessageW(m_filterBox, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue.c_str()));
+    m_uniqueSwitch =
+        createControl(m_window, WC_BUTTONW, captionOf(MainControl::UniqueSwitch).c_str(),
+                      WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, geometryOf(MainControl::UniqueSwitch), kUniqueId);
+    LabelLook count;
+    count.font = uiFont();
+    count.textColour = kCountColour;
+    count.format = DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+    m_count = std::make_unique<Label>(m_window, geometryOf(MainControl::ResultCount), count);
+    // Nothing to stop until a run starts.
+    m_stopButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::StopButton).c_str(),
+                                 WS_VISIBLE | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,
+                                 geometryOf(MainControl::StopButton), kStopId);
+    addToolTip(m_stopButton, spokenName(MainControl::StopButton));
+}
+
+void MainWindow::buildTable() {
+    // A virtual list: the rows' texts stay in m_lines and the table asks for the ones it draws.
+    m_table = createControl(m_window, WC_LISTVIEWW, spokenName(MainControl::ResultTable).c_str(),
+                            WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                            geometryOf(MainControl::ResultTable), kTableId);
+    ListView_SetExtendedListViewStyle(m_table,
+                                      LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP | LVS_EX_LABELTIP);
+    for (int column = 0; column < kResultColumnCount; ++column) {
+        std::wstring caption = wideFromUtf8(columnCaption(static_cast<ResultColumn>(column)));
+        LVCOLUMNW entry{};
+        entry.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        entry.fmt = kColumnRightAligned[column] ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        entry.cx = kColumnWidths[column];
+        entry.pszText = caption.data();
+        entry.iSubItem = column;
+        ::SendMessageW(m_table, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&entry));
+    }
 }
 
 LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -225,7 +344,20 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_NOTIFY: {
             auto* header = reinterpret_cast<NMHDR*>(lParam);
-            if (header->hwndFrom == m_list) return onListNotify(*header);
+            if (header->hwndFrom == m_list) return onListNotify(m_list, *header);
+            if (header->hwndFrom == m_table) return onTableNotify(*header);
+            break;
+        }
+        case kSelectionSettled:
+            m_selectionPending = false;
+            reportSelection(reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_DRAWITEM: {
+            const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item.CtlType == ODT_BUTTON && item.CtlID >= kFirstSiteEntryId) {
+                drawSiteEntry(item);
+                return TRUE;
+            }
             break;
         }
         case WM_ACTIVATE:
@@ -277,6 +409,21 @@ void MainWindow::onCommand(int id, int code) {
         case kBackId:
             if (code == BN_CLICKED) fire(m_events.backToSearchRequested);
             break;
+        case kPicturesId:
+        case kTableButtonId:
+            if (code == BN_CLICKED && m_events.modeChosen)
+                m_events.modeChosen(id == kTableButtonId ? ResultsMode::Table : ResultsMode::Pictures);
+            break;
+        case kFilterBoxId:
+            if (code == EN_CHANGE && m_events.filterEdited) m_events.filterEdited(gbkFromWide(windowText(m_filterBox)));
+            break;
+        case kUniqueId:
+            if (code == BN_CLICKED && m_events.uniqueSwitched)
+                m_events.uniqueSwitched(::SendMessageW(m_uniqueSwitch, BM_GETCHECK, 0, 0) == BST_CHECKED);
+            break;
+        case kStopId:
+            if (code == BN_CLICKED) fire(m_events.stopRequested);
+            break;
         case kPageSelectorId:
             // The user's choice: a change while the list is closed (the arrow keys), or the list closing on
             // another page than the one shown. A selection the window sets sends neither.
@@ -285,6 +432,9 @@ void MainWindow::onCommand(int id, int code) {
                 choosePage();
             break;
         default:
+            if (id >= kFirstSiteEntryId && static_cast<size_t>(id - kFirstSiteEntryId) < m_siteEntries.size() &&
+                code == BN_CLICKED && m_events.siteEntryActivated)
+                m_events.siteEntryActivated(m_siteEntries[static_cast<size_t>(id - kFirstSiteEntryId)].entry.slot);
             break;
     }
 }
@@ -296,36 +446,41 @@ void MainWindow::choosePage() {
     if (m_events.pageChosen) m_events.pageChosen(index);
 }
 
-LRESULT MainWindow::onListNotify(NMHDR& header) {
+LRESULT MainWindow::onListNotify(HWND view, NMHDR& header) {
     switch (header.code) {
         case LVN_ITEMCHANGED: {
             const auto& change = reinterpret_cast<NMLISTVIEW&>(header);
-            if (((change.uOldState ^ change.uNewState) & LVIS_SELECTED) != 0 && m_events.rowSelected)
-                m_events.rowSelected(selectedRow());
+            // A virtual list says "every item" (-1) when the selection goes.
+            const bool changed = change.iItem < 0 || ((change.uOldState ^ change.uNewState) & LVIS_SELECTED) != 0;
+            if (changed && !m_updating && !m_selectionPending) {
+                m_selectionPending = true;
+                ::PostMessageW(m_window, kSelectionSettled, 0, reinterpret_cast<LPARAM>(view));
+            }
             return 0;
         }
         case NM_DBLCLK: {
             const auto& click = reinterpret_cast<NMITEMACTIVATE&>(header);
-            if (click.iItem >= 0 && selectedRow() >= 0 && m_events.rowActivated) m_events.rowActivated(selectedRow());
+            if (click.iItem >= 0 && m_selectedLine >= 0 && m_events.rowActivated) m_events.rowActivated(m_selectedLine);
             return 0;
         }
         case NM_RCLICK: {
-            // As a list view does: the right button selects the row under the pointer, or clears the
+            // As a list view does: the right button selects the line under the pointer, or clears the
             // selection on the empty area, before the menu for that selection comes up.
             LVHITTESTINFO hit{};
             ::GetCursorPos(&hit.pt);
-            ::ScreenToClient(m_list, &hit.pt);
-            const int row = ListView_HitTest(m_list, &hit);
-            selectRow(row);
-            if (m_events.rowSelected) m_events.rowSelected(selectedRow());
-            const auto& event = row >= 0 ? m_events.rowMenuRequested : m_events.mainMenuRequested;
+            ::ScreenToClient(view, &hit.pt);
+            const int line = view == m_table ? ListView_SubItemHitTest(view, &hit) >= 0 ? hit.iItem : -1
+                                             : ListView_HitTest(view, &hit);
+            selectLine(line);
+            if (m_events.rowSelected) m_events.rowSelected(line);
+            const auto& event = line >= 0 ? m_events.rowMenuRequested : m_events.mainMenuRequested;
             if (event) event();
             return 1;  // no WM_CONTEXTMENU after it
         }
         case LVN_GETINFOTIPW: {
             auto& tip = reinterpret_cast<NMLVGETINFOTIPW&>(header);
-            if (tip.iItem >= 0 && static_cast<size_t>(tip.iItem) < m_toolTips.size() && tip.cchTextMax > 0) {
-                const std::wstring& text = m_toolTips[static_cast<size_t>(tip.iItem)];
+            if (tip.iItem >= 0 && static_cast<size_t>(tip.iItem) < m_lines.size() && tip.cchTextMax > 0) {
+                const std::wstring& text = m_lines[static_cast<size_t>(tip.iItem)].toolTip;
                 const size_t count = std::min(text.size(), static_cast<size_t>(tip.cchTextMax - 1));
                 text.copy(tip.pszText, count);
                 tip.pszText[count] = L'\0';
@@ -335,6 +490,55 @@ LRESULT MainWindow::onListNotify(NMHDR& header) {
         default:
             return 0;
     }
+}
+
+LRESULT MainWindow::onTableNotify(NMHDR& header) {
+    switch (header.code) {
+        case LVN_GETDISPINFOW: {
+            LVITEMW& item = reinterpret_cast<NMLVDISPINFOW&>(header).item;
+            if ((item.mask & LVIF_TEXT) == 0 || item.cchTextMax <= 0) return 0;
+            item.pszText[0] = L'\0';
+            if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= m_lines.size() || item.iSubItem < 0 ||
+                item.iSubItem >= kResultColumnCount)
+                return 0;
+            const std::wstring& text =
+                m_lines[static_cast<size_t>(item.iItem)].cells[static_cast<size_t>(item.iSubItem)];
+            const size_t count = std::min(text.size(), static_cast<size_t>(item.cchTextMax - 1));
+            text.copy(item.pszText, count);
+            item.pszText[count] = L'\0';
+            return 0;
+        }
+        case LVN_ODFINDITEMW: {
+            // Typing in the table goes to the next line whose title starts with what was typed.
+            const auto& find = reinterpret_cast<NMLVFINDITEMW&>(header);
+            if ((find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find.lvfi.psz == nullptr) return -1;
+            const size_t typed = wcslen(find.lvfi.psz);
+            const size_t count = m_lines.size();
+            for (size_t step = 0; step < count; ++step) {
+                const size_t line = (static_cast<size_t>(std::max(find.iStart, 0)) + step) % count;
+                const std::wstring& title = m_lines[line].cells[static_cast<size_t>(ResultColumn::Title)];
+                if (title.size() >= typed && _wcsnicmp(title.c_str(), find.lvfi.psz, typed) == 0)
+                    return static_cast<LRESULT>(line);
+            }
+            return -1;
+        }
+        case LVN_COLUMNCLICK: {
+            const int column = reinterpret_cast<NMLISTVIEW&>(header).iSubItem;
+            if (column >= 0 && column < kResultColumnCount && m_events.columnClicked)
+                m_events.columnClicked(static_cast<ResultColumn>(column));
+            return 0;
+        }
+        default:
+            return onListNotify(m_table, header);
+    }
+}
+
+void MainWindow::reportSelection(HWND view) {
+    if (m_updating || !::IsWindowVisible(view)) return;
+    const int line = ListView_GetNextItem(view, -1, LVNI_SELECTED);
+    if (line == m_selectedLine) return;
+    m_selectedLine = line;
+    if (m_events.rowSelected) m_events.rowSelected(line);
 }
 
 void MainWindow::onContextMenu(HWND source, LPARAM at) {
@@ -348,25 +552,63 @@ void MainWindow::onContextMenu(HWND source, LPARAM at) {
 }
 
 void MainWindow::requestMenuFromKeyboard() {
-    // The menu opens for the selected row, as the right button on it would; with none, the main menu.
-    const auto& event = selectedRow() >= 0 ? m_events.rowMenuRequested : m_events.mainMenuRequested;
+    // On the list or the table the menu opens at the selected line; elsewhere, or with none, the main menu.
+    const HWND focus = ::GetFocus();
+    const bool onLine = (focus == m_list || focus == m_table) && m_selectedLine >= 0;
+    const auto& event = onLine ? m_events.rowMenuFromKeyboard : m_events.mainMenuRequested;
     if (event) event();
+}
+
+bool MainWindow::onShortcut(UINT key, bool control, bool shift) {
+    const HWND focus = ::GetFocus();
+    const auto focusBox = [](HWND box) {
+        ::SetFocus(box);
+        ::SendMessageW(box, EM_SETSEL, 0, -1);
+    };
+    if (control && !shift && key == 'F') {
+        if (!m_bannerShown) focusBox(m_filterBox);  // the banner covers the tool row at home
+        return true;
+    }
+    if ((control && !shift && key == 'L') || (!control && !shift && key == VK_F6)) {
+        focusBox(m_searchBox);
+        return true;
+    }
+    if (control && !shift && key == 'C' && (focus == m_list || focus == m_table)) {
+        if (m_events.copyRequested) m_events.copyRequested();
+        return true;
+    }
+    // The menu key and Shift+F10; the edit boxes keep their own menu.
+    if (((key == VK_APPS && !control) || (key == VK_F10 && shift && !control)) && !isEditBox(focus)) {
+        requestMenuFromKeyboard();
+        return true;
+    }
+    if ((key == VK_LEFT || key == VK_RIGHT) && !control && ::GetParent(focus) == m_strip) {
+        moveInSiteStrip(key == VK_RIGHT);
+        return true;
+    }
+    return false;
 }
 
 bool MainWindow::preTranslate(MSG& message) {
     if (m_filter && m_filter(message)) return true;
-    if (message.message != WM_KEYDOWN) return false;
+    if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) return false;
     const HWND focus = ::GetFocus();
     const bool listOpen = ::SendMessageW(m_pageSelector, CB_GETDROPPEDSTATE, 0, 0) != 0;
+    if (!listOpen && !m_playerShown && m_searchViewShown &&
+        onShortcut(static_cast<UINT>(message.wParam), (::GetKeyState(VK_CONTROL) & 0x8000) != 0,
+                   (::GetKeyState(VK_SHIFT) & 0x8000) != 0))
+        return true;
+    if (message.message != WM_KEYDOWN) return false;
     switch (message.wParam) {
         case VK_RETURN:
             if (listOpen) return false;
             if (focus == m_searchBox) {
                 if (m_events.searchRequested) m_events.searchRequested();
-            } else if (focus == m_list) {
-                if (selectedRow() >= 0 && m_events.rowActivated) m_events.rowActivated(selectedRow());
+            } else if (focus == m_list || focus == m_table) {
+                if (m_selectedLine >= 0 && m_events.rowActivated) m_events.rowActivated(m_selectedLine);
             } else if (focus == m_searchButton || focus == m_previousButton || focus == m_nextButton ||
-                       focus == m_player.backButton) {
+                       focus == m_player.backButton || focus == m_picturesButton || focus == m_tableButton ||
+                       focus == m_uniqueSwitch || focus == m_stopButton || ::GetParent(focus) == m_strip) {
                 ::SendMessageW(focus, BM_CLICK, 0, 0);
             }
             return true;
@@ -395,18 +637,41 @@ HWND MainWindow::handleOf(MainControl control) const {
             return m_pageSelector;
         case MainControl::NextButton:
             return m_nextButton;
+        case MainControl::PicturesButton:
+            return m_picturesButton;
+        case MainControl::TableButton:
+            return m_tableButton;
+        case MainControl::FilterBox:
+            return m_filterBox;
+        case MainControl::UniqueSwitch:
+            return m_uniqueSwitch;
+        case MainControl::StopButton:
+            return m_stopButton;
         case MainControl::ResultList:
             return m_list;
+        case MainControl::ResultTable:
+            return m_table;
         default:
             return nullptr;  // the others take no keys of their own
     }
 }
 
 void MainWindow::moveFocus(bool forward) {
-    // The search row left to right, then the results; in the player view, which hides them, the way back.
+    // The search row left to right, the tool row (not while the home banner covers it), the results and the
+    // strip's entries; in the player view, which hides them, the way back.
     std::vector<HWND> order;
-    for (MainControl control : kMainTabOrder) order.push_back(handleOf(control));
+    for (MainControl control : kMainTabOrder) {
+        if (control == MainControl::SiteStrip) {
+            for (const SiteEntry& entry : m_siteEntries) order.push_back(entry.button);
+        } else if (const HWND handle = handleOf(control); handle != nullptr) {
+            const bool toolRow = control == MainControl::PicturesButton || control == MainControl::TableButton ||
+                                 control == MainControl::FilterBox || control == MainControl::UniqueSwitch ||
+                                 control == MainControl::StopButton;
+            if (!(toolRow && m_bannerShown)) order.push_back(handle);
+        }
+    }
     order.push_back(m_player.backButton);
+    if (order.empty()) return;
     const int count = static_cast<int>(order.size());
     const HWND focus = ::GetFocus();
     int at = 0;
@@ -437,9 +702,10 @@ void MainWindow::render(const SearchScreen& screen, unsigned changes) {
         showSearchControl(m_pageSelector, screen.pageSelectorVisible);
     }
     showPageItems(screen, changes);
-    if (changes & kBannerChanged) showSearchControl(m_banner->handle(), screen.bannerVisible);
-    if (changes & (kResultsCleared | kResultsAdded)) showResults(screen.results, (changes & kResultsCleared) != 0);
-    if ((changes & kResultSelectionChanged) && selectedRow() != screen.selectedResult) selectRow(screen.selectedResult);
+    if (changes & kBannerChanged) {
+        m_bannerShown = screen.bannerVisible;
+        showSearchControl(m_banner->handle(), screen.bannerVisible);
+    }
 }
 
 void MainWindow::applyLayout(SearchLayout layout) {
@@ -514,37 +780,233 @@ std::wstring MainWindow::fittedCaption(const std::wstring& caption) const {
     return shown;
 }
 
-void MainWindow::showResults(const std::vector<ResultItem>& results, bool cleared) {
-    ::SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
-    if (cleared) {
-        ListView_DeleteAllItems(m_list);
-        m_toolTips.clear();
+void MainWindow::showResults(const ResultsShown& shown) {
+    const size_t kept = std::min(shown.kept, m_lines.size());
+    m_lines.resize(kept);
+    m_listDrawn = std::min(m_listDrawn, kept);
+    m_lines.reserve(shown.lines.size());
+    for (size_t i = kept; i < shown.lines.size(); ++i) {
+        const PresentedRow& row = shown.rows[shown.lines[i].row];
+        ShownLine& line = m_lines.emplace_back();
+        for (size_t column = 0; column < line.cells.size(); ++column)
+            line.cells[column] = wideFromUtf8(row.cells[column]);
+        line.cells[static_cast<size_t>(ResultColumn::Site)] = wideFromUtf8(shown.siteCell(i));
+        line.caption = wideFromUtf8(row.picture.caption);
+        line.toolTip = wideFromUtf8(row.picture.toolTip);
+        line.iconKind = row.picture.iconKind;
     }
-    for (size_t row = m_toolTips.size(); row < results.size(); ++row) {
+    const bool wasUpdating = m_updating;
+    m_updating = true;
+    ::SendMessageW(m_table, LVM_SETITEMCOUNT, m_lines.size(), LVSICF_NOSCROLL);
+    ::InvalidateRect(m_table, nullptr, FALSE);
+    if (m_mode == ResultsMode::Pictures) drawPictureList();  // the table's view fills it when it is shown again
+    m_updating = wasUpdating;
+    selectLine(shown.selected);
+}
+
+void MainWindow::drawPictureList() {
+    if (m_listDrawn == m_lines.size() && static_cast<size_t>(ListView_GetItemCount(m_list)) == m_lines.size()) return;
+    const bool wasUpdating = m_updating;
+    m_updating = true;
+    ::SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
+    if (m_listDrawn == 0) {
+        ListView_DeleteAllItems(m_list);
+    } else {
+        for (int item = ListView_GetItemCount(m_list) - 1; item >= static_cast<int>(m_listDrawn); --item)
+            ListView_DeleteItem(m_list, item);
+    }
+    for (size_t index = m_listDrawn; index < m_lines.size(); ++index) {
         // Shown as a person reads it; the long title that the cell cuts is whole in the tooltip.
-        const RowPresentation shown = presentRow(results[row]);
-        std::wstring caption = fittedCaption(wideFromUtf8(shown.caption));
+        const ShownLine& line = m_lines[index];
+        std::wstring caption = fittedCaption(line.caption);
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
-        item.iItem = static_cast<int>(row);
+        item.iItem = static_cast<int>(index);
         item.pszText = caption.data();
-        item.iImage = shown.iconKind >= 0 ? shown.iconKind : I_IMAGENONE;
+        item.iImage = line.iconKind >= 0 ? line.iconKind : I_IMAGENONE;
         ::SendMessageW(m_list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        m_toolTips.push_back(wideFromUtf8(shown.toolTip));
     }
+    m_listDrawn = m_lines.size();
     ::SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(m_list, nullptr, TRUE);
+    m_updating = wasUpdating;
 }
 
-void MainWindow::selectRow(int row) {
-    ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED);
-    if (row >= 0 && row < ListView_GetItemCount(m_list)) {
-        ListView_SetItemState(m_list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        ListView_EnsureVisible(m_list, row, FALSE);
+void MainWindow::selectLine(int line) {
+    if (line >= static_cast<int>(m_lines.size())) line = -1;
+    const bool wasUpdating = m_updating;
+    m_updating = true;
+    for (HWND view : {m_list, m_table}) {
+        if (view == m_list && m_listDrawn < m_lines.size()) continue;  // selected once it is filled
+        if (ListView_GetNextItem(view, -1, LVNI_SELECTED) == line) continue;
+        ListView_SetItemState(view, -1, 0, LVIS_SELECTED);
+        if (line >= 0) {
+            ListView_SetItemState(view, line, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+            ListView_EnsureVisible(view, line, FALSE);
+        }
+    }
+    m_selectedLine = line;
+    m_updating = wasUpdating;
+}
+
+int MainWindow::selectedLine() const { return m_selectedLine; }
+
+std::optional<ScreenPoint> MainWindow::selectedLinePoint() const {
+    if (m_selectedLine < 0) return std::nullopt;
+    const HWND view = shownView();
+    RECT bounds{};
+    bounds.left = LVIR_BOUNDS;
+    if (!::SendMessageW(view, LVM_GETITEMRECT, static_cast<WPARAM>(m_selectedLine), reinterpret_cast<LPARAM>(&bounds)))
+        return std::nullopt;
+    // A line scrolled out of sight: the menu opens at the edge of the view it went past.
+    RECT area{};
+    ::GetClientRect(view, &area);
+    POINT at{std::clamp(bounds.left, area.left, area.right), std::clamp(bounds.bottom, area.top, area.bottom)};
+    ::ClientToScreen(view, &at);
+    return ScreenPoint{at.x, at.y};
+}
+
+void MainWindow::showResultsBar(const ResultsBar& bar) {
+    if (bar.mode != m_mode) {
+        const HWND focus = ::GetFocus();
+        const bool viewHadFocus = focus == m_list || focus == m_table;
+        m_mode = bar.mode;
+        if (m_mode == ResultsMode::Pictures) drawPictureList();
+        selectLine(m_selectedLine);
+        showSearchControl(m_list, m_mode == ResultsMode::Pictures);
+        showSearchControl(m_table, m_mode == ResultsMode::Table);
+        if (viewHadFocus && ::IsWindowVisible(shownView())) ::SetFocus(shownView());
+        if (m_selectedLine >= 0) ListView_EnsureVisible(shownView(), m_selectedLine, FALSE);
+    }
+    const bool table = bar.mode == ResultsMode::Table;
+    ::SendMessageW(m_picturesButton, BM_SETCHECK, table ? BST_UNCHECKED : BST_CHECKED, 0);
+    ::SendMessageW(m_tableButton, BM_SETCHECK, table ? BST_CHECKED : BST_UNCHECKED, 0);
+    ::SendMessageW(m_uniqueSwitch, BM_SETCHECK, bar.unique ? BST_CHECKED : BST_UNCHECKED, 0);
+    m_countIsProblem = !bar.filterProblem.empty();
+    m_countText = wideFromUtf8(m_countIsProblem ? bar.filterProblem : bar.count);
+    showCount();
+
+    HWND header = ListView_GetHeader(m_table);
+    for (int column = 0; column < kResultColumnCount; ++column) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        ::SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (bar.sortColumn && static_cast<int>(*bar.sortColumn) == column)
+            item.fmt |= bar.descending ? HDF_SORTDOWN : HDF_SORTUP;
+        ::SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    }
+
+    // A disabled 停止 keeps no keys: they go to the results.
+    const bool stopHadFocus = ::GetFocus() == m_stopButton;
+    ::EnableWindow(m_stopButton, bar.stoppable ? TRUE : FALSE);
+    if (stopHadFocus && !bar.stoppable) ::SetFocus(::IsWindowVisible(shownView()) ? shownView() : m_searchBox);
+}
+
+void MainWindow::showCount() {
+    if (m_noticeShown) return;  // the count comes back when the notice goes
+    m_count->setText(m_countText);
+    m_count->setTextColour(m_countIsProblem ? kProblemColour : kCountColour);
+}
+
+void MainWindow::showNotice(const std::wstring& text, int milliseconds) {
+    m_noticeShown = true;
+    m_count->setText(text);
+    m_count->setTextColour(kNoticeColour);
+    ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_count->handle(), OBJID_CLIENT, CHILDID_SELF);
+    startTimer(MainTimer::Notice, milliseconds, [this] {
+        stopTimer(MainTimer::Notice);
+        m_noticeShown = false;
+        showCount();
+    });
+}
+
+void MainWindow::showSiteStrip(const std::vector<SiteStripEntry>& entries) {
+    placeSiteEntries(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        SiteEntry& entry = m_siteEntries[i];
+        if (entry.entry == entries[i]) continue;
+        entry.entry = entries[i];
+        // The button's text is what a screen reader says; the entry draws its short caption.
+        const std::wstring text = wideFromUtf8(entries[i].text);
+        ::SetWindowTextW(entry.button, text.c_str());
+        setToolTipText(entry.tips, entry.button, text);
+        ::InvalidateRect(entry.button, nullptr, TRUE);
     }
 }
 
-int MainWindow::selectedRow() const { return ListView_GetNextItem(m_list, -1, LVNI_SELECTED); }
+void MainWindow::placeSiteEntries(size_t count) {
+    const HWND focus = ::GetFocus();
+    while (m_siteEntries.size() > count) {
+        SiteEntry& last = m_siteEntries.back();
+        if (last.button == focus) ::SetFocus(m_searchBox);
+        ::DestroyWindow(last.tips);
+        ::DestroyWindow(last.button);
+        m_siteEntries.pop_back();
+    }
+    while (m_siteEntries.size() < count) {
+        SiteEntry entry;
+        entry.button = createControl(m_strip, WC_BUTTONW, L"", WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, {0, 0, 1, 1},
+                                     kFirstSiteEntryId + static_cast<int>(m_siteEntries.size()));
+        entry.tips = addToolTip(entry.button, L"");
+        m_siteEntries.push_back(std::move(entry));
+    }
+    // Side by side over the strip's width.
+    const Geometry strip = geometryOf(MainControl::SiteStrip);
+    const int n = static_cast<int>(count);
+    const int width = n > 0 ? (strip.width - kSiteEntryGap * (n - 1)) / n : 0;
+    for (int i = 0; i < n; ++i) {
+        const HWND button = m_siteEntries[static_cast<size_t>(i)].button;
+        setGeometry(button, {i * (width + kSiteEntryGap), 0, width, strip.height});
+        // The tool tip covers the button's new area.
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.hwnd = button;
+        tool.uId = 1;
+        ::GetClientRect(button, &tool.rect);
+        ::SendMessageW(m_siteEntries[static_cast<size_t>(i)].tips, TTM_NEWTOOLRECTW, 0,
+                       reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void MainWindow::drawSiteEntry(const DRAWITEMSTRUCT& item) {
+    const size_t index = item.CtlID - kFirstSiteEntryId;
+    if (index >= m_siteEntries.size()) return;
+    const SiteStripEntry& entry = m_siteEntries[index].entry;
+    const COLORREF ink = siteColour(entry.state);
+    HDC dc = item.hDC;
+    RECT area = item.rcItem;
+    ::FillRect(dc, &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    // A pressed entry is tinted; each has a frame in its colour.
+    HBRUSH fill = ::CreateSolidBrush((item.itemState & ODS_SELECTED) ? colour(0xeef2f3) : RGB(255, 255, 255));
+    HPEN pen = ::CreatePen(PS_SOLID, 1, ink);
+    HGDIOBJ oldBrush = ::SelectObject(dc, fill);
+    HGDIOBJ oldPen = ::SelectObject(dc, pen);
+    ::RoundRect(dc, area.left, area.top + 1, area.right, area.bottom - 1, 6, 6);
+    ::SelectObject(dc, oldPen);
+    ::SelectObject(dc, oldBrush);
+    ::DeleteObject(pen);
+    ::DeleteObject(fill);
+    // The state marks (✓ ✗ ■ …) are in the symbol faces, not in the Chinese ones.
+    static const HFONT marks = font({L"Segoe UI Symbol", L"DejaVu Sans", L"Arial Unicode MS"}, 13);
+    drawText(dc, wideFromUtf8(entry.caption), area, marks, ink, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    if (item.itemState & ODS_FOCUS) {
+        RECT focus = area;
+        ::InflateRect(&focus, -3, -4);
+        ::DrawFocusRect(dc, &focus);
+    }
+}
+
+void MainWindow::moveInSiteStrip(bool forward) {
+    const HWND focus = ::GetFocus();
+    const int count = static_cast<int>(m_siteEntries.size());
+    for (int i = 0; i < count; ++i) {
+        if (m_siteEntries[static_cast<size_t>(i)].button != focus) continue;
+        const int next = std::clamp(i + (forward ? 1 : -1), 0, count - 1);
+        ::SetFocus(m_siteEntries[static_cast<size_t>(next)].button);
+        return;
+    }
+}
 
 std::optional<Text> MainWindow::searchableKeyword() const {
     const std::wstring text = windowText(m_searchBox);
@@ -589,6 +1051,7 @@ void MainWindow::resetPlayerGeometry() {
     setGeometry(m_player.backButton, geometryOf(MainControl::BackButton));
     setGeometry(m_overlay->handle(), geometryOf(MainControl::Overlay));
     setGeometry(m_list, geometryOf(MainControl::ResultList));
+    setGeometry(m_table, geometryOf(MainControl::ResultTable));
 }
 
 void MainWindow::setBaseColour(COLORREF colour) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "app/core/fade.h"
 #include "app/core/main_window_design.h"
+#include "app/core/results_presenter.h"
 #include "app/win32/win32_ui.h"
 #include "platform/win32_desktop_services.h"
 #include "search/search_screen.h"
@@ -20,19 +22,27 @@ namespace lanqi::win32 {
 
 // What the main window reports; the controller sets the ones it needs.
 struct MainWindowEvents {
-    std::function<void()> searchRequested;         // Enter in 搜索框, or 按钮1
-    std::function<void()> nextPageRequested;       // 按钮3
-    std::function<void()> previousPageRequested;   // 按钮2
-    std::function<void(int index)> pageChosen;     // the user chose item `index` of 组合框1
-    std::function<void(int row)> rowSelected;      // -1: none
-    std::function<void(int row)> rowActivated;     // double-click, or Enter on the list with a row selected
-    std::function<void()> rowMenuRequested;        // right button on a row, or the menu key with one selected
-    std::function<void()> mainMenuRequested;       // right button on the background, banner, logo, footer, list
-    std::function<void()> vendorAddressRequested;  // left button on 图片框1 or the footer's address
-    std::function<void()> escapePressed;           // Esc (the player decides what it means)
-    std::function<void()> backToSearchRequested;   // 超级按钮1
-    std::function<void()> closeStarted;            // the exit fade has begun
-    std::function<void()> programEndRequested;     // the exit fade has run out
+    std::function<void()> searchRequested;        // Enter in 搜索框, or 按钮1
+    std::function<void()> nextPageRequested;      // 按钮3
+    std::function<void()> previousPageRequested;  // 按钮2
+    std::function<void(int index)> pageChosen;    // the user chose item `index` of 组合框1
+    std::function<void(int line)> rowSelected;    // the line as shown, in the list or the table; -1: none
+    std::function<void(int line)> rowActivated;   // double-click, or Enter on the list or table with a line selected
+    std::function<void()> rowMenuRequested;       // right button on a line
+    std::function<void()> rowMenuFromKeyboard;    // the menu key or Shift+F10 on the list or table, a line selected
+    std::function<void()> mainMenuRequested;      // right button on the background, banner, logo, footer, list
+    std::function<void()> copyRequested;          // Ctrl+C on the list or the table
+    std::function<void(const Text& expression)> filterEdited;  // 筛选框's text, GBK, at every change
+    std::function<void(bool on)> uniqueSwitched;               // 合并相同资源
+    std::function<void(ResultsMode mode)> modeChosen;          // 图片视图, 列表视图
+    std::function<void(ResultColumn column)> columnClicked;    // a header of the table
+    std::function<void()> stopRequested;                       // 停止
+    std::function<void(int slot)> siteEntryActivated;          // click, Enter or Space on an entry of the strip
+    std::function<void()> vendorAddressRequested;              // left button on 图片框1 or the footer's address
+    std::function<void()> escapePressed;                       // Esc (the player decides what it means)
+    std::function<void()> backToSearchRequested;               // 超级按钮1
+    std::function<void()> closeStarted;                        // the exit fade has begun
+    std::function<void()> programEndRequested;                 // the exit fade has run out
 };
 
 // The player view's controls, handed to the player as they are.
@@ -47,14 +57,18 @@ struct PlayerControls {
 // The main window's frame: a title bar with the close and minimise boxes, no resizing.
 inline constexpr DWORD kMainWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
-// Timers of the main window: 时钟1 (the exit fade), 时钟2 (the pointer), 时钟3 (the shield) and the player
-// page's load limit.
-enum class MainTimer : UINT_PTR { ExitFade = 1, Pointer = 2, Shield = 3, PlayLoad = 4 };
+// Timers of the main window: 时钟1 (the exit fade), 时钟2 (the pointer), 时钟3 (the shield), the player
+// page's load limit, and the time a notice stays.
+enum class MainTimer : UINT_PTR { ExitFade = 1, Pointer = 2, Shield = 3, PlayLoad = 4, Notice = 5 };
 
-// mainWindow as native Win32 windows: the search row, the results list (a list view with an 80 × 80 image
-// list) under the home banner, the footer and the (hidden) player controls, each at its design geometry in
-// a client area of 813 × 549. It draws the search flow's screen and reports the user's commands; closing it
-// starts the exit fade.
+// How long a notice (showNotice) stays in the results count's place.
+inline constexpr int kNoticeMilliseconds = 2000;
+
+// mainWindow as native Win32 windows: the search row, the results tool row, the results as pictures (a list
+// view with an 80 × 80 image list) or as a table (a virtual list view in report mode) under the home banner,
+// the footer with the site strip and the (hidden) player controls, each at its design geometry in a client
+// area of 813 × 549. It draws what the controller hands it and reports the user's gestures; closing it starts
+// the exit fade.
 class MainWindow final : public KeyboardOwner {
   public:
     explicit MainWindow(WindowEffects& windows);
@@ -67,8 +81,20 @@ class MainWindow final : public KeyboardOwner {
     MainWindowEvents& events() { return m_events; }
     const PlayerControls& playerControls() const { return m_player; }
 
-    // Draws the parts of `screen` that `changes` (ScreenChange bits) names.
+    // Draws the parts of `screen` that `changes` (ScreenChange bits) names: the search row, the title, the
+    // banner.
     void render(const SearchScreen& screen, unsigned changes);
+    // The results lines in both views (the first `shown.kept` as they are) and the selected line.
+    void showResults(const ResultsShown& shown);
+    // The tool row: the view shown, 合并相同资源, the count (or the filter's problem), the table's sort arrow, 停止.
+    void showResultsBar(const ResultsBar& bar);
+    // One entry per slot in 站点状态, coloured by its state.
+    void showSiteStrip(const std::vector<SiteStripEntry>& entries);
+    // `text` in the count's place for `milliseconds`, then the count again.
+    void showNotice(const std::wstring& text, int milliseconds = kNoticeMilliseconds);
+    // The screen point of the selected line in the view shown (its bottom left corner); nothing when no line is
+    // selected.
+    std::optional<ScreenPoint> selectedLinePoint() const;
     // The footer's vendor address: its text, and the address its link opens as tool tip.
     void showVendorAddress(const Text& vendorBase);
     // The keyword as 搜索框 holds it now (GBK), or nothing when it holds a character GBK lacks.
@@ -78,11 +104,16 @@ class MainWindow final : public KeyboardOwner {
     // Shows or hides the search view's controls all together (the player view covers them), each as the
     // screen last asked for it when shown again. A render while they are hidden keeps them hidden.
     void setSearchViewShown(bool shown);
-    // Puts the player view's controls and the results list back to their design geometry.
+    // Puts the player view's controls and the results views back to their design geometry.
     void resetPlayerGeometry();
     // The colour behind the controls and of the player's labels (white, black in full screen).
     void setBaseColour(COLORREF colour);
-    int selectedRow() const;
+    // The selected line of the view shown, -1 for none.
+    int selectedLine() const;
+    ResultsMode mode() const { return m_mode; }
+    // What 结果计数 shows now, and in which colour.
+    const std::wstring& countText() const { return m_count->text(); }
+    COLORREF countColour() const { return m_count->textColour(); }
 
     // Starts (or restarts) one of the window's timers; `tick` runs on each expiry. stopTimer ends it.
     void startTimer(MainTimer timer, int milliseconds, std::function<void()> tick);
@@ -104,16 +135,26 @@ class MainWindow final : public KeyboardOwner {
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void buildControls();
+    void buildToolRow();
+    void buildTable();
     void onCommand(int id, int code);
-    LRESULT onListNotify(NMHDR& header);
+    LRESULT onListNotify(HWND view, NMHDR& header);
+    LRESULT onTableNotify(NMHDR& header);
     void onContextMenu(HWND source, LPARAM at);
     void requestMenuFromKeyboard();
+    bool onShortcut(UINT key, bool control, bool shift);
     void applyLayout(SearchLayout layout);
     void showPageItems(const SearchScreen& screen, unsigned changes);
     void fitPageSelector();
     void choosePage();
-    void showResults(const std::vector<ResultItem>& results, bool cleared);
-    void selectRow(int row);
+    HWND shownView() const { return m_mode == ResultsMode::Table ? m_table : m_list; }
+    void drawPictureList();
+    void selectLine(int line);
+    void reportSelection(HWND view);
+    void showCount();
+    void placeSiteEntries(size_t count);
+    void drawSiteEntry(const DRAWITEMSTRUCT& item);
+    void moveInSiteStrip(bool forward);
     std::wstring fittedCaption(const std::wstring& caption) const;
     void moveFocus(bool forward);
     HWND handleOf(MainControl control) const;
@@ -133,7 +174,15 @@ class MainWindow final : public KeyboardOwner {
     HWND m_previousButton = nullptr;  // 按钮2
     HWND m_pageSelector = nullptr;    // 组合框1
     HWND m_nextButton = nullptr;      // 按钮3
+    HWND m_picturesButton = nullptr;  // 图片视图
+    HWND m_tableButton = nullptr;     // 列表视图
+    HWND m_filterBox = nullptr;       // 筛选框
+    HWND m_uniqueSwitch = nullptr;    // 合并相同资源
+    std::unique_ptr<Label> m_count;   // 结果计数
+    HWND m_stopButton = nullptr;      // 停止
     HWND m_list = nullptr;            // 超级列表框1
+    HWND m_table = nullptr;           // 结果表格
+    HWND m_strip = nullptr;           // 站点状态, holding one button per slot
     std::unique_ptr<Label> m_banner;  // 标签2, with 图片框2 drawn on it
     std::unique_ptr<Label> m_footer;  // 标签8, with 透明标签1 as its link area
     HWND m_footerTips = nullptr;      // the link area's tool tip: the vendor's address
@@ -141,7 +190,30 @@ class MainWindow final : public KeyboardOwner {
     PlayerControls m_player;
 
     bool m_tileView = false;  // the list shows tiles; without them (Wine), small icons with padded captions
-    std::vector<std::wstring> m_toolTips;
+    // The lines as shown, in both views: the table reads its cells from here as it draws them.
+    struct ShownLine {
+        std::array<std::wstring, kResultColumnCount> cells;
+        std::wstring caption;  // the picture list's, fitted to its cell
+        std::wstring toolTip;
+        int iconKind = -1;
+    };
+    std::vector<ShownLine> m_lines;
+    size_t m_listDrawn = 0;  // the first lines that the picture list holds as they are (it is filled when shown)
+    int m_selectedLine = -1;
+    ResultsMode m_mode = ResultsMode::Pictures;
+    bool m_updating = false;          // the window changes its views itself: their notifications are no gestures
+    bool m_selectionPending = false;  // a report of the user's selection is on its way (kSelectionSettled)
+    std::wstring m_countText;         // the bar's count or the filter's problem
+    bool m_countIsProblem = false;
+    bool m_noticeShown = false;
+    bool m_bannerShown = true;
+    // The site strip's entries: one owner-drawn button each, with its tool tip.
+    struct SiteEntry {
+        HWND button = nullptr;
+        HWND tips = nullptr;
+        SiteStripEntry entry;
+    };
+    std::vector<SiteEntry> m_siteEntries;
     int m_shownPageItem = -1;
     bool m_playerShown = false;
     HWND m_lastFocus = nullptr;  // given back when the window is active again

@@ -1,0 +1,62 @@
+#include "app/win32/client.h"
+
+#include "platform/win32_desktop_services.h"
+
+namespace lanqi::win32 {
+
+Client::Client(DesktopServices& desktop, PageFetcher& fetcher, const Settings& settings, const SiteSlots& definitions)
+    : m_desktop(desktop),
+      m_window(desktop),
+      m_client(*this, desktop, fetcher, m_poster, settings, definitions),
+      m_player(m_window, desktop, [this] { showAboutWindow(&m_window.windowHandle()); }) {
+    ShellCommands& commands = m_client.commands();
+    commands.showAbout = [this] { showAboutWindow(nullptr); };
+    commands.showSettings = [this] { openSettingsFile(); };
+    commands.playOnline = [this](int channel, const ResultItem& item, const Text& playService) {
+        m_player.onlinePlay().playOnline(channel, item, playService);
+    };
+    m_window.showVendorAddress(settings.vendorBase);
+    connectWindow();
+    m_client.drawResultsArea();
+}
+
+void Client::connectWindow() {
+    MainWindowEvents& events = m_window.events();
+    ClientController& client = m_client;
+    events.searchRequested = [&client] { client.searchRequested(); };
+    events.nextPageRequested = [&client] { client.nextPageRequested(); };
+    events.previousPageRequested = [&client] { client.previousPageRequested(); };
+    events.pageChosen = [&client](int index) { client.pageChosen(index); };
+    events.rowSelected = [&client](int line) { client.rowSelected(line); };
+    events.rowActivated = [&client](int) { client.rowActivated(); };
+    events.rowMenuRequested = [&client] { client.rowMenuRequested(); };
+    events.rowMenuFromKeyboard = [&client] { client.rowMenuFromKeyboard(); };
+    events.mainMenuRequested = [&client] { client.mainMenuRequested(); };
+    events.copyRequested = [&client] { client.copyRequested(); };
+    events.filterEdited = [&client](const Text& expression) { client.filterEdited(expression); };
+    events.uniqueSwitched = [&client](bool on) { client.uniqueSwitched(on); };
+    events.modeChosen = [&client](ResultsMode mode) { client.modeChosen(mode); };
+    events.columnClicked = [&client](ResultColumn column) { client.columnClicked(column); };
+    events.stopRequested = [&client] { client.stopRequested(); };
+    events.siteEntryActivated = [&client](int slot) { client.siteEntryActivated(slot); };
+    events.vendorAddressRequested = [&client] { client.vendorAddressRequested(); };
+    events.closeStarted = [&client] { client.closeStarted(); };
+    events.programEndRequested = [&client] { client.programEndRequested(); };
+    // Esc stops a run in progress; otherwise it is the player's (the player view set its meaning).
+    events.escapePressed = [&client, player = events.escapePressed] {
+        if (!client.escapePressed() && player) player();
+    };
+}
+
+// "站点设置" opens the settings file in Notepad (made with the values in use when there is none yet); the
+// program reads it at its next start.
+void Client::openSettingsFile() {
+    const std::string file = settingsFilePath();
+    if (::GetFileAttributesW(wideFromUtf8(file).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        std::string error;
+        saveSettingsFile(file, loadSettings(file, false).settings, error);
+    }
+    m_desktop.runProgram("notepad.exe", gbkFromWide(wideFromUtf8(file)));
+}
+
+}  // namespace lanqi::win32
