@@ -988,7 +988,8 @@ void MainWindow::drawSiteEntry(const DRAWITEMSTRUCT& item) {
     ::DeleteObject(pen);
     ::DeleteObject(fill);
     // The state marks (✓ ✗ ■ …) are in the symbol faces, not in the Chinese ones.
-    static const HFONT marks = font({L"Segoe UI Symbol", L"DejaVu Sans", L"Arial Unicode MS"}, 13);
+    static const HFONT marks =
+        font({L"Segoe UI Symbol", L"DejaVu Sans", L"Arial Unicode MS"}, 13, false, DEFAULT_CHARSET);
     drawText(dc, wideFromUtf8(entry.caption), area, marks, ink, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     if (item.itemState & ODS_FOCUS) {
         RECT focus = area;

@@ -56,19 +56,19 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-HFONT font(std::initializer_list<const wchar_t*> families, int pixelHeight, bool bold) {
-    static std::map<std::tuple<std::wstring, int, bool>, HFONT> made;
+HFONT font(std::initializer_list<const wchar_t*> families, int pixelHeight, bool bold, BYTE charset) {
+    static std::map<std::tuple<std::wstring, int, bool, BYTE>, HFONT> made;
     const wchar_t* chosen = nullptr;
     for (const wchar_t* family : families) {
         chosen = family;
         if (familyInstalled(family)) break;
     }
-    const auto key = std::make_tuple(std::wstring(chosen != nullptr ? chosen : L""), pixelHeight, bold);
+    const auto key = std::make_tuple(std::wstring(chosen != nullptr ? chosen : L""), pixelHeight, bold, charset);
     if (const auto known = made.find(key); known != made.end()) return known->second;
     LOGFONTW look{};
     look.lfHeight = -pixelHeight;
     look.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    look.lfCharSet = GB2312_CHARSET;
+    look.lfCharSet = charset;
     look.lfQuality = CLEARTYPE_QUALITY;
     if (chosen != nullptr) wcsncpy_s(look.lfFaceName, chosen, LF_FACESIZE - 1);
     HFONT created = ::CreateFontIndirectW(&look);

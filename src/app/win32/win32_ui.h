@@ -30,7 +30,9 @@ constexpr COLORREF colour(std::uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (r
 // ---- Fonts. The first family the system has, else the last one named (the font mapper then picks a
 // Chinese face for it). Each font is made once and lives as long as the program.
 
-HFONT font(std::initializer_list<const wchar_t*> families, int pixelHeight, bool bold = false);
+// Chinese text asks for the GB2312 character set; other text (symbols) for none in particular.
+HFONT font(std::initializer_list<const wchar_t*> families, int pixelHeight, bool bold = false,
+           BYTE charset = GB2312_CHARSET);
 HFONT uiFont(int pixelHeight = 12, bool bold = false);  // the windows' own texts
 HFONT listFont();                                       // 宋体 14 px, the results list
 HFONT bannerFont();                                     // 隶书 56 px, the home banner
