@@ -124,7 +124,7 @@ class WindowsClient(unittest.TestCase):
         self.shot("windows-results")
 
         # The right button on the first row brings up 选择播放; its fifth entry is 复制下载地址.
-        self.tool("mousemove", "--window", main, "200", "90")
+        self.tool("mousemove", "--window", main, "200", "140")
         self.tool("click", "3")
         time.sleep(1)
         self.shot("windows-row-menu")
@@ -140,7 +140,7 @@ class WindowsClient(unittest.TestCase):
         # Enter on the selected row plays it online. Wine's browser control has no engine here: the play ends in
         # the network-error box, and the search view comes back.
         self.activate(main)
-        self.tool("mousemove", "--window", main, "200", "90")
+        self.tool("mousemove", "--window", main, "200", "140")
         self.tool("click", "1")
         self.tool("key", "Return")
         failed = wait_for("the play to fail", lambda: self.windows_named("^网络错误$"))[0]
