@@ -591,9 +591,14 @@ bool MainWindow::onShortcut(UINT key, bool control, bool shift) {
 
 bool MainWindow::preTranslate(MSG& message) {
     if (m_filter && m_filter(message)) return true;
-    if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) return false;
+    const bool keyDown = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
+    if (!keyDown && message.message != WM_KEYUP) return false;
     const HWND focus = ::GetFocus();
     const bool listOpen = ::SendMessageW(m_pageSelector, CB_GETDROPPEDSTATE, 0, 0) != 0;
+    // The menu key's release would bring the same menu up again through WM_CONTEXTMENU.
+    if (!keyDown) {
+        return message.wParam == VK_APPS && !listOpen && !m_playerShown && m_searchViewShown && !isEditBox(focus);
+    }
     if (!listOpen && !m_playerShown && m_searchViewShown &&
         onShortcut(static_cast<UINT>(message.wParam), (::GetKeyState(VK_CONTROL) & 0x8000) != 0,
                    (::GetKeyState(VK_SHIFT) & 0x8000) != 0))
@@ -987,10 +992,19 @@ void MainWindow::drawSiteEntry(const DRAWITEMSTRUCT& item) {
     ::SelectObject(dc, oldBrush);
     ::DeleteObject(pen);
     ::DeleteObject(fill);
-    // The state marks (✓ ✗ ■ …) are in the symbol faces, not in the Chinese ones.
-    static const HFONT marks =
-        font({L"Segoe UI Symbol", L"DejaVu Sans", L"Arial Unicode MS"}, 13, false, DEFAULT_CHARSET);
-    drawText(dc, wideFromUtf8(entry.caption), area, marks, ink, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    // The state marks (✓ ✗ ■ …) are in the symbol faces, not in the Chinese ones; the caption gets the largest
+    // size that fits its entry.
+    const std::wstring caption = wideFromUtf8(entry.caption);
+    HFONT marks = nullptr;
+    for (int pixels = 13; pixels >= 8; --pixels) {
+        marks = font({L"Segoe UI Symbol", L"DejaVu Sans", L"Arial Unicode MS"}, pixels, false, DEFAULT_CHARSET);
+        HGDIOBJ previous = ::SelectObject(dc, marks);
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+        ::SelectObject(dc, previous);
+        if (size.cx <= area.right - area.left - 4) break;
+    }
+    drawText(dc, caption, area, marks, ink, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     if (item.itemState & ODS_FOCUS) {
         RECT focus = area;
         ::InflateRect(&focus, -3, -4);
