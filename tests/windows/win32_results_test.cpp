@@ -606,6 +606,7 @@ TEST_F(ClientWindowTest, TheMergeSwitchGroupsTheSameTorrent) {
 
     if (const char* folder = std::getenv("LANQI_SCREENSHOTS")) {
         ListView_SetItemState(table(), 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ::SetFocus(table());
         ::SetWindowPos(window().handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         ::RedrawWindow(window().handle(), nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -997,12 +997,13 @@ void MainWindow::drawSiteEntry(const DRAWITEMSTRUCT& item) {
     const std::wstring caption = wideFromUtf8(entry.caption);
     HFONT marks = nullptr;
     for (int pixels = 13; pixels >= 8; --pixels) {
-        marks = font({L"Segoe UI Symbol", L"DejaVu Sans", L"Arial Unicode MS"}, pixels, false, DEFAULT_CHARSET);
+        marks = font({L"Segoe UI Symbol", L"DejaVu Sans Condensed", L"DejaVu Sans", L"Arial Unicode MS"}, pixels, false,
+                     DEFAULT_CHARSET);
         HGDIOBJ previous = ::SelectObject(dc, marks);
         SIZE size{};
         ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
         ::SelectObject(dc, previous);
-        if (size.cx <= area.right - area.left - 4) break;
+        if (size.cx <= area.right - area.left - 2) break;
     }
     drawText(dc, caption, area, marks, ink, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     if (item.itemState & ODS_FOCUS) {
