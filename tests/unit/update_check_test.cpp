@@ -130,13 +130,35 @@ TEST_F(UpdateCheck, AFileWithoutAWebAddressNeverReachesTheShellWhole) {
     EXPECT_FALSE(isWebAddress("file:///etc"));
 }
 
-TEST(Menus, ActionMenuEntriesInOrder) {
+// The entries a menu shows, in order ("-" for a separator).
+std::vector<std::string> shownCaptions(const PopupMenu& menu) {
     std::vector<std::string> captions;
-    for (const auto& e : actionMenu().entries) captions.push_back(e.separator ? "-" : utf8(e.caption));
-    EXPECT_EQ(captions, (std::vector<std::string>{"在线播放通道1", "在线播放通道2", "迅雷影音播放", "迅雷下载",
-                                                  "复制下载地址", "-", "查看文件详情", "-", "下载迅雷影音", "下载迅雷",
-                                                  "-", "岚栖科技官方网站", "-", "软件升级", "关于软件"}));
-    captions.clear();
+    for (const auto& e : menu.entries)
+        if (e.visible) captions.push_back(e.separator ? "-" : utf8(e.caption));
+    return captions;
+}
+
+TEST(Menus, ActionMenuEntriesInOrder) {
+    const std::vector<std::string> shown = {"在线播放通道1",
+                                            "在线播放通道2",
+                                            "迅雷影音播放",
+                                            "迅雷下载",
+                                            "复制下载地址",
+                                            "-",
+                                            "查看文件详情",
+                                            "-",
+                                            "下载迅雷影音",
+                                            "下载迅雷",
+                                            "-",
+                                            "岚栖科技官方网站",
+                                            "-",
+                                            "软件升级",
+                                            "关于软件"};
+    EXPECT_EQ(shownCaptions(actionMenu()), shown);
+    std::vector<std::string> withPage = shown;
+    withPage.insert(withPage.begin() + 7, "打开网页");  // after 查看文件详情
+    EXPECT_EQ(shownCaptions(actionMenu(true)), withPage);
+    std::vector<std::string> captions;
     for (const auto& e : mainPopupMenu().entries) captions.push_back(e.separator ? "-" : utf8(e.caption));
     EXPECT_EQ(captions, (std::vector<std::string>{"下载迅雷影音播放器", "下载 迅雷软件", "-", "岚栖科技官网", "-",
                                                   "检查更新", "关于...", "-", "站点设置"}));

@@ -154,6 +154,9 @@ class ResultsWindowTest : public ::testing::Test {
         events.copyRequested = [this] { m_seen.push_back("copy"); };
         events.escapePressed = [this] { m_seen.push_back("escape"); };
         events.siteEntryActivated = [this](int slot) { m_seen.push_back("site " + std::to_string(slot)); };
+        events.modeChosen = [this](ResultsMode mode) {
+            m_seen.push_back(mode == ResultsMode::Table ? "table view" : "picture view");
+        };
         m_rows = {result(u8"乙 纪录片.mkv", 'b', 1, "3 MB", 3), result(u8"甲 合集", 'a', 3, "5 GB", 0),
                   result(u8"乙 纪录片.mkv", 'b', 3, "3 MB", 3), result(u8"丙 音乐.flac", 'c', 2, "900 B", 1)};
     }
@@ -371,6 +374,8 @@ TEST_F(ResultsWindowTest, TheResultsKeysReportTheirGestures) {
         {"Enter on the table", tableView, 3, VK_RETURN, false, false, WM_KEYDOWN, {"activate 3"}, nullptr},
         {"Enter on no line", tableView, -1, VK_RETURN, false, false, WM_KEYDOWN, {}, nullptr},
         {"Esc", tableView, 1, VK_ESCAPE, false, false, WM_KEYDOWN, {"escape"}, nullptr},
+        {"Ctrl+2", listView, -1, '2', true, false, WM_KEYDOWN, {"table view"}, nullptr},
+        {"Ctrl+1", tableView, -1, '1', true, false, WM_KEYDOWN, {"picture view"}, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -25,6 +25,7 @@ int runClient() {
 
     HttpPageFetcher fetcher;  // outlives the client, whose flow waits for its fetches when it goes
     Client client(desktop, fetcher, settings.settings, definitions);
+    client.client().rememberViewIn(settings.file);  // 列表视图 and 合并相同资源, for the next start
     client.window().fadeIn();
     client.client().startUp(settings, client.events());
     // The fade-in and the version fetch process events: the exit fade may already have run out.
