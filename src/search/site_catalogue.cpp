@@ -92,4 +92,30 @@ Text resultPageAddress(const Text& descriptionUrl, const Text& siteBase) {
     return siteBase + "/" + descriptionUrl;
 }
 
+bool isPlaceholderBase(const Text& base) {
+    const size_t scheme = base.find("://");
+    if (scheme == Text::npos) return false;
+    const size_t hostStart = scheme + 3;
+    size_t hostEnd = base.find_first_of(":/?#", hostStart);
+    if (hostEnd == Text::npos) hostEnd = base.size();
+    std::string host = base.substr(hostStart, hostEnd - hostStart);
+    for (char& c : host)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (!host.empty() && host.back() == '.') host.pop_back();
+    for (const std::string_view reserved : {"example", "invalid", "test"}) {
+        if (host == reserved) return true;
+        if (host.size() > reserved.size() &&
+            host.compare(host.size() - reserved.size(), reserved.size(), reserved) == 0 &&
+            host[host.size() - reserved.size() - 1] == '.')
+            return true;
+    }
+    return false;
+}
+
+bool noSiteSetUp(const SearchSites& sites) {
+    for (const SearchSite& site : sites)
+        if (site.searched() && !isPlaceholderBase(site.base)) return false;
+    return true;
+}
+
 }  // namespace lanqi

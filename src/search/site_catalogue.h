@@ -51,4 +51,11 @@ std::array<Text, 6> buildSearchUrls(const Text& encodedKeyword, const Text& page
 // address without blanks or control bytes (a "javascript:" link on a hostile page opens nothing).
 Text resultPageAddress(const Text& descriptionUrl, const Text& siteBase);
 
+// A base no real host answers: its host is a reserved name (".example", ".invalid", ".test" or one of those
+// names alone). The built-in bases are such placeholders until the user gives real sites.
+bool isPlaceholderBase(const Text& base);
+// True when no slot a run would fetch has a real address: every slot switched on (with a definition) still
+// holds a placeholder, or none is switched on. A search then has nothing to ask.
+bool noSiteSetUp(const SearchSites& sites);
+
 }  // namespace lanqi

@@ -54,6 +54,26 @@ def expectation(url):
 
 @unittest.skipUnless(STATE and os.path.exists(CLI), "needs the sample-sites fixture and lanqi-cli")
 class CliEndToEnd(unittest.TestCase):
+    def test_with_no_site_set_up_nothing_is_asked_and_the_user_is_told_where_to_set_them(self):
+        """No settings file and no LANQI_SITE<n>_BASE: every slot holds its placeholder address."""
+        proc = run_cli(["--json", "abc"], variables=False)
+        self.assertEqual(proc.returncode, 5, proc.stderr)
+        self.assertEqual(proc.stdout, b"", "not one request")
+        said = proc.stderr.decode("utf-8")
+        self.assertIn("no search site is set up yet", said)
+        self.assertIn(os.path.join(EMPTY_CONFIG, "lanqi-search", "config.toml"), said)
+        self.assertIn('"lanqi-cli sites"', said)
+        self.assertNotIn("连接服务器失败", said)
+        # One real address is enough: the search runs (the placeholders fail as pages that did not arrive).
+        config = tempfile.mkdtemp(prefix="lanqi-one-site-")
+        self.addCleanup(shutil.rmtree, config, True)
+        os.makedirs(os.path.join(config, "lanqi-search"))
+        with open(os.path.join(config, "lanqi-search", "config.toml"), "w") as f:
+            f.write('[site2]\nbase = "%s/site2"\n' % server_base())
+        proc = run_cli(["--json", "abc"], config=config, variables=False)
+        self.assertEqual(proc.returncode, 4, proc.stderr)
+        self.assertTrue(any(e["event"] == "row" and e["site"] == 2 for e in events(proc)))
+
     def test_search_shows_every_site_in_catalogue_order_with_the_announced_totals(self):
         proc = run_cli(["--json", "abc"])
         self.assertEqual(proc.returncode, 0, proc.stderr)

@@ -349,6 +349,31 @@ TEST_F(ClientControllerTest, TheViewChoicesAreRememberedInTheSettingsFile) {
     std::filesystem::remove(file.string() + ".bak");
 }
 
+// With only placeholder addresses no search is started: the user is asked to set the sites up, and Yes opens
+// 站点设置 at slot 1. One real address is enough to search.
+TEST_F(ClientControllerTest, ASearchWithNoSiteSetUpAsksForTheSitesInsteadOfBlamingTheNetwork) {
+    ClientController firstRun(view, desktop, fetcher, queue, builtInSettings(), builtInSiteSlots());
+    int settingsAt = 0;
+    firstRun.commands().showSettingsAt = [&settingsAt](int slot) { settingsAt = slot; };
+    desktop.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
+    firstRun.searchRequested();
+    firstRun.nextPageRequested();
+    EXPECT_FALSE(firstRun.searchFlow().running());
+    EXPECT_TRUE(fetcher.requested.empty());
+    ASSERT_EQ(desktop.messageBoxes.size(), 2u);
+    EXPECT_EQ(desktop.messageBoxes[0].caption, gbk(u8"尚未设置搜索站点"));
+    EXPECT_EQ(desktop.messageBoxes[0].style, kMessageYesNo | kMessageIconQuestion);
+    EXPECT_NE(desktop.messageBoxes[0].text.find(gbk(u8"站点设置")), Text::npos);
+    EXPECT_EQ(settingsAt, 1) << "Yes opens 站点设置 at slot 1";
+
+    Settings oneSite = builtInSettings();
+    oneSite.sites[1].base = "http://s2";
+    firstRun.useSettings(oneSite, builtInSiteSlots());
+    firstRun.searchRequested();
+    EXPECT_TRUE(firstRun.searchFlow().running());
+    EXPECT_EQ(desktop.messageBoxes.size(), 2u);
+}
+
 // The vendor's and the cloud-play addresses are settings: new ones (站点设置 saved) are used from the next
 // gesture on, and the footer is redrawn with the new vendor address.
 TEST_F(ClientControllerTest, NewSettingsMoveTheVendorAndPlayAddressesAtOnce) {

@@ -92,5 +92,31 @@ TEST(ResultPageAddress, TakesTheLinkAgainstItsSlotsBaseAndOpensOnlyWebAddresses)
     EXPECT_EQ(resultPageAddress("/info/abc", ""), "") << "a slot without a base has no pages";
 }
 
+TEST(Placeholders, ReservedHostNamesAreNoSitesAndASearchNeedsOneRealSlot) {
+    const struct {
+        Text base;
+        bool placeholder;
+    } cases[] = {
+        {"http://site1.lanqi-sites.example", true},
+        {"https://EXAMPLE/x", true},
+        {"http://a.invalid:8080/p", true},
+        {"http://mirror.test.", true},
+        {"http://127.0.0.1:8680/site1", false},
+        {"http://example.com", false},
+        {"http://my-example/x", false},
+        {"http://testsite.org", false},
+        {"not an address", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isPlaceholderBase(c.base), c.placeholder) << c.base;
+
+    SearchSites sites = builtInSearchSites();
+    EXPECT_TRUE(noSiteSetUp(sites));
+    sites[3].base = "http://127.0.0.1:8680/site4";
+    EXPECT_FALSE(noSiteSetUp(sites));
+    sites[3].enabled = false;  // the one real site switched off: nothing to ask again
+    EXPECT_TRUE(noSiteSetUp(sites));
+    EXPECT_TRUE(noSiteSetUp({}));
+}
+
 }  // namespace
 }  // namespace lanqi

@@ -153,7 +153,9 @@ TEST(Menus, ActionMenuEntriesInOrder) {
                                             "岚栖科技官方网站",
                                             "-",
                                             "软件升级",
-                                            "关于软件"};
+                                            "关于软件",
+                                            "-",
+                                            "站点设置"};
     EXPECT_EQ(shownCaptions(actionMenu()), shown);
     std::vector<std::string> withPage = shown;
     withPage.insert(withPage.begin() + 7, "打开网页");  // after 查看文件详情

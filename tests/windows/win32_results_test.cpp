@@ -154,6 +154,7 @@ class ResultsWindowTest : public ::testing::Test {
         events.copyRequested = [this] { m_seen.push_back("copy"); };
         events.escapePressed = [this] { m_seen.push_back("escape"); };
         events.siteEntryActivated = [this](int slot) { m_seen.push_back("site " + std::to_string(slot)); };
+        events.siteSettingsRequested = [this] { m_seen.push_back("site settings"); };
         events.modeChosen = [this](ResultsMode mode) {
             m_seen.push_back(mode == ResultsMode::Table ? "table view" : "picture view");
         };
@@ -376,6 +377,7 @@ TEST_F(ResultsWindowTest, TheResultsKeysReportTheirGestures) {
         {"Esc", tableView, 1, VK_ESCAPE, false, false, WM_KEYDOWN, {"escape"}, nullptr},
         {"Ctrl+2", listView, -1, '2', true, false, WM_KEYDOWN, {"table view"}, nullptr},
         {"Ctrl+1", tableView, -1, '1', true, false, WM_KEYDOWN, {"picture view"}, nullptr},
+        {"Ctrl+,", searchBox, -1, VK_OEM_COMMA, true, false, WM_KEYDOWN, {"site settings"}, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -42,6 +42,7 @@ enum ExitCode : int {
     kUnreachable = 2,  // a run in which no site answered ("连接服务器失败")
     kNoResults = 3,    // a run in which no site had results ("未搜索到结果")
     kPartial = 4,      // every run completed, but from some site no page arrived
+    kNoSites = 5,      // no search site is set up: every slot that is on holds a placeholder address
 };
 
 const char* const kFooter =
@@ -86,6 +87,8 @@ Exit codes:
   2  a run in which no site answered (连接服务器失败)
   3  a run in which no site had results (未搜索到结果)
   4  every run completed, but from some site no page arrived
+  5  no search site is set up yet (every slot that is on holds a built-in placeholder address): nothing was
+     searched; set the sites in the settings file (or 站点设置) and see them with "lanqi-cli sites"
 With several commands the first run that failed decides (2 or 3). A caller that wants any results
 treats 0 and 4 as success.)";
 
@@ -667,6 +670,16 @@ int main(int argc, char** argv) {
         return usageError(
             "the keyword has characters that cannot be searched (the sites take GBK text): nothing was "
             "searched");
+
+    if (noSiteSetUp(sites)) {
+        // The built-in addresses are placeholders no host answers: asking them would only blame the network.
+        std::fprintf(stderr,
+                     "lanqi-cli: no search site is set up yet: the built-in addresses are placeholders that no site "
+                     "answers, so nothing was searched.\nSet the sites' addresses in %s (the window's 站点设置 "
+                     "writes it) or with LANQI_SITE<n>_BASE, and see what is in use with \"lanqi-cli sites\".\n",
+                     printable(loaded.file).c_str());
+        return kNoSites;
+    }
 
     const Output output(json, std::move(view));
     HttpPageFetcher fetcher;

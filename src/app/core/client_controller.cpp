@@ -65,7 +65,15 @@ void ClientController::useSettings(const Settings& settings, const SiteSlots& de
     m_view.showVendorAddress(settings.vendorBase);
 }
 
+bool ClientController::sitesSetUp() {
+    // A run in progress, or its message, goes on as it is; a new one with nothing to ask is not started.
+    if (m_flow.running() || !noSiteSetUp(m_flow.sites())) return true;
+    if (askToSetUpSites(m_messages, &m_view.windowHandle()) == MessageAnswer::Yes) siteEntryActivated(1);
+    return false;
+}
+
 std::optional<Text> ClientController::searchableKeyword() {
+    if (!sitesSetUp()) return std::nullopt;
     std::optional<Text> keyword = m_view.searchableKeyword();
     if (!keyword && !m_flow.running()) tellKeywordUnsearchable(m_messages, &m_view.windowHandle());
     return keyword;
@@ -144,6 +152,8 @@ bool ClientController::escapePressed() {
     m_flow.stopRun();
     return true;
 }
+
+void ClientController::siteSettingsRequested() { m_commands.showSettings(); }
 
 void ClientController::siteEntryActivated(int slot) {
     if (m_commands.showSettingsAt) return m_commands.showSettingsAt(slot);

@@ -81,6 +81,7 @@ class ClientController {
     void stopRequested();                       // 停止
     bool escapePressed();                       // Esc: stops a run in progress (true), else nothing (false)
     void siteEntryActivated(int slot);          // an entry of the site strip: 站点设置 at that slot
+    void siteSettingsRequested();               // Ctrl+,: 站点设置
     void vendorAddressRequested();              // 图片框1 or the footer's address
     void closeStarted();                        // the exit fade has begun
     void programEndRequested();                 // the exit fade has run out
@@ -119,6 +120,7 @@ class ClientController {
     void showResults();
     void rememberView();
     std::optional<Text> searchableKeyword();
+    bool sitesSetUp();
     SiteNames siteNames() const;
 
     MainView& m_view;

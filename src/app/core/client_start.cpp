@@ -38,6 +38,13 @@ void reportSettingsProblems(MessageBoxes& messages, const Window* owner, const L
     messages.showMessageBox(text, kMessageOk | kMessageIconWarning, gbk(u8"设置错误"), owner);
 }
 
+MessageAnswer askToSetUpSites(MessageBoxes& messages, const Window* owner) {
+    return messages.showMessageBox(
+        gbk(u8"还没有设置搜索站点：内置的站点地址只是占位地址，没有网站会应答，所以这次没有搜索。\r\n\r\n"
+            u8"请在“站点设置”中填写可用的搜索网站地址（右键菜单或 Ctrl+, 也能打开）。现在打开“站点设置”吗？"),
+        kMessageYesNo | kMessageIconQuestion, gbk(u8"尚未设置搜索站点"), owner);
+}
+
 void tellKeywordUnsearchable(MessageBoxes& messages, const Window* owner) {
     messages.showMessageBox(gbk(u8"关键词中有无法搜索的字符（搜索网站只接受简体中文、英文和数字等常用字符），"
                                 u8"请修改关键词后重试。"),

@@ -28,4 +28,8 @@ void reportSettingsProblems(MessageBoxes& messages, const Window* owner, const L
 // The box that tells the user that the keyword holds a character the sites cannot be asked for.
 void tellKeywordUnsearchable(MessageBoxes& messages, const Window* owner);
 
+// The box of a search with no search site set up yet (every slot that is on holds a placeholder address):
+// it says so and asks whether to open 站点设置. Yes or No.
+MessageAnswer askToSetUpSites(MessageBoxes& messages, const Window* owner);
+
 }  // namespace lanqi

@@ -27,6 +27,8 @@ PopupMenu actionMenu(bool resultPage) {
         MenuEntry::line(),
         item(MenuCommand::CheckForUpdate, u8"软件升级"),
         item(MenuCommand::ShowAbout, u8"关于软件"),
+        MenuEntry::line(),
+        item(MenuCommand::SiteSettings, u8"站点设置"),
     }};
 }
 

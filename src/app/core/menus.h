@@ -19,6 +19,7 @@ enum class MenuCommand : int {
     CheckForUpdate,
     ShowAbout,
     OpenResultPage,  // "打开网页": the result's own page on its site, where the definition cuts one
+    SiteSettings,    // "站点设置", as in the main menu
     // the main popup menu
     MainOpenPlayerDownloadPage = 20,
     MainOpenDownloaderDownloadPage,

@@ -61,6 +61,7 @@ void ShellCommands::run(int menuChoice) {
         case MenuCommand::MainShowAbout:
             if (showAbout) showAbout();
             return;
+        case MenuCommand::SiteSettings:
         case MenuCommand::MainSiteSettings:
             if (showSettings) showSettings();
             return;

@@ -86,6 +86,7 @@ void AppController::connectWindow() {
     connect(&m_window, &MainWindow::columnClicked, this,
             [&client](ResultColumn column) { client.columnClicked(column); });
     connect(&m_window, &MainWindow::stopRequested, this, [&client] { client.stopRequested(); });
+    connect(&m_window, &MainWindow::siteSettingsRequested, this, [&client] { client.siteSettingsRequested(); });
     connect(&m_window, &MainWindow::siteEntryActivated, this, [&client](int slot) { client.siteEntryActivated(slot); });
 }
 

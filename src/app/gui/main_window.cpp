@@ -322,6 +322,8 @@ void MainWindow::routeEvents() {
     focusOn(QKeySequence::Find, m_filterBox);
     focusOn(QKeySequence(Qt::CTRL | Qt::Key_L), m_searchBox);
     focusOn(QKeySequence(Qt::Key_F6), m_searchBox);
+    auto* settings = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this);
+    connect(settings, &QShortcut::activated, this, &MainWindow::siteSettingsRequested);
     // Ctrl+1 and Ctrl+2: the two views, as 图片视图 and 列表视图 give them.
     for (const auto& [key, mode] :
          {std::pair{Qt::Key_1, ResultsMode::Pictures}, std::pair{Qt::Key_2, ResultsMode::Table}}) {

@@ -108,6 +108,7 @@ class MainWindow : public QWidget {
     void columnClicked(ResultColumn column);  // a header of 结果表格
     void stopRequested();                     // 停止, or Esc while it is enabled
     void siteEntryActivated(int slot);        // an entry of 站点状态
+    void siteSettingsRequested();             // Ctrl+,
     void escapePressed();                     // Esc that no control took (the player decides what it means)
     void closeStarted();                      // the exit fade has begun: the program is ending
     void programEndRequested();               // the exit fade has run out

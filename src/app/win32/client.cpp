@@ -39,6 +39,7 @@ void Client::connectWindow() {
     events.columnClicked = [&client](ResultColumn column) { client.columnClicked(column); };
     events.stopRequested = [&client] { client.stopRequested(); };
     events.siteEntryActivated = [&client](int slot) { client.siteEntryActivated(slot); };
+    events.siteSettingsRequested = [&client] { client.siteSettingsRequested(); };
     events.vendorAddressRequested = [&client] { client.vendorAddressRequested(); };
     events.closeStarted = [&client] { client.closeStarted(); };
     events.programEndRequested = [&client] { client.programEndRequested(); };

@@ -573,6 +573,10 @@ bool MainWindow::onShortcut(UINT key, bool control, bool shift) {
         focusBox(m_searchBox);
         return true;
     }
+    if (control && !shift && key == VK_OEM_COMMA) {  // Ctrl+,: 站点设置
+        if (m_events.siteSettingsRequested) m_events.siteSettingsRequested();
+        return true;
+    }
     // Ctrl+1 and Ctrl+2: the two views, as 图片视图 and 列表视图 give them.
     if (control && !shift && (key == '1' || key == '2')) {
         if (m_events.modeChosen) m_events.modeChosen(key == '2' ? ResultsMode::Table : ResultsMode::Pictures);

@@ -37,6 +37,7 @@ struct MainWindowEvents {
     std::function<void(ResultsMode mode)> modeChosen;          // 图片视图, 列表视图
     std::function<void(ResultColumn column)> columnClicked;    // a header of the table
     std::function<void()> stopRequested;                       // 停止
+    std::function<void()> siteSettingsRequested;               // Ctrl+,
     std::function<void(int slot)> siteEntryActivated;          // click, Enter or Space on an entry of the strip
     std::function<void()> vendorAddressRequested;              // left button on 图片框1 or the footer's address
     std::function<void()> escapePressed;                       // Esc (the player decides what it means)

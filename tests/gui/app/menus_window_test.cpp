@@ -32,7 +32,9 @@ const QStringList kActionMenu = {QStringLiteral("在线播放通道1"),
                                  QStringLiteral("岚栖科技官方网站"),
                                  QStringLiteral("-"),
                                  QStringLiteral("软件升级"),
-                                 QStringLiteral("关于软件")};
+                                 QStringLiteral("关于软件"),
+                                 QStringLiteral("-"),
+                                 QStringLiteral("站点设置")};
 const QStringList kMainMenu = {QStringLiteral("下载迅雷影音播放器"),
                                QStringLiteral("下载 迅雷软件"),
                                QStringLiteral("-"),

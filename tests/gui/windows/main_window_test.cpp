@@ -400,6 +400,9 @@ TEST_F(MainWindowTest, ToolRowGesturesAndKeysReachTheWindowSignals) {
     QSignalSpy merges(&window, &MainWindow::uniqueSwitched);
     QSignalSpy stops(&window, &MainWindow::stopRequested);
     QSignalSpy escapes(&window, &MainWindow::escapePressed);
+    QSignalSpy settings(&window, &MainWindow::siteSettingsRequested);
+    QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(settings.count(), 1);
     QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(QApplication::focusWidget(), control("筛选框"));
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("mkv"));
