@@ -52,6 +52,7 @@ enum class FetchFailure : unsigned char {
     Refused,       // nothing accepts connections at the address
     TimedOut,      // no connection, or no data, within the limits
     HostNotFound,  // the host name does not resolve
+    Tls,           // the secure connection failed (a certificate, the handshake)
     Cancelled,
     Other,  // no address, a local redirect, a send error, ...
 };

@@ -174,6 +174,20 @@ FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& lim
             return {{}, curl_easy_strerror(rc), FetchFailure::HostNotFound};
         case CURLE_COULDNT_CONNECT:
             return {{}, curl_easy_strerror(rc), FetchFailure::Refused};
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ENGINE_NOTFOUND:
+        case CURLE_SSL_ENGINE_SETFAILED:
+        case CURLE_SSL_ENGINE_INITFAILED:
+        case CURLE_USE_SSL_FAILED:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+            return {{}, curl_easy_strerror(rc), FetchFailure::Tls};
         case CURLE_URL_MALFORMAT:
         case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_SEND_ERROR:

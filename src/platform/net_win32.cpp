@@ -91,9 +91,14 @@ std::string wininetError(DWORD code) {
 
 // A failed transfer for WinInet's error `code`, its kind told apart.
 FetchOutcome wininetFailure(DWORD code) {
+    const bool tls = code == ERROR_INTERNET_SEC_CERT_DATE_INVALID || code == ERROR_INTERNET_SEC_CERT_CN_INVALID ||
+                     code == ERROR_INTERNET_INVALID_CA || code == ERROR_INTERNET_SECURITY_CHANNEL_ERROR ||
+                     code == ERROR_INTERNET_SEC_INVALID_CERT || code == ERROR_INTERNET_SEC_CERT_REVOKED ||
+                     code == ERROR_INTERNET_SEC_CERT_ERRORS;
     const FetchFailure kind = code == ERROR_INTERNET_NAME_NOT_RESOLVED ? FetchFailure::HostNotFound
                               : code == ERROR_INTERNET_CANNOT_CONNECT  ? FetchFailure::Refused
                               : code == ERROR_INTERNET_TIMEOUT         ? FetchFailure::TimedOut
+                              : tls                                    ? FetchFailure::Tls
                                                                        : FetchFailure::Other;
     return {{}, wininetError(code), kind};
 }

@@ -54,6 +54,8 @@ SiteFailure failureOf(const SiteRecord& record) {
             return SiteFailure::TimedOut;
         case FetchFailure::HostNotFound:
             return SiteFailure::HostNotFound;
+        case FetchFailure::Tls:
+            return SiteFailure::Tls;
         default:
             return SiteFailure::NoAnswer;
     }

@@ -37,6 +37,7 @@ enum class SiteFailure : unsigned char {
     Refused,        // nothing accepted the connection
     TimedOut,       // no connection, or no data, in time
     HostNotFound,   // the host name did not resolve
+    Tls,            // the secure connection failed
     NotResultPage,  // a page arrived, but not one of that site's result pages
     NoAnswer,       // no page for another reason
 };

@@ -29,6 +29,7 @@ SiteCheck checkSite(int site, const std::string& definition, const Text& base, c
     check.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     if (fetched.body.empty()) {
         check.error = fetched.error.empty() ? "an empty answer" : fetched.error;
+        check.failure = fetched.failure;
         return check;
     }
     std::vector<std::string_view> pages(slots.size());
@@ -45,13 +46,28 @@ Text describeSiteCheck(const SiteCheck& check) {
         case SiteCheck::Found:
             return decimalText(check.results) + gbk(u8" 条结果") + took;
         case SiteCheck::Unrecognised:
-            return gbk(u8"页面无法识别") + took;
+            return gbk(u8"不是该站点的结果页") + took;
         case SiteCheck::BadDefinition:
             return gbk(u8"站点定义有错误：") + gbk(check.error);
         case SiteCheck::Unreachable:
             break;
     }
-    return gbk(u8"连接失败：") + gbk(check.error) + took;
+    return gbk(u8"连接失败：") + fetchFailureText(check.failure) + took;
+}
+
+Text fetchFailureText(FetchFailure failure) {
+    switch (failure) {
+        case FetchFailure::HostNotFound:
+            return gbk(u8"找不到服务器");
+        case FetchFailure::Refused:
+            return gbk(u8"连接被拒绝");
+        case FetchFailure::TimedOut:
+            return gbk(u8"连接超时");
+        case FetchFailure::Tls:
+            return gbk(u8"安全连接（TLS）失败");
+        default:
+            return gbk(u8"未收到页面");
+    }
 }
 
 Text describeLastRun(const SearchFlow& flow, int site) {

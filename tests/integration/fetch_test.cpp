@@ -225,6 +225,26 @@ TEST_F(Fetch, RefusedConnectionGivesEmptyQuickly) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
 }
 
+// Why nothing came, as a person is told it: each kind of failure against a real server or none.
+TEST_F(Fetch, AFailedFetchSaysWhatKindOfFailureItWas) {
+    const std::string https = "https://" + base.substr(std::string("http://").size()) + "/site1";
+    const struct {
+        std::string address;
+        FetchFailure failure;
+    } cases[] = {
+        {"http://127.0.0.1:1/x", FetchFailure::Refused},
+        {base + "/_test/stall", FetchFailure::TimedOut},
+        {https, FetchFailure::Tls},  // a plain HTTP server asked for TLS
+        {"not an address", FetchFailure::Other},
+        {base + "/site1", FetchFailure::None},
+    };
+    for (const auto& c : cases) {
+        const FetchOutcome outcome = fetchPage(c.address, quickLimits());
+        EXPECT_EQ(outcome.failure, c.failure) << c.address << ": " << outcome.error;
+        EXPECT_EQ(outcome.body.empty(), c.failure != FetchFailure::None) << c.address;
+    }
+}
+
 TEST_F(Fetch, StalledServerGivesEmptyWithinTheStallLimit) {
     for (const char* path : {"/_test/stall", "/_test/stall-head"}) {
         const auto start = Clock::now();

@@ -108,6 +108,8 @@ const char* siteFailureText(SiteFailure failure) {
             return "找不到服务器";
         case SiteFailure::NotResultPage:
             return "不是该站点的结果页";
+        case SiteFailure::Tls:
+            return "安全连接（TLS）失败";
         case SiteFailure::None:
         case SiteFailure::NoAnswer:
             break;

@@ -89,7 +89,8 @@ struct SiteStripEntry {
     bool operator==(const SiteStripEntry&) const = default;
 };
 std::vector<SiteStripEntry> presentSites(const std::vector<SiteStatus>& sites, const SiteNames& names);
-// Why a slot failed, in Chinese: "连接被拒绝", "连接超时", "找不到服务器", "不是该站点的结果页", "未收到页面".
+// Why a slot failed, in Chinese: "连接被拒绝", "连接超时", "找不到服务器", "安全连接（TLS）失败",
+// "不是该站点的结果页", "未收到页面".
 const char* siteFailureText(SiteFailure failure);
 
 // The results as the user asked to see them: the filter, the sort, one row per torrent and the view. It

@@ -80,9 +80,16 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
         row.testResult = named(new QLabel(this), name + QStringLiteral("测试结果"), name + QStringLiteral(" 测试结果"));
         row.lastRun = named(new QLabel(toQString(m_context.lastRun[static_cast<size_t>(slot - 1)]), this),
                             name + QStringLiteral("上次搜索"), name + QStringLiteral(" 上次搜索"));
+        for (QLabel* result : {row.testResult, row.lastRun}) {
+            result->setFixedWidth(kResultWidth);
+            showWhole(result, result->text());
+        }
         const QWidget* cells[] = {row.enabled, row.base, row.definition, row.test, row.testResult, row.lastRun};
         for (int column = 0; column < 6; ++column) grid->addWidget(const_cast<QWidget*>(cells[column]), slot, column);
         connect(row.test, &QPushButton::clicked, this, [this, slot] { test(slot); });
+        // A result is about the address and definition it was made with: an edit clears it.
+        connect(row.base, &QLineEdit::textEdited, this, [this, slot] { forgetTest(slot); });
+        connect(row.definition, &QComboBox::currentIndexChanged, this, [this, slot] { forgetTest(slot); });
     }
 
     auto* services = new QGridLayout;
@@ -123,24 +130,39 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);  // Esc rejects too
 }
 
+void SettingsWindow::showWhole(QLabel* label, const QString& text) {
+    label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width()));
+    label->setToolTip(text);
+    label->setAccessibleDescription(text);
+}
+
+void SettingsWindow::forgetTest(int slot) {
+    Row& row = m_rows[static_cast<size_t>(slot - 1)];
+    ++row.testNumber;
+    showWhole(row.testResult, QString());
+    row.test->setEnabled(true);
+}
+
 void SettingsWindow::test(int slot) {
     Row& row = m_rows[static_cast<size_t>(slot - 1)];
     if (!checkBase(row.base, QStringLiteral("站点%1的地址").arg(slot))) return;
     row.test->setEnabled(false);
-    row.testResult->setText(QStringLiteral("测试中…"));
+    showWhole(row.testResult, QStringLiteral("测试中…"));
+    const unsigned number = ++row.testNumber;
     const Text base = typedBase(row.base);
     const std::string definition = row.definition->currentText().toStdString();
     const Text keyword = m_context.testKeyword.empty() ? gbk(u8"电影") : m_context.testKeyword;
     QPointer<SettingsWindow> window(this);
     // The fetch runs off the window's thread; its answer comes back as a queued call, if the window is still there.
-    std::thread([window, slot, definition, base, keyword] {
+    std::thread([window, slot, number, definition, base, keyword] {
         const Text text = describeSiteCheck(checkSite(slot, definition, base, keyword));
         QMetaObject::invokeMethod(
             qApp,
-            [window, slot, text] {
+            [window, slot, number, text] {
                 if (!window) return;
                 Row& shown = window->m_rows[static_cast<size_t>(slot - 1)];
-                shown.testResult->setText(toQString(text));
+                if (shown.testNumber != number) return;  // the row was edited meanwhile
+                showWhole(shown.testResult, toQString(text));
                 shown.test->setEnabled(true);
             },
             Qt::QueuedConnection);

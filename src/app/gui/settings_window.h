@@ -35,6 +35,9 @@ class SettingsWindow : public QDialog {
 
     SettingsWindow(Context context, QWidget* owner = nullptr);
 
+    // The width of a row's 测试结果 and 上次搜索: fixed, whatever they say.
+    static constexpr int kResultWidth = 200;
+
     // The slot's controls, for the tests: "站点1" .. "站点6" and their parts are named as well.
     QLineEdit* baseEdit(int slot) const { return m_rows[static_cast<size_t>(slot - 1)].base; }
 
@@ -46,7 +49,13 @@ class SettingsWindow : public QDialog {
         QPushButton* test = nullptr;
         QLabel* testResult = nullptr;
         QLabel* lastRun = nullptr;
+        unsigned testNumber = 0;  // the 测试 whose answer the row waits for; an edit forgets the one under way
     };
+
+    // Shows `text` in `label` cut to its width with "…", the whole of it as tool tip and accessible
+    // description, so that the window never widens.
+    static void showWhole(QLabel* label, const QString& text);
+    void forgetTest(int slot);
 
     void test(int slot);
     void save();

@@ -53,12 +53,13 @@ class SettingsWindowTest : public test::AppWindowTest {
         EXPECT_NE(found, nullptr) << name.toStdString();
         return found;
     }
-    // Clicks 测试 of `slot` and waits for its answer.
+    // Clicks 测试 of `slot` and waits for its answer: the whole text, as a screen reader hears it.
     static QString testSlot(SettingsWindow& settings, int slot) {
         QLabel* result = part<QLabel>(settings, QStringLiteral("站点%1测试结果").arg(slot));
         QTest::mouseClick(part<QPushButton>(settings, QStringLiteral("站点%1测试").arg(slot)), Qt::LeftButton);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return result->text().contains(q("毫秒")); }, 20000));
-        return result->text();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return result->accessibleDescription().contains(q("毫秒")); }, 20000));
+        EXPECT_EQ(result->toolTip(), result->accessibleDescription());
+        return result->accessibleDescription();
     }
     static std::string content(const std::string& path) {
         std::ifstream in(path);
@@ -76,11 +77,25 @@ TEST_F(SettingsWindowTest, TestEditRefuseSaveAndReopen) {
     EXPECT_TRUE(part<QLabel>(*settings, q("站点1上次搜索"))->text().contains(q("条结果")));
     EXPECT_FALSE(part<QCheckBox>(*settings, q("站点6"))->isChecked());  // as the file says
 
+    settings->show();
+    const int width = settings->width();
     settings->baseEdit(1)->setText(q(base + "/site1-items2/"));
     const QString found = testSlot(*settings, 1);
     EXPECT_TRUE(found.startsWith(q("2 条结果"))) << found.toStdString();
     settings->baseEdit(2)->setText(q("http://127.0.0.1:1/site2"));  // nothing listens there
-    EXPECT_TRUE(testSlot(*settings, 2).startsWith(q("连接失败：")));
+    const QString refused = testSlot(*settings, 2);
+    EXPECT_TRUE(refused.startsWith(q("连接失败：连接被拒绝"))) << refused.toStdString();
+    const QString site4 = settings->baseEdit(4)->text();
+    settings->baseEdit(4)->setText(q(base + "/site4-error"));
+    const QString other = testSlot(*settings, 4);
+    EXPECT_TRUE(other.startsWith(q("不是该站点的结果页"))) << other.toStdString();
+    settings->baseEdit(4)->setText(site4);
+    QApplication::processEvents();
+    EXPECT_EQ(settings->width(), width) << "the window keeps its width whatever the results say";
+    // Editing the address forgets its result: it was about the address before.
+    QTest::keyClicks(settings->baseEdit(2), q("x"));
+    EXPECT_TRUE(part<QLabel>(*settings, q("站点2测试结果"))->accessibleDescription().isEmpty());
+    QTest::keyClick(settings->baseEdit(2), Qt::Key_Backspace);
 
     // A bad address is refused in place: nothing is written, the window stays.
     const std::string before = content(file);
