@@ -286,6 +286,11 @@ TEST_F(ClientControllerTest, FilterMergeAndSortRedrawTheLinesAndTheSelectionFoll
     client.copyRequested();
     EXPECT_EQ(desktop.calls.back(), "setClipboardText " + link);
     EXPECT_EQ(view.notices, Lines{"已复制磁力链接"});
+    desktop.clipboardWorks = false;  // another program holds the clipboard: the notice says so
+    client.copyRequested();
+    EXPECT_EQ(view.notices.back(), "无法写入剪贴板，未复制");
+    desktop.clipboardWorks = true;
+    view.notices.pop_back();
     view.linePoint = ScreenPoint{120, 340};
     client.rowMenuFromKeyboard();
     EXPECT_EQ(desktop.calls.back(), "popupMenuAt mainWindow 120,340");

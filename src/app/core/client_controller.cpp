@@ -117,8 +117,7 @@ void ClientController::mainMenuRequested() { m_commands.popUpMainMenu(&m_view.wi
 void ClientController::copyRequested() {
     const ResultItem* item = m_flow.selectedResult();
     if (item == nullptr || item->magnetLink.empty()) return;
-    m_clipboard.setClipboardText(item->magnetLink);
-    m_view.showNotice("已复制磁力链接");
+    m_view.showNotice(m_clipboard.setClipboardText(item->magnetLink) ? "已复制磁力链接" : "无法写入剪贴板，未复制");
 }
 
 void ClientController::filterEdited(const Text& expression) {
