@@ -25,7 +25,7 @@ SEARCH_BOX_CENTRE = (264 + 196, 8 + 16)  # 搜索框 at 264, 8, 392 x 32 in the 
 OUTCOMES = ("搜索完成", "连接服务器失败", "未搜索到结果")
 
 # The results list's rows as the main window lays them out: cells of 390 x 86 from (-1, 48), two to a line.
-LIST_TOP, CELL_WIDTH, CELL_HEIGHT = 48, 390, 86
+LIST_TOP, CELL_WIDTH, CELL_HEIGHT = 78, 390, 86  # 超级列表框1 under the results tool row
 
 
 def xdotool(*args, check=True):

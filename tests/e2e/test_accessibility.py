@@ -4,7 +4,9 @@ the role of what it is."""
 
 import os
 import re
+import shutil
 import sys
+import tempfile
 import time
 import unittest
 
@@ -51,6 +53,7 @@ class Accessibility(unittest.TestCase):
         for n in range(1, 7):
             env["LANQI_SITE%d_BASE" % n] = "%s/site%d" % (base, n)
         os.environ["DISPLAY"] = env["DISPLAY"]
+        self.env = env
         self.client = drive_client.Client(SEARCH, env=env)
         self.addCleanup(self.client.stop)
 
@@ -93,6 +96,34 @@ class Accessibility(unittest.TestCase):
         selector = next(c for c in main if c is not None and c.getRoleName() == "combo box")
         self.assertEqual(selector.queryValue().currentValue, 1.0)
         self.assertGreater(selector.queryValue().maximumValue, 1.0)
+
+    def test_a_first_search_with_no_sites_set_up_says_so_and_names_the_settings(self):
+        """No settings file and no LANQI_SITE<n>_BASE: the built-in placeholder addresses only."""
+        self.client.stop()
+        config = tempfile.mkdtemp(prefix="lanqi-first-run-")
+        self.addCleanup(shutil.rmtree, config, True)
+        env = {k: v for k, v in self.env.items() if not k.startswith("LANQI_SITE")}
+        env["XDG_CONFIG_HOME"] = config
+        self.client = drive_client.Client(SEARCH, env=env)
+        self.addCleanup(self.client.stop)
+        self.client.accept_notice()
+        self.client.wait_until_opaque()
+        self.client.focus(self.client.main_window)
+        with drive_client.characters_on_the_keyboard("abc"):
+            drive_client.xdotool("type", "--delay", 40, "abc")
+        drive_client.xdotool("key", "Return")
+        app = self.application()
+        box = drive_client.wait_for(
+            "the first-run message",
+            lambda: next((w for w in app if w is not None and w.name == "尚未设置搜索站点"), None), 20)
+        said = " ".join(name for _, name in shown_controls(box))
+        self.assertIn("还没有设置搜索站点", said)
+        self.assertIn("站点设置", said)
+        self.assertNotIn("连接服务器失败", said)
+        self.assertEqual(drive_client.window_name(self.client.main_window), "岚栖种子搜索神器v1.9",
+                         "nothing was searched: the title is not a search's")
+        self.client.answer_box("尚未设置搜索站点", key="Escape")
+
 
 if __name__ == "__main__":
     unittest.main()

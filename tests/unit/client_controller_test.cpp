@@ -363,6 +363,7 @@ TEST_F(ClientControllerTest, ASearchWithNoSiteSetUpAsksForTheSitesInsteadOfBlami
     desktop.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
     firstRun.searchRequested();
     firstRun.nextPageRequested();
+    queue.runPending(20ms);  // each asks once the gesture is over
     EXPECT_FALSE(firstRun.searchFlow().running());
     EXPECT_TRUE(fetcher.requested.empty());
     ASSERT_EQ(desktop.messageBoxes.size(), 2u);

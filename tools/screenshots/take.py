@@ -3,7 +3,8 @@
 
   take.py OUT_DIR CLIENT [SHOT...]
 
-SHOT is one of notice, home, results, table, menu, details, settings, player (default: all, in that order). The session has a
+SHOT is one of firstrun, notice, home, results, table, menu, details, settings, player (default: all, in that
+order). firstrun is a client of its own with no sites set up (no settings file, no LANQI_SITE<n>_BASE). The session has a
 private X server (Xvfb) with a window manager (openbox, for title bars), the sample sites on loopback and the
 client pointed at them; xdotool drives the client as a user would and ImageMagick's `import` captures the
 screen. A shot the client cannot show is reported and its file is left as it was; the exit status is 1 then.
@@ -29,7 +30,7 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 import framebuffer  # noqa: E402
 
-SHOTS = ("notice", "home", "results", "table", "menu", "details", "settings", "player")
+SHOTS = ("firstrun", "notice", "home", "results", "table", "menu", "details", "settings", "player")
 TITLE = "岚栖种子搜索神器v1.9"
 KEYWORD = "超能陆战队"
 SCREEN = (1280, 1024)
@@ -224,7 +225,40 @@ def end(process):
             process.wait()
 
 
+def take_first_run(session, made):
+    """A first search with only the built-in placeholder addresses: the message that asks for the sites."""
+    normal = session.env
+    empty = os.path.join(session.state, "no-config")
+    os.makedirs(empty, exist_ok=True)
+    session.env = {k: v for k, v in normal.items() if not k.startswith("LANQI_SITE")}
+    session.env["XDG_CONFIG_HOME"] = empty
+    try:
+        session.start_client()
+        notice = session.wait(lambda: session.client_windows("^" + re.escape(TITLE) + "$"), 30, "no usage notice")[0]
+        time.sleep(0.5)
+        session.click(notice, AGREE_BUTTON)
+        main = session.wait(lambda: [w for w in session.client_windows("^" + re.escape(TITLE))
+                                     if w != notice and "Width: 813" in session.x(["xwininfo", "-id", w])],
+                            30, "no main window after 同意使用")[0]
+        time.sleep(2.0)
+        session.xdotool("windowactivate", "--sync", main)
+        session.click(main, SEARCH_BOX)
+        session.xdotool("type", "--delay", 60, KEYWORD)
+        session.xdotool("key", "Return")
+        box = session.wait(lambda: session.client_windows("^尚未设置搜索站点$"), 10, "no first-run message")[0]
+        time.sleep(0.8)
+        session.capture([session.rect(box)], "firstrun")
+        made.append("firstrun")
+    finally:
+        session.end_client()
+        session.env = normal
+
+
 def take(session, wanted, made):
+    if "firstrun" in wanted:
+        take_first_run(session, made)
+        if wanted == ["firstrun"]:
+            return
     last = max(SHOTS.index(s) for s in wanted)  # every shot needs the steps before it
     session.start_client()
 

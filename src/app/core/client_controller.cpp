@@ -68,7 +68,11 @@ void ClientController::useSettings(const Settings& settings, const SiteSlots& de
 bool ClientController::sitesSetUp() {
     // A run in progress, or its message, goes on as it is; a new one with nothing to ask is not started.
     if (m_flow.running() || !noSiteSetUp(m_flow.sites())) return true;
-    if (askToSetUpSites(m_messages, &m_view.windowHandle()) == MessageAnswer::Yes) siteEntryActivated(1);
+    // Asked once the gesture is over, as a run's message is, so that the window is drawn under the box.
+    m_poster.post([this, alive = std::weak_ptr<const bool>(m_alive)] {
+        if (alive.expired() || m_programEnding) return;
+        if (askToSetUpSites(m_messages, &m_view.windowHandle()) == MessageAnswer::Yes) siteEntryActivated(1);
+    });
     return false;
 }
 

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QToolButton>
 
 #include <algorithm>
@@ -118,6 +119,26 @@ TEST_F(ResultsWindowTest, CtrlCCopiesTheSelectedLinksAndTheMenuKeyOpensAtTheSele
     const QRect line = table().visualRect(table().model().index(2, 0));
     const QRect onScreen(table().viewport()->mapToGlobal(line.topLeft()), line.size());
     EXPECT_TRUE(onScreen.adjusted(0, 0, 0, 2).contains(menu.position)) << menu.position.x() << "," << menu.position.y();
+}
+
+// The first search with only placeholder addresses asks for the sites over the home screen, which stays as it
+// is: nothing was searched.
+TEST_F(ResultsWindowTest, AFirstSearchWithNoSitesAsksForThemOverTheHomeScreen) {
+    controller.client().useSettings(builtInSettings(), builtInSiteSlots());
+    test::SeenMessageBox seen;
+    bool bannerDuringBox = false;
+    test::whenShown<QMessageBox>(test::activeMessageBox, [&](QMessageBox* box) {
+        test::record(box, &seen);
+        bannerDuringBox = control("标签2")->isVisible();
+        box->button(QMessageBox::No)->click();
+    });
+    startSearch(QStringLiteral("超能陆战队"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seen.appeared; }, 5000));
+    EXPECT_EQ(seen.title, QStringLiteral("尚未设置搜索站点"));
+    EXPECT_TRUE(bannerDuringBox);
+    EXPECT_TRUE(control("标签2")->isVisible());
+    EXPECT_FALSE(controller.searchFlow().running());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("岚栖种子搜索神器v1.9"));
 }
 
 }  // namespace
