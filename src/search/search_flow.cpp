@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <system_error>
 
-#include "platform/detached_thread.h"
 #include "platform/product.h"
 #include "scrape/byte_search.h"
 #include "scrape/scrape.h"
@@ -105,8 +105,17 @@ SearchFlow::~SearchFlow() {
 }
 
 void SearchFlow::joinWorkers() {
-    std::unique_lock hold(m_workers->lock);
-    m_workers->ended.wait(hold, [this] { return m_workers->live == 0; });
+    for (Worker& worker : m_workers) worker.thread.join();
+    m_workers.clear();
+}
+
+void SearchFlow::joinFinishedWorkers() {
+    // A thread whose work is over ends at once: joining it waits for nothing.
+    std::erase_if(m_workers, [](Worker& worker) {
+        if (!worker.done->load()) return false;
+        worker.thread.join();
+        return true;
+    });
 }
 
 void SearchFlow::useSites(SearchSites sites) {
@@ -219,6 +228,7 @@ void SearchFlow::prepare(const Text& keyword) {
 }
 
 void SearchFlow::resetRun() {
+    joinFinishedWorkers();
     m_screen.previousVisible = m_screen.nextVisible = m_screen.pageSelectorVisible = false;
     m_changes |= kSearchRowChanged;
     if (m_state.currentPage == "1") {
@@ -257,12 +267,9 @@ void SearchFlow::requestSite(int site) {
 void SearchFlow::issueFetch(int site) {
     const Text& address = m_state.searchUrls[static_cast<size_t>(site - 1)];
     if (m_observer.requestIssued) m_observer.requestIssued(site, address);
-    {
-        const std::lock_guard hold(m_workers->lock);
-        ++m_workers->live;
-    }
-    // The thread is counted until its last step: the flow outlives every fetch it started.
-    auto work = [this, site, address, generation = m_generation, cancel = m_cancel, workers = m_workers,
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    // The flow outlives every fetch it started: it joins each thread, at the latest when it goes.
+    auto work = [this, site, address, generation = m_generation, cancel = m_cancel, done,
                  alive = std::weak_ptr<const bool>(m_alive)] {
         const auto start = Clock::now();
         FetchOutcome fetched = m_fetcher.fetch(address, *cancel);
@@ -273,14 +280,12 @@ void SearchFlow::issueFetch(int site) {
                 if (alive.lock()) pageArrived(generation, site, std::move(arrival));
             });
         }
-        const std::lock_guard hold(workers->lock);
-        --workers->live;
-        workers->ended.notify_all();
+        done->store(true);
     };
-    if (startDetachedThread(work)) return;
-    {
-        const std::lock_guard hold(m_workers->lock);
-        --m_workers->live;
+    try {
+        m_workers.push_back({std::thread(std::move(work)), done});
+        return;
+    } catch (const std::system_error&) {
     }
     // No thread for the fetch: the slot's page is one that did not arrive.
     m_poster.post([this, alive = std::weak_ptr<const bool>(m_alive), generation = m_generation, site] {

@@ -2,11 +2,11 @@
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
+#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "platform/events.h"
@@ -103,11 +103,11 @@ class SearchFlow {
         FetchFailure failure = FetchFailure::None;
         std::chrono::milliseconds took{0};
     };
-    // The fetch threads still running: the flow waits for them when it goes.
-    struct Workers {
-        std::mutex lock;
-        std::condition_variable ended;
-        int live = 0;
+    // A fetch thread and whether its work is over. Finished threads are joined when a run starts; the rest,
+    // those of a stopped or abandoned run still giving up, when the flow goes.
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
     };
 
     bool beginCommand();
@@ -126,6 +126,7 @@ class SearchFlow {
     void selectPageItem(long long index);
     void announce();
     void joinWorkers();
+    void joinFinishedWorkers();
 
     PageFetcher& m_fetcher;
     TaskPoster& m_poster;
@@ -145,7 +146,7 @@ class SearchFlow {
     int m_nextSite = 1;         // the next slot to place and scrape
     std::vector<std::optional<Arrival>> m_arrived;
     std::shared_ptr<CancelToken> m_cancel;
-    std::shared_ptr<Workers> m_workers = std::make_shared<Workers>();
+    std::vector<Worker> m_workers;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);  // posted tasks check it
 };
 
