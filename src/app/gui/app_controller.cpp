@@ -35,13 +35,9 @@ void AppController::showSettingsWindow(int slot) {
     context.focusedSlot = slot;
     context.testKeyword = m_window.keyword();
     context.inUse = m_client.settings();
-    for (int n = 1; n <= 6; ++n)
-        context.lastRun[static_cast<size_t>(n - 1)] = describeLastRun(m_client.searchFlow(), n);
-    context.applied = [this](const Settings& settings) {
-        std::vector<SettingsProblem> problems;  // a broken definition keeps its slot's built-in one; 测试 tells why
-        const SiteSlots definitions = loadSiteDefinitions(settings, problems);
-        m_client.useSettings(settings, definitions);
-    };
+    for (int n = 1; n <= static_cast<int>(context.inUse.sites.size()); ++n)
+        context.lastRun.push_back(describeLastRun(m_client.searchFlow(), n));
+    context.applied = [this](const Settings& settings) { applySettings(m_client, settings); };
     SettingsWindow window(std::move(context), &m_window);
     window.exec();
 }

@@ -26,9 +26,6 @@ Widget* named(Widget* widget, const QString& objectName, const QString& accessib
     return widget;
 }
 
-// The base address an edit holds, as the settings file keeps it.
-Text typedBase(const QLineEdit* edit) { return trimmedBase(fromQString(edit->text())); }
-
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -38,12 +35,12 @@ QString fromUtf8(const std::string& text) {
 SettingsWindow::SettingsWindow(Context context, QWidget* owner)
     : QDialog(owner, kDialogWindowFlags),
       m_context(std::move(context)),
-      m_fileValues(loadSettings(m_context.file, false).settings) {
+      m_editor(m_context.file, m_context.inUse),
+      m_rows(m_editor.rows.size()) {
     setObjectName(QStringLiteral("站点设置"));
     setWindowTitle(QStringLiteral("站点设置"));
     setAccessibleName(QStringLiteral("站点设置"));
     setModal(true);
-    const Settings& inUse = m_context.inUse;
 
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -54,32 +51,30 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
     for (int column = 0; column < headers.size(); ++column)
         grid->addWidget(new QLabel(headers[column], this), 0, column);
 
-    const std::vector<std::string> definitions = siteDefinitionNames();
-    for (int slot = 1; slot <= 6; ++slot) {
+    for (const SettingsEditor::Row& values : m_editor.rows) {
+        const int slot = values.slot;
         Row& row = m_rows[static_cast<size_t>(slot - 1)];
-        const SiteSlotSettings& site = m_fileValues.sites[static_cast<size_t>(slot - 1)];
         const QString name = QStringLiteral("站点%1").arg(slot);
         row.enabled = named(new QCheckBox(name, this), name, name + QStringLiteral(" 启用"));
-        row.enabled->setChecked(site.enabled);
-        row.base = named(new QLineEdit(fromUtf8(site.base), this), name + QStringLiteral("地址"),
+        row.enabled->setChecked(values.enabled);
+        row.base = named(new QLineEdit(toQString(values.base.value), this), name + QStringLiteral("地址"),
                          name + QStringLiteral(" 地址"));
         row.base->setMinimumWidth(300);
-        const SiteSlotSettings& used = inUse.sites[static_cast<size_t>(slot - 1)];
-        if (used.baseFrom == SettingOrigin::Environment) {
-            // The environment decides this address: shown as it is used, and not written to the file.
-            row.base->setText(fromUtf8(used.base));
-            row.base->setReadOnly(true);
-            row.base->setToolTip(QStringLiteral("由环境变量 LANQI_SITE%1_BASE 设定，设置文件中的值不起作用").arg(slot));
-        }
+        // The environment decides this address: shown as it is used, and not written to the file.
+        row.base->setReadOnly(values.base.readOnly());
+        row.base->setToolTip(fromUtf8(SettingsEditor::environmentNote(values.base)));
         row.definition = named(new QComboBox(this), name + QStringLiteral("定义"), name + QStringLiteral(" 站点定义"));
-        for (const std::string& definition : definitions) row.definition->addItem(fromUtf8(definition));
-        if (row.definition->findText(fromUtf8(site.definition)) < 0) row.definition->addItem(fromUtf8(site.definition));
-        row.definition->setCurrentText(fromUtf8(site.definition));
+        for (const std::string& definition : m_editor.definitionChoices(slot))
+            row.definition->addItem(fromUtf8(definition));
+        row.definition->setCurrentText(fromUtf8(values.definition));
         row.test = named(new QPushButton(QStringLiteral("测试"), this), name + QStringLiteral("测试"),
                          name + QStringLiteral(" 测试"));
         row.testResult = named(new QLabel(this), name + QStringLiteral("测试结果"), name + QStringLiteral(" 测试结果"));
-        row.lastRun = named(new QLabel(toQString(m_context.lastRun[static_cast<size_t>(slot - 1)]), this),
-                            name + QStringLiteral("上次搜索"), name + QStringLiteral(" 上次搜索"));
+        const Text lastRun = static_cast<size_t>(slot) <= m_context.lastRun.size()
+                                 ? m_context.lastRun[static_cast<size_t>(slot - 1)]
+                                 : Text();
+        row.lastRun = named(new QLabel(toQString(lastRun), this), name + QStringLiteral("上次搜索"),
+                            name + QStringLiteral(" 上次搜索"));
         for (QLabel* result : {row.testResult, row.lastRun}) {
             result->setFixedWidth(kResultWidth);
             showWhole(result, result->text());
@@ -94,19 +89,13 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
 
     auto* services = new QGridLayout;
     layout->addLayout(services);
-    m_vendor = named(new QLineEdit(fromUtf8(m_fileValues.vendorBase), this), QStringLiteral("官网地址"),
+    m_vendor = named(new QLineEdit(toQString(m_editor.vendor.value), this), QStringLiteral("官网地址"),
                      QStringLiteral("官方网站地址"));
-    m_play = named(new QLineEdit(fromUtf8(m_fileValues.playBase), this), QStringLiteral("云播地址"),
+    m_play = named(new QLineEdit(toQString(m_editor.play.value), this), QStringLiteral("云播地址"),
                    QStringLiteral("云播服务地址"));
-    const std::pair<QLineEdit*, std::pair<const Text*, const char*>> fromEnvironment[] = {
-        {m_vendor, {inUse.vendorFrom == SettingOrigin::Environment ? &inUse.vendorBase : nullptr, "LANQI_VENDOR_BASE"}},
-        {m_play, {inUse.playFrom == SettingOrigin::Environment ? &inUse.playBase : nullptr, "LANQI_PLAY_BASE"}}};
-    for (const auto& [edit, used] : fromEnvironment) {
-        if (used.first == nullptr) continue;
-        edit->setText(fromUtf8(*used.first));
-        edit->setReadOnly(true);
-        edit->setToolTip(
-            QStringLiteral("由环境变量 %1 设定，设置文件中的值不起作用").arg(QString::fromLatin1(used.second)));
+    for (const auto& [edit, address] : {std::pair{m_vendor, &m_editor.vendor}, std::pair{m_play, &m_editor.play}}) {
+        edit->setReadOnly(address->readOnly());
+        edit->setToolTip(fromUtf8(SettingsEditor::environmentNote(*address)));
     }
     services->addWidget(new QLabel(QStringLiteral("官方网站："), this), 0, 0);
     services->addWidget(m_vendor, 0, 1);
@@ -145,12 +134,16 @@ void SettingsWindow::forgetTest(int slot) {
 
 void SettingsWindow::test(int slot) {
     Row& row = m_rows[static_cast<size_t>(slot - 1)];
-    if (!checkBase(row.base, QStringLiteral("站点%1的地址").arg(slot))) return;
+    readControls();
+    const std::optional<SettingsEditor::Problem> problem = m_editor.checkField(slot);
+    showProblem(problem);
+    if (problem) return;
     row.test->setEnabled(false);
     showWhole(row.testResult, QStringLiteral("测试中…"));
     const unsigned number = ++row.testNumber;
-    const Text base = typedBase(row.base);
-    const std::string definition = row.definition->currentText().toStdString();
+    const SettingsEditor::Row& values = m_editor.rows[static_cast<size_t>(slot - 1)];
+    const Text base = trimmedBase(values.base.value);
+    const std::string definition = values.definition;
     const Text keyword = m_context.testKeyword.empty() ? gbk(u8"电影") : m_context.testKeyword;
     QPointer<SettingsWindow> window(this);
     // The fetch runs off the window's thread; its answer comes back as a queued call, if the window is still there.
@@ -169,40 +162,45 @@ void SettingsWindow::test(int slot) {
     }).detach();
 }
 
-bool SettingsWindow::checkBase(QLineEdit* edit, const QString& what) {
-    if (edit->isReadOnly()) return true;  // the environment's, not the file's
-    if (isSearchableBase(typedBase(edit))) {
-        edit->setStyleSheet(QString());
-        return true;
+void SettingsWindow::readControls() {
+    for (SettingsEditor::Row& values : m_editor.rows) {
+        const Row& row = m_rows[static_cast<size_t>(values.slot - 1)];
+        values.enabled = row.enabled->isChecked();
+        if (!values.base.readOnly()) values.base.value = fromQString(row.base->text());
+        values.definition = row.definition->currentText().toStdString();
     }
-    edit->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid #b00020; }"));
-    edit->setFocus();
-    m_problem->setText(what + QStringLiteral("必须以 http:// 或 https:// 开头并带主机名，可带端口和路径，例如 "
-                                             "http://127.0.0.1:8080/site1"));
-    return false;
+    if (!m_editor.vendor.readOnly()) m_editor.vendor.value = fromQString(m_vendor->text());
+    if (!m_editor.play.readOnly()) m_editor.play.value = fromQString(m_play->text());
+}
+
+QLineEdit* SettingsWindow::addressEdit(int field) const {
+    if (field == SettingsEditor::kVendor) return m_vendor;
+    if (field == SettingsEditor::kPlay) return m_play;
+    if (field >= 1 && field <= static_cast<int>(m_rows.size())) return m_rows[static_cast<size_t>(field - 1)].base;
+    return nullptr;
+}
+
+void SettingsWindow::showProblem(const std::optional<SettingsEditor::Problem>& problem) {
+    for (const Row& row : m_rows) row.base->setStyleSheet(QString());
+    m_vendor->setStyleSheet(QString());
+    m_play->setStyleSheet(QString());
+    m_problem->setText(problem ? fromUtf8(problem->chinese) : QString());
+    if (!problem) return;
+    if (QLineEdit* edit = addressEdit(problem->field)) {
+        edit->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid #b00020; }"));
+        edit->setFocus();
+    }
 }
 
 void SettingsWindow::save() {
-    m_problem->clear();
-    Settings settings = m_fileValues;
-    for (int slot = 1; slot <= 6; ++slot) {
-        Row& row = m_rows[static_cast<size_t>(slot - 1)];
-        if (!checkBase(row.base, QStringLiteral("站点%1的地址").arg(slot))) return;
-        SiteSlotSettings& site = settings.sites[static_cast<size_t>(slot - 1)];
-        if (!row.base->isReadOnly()) site.base = typedBase(row.base);
-        site.enabled = row.enabled->isChecked();
-        site.definition = row.definition->currentText().toStdString();
-    }
-    if (!checkBase(m_vendor, QStringLiteral("官方网站地址")) || !checkBase(m_play, QStringLiteral("云播服务地址")))
-        return;
-    if (!m_vendor->isReadOnly()) settings.vendorBase = typedBase(m_vendor);
-    if (!m_play->isReadOnly()) settings.playBase = typedBase(m_play);
-    std::string error;
-    if (!saveSettingsFile(m_context.file, settings, error)) {
-        m_problem->setText(QStringLiteral("保存失败：") + fromUtf8(error));
+    readControls();
+    SettingsEditor::Problem problem;
+    const std::optional<Settings> saved = m_editor.save(problem);
+    if (!saved) {
+        showProblem(problem);
         return;
     }
-    m_context.applied(loadSettings(m_context.file).settings);
+    m_context.applied(*saved);
     accept();
 }
 

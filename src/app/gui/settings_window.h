@@ -1,11 +1,13 @@
 #pragma once
 
-#include <array>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <QDialog>
 
+#include "app/core/settings_editor.h"
 #include "platform/settings.h"
 
 class QCheckBox;
@@ -16,7 +18,7 @@ class QPushButton;
 
 namespace lanqi {
 
-// 站点设置: for each of the six slots whether it is searched, its base address, its site definition, a 测试
+// 站点设置: for each slot of the settings whether it is searched, its base address, its site definition, a 测试
 // button that fetches page 1 of a keyword from that slot alone, and what the last search found there; then
 // the vendor's and the cloud-play addresses. 保存 refuses an address the client cannot search, in place;
 // otherwise it writes the settings file (the previous one kept as config.toml.bak) and applies it. 取消 and
@@ -28,7 +30,7 @@ class SettingsWindow : public QDialog {
         std::string file = settingsFilePath();
         Settings inUse = builtInSettings();  // what the client runs with now (the environment's values in it)
         Text testKeyword;                    // GBK; what 测试 searches
-        std::array<Text, 6> lastRun;         // GBK, per slot: what the last search found
+        std::vector<Text> lastRun;           // GBK, slot n at n - 1: what the last search found
         std::function<void(const Settings&)> applied = [](const Settings&) {};  // after a save
         int focusedSlot = 0;  // the slot whose address has the focus when the window opens (the strip's entry)
     };
@@ -38,7 +40,7 @@ class SettingsWindow : public QDialog {
     // The width of a row's 测试结果 and 上次搜索: fixed, whatever they say.
     static constexpr int kResultWidth = 200;
 
-    // The slot's controls, for the tests: "站点1" .. "站点6" and their parts are named as well.
+    // The slot's controls, for the tests: "站点1", "站点2" ... and their parts are named as well.
     QLineEdit* baseEdit(int slot) const { return m_rows[static_cast<size_t>(slot - 1)].base; }
 
   private:
@@ -59,12 +61,15 @@ class SettingsWindow : public QDialog {
 
     void test(int slot);
     void save();
-    // Marks `edit` as refused (with `problem` shown under the form) when it is not a searchable base.
-    bool checkBase(QLineEdit* edit, const QString& what);
+    // Copies the controls into the editor.
+    void readControls();
+    // Marks the address a problem is about as refused and shows the problem under the form; clears the marks.
+    void showProblem(const std::optional<SettingsEditor::Problem>& problem);
+    QLineEdit* addressEdit(int field) const;
 
     Context m_context;
-    Settings m_fileValues;  // what the file holds now (the built-in values where it says nothing)
-    std::array<Row, 6> m_rows;
+    SettingsEditor m_editor;
+    std::vector<Row> m_rows;
     QLineEdit* m_vendor = nullptr;
     QLineEdit* m_play = nullptr;
     QLabel* m_problem = nullptr;

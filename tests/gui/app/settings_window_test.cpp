@@ -40,8 +40,7 @@ class SettingsWindowTest : public test::AppWindowTest {
         SettingsWindow::Context context;
         context.file = file;
         context.testKeyword = gbk(u8"超能陆战队");
-        for (int n = 1; n <= 6; ++n)
-            context.lastRun[static_cast<size_t>(n - 1)] = describeLastRun(controller.searchFlow(), n);
+        for (int n = 1; n <= 6; ++n) context.lastRun.push_back(describeLastRun(controller.searchFlow(), n));
         context.applied = [this](const Settings&) { ++applied; };
         auto settings = std::make_unique<SettingsWindow>(std::move(context));
         settings->show();

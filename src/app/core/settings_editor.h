@@ -1,0 +1,75 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/settings.h"
+
+namespace lanqi {
+
+class ClientController;
+
+// What 站点设置 edits, whichever window shows it: a row per slot of the settings file (the six built-in ones,
+// then the file's own), the vendor's and the cloud-play addresses, and which of them the environment sets
+// (shown as used, read-only, never written to the file). The windows copy their controls into these values
+// and back; checking and saving are done here.
+class SettingsEditor {
+  public:
+    // An address the window shows: as the file gives it, or the environment's when `environment` names the
+    // variable that sets it (then it is read-only).
+    struct Address {
+        Text value;               // GBK, as typed
+        std::string environment;  // "LANQI_SITE3_BASE" when the environment sets it, else ""
+        bool readOnly() const { return !environment.empty(); }
+    };
+    struct Row {
+        int slot = 0;  // 1-based
+        bool enabled = true;
+        Address base;
+        std::string definition;
+    };
+    // Which address a problem is about: a slot's (1-based), or the vendor's (kVendor) or cloud play's (kPlay).
+    static constexpr int kVendor = -1;
+    static constexpr int kPlay = -2;
+    struct Problem {
+        int field = 0;
+        std::string chinese;  // UTF-8, for the line under the form
+    };
+
+    // `file`'s values (the built-in ones where it says nothing), with the environment's as `inUse` has them.
+    SettingsEditor(std::string file, const Settings& inUse);
+
+    const std::string& file() const { return m_file; }
+    std::vector<Row> rows;
+    Address vendor;
+    Address play;
+
+    // UTF-8: the tool tip of an address the environment sets.
+    static std::string environmentNote(const Address& address);
+    // UTF-8: what is wrong with a slot's, the vendor's or cloud play's address as typed; nullopt when it may be
+    // searched (or the environment sets it).
+    std::optional<Problem> checkField(int field) const;
+    // The first problem of the rows, then of the vendor's and cloud play's addresses.
+    std::optional<Problem> check() const;
+    // The file's values with the rows and addresses as edited (the environment's values left out).
+    Settings edited() const;
+    // Checks, then writes edited() to the file (the previous one kept as FILE.bak). The settings the client runs
+    // with from now on (the file's, with the environment's), or the problem, in Chinese.
+    std::optional<Settings> save(Problem& problem) const;
+
+    // The definitions names a row may choose: the known ones, and the row's own when it is none of them.
+    std::vector<std::string> definitionChoices(int slot) const;
+
+  private:
+    const Address* field(int field) const;
+
+    std::string m_file;
+    Settings m_fileValues;
+};
+
+// Hands saved settings to the client: their site definitions loaded (a broken one keeps its slot's built-in
+// definition; 测试 says why), then both at once.
+void applySettings(ClientController& client, const Settings& settings);
+
+}  // namespace lanqi

@@ -1,0 +1,216 @@
+#include "app/core/settings_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+
+#include "scrape/site_definition.h"
+#include "support/scratch_folder.h"
+
+namespace lanqi {
+namespace {
+
+class SettingsEditorTest : public test::ScratchFolderTest {
+  protected:
+    void SetUp() override {
+        test::ScratchFolderTest::SetUp();
+        for (const char* name : kVariables) unsetenv(name);
+        file = dir + "/config.toml";
+    }
+    void TearDown() override {
+        for (const char* name : kVariables) unsetenv(name);
+        test::ScratchFolderTest::TearDown();
+    }
+    // An editor on `toml` as the settings file, with the environment as it is now.
+    SettingsEditor open(const std::string& toml) {
+        std::ofstream(file) << toml;
+        return SettingsEditor(file, loadSettings(file).settings);
+    }
+    static constexpr const char* kVariables[] = {"LANQI_SITE2_BASE", "LANQI_SITE7_BASE", "LANQI_VENDOR_BASE",
+                                                 "LANQI_PLAY_BASE"};
+    std::string file;
+};
+
+const char kSeventhSlot[] =
+    "[site6]\nenabled = false\n[site7]\nbase = \"http://seven.example/s\"\ndefinition = \"site3\"\n";
+
+// What the window's rows become when saved: the file's values with each edit, every slot (not only six).
+TEST_F(SettingsEditorTest, EditedRowsBecomeTheSettingsToSave) {
+    struct Case {
+        const char* what;
+        std::function<void(SettingsEditor&)> edit;
+        std::function<void(const Settings&)> expect;
+    };
+    const Case cases[] = {
+        {"nothing edited keeps the file's values", [](SettingsEditor&) {},
+         [](const Settings& s) {
+             ASSERT_EQ(s.sites.size(), 7u);
+             EXPECT_FALSE(s.sites[5].enabled);
+             EXPECT_EQ(s.sites[6].base, "http://seven.example/s");
+             EXPECT_EQ(s.sites[6].definition, "site3");
+         }},
+        {"an address is kept as the file keeps it: no blanks, no / at the end",
+         [](SettingsEditor& e) { e.rows[0].base.value = "  http://127.0.0.1:9/one/ "; },
+         [](const Settings& s) { EXPECT_EQ(s.sites[0].base, "http://127.0.0.1:9/one"); }},
+        {"the seventh slot is edited like the others",
+         [](SettingsEditor& e) {
+             e.rows[6].enabled = false;
+             e.rows[6].definition = "site1";
+         },
+         [](const Settings& s) {
+             EXPECT_FALSE(s.sites[6].enabled);
+             EXPECT_EQ(s.sites[6].definition, "site1");
+         }},
+        {"a slot switched on again", [](SettingsEditor& e) { e.rows[5].enabled = true; },
+         [](const Settings& s) { EXPECT_TRUE(s.sites[5].enabled); }},
+        {"vendor and cloud play",
+         [](SettingsEditor& e) {
+             e.vendor.value = "https://vendor.example/";
+             e.play.value = "http://play.example:81/p";
+         },
+         [](const Settings& s) {
+             EXPECT_EQ(s.vendorBase, "https://vendor.example");
+             EXPECT_EQ(s.playBase, "http://play.example:81/p");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsEditor editor = open(kSeventhSlot);
+        ASSERT_EQ(editor.rows.size(), 7u);
+        EXPECT_EQ(editor.rows[6].slot, 7);
+        c.edit(editor);
+        c.expect(editor.edited());
+        SettingsEditor::Problem problem;
+        const std::optional<Settings> saved = editor.save(problem);
+        ASSERT_TRUE(saved.has_value()) << problem.chinese;
+        // The file says what was saved, and the editor opened on it again shows it.
+        c.expect(loadSettings(file, false).settings);
+        c.expect(SettingsEditor(file, *saved).edited());
+    }
+}
+
+// An address the client cannot search is refused, naming the field, and nothing is written.
+TEST_F(SettingsEditorTest, AnUnsearchableAddressIsRefusedAndNothingIsWritten) {
+    struct Case {
+        const char* what;
+        std::function<void(SettingsEditor&)> edit;
+        int field;  // 0: accepted
+        const char* named;
+    };
+    const Case cases[] = {
+        {"ftp", [](SettingsEditor& e) { e.rows[2].base.value = "ftp://elsewhere"; }, 3, "站点3的地址"},
+        {"no scheme", [](SettingsEditor& e) { e.rows[6].base.value = "seven.example"; }, 7, "站点7的地址"},
+        {"empty", [](SettingsEditor& e) { e.rows[0].base.value = " "; }, 1, "站点1的地址"},
+        {"no host", [](SettingsEditor& e) { e.rows[1].base.value = "http://"; }, 2, "站点2的地址"},
+        {"vendor", [](SettingsEditor& e) { e.vendor.value = "www.vendor.example"; }, SettingsEditor::kVendor,
+         "官方网站地址"},
+        {"cloud play", [](SettingsEditor& e) { e.play.value = "file:///tmp/x"; }, SettingsEditor::kPlay,
+         "云播服务地址"},
+        {"the first of two",
+         [](SettingsEditor& e) {
+             e.play.value = "x";
+             e.rows[4].base.value = "x";
+         },
+         5, "站点5的地址"},
+        {"https with port and path", [](SettingsEditor& e) { e.rows[0].base.value = "https://a.example:8443/x/y"; }, 0,
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsEditor editor = open(kSeventhSlot);
+        const std::string before = content(file);
+        c.edit(editor);
+        const std::optional<SettingsEditor::Problem> found = editor.check();
+        SettingsEditor::Problem problem;
+        const std::optional<Settings> saved = editor.save(problem);
+        if (c.field == 0) {
+            EXPECT_FALSE(found.has_value());
+            EXPECT_TRUE(saved.has_value()) << problem.chinese;
+            continue;
+        }
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(found->field, c.field);
+        EXPECT_EQ(found->chinese.find(c.named), 0u) << found->chinese;
+        EXPECT_NE(found->chinese.find("http://"), std::string::npos);
+        EXPECT_TRUE(editor.checkField(c.field).has_value());
+        EXPECT_FALSE(saved.has_value());
+        EXPECT_EQ(problem.field, c.field);
+        EXPECT_EQ(content(file), before);
+    }
+}
+
+// What the environment sets is shown as used, read-only, never refused, never written to the file; the
+// settings a save hands back still hold it.
+TEST_F(SettingsEditorTest, TheEnvironmentsValuesAreShownButNeverWritten) {
+    struct Case {
+        const char* variable;
+        const char* value;
+        std::function<SettingsEditor::Address&(SettingsEditor&)> field;
+        std::function<Text(const Settings&)> saved;
+    };
+    const Case cases[] = {
+        {"LANQI_SITE2_BASE", "http://from.environment/two",
+         [](SettingsEditor& e) -> SettingsEditor::Address& { return e.rows[1].base; },
+         [](const Settings& s) { return s.sites[1].base; }},
+        {"LANQI_SITE7_BASE", "http://from.environment/seven",
+         [](SettingsEditor& e) -> SettingsEditor::Address& { return e.rows[6].base; },
+         [](const Settings& s) { return s.sites[6].base; }},
+        {"LANQI_VENDOR_BASE", "http://vendor.environment",
+         [](SettingsEditor& e) -> SettingsEditor::Address& { return e.vendor; },
+         [](const Settings& s) { return s.vendorBase; }},
+        {"LANQI_PLAY_BASE", "http://play.environment",
+         [](SettingsEditor& e) -> SettingsEditor::Address& { return e.play; },
+         [](const Settings& s) { return s.playBase; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.variable);
+        std::ofstream(file) << kSeventhSlot;
+        const Text inFile = c.saved(loadSettings(file, false).settings);
+        setenv(c.variable, c.value, 1);
+        SettingsEditor editor = open(kSeventhSlot);
+        SettingsEditor::Address& address = c.field(editor);
+        EXPECT_EQ(address.value, c.value);
+        EXPECT_TRUE(address.readOnly());
+        const std::string note = SettingsEditor::environmentNote(address);
+        EXPECT_NE(note.find(c.variable), std::string::npos) << note;
+        address.value = "not an address";  // a read-only field is neither checked nor taken
+        EXPECT_FALSE(editor.check().has_value());
+        EXPECT_EQ(c.saved(editor.edited()), inFile);
+        SettingsEditor::Problem problem;
+        const std::optional<Settings> saved = editor.save(problem);
+        ASSERT_TRUE(saved.has_value()) << problem.chinese;
+        EXPECT_EQ(c.saved(*saved), c.value);
+        EXPECT_EQ(c.saved(loadSettings(file, false).settings), inFile);
+        unsetenv(c.variable);
+        // Without the variable the field is the file's again, and may be edited.
+        SettingsEditor plain(file, loadSettings(file).settings);
+        EXPECT_FALSE(c.field(plain).readOnly());
+        EXPECT_TRUE(SettingsEditor::environmentNote(c.field(plain)).empty());
+        EXPECT_EQ(c.field(plain).value, inFile);
+    }
+}
+
+// A row may choose every known definition, and keeps one the file names that is none of them.
+TEST_F(SettingsEditorTest, ARowsDefinitionChoicesHoldItsOwn) {
+    SettingsEditor editor = open(kSeventhSlot);
+    const std::vector<std::string> known = siteDefinitionNames();
+    EXPECT_EQ(editor.definitionChoices(7), known);
+    editor.rows[6].definition = "my-own";
+    const std::vector<std::string> own = editor.definitionChoices(7);
+    ASSERT_EQ(own.size(), known.size() + 1);
+    EXPECT_EQ(own.back(), "my-own");
+}
+
+// A file that cannot be written is said in Chinese.
+TEST_F(SettingsEditorTest, AFileThatCannotBeWrittenIsSaid) {
+    SettingsEditor editor(dir + "/plain-file/config.toml", builtInSettings());
+    std::ofstream(dir + "/plain-file") << "a file where the folder should be";
+    SettingsEditor::Problem problem;
+    EXPECT_FALSE(editor.save(problem).has_value());
+    EXPECT_EQ(problem.chinese.find("保存失败："), 0u) << problem.chinese;
+}
+
+}  // namespace
+}  // namespace lanqi
