@@ -15,6 +15,8 @@ namespace lanqi {
 // file or a link is at `path` already, and when the file cannot be made, written whole or put in place
 // (nothing is left behind then).
 bool writeFileBlocks(const Text& path, const std::vector<Bytes>& blocks);
+// The same for a UTF-8 path, which may name what GBK lacks (the settings file under the user's folder).
+bool writeFileBlocksAtUtf8(const std::string& path, const std::vector<Bytes>& blocks);
 
 // What reading a small file found.
 enum class FileRead {

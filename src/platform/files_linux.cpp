@@ -43,7 +43,12 @@ std::string environment(const char* name) {
 
 bool writeFileBlocks(const Text& path, const std::vector<Bytes>& blocks) {
     if (path.empty()) return false;
-    const std::string name = utf8(path);
+    return writeFileBlocksAtUtf8(utf8(path), blocks);
+}
+
+bool writeFileBlocksAtUtf8(const std::string& path, const std::vector<Bytes>& blocks) {
+    if (path.empty()) return false;
+    const std::string& name = path;
     if (name.empty() || name.back() == '/') return false;
     struct stat st {};
     if (::lstat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return false;

@@ -41,6 +41,12 @@ bool writeAll(HANDLE file, const std::vector<Bytes>& blocks) {
 bool writeFileBlocks(const Text& path, const std::vector<Bytes>& blocks) {
     if (path.empty()) return false;
     const std::wstring name = widePath(path);
+    return !name.empty() && writeFileBlocksAtUtf8(narrow(name), blocks);
+}
+
+bool writeFileBlocksAtUtf8(const std::string& path, const std::vector<Bytes>& blocks) {
+    if (path.empty()) return false;
+    const std::wstring name = widen(path);
     if (name.empty() || name.back() == L'\\' || name.back() == L'/') return false;
     const DWORD existing = ::GetFileAttributesW(name.c_str());
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;

@@ -554,14 +554,14 @@ bool saveSettingsFile(const std::string& file, const Settings& settings, std::st
     }
     std::string text;
     if (read == FileRead::Read) {
-        if (!writeFileBlocks(gbk(file + ".bak"), {previous})) {
+        if (!writeFileBlocksAtUtf8(file + ".bak", {previous})) {
             error = "cannot keep the previous file as " + file + ".bak";
             return false;
         }
         text = editedSettingsText(previous, settings);
     }
     if (text.empty()) text = wholeSettingsText(settings);
-    if (!writeFileBlocks(gbk(target), {text})) {
+    if (!writeFileBlocksAtUtf8(target, {text})) {
         error = "cannot write " + target;
         return false;
     }
