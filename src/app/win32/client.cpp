@@ -1,6 +1,8 @@
 #include "app/win32/client.h"
 
+#include "app/core/settings_editor.h"
 #include "platform/win32_desktop_services.h"
+#include "search/site_check.h"
 
 namespace lanqi::win32 {
 
@@ -11,7 +13,8 @@ Client::Client(DesktopServices& desktop, PageFetcher& fetcher, const Settings& s
       m_player(m_window, desktop, [this] { showAboutWindow(&m_window.windowHandle()); }) {
     ShellCommands& commands = m_client.commands();
     commands.showAbout = [this] { showAboutWindow(nullptr); };
-    commands.showSettings = [this] { openSettingsFile(); };
+    commands.showSettings = [this] { showSettingsWindow(0); };
+    commands.showSettingsAt = [this](int slot) { showSettingsWindow(slot); };
     commands.playOnline = [this](int channel, const ResultItem& item, const Text& playService) {
         m_player.onlinePlay().playOnline(channel, item, playService);
     };
@@ -49,15 +52,17 @@ void Client::connectWindow() {
     };
 }
 
-// "站点设置" opens the settings file in Notepad (made with the values in use when there is none yet); the
-// program reads it at its next start.
-void Client::openSettingsFile() {
-    const std::string file = settingsFilePath();
-    if (::GetFileAttributesW(wideFromUtf8(file).c_str()) == INVALID_FILE_ATTRIBUTES) {
-        std::string error;
-        saveSettingsFile(file, loadSettings(file, false).settings, error);
-    }
-    m_desktop.runProgram("notepad.exe", gbkFromWide(wideFromUtf8(file)));
+// 站点设置, modal over the main window, `slot`'s address focused (none for 0); a save applies at once.
+void Client::showSettingsWindow(int slot) {
+    SettingsWindow::Context context;
+    context.focusedSlot = slot;
+    context.testKeyword = m_window.keyword();
+    context.inUse = m_client.settings();
+    for (int n = 1; n <= static_cast<int>(context.inUse.sites.size()); ++n)
+        context.lastRun.push_back(describeLastRun(m_client.searchFlow(), n));
+    context.applied = [this](const Settings& settings) { applySettings(m_client, settings); };
+    SettingsWindow window(std::move(context));
+    window.run(m_window.handle());
 }
 
 }  // namespace lanqi::win32

@@ -42,7 +42,7 @@ class Client final : private MainView {
     void showVendorAddress(const Text& vendorBase) override { m_window.showVendorAddress(vendorBase); }
 
     void showAboutWindow(const Window* owner) { m_desktop.loadWindow(m_about, owner, true); }
-    void openSettingsFile();
+    void showSettingsWindow(int slot);
 
     DesktopServices& m_desktop;
     MainWindow m_window;

@@ -1,6 +1,15 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/core/settings_editor.h"
+#include "app/win32/win32_ui.h"
 #include "platform/desktop.h"
+#include "platform/settings.h"
 #include "platform/win32_desktop_services.h"
 
 namespace lanqi::win32 {
@@ -22,6 +31,94 @@ NoticeOutcome runNoticeWindow(DesktopServices& desktop, const Text& vendorBase);
 class AboutWindow final : public Win32Window {
   public:
     bool load(HWND owner, bool modal) override;
+};
+
+// 站点设置: per slot of the settings whether it is searched, its base address, its site definition, a 测试 button
+// that fetches page 1 of a keyword from that slot alone (off the window's thread) and what the last search found
+// there; then the vendor's and the cloud-play addresses. What the environment sets is shown read-only. 保存
+// refuses an address the client cannot search, in place; otherwise it writes the settings file (the previous
+// one kept as config.toml.bak), hands the settings to `applied` and closes. 取消, Esc and the close box change
+// nothing.
+class SettingsWindow final : public KeyboardOwner {
+  public:
+    struct Context {
+        std::string file = settingsFilePath();  // UTF-8
+        Settings inUse = builtInSettings();     // what the client runs with now (the environment's values in it)
+        Text testKeyword;                       // GBK; what 测试 searches
+        std::vector<Text> lastRun;              // GBK, slot n at n - 1: what the last search found
+        std::function<void(const Settings&)> applied = [](const Settings&) {};  // after a save
+        int focusedSlot = 0;  // the slot whose address has the focus when the window opens
+    };
+
+    // The width of a row's 测试结果 and 上次搜索: fixed, whatever they say (cut with "…", whole in the tip).
+    static constexpr int kResultWidth = 200;
+
+    explicit SettingsWindow(Context context);
+    ~SettingsWindow() override;
+    SettingsWindow(const SettingsWindow&) = delete;
+    SettingsWindow& operator=(const SettingsWindow&) = delete;
+
+    // Makes the window over `owner` (may be null), shown, not yet modal. False when it could not be made.
+    bool create(HWND owner);
+    // Runs it modal over `owner` until it is saved or dismissed. True when it was saved.
+    bool run(HWND owner);
+    bool finished() const { return m_finished; }
+    bool saved() const { return m_saved; }
+
+    // The window and its controls, for the tests.
+    HWND handle() const { return m_window; }
+    HWND enabledBox(int slot) const { return row(slot).enabled; }
+    HWND baseEdit(int slot) const { return row(slot).base; }
+    HWND definitionBox(int slot) const { return row(slot).definition; }
+    HWND testButton(int slot) const { return row(slot).test; }
+    HWND testResult(int slot) const { return row(slot).testResult; }
+    HWND lastRun(int slot) const { return row(slot).lastRun; }
+    HWND vendorEdit() const { return m_vendor; }
+    HWND playEdit() const { return m_play; }
+    HWND problemLabel() const { return m_problem; }
+    HWND saveButton() const { return m_save; }
+    HWND cancelButton() const { return m_cancel; }
+
+    bool preTranslate(MSG& message) override;
+
+  private:
+    struct Row {
+        HWND enabled = nullptr;
+        HWND base = nullptr;
+        HWND definition = nullptr;
+        HWND test = nullptr;
+        HWND testResult = nullptr;
+        HWND lastRun = nullptr;
+        HWND testTip = nullptr;
+        unsigned testNumber = 0;  // the 测试 whose answer the row waits for; an edit forgets the one under way
+    };
+    struct Mailbox;
+
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void command(int id, int code);
+    const Row& row(int slot) const { return m_rows.at(static_cast<size_t>(slot - 1)); }
+    void showResult(Row& row, const std::wstring& text);
+    void forgetTest(int slot);
+    void test(int slot);
+    void takeAnswers();
+    void save();
+    void close();
+    void readControls();
+    void showProblem(const std::optional<SettingsEditor::Problem>& problem);
+
+    Context m_context;
+    SettingsEditor m_editor;
+    std::vector<Row> m_rows;
+    std::shared_ptr<Mailbox> m_mailbox;
+    HWND m_window = nullptr;
+    HWND m_vendor = nullptr;
+    HWND m_play = nullptr;
+    HWND m_problem = nullptr;
+    HWND m_save = nullptr;
+    HWND m_cancel = nullptr;
+    bool m_finished = false;
+    bool m_saved = false;
 };
 
 }  // namespace lanqi::win32

@@ -1,0 +1,272 @@
+// 站点设置 of the Win32 client on a display under Wine, over a whole client: a slot set to the sample sites and
+// tested for real, a bad address refused, the save written to the file and handed to the controller; Esc and
+// 取消 change nothing.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/core/settings_editor.h"
+#include "app/win32/client.h"
+#include "app/win32/dialogs.h"
+#include "search/site_catalogue.h"
+#include "support/fake_desktop_services.h"
+#include "support/fake_fetcher.h"
+#include "support/numbered_sites.h"
+#include "support/sample_server.h"
+
+namespace lanqi::win32 {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) routeMessage(message);
+        ::Sleep(5);
+    }
+    return true;
+}
+
+// A UTF-8 path as the file system takes it (not through the ANSI code page).
+std::filesystem::path pathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
+std::string content(const std::string& path) {
+    std::ifstream in(pathOf(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class SettingsWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::OleInitialize(nullptr);
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        base = test::sampleServerBase();
+        ASSERT_FALSE(base.empty()) << "no sample server: run under ctest";
+        char pattern[] = "lanqi-settings-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        scratch = std::filesystem::absolute(pattern);
+        // The settings folder's name holds characters the GBK code page lacks: the path must stay Unicode.
+        const std::u8string config = (scratch / u8"设置 한글").u8string();
+        folder = std::string(config.begin(), config.end());
+        file = folder + "/lanqi-search/config.toml";
+        std::filesystem::create_directories(pathOf(folder + "/lanqi-search"));
+        std::ofstream(pathOf(file)) << "# the user's own note\n[site6]\nenabled = false\n";
+        ::_wputenv_s(L"XDG_CONFIG_HOME", wideFromUtf8(folder).c_str());
+        ASSERT_EQ(settingsFilePath(), file);
+        m_client = std::make_unique<Client>(m_desktop, m_fetcher, test::numberedSettings(), builtInSiteSlots());
+        ::ShowWindow(m_client->window().handle(), SW_SHOW);
+    }
+    void TearDown() override {
+        m_window.reset();
+        m_client.reset();
+        ::_wputenv_s(L"XDG_CONFIG_HOME", L"");
+        std::filesystem::remove_all(scratch);
+        ::OleUninitialize();
+    }
+
+    // 站点设置 over the main window, as the client opens it, with `slot`'s address focused.
+    SettingsWindow& open(int slot = 0) {
+        SettingsWindow::Context context;
+        context.file = file;
+        context.inUse = loadSettings(file).settings;
+        context.testKeyword = gbk(u8"超能陆战队");
+        context.focusedSlot = slot;
+        context.applied = [this](const Settings& settings) {
+            ++applied;
+            applySettings(m_client->client(), settings);
+        };
+        m_window = std::make_unique<SettingsWindow>(std::move(context));
+        EXPECT_TRUE(m_window->create(m_client->window().handle())) << "no window: is there a display?";
+        return *m_window;
+    }
+    static void press(UINT key) {
+        MSG message{::GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
+        routeMessage(message);
+    }
+    static void click(HWND button) { ::SendMessageW(button, BM_CLICK, 0, 0); }
+    static int windowWidth(HWND window) {
+        RECT area{};
+        ::GetWindowRect(window, &area);
+        return area.right - area.left;
+    }
+    // Clicks 测试 of `slot` and waits for its answer (the whole of it, as the tip shows it).
+    static std::wstring testSlot(SettingsWindow& window, int slot) {
+        click(window.testButton(slot));
+        EXPECT_FALSE(::IsWindowEnabled(window.testButton(slot)));
+        const bool answered =
+            pumpUntil([&] { return windowText(window.testResult(slot)).find(L"毫秒") != std::wstring::npos; });
+        EXPECT_TRUE(answered) << "no answer for slot " << slot;
+        EXPECT_TRUE(::IsWindowEnabled(window.testButton(slot)));
+        return windowText(window.testResult(slot));
+    }
+
+    test::FakeDesktopServices m_desktop;
+    test::FakeFetcher m_fetcher;
+    std::unique_ptr<Client> m_client;
+    std::unique_ptr<SettingsWindow> m_window;
+    std::string base;
+    std::filesystem::path scratch;
+    std::string folder;
+    std::string file;
+    int applied = 0;
+};
+
+TEST_F(SettingsWindowTest, ASlotSetToTheSampleSitesIsTestedSavedAndApplied) {
+    SettingsWindow& window = open(3);
+    EXPECT_EQ(::GetFocus(), window.baseEdit(3));
+    EXPECT_EQ(::SendMessageW(window.enabledBox(6), BM_GETCHECK, 0, 0), BST_UNCHECKED);  // as the file says
+    EXPECT_EQ(::SendMessageW(window.definitionBox(1), CB_GETCOUNT, 0, 0),
+              static_cast<LRESULT>(siteDefinitionNames().size()));
+
+    const int width = windowWidth(window.handle());
+    ::SetWindowTextW(window.baseEdit(1), wideFromUtf8(base + "/site1-items2/").c_str());
+    const std::wstring found = testSlot(window, 1);
+    EXPECT_EQ(found.rfind(L"2 条结果", 0), 0u) << gbkFromWide(found);
+    ::SetWindowTextW(window.baseEdit(2), L"http://127.0.0.1:1/site2");  // nothing listens there
+    const std::wstring refused = testSlot(window, 2);
+    EXPECT_EQ(refused.rfind(L"连接失败", 0), 0u) << gbkFromWide(refused);
+    EXPECT_EQ(windowWidth(window.handle()), width) << "the window keeps its width whatever the results say";
+    // Editing the address forgets its result: it was about the address before.
+    ::SetWindowTextW(window.baseEdit(2), L"http://127.0.0.1:1/site2x");
+    EXPECT_TRUE(windowText(window.testResult(2)).empty());
+    EXPECT_FALSE(windowText(window.testResult(1)).empty());
+
+    // A bad address is refused in place: nothing is written, the window stays, the address gets the focus.
+    const std::string before = content(file);
+    ::SetWindowTextW(window.baseEdit(3), L"ftp://elsewhere");
+    click(window.saveButton());
+    EXPECT_FALSE(window.finished());
+    EXPECT_NE(windowText(window.problemLabel()).find(L"站点3的地址"), std::wstring::npos);
+    EXPECT_EQ(::GetFocus(), window.baseEdit(3));
+    EXPECT_EQ(content(file), before);
+    EXPECT_EQ(applied, 0);
+
+    ::SetWindowTextW(window.baseEdit(3), wideFromUtf8(base + "/site3").c_str());
+    ::SendMessageW(window.enabledBox(6), BM_SETCHECK, BST_CHECKED, 0);
+    click(window.saveButton());
+    EXPECT_TRUE(window.finished()) << windowText(window.problemLabel()).size();
+    EXPECT_TRUE(window.saved());
+    EXPECT_EQ(applied, 1);
+    EXPECT_EQ(content(file + ".bak"), before);
+    EXPECT_NE(content(file).find("# the user's own note"), std::string::npos);
+    const LoadedSettings saved = loadSettings(file, false);
+    EXPECT_TRUE(saved.problems.empty()) << saved.report(false);
+    EXPECT_EQ(saved.settings.sites[0].base, base + "/site1-items2");
+    EXPECT_EQ(saved.settings.sites[2].base, base + "/site3");
+    EXPECT_TRUE(saved.settings.sites[5].enabled);
+    // The controller runs with them at once.
+    const Settings& used = m_client->client().settings();
+    EXPECT_EQ(used.sites[0].base, base + "/site1-items2");
+    EXPECT_EQ(used.sites[2].base, base + "/site3");
+    EXPECT_EQ(m_client->client().searchFlow().sites().size(), used.sites.size());
+}
+
+// Esc and 取消 leave the file and the controller as they were, whatever was typed.
+TEST_F(SettingsWindowTest, EscAndCancelChangeNothing) {
+    struct Case {
+        const char* what;
+        std::function<void(SettingsWindow&)> dismiss;
+    };
+    const Case cases[] = {
+        {"Esc", [](SettingsWindow&) { press(VK_ESCAPE); }},
+        {"取消", [](SettingsWindow& window) { click(window.cancelButton()); }},
+        {"close box", [](SettingsWindow& window) { ::SendMessageW(window.handle(), WM_CLOSE, 0, 0); }},
+    };
+    const std::string before = content(file);
+    const Text inUse = m_client->client().settings().sites[0].base;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsWindow& window = open(1);
+        ::SetWindowTextW(window.baseEdit(1), L"http://changed.example");
+        ::SendMessageW(window.enabledBox(2), BM_SETCHECK, BST_UNCHECKED, 0);
+        c.dismiss(window);
+        EXPECT_TRUE(window.finished());
+        EXPECT_FALSE(window.saved());
+        EXPECT_EQ(content(file), before);
+        EXPECT_FALSE(std::filesystem::exists(pathOf(file + ".bak")));
+        EXPECT_EQ(m_client->client().settings().sites[0].base, inUse);
+        EXPECT_EQ(applied, 0);
+    }
+}
+
+// A test still under way when the window goes is dropped, and one whose row was edited is never shown.
+TEST_F(SettingsWindowTest, AnAnswerForAnEditedRowOrAGoneWindowIsDropped) {
+    SettingsWindow& window = open();
+    ::SetWindowTextW(window.baseEdit(1), wideFromUtf8(base + "/site1-items2").c_str());
+    click(window.testButton(1));
+    ::SetWindowTextW(window.baseEdit(1), wideFromUtf8(base + "/site1").c_str());  // before the answer comes
+    ::SetWindowTextW(window.baseEdit(4), wideFromUtf8(base + "/site4-error").c_str());
+    const std::wstring other = testSlot(window, 4);
+    EXPECT_EQ(other.rfind(L"不是该站点的结果页", 0), 0u) << gbkFromWide(other);
+    pumpUntil([] { return false; }, 300ms);
+    EXPECT_TRUE(windowText(window.testResult(1)).empty());
+
+    click(window.testButton(4));
+    m_window.reset();  // the window goes while the fetch runs
+    pumpUntil([] { return false; }, 500ms);
+    SUCCEED() << "no answer reached the gone window";
+}
+
+// What the modal window does once it is up, run from a timer inside its message loop.
+std::function<void(HWND window)> g_whileOpen;
+
+void CALLBACK whileOpen(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND window = ::FindWindowW(L"LanqiSettings", nullptr);
+    if (window == nullptr || !::IsWindowVisible(window)) return;
+    ::KillTimer(nullptr, timer);
+    g_whileOpen(window);
+}
+
+// The client's 站点设置 entry opens the window modal over the main window at the slot asked for; a save there
+// reaches the file and the controller at once.
+TEST_F(SettingsWindowTest, TheClientOpensItAtASlotAndASaveAppliesAtOnce) {
+    struct Case {
+        int slot;
+        bool save;
+    };
+    for (const Case c : {Case{3, false}, Case{2, true}}) {
+        SCOPED_TRACE(c.slot);
+        std::wstring focusedText;
+        bool ownerDisabled = false;
+        g_whileOpen = [&](HWND window) {
+            HWND focus = ::GetFocus();
+            EXPECT_EQ(::GetParent(focus), window);
+            focusedText = windowText(focus);
+            ownerDisabled = !::IsWindowEnabled(m_client->window().handle());
+            if (!c.save) return press(VK_ESCAPE);
+            ::SetWindowTextW(focus, wideFromUtf8(base + "/site2").c_str());
+            click(::FindWindowExW(window, nullptr, L"BUTTON", L"保存"));
+        };
+        ::SetTimer(nullptr, 0, 50, &whileOpen);
+        m_client->client().commands().showSettingsAt(c.slot);
+        EXPECT_EQ(gbkFromWide(focusedText), builtInSettings().sites[static_cast<size_t>(c.slot - 1)].base);
+        EXPECT_TRUE(ownerDisabled) << "modal over the main window";
+        EXPECT_TRUE(::IsWindowEnabled(m_client->window().handle()));
+        EXPECT_EQ(::FindWindowW(L"LanqiSettings", nullptr), nullptr);
+        const Text used = m_client->client().settings().sites[static_cast<size_t>(c.slot - 1)].base;
+        const Text inFile = loadSettings(file, false).settings.sites[static_cast<size_t>(c.slot - 1)].base;
+        if (c.save) {
+            EXPECT_EQ(used, base + "/site2");
+            EXPECT_EQ(inFile, base + "/site2");
+        } else {
+            EXPECT_EQ(used, test::numberedSettings().sites[static_cast<size_t>(c.slot - 1)].base);
+            EXPECT_EQ(inFile, builtInSettings().sites[static_cast<size_t>(c.slot - 1)].base);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lanqi::win32
