@@ -32,8 +32,8 @@ constexpr int kFirstRowTop = 34;
 constexpr int kSaveId = 1;
 constexpr int kCancelId = 2;
 constexpr int kRowIds = 100;
-enum RowPart { kEnabledPart, kBasePart, kDefinitionPart, kTestPart };
-constexpr int rowId(int slot, RowPart part) { return kRowIds + slot * 10 + part; }
+enum RowControl { kEnabledControl, kBaseControl, kDefinitionControl, kTestControl };
+constexpr int rowId(int slot, RowControl control) { return kRowIds + slot * 10 + control; }
 
 // A 测试's answer arrives: the window takes what the mailbox holds.
 constexpr UINT kAnswerMessage = WM_APP + 1;
@@ -101,24 +101,24 @@ bool SettingsWindow::create(HWND owner) {
         const int top = kFirstRowTop + (slot - 1) * kRowHeight;
         row.enabled = createControl(m_window, L"BUTTON", L"站点" + std::to_wstring(slot),
                                     WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
-                                    {kEnabledLeft, top, kEnabledWidth, kControlHeight}, rowId(slot, kEnabledPart));
+                                    {kEnabledLeft, top, kEnabledWidth, kControlHeight}, rowId(slot, kEnabledControl));
         ::SendMessageW(row.enabled, BM_SETCHECK, values.enabled ? BST_CHECKED : BST_UNCHECKED, 0);
         row.base = createControl(
             m_window, WC_EDITW, wideFromGbk(values.base.value),
             WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | (values.base.readOnly() ? ES_READONLY : 0),
-            {kBaseLeft, top, kBaseWidth, kControlHeight}, rowId(slot, kBasePart));
+            {kBaseLeft, top, kBaseWidth, kControlHeight}, rowId(slot, kBaseControl));
         // The environment decides this address: shown as it is used, and not written to the file.
         if (values.base.readOnly()) addToolTip(row.base, wideFromUtf8(SettingsEditor::environmentNote(values.base)));
         row.definition =
             createControl(m_window, WC_COMBOBOXW, L"", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
-                          {kDefinitionLeft, top, kDefinitionWidth, 200}, rowId(slot, kDefinitionPart));
+                          {kDefinitionLeft, top, kDefinitionWidth, 200}, rowId(slot, kDefinitionControl));
         const std::vector<std::string> choices = m_editor.definitionChoices(slot);
         for (size_t n = 0; n < choices.size(); ++n) {
             ::SendMessageW(row.definition, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wideFromUtf8(choices[n]).c_str()));
             if (choices[n] == values.definition) ::SendMessageW(row.definition, CB_SETCURSEL, n, 0);
         }
         row.test = createControl(m_window, L"BUTTON", L"测试", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                                 {kTestLeft, top, kTestWidth, kControlHeight}, rowId(slot, kTestPart));
+                                 {kTestLeft, top, kTestWidth, kControlHeight}, rowId(slot, kTestControl));
         const DWORD resultStyle = WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS | SS_NOTIFY | SS_CENTERIMAGE;
         row.testResult =
             createControl(m_window, L"STATIC", L"", resultStyle, {kResultLeft, top, kResultWidth, kControlHeight});
@@ -215,14 +215,14 @@ void SettingsWindow::command(int id, int code) {
     const int slot = (id - kRowIds) / 10;
     if (slot < 1 || slot > static_cast<int>(m_rows.size())) return;
     switch ((id - kRowIds) % 10) {
-        case kTestPart:
+        case kTestControl:
             if (code == BN_CLICKED) test(slot);
             break;
         // A result is about the address and definition it was made with: an edit clears it.
-        case kBasePart:
+        case kBaseControl:
             if (code == EN_CHANGE) forgetTest(slot);
             break;
-        case kDefinitionPart:
+        case kDefinitionControl:
             if (code == CBN_SELCHANGE) forgetTest(slot);
             break;
         default:
