@@ -60,7 +60,26 @@ const Text& OnlinePlay::successTitle() {
     return title;
 }
 
-bool OnlinePlay::fullScreen() const { return m_view.windowGeometry().width > kDesignWidth; }
+Geometry playerWindowGeometry(PlayerControl control, int width, int height) {
+    const int dx = width - kDesignWidth;
+    const int dy = height - kDesignHeight;
+    const auto grown = [dx, dy](Geometry g) { return Geometry{g.left, g.top, g.width + dx, g.height + dy}; };
+    switch (control) {
+        case PlayerControl::PlayingLabel:
+            return kPlayingLabelGeometry;
+        case PlayerControl::ShieldStatus:
+            return {kShieldStatusGeometry.left + dx, 0, kShieldStatusGeometry.width, kShieldStatusGeometry.height};
+        case PlayerControl::BackButton:
+            return {kBackButtonGeometry.left + dx, 0, kBackButtonGeometry.width, kBackButtonGeometry.height};
+        case PlayerControl::Browser:
+            return grown(kBrowserGeometry);
+        case PlayerControl::Overlay:
+            return grown(kOverlayGeometry);
+        case PlayerControl::LoadingNotice:
+            return grown(kLoadingNoticeGeometry);
+    }
+    return {};
+}
 
 void OnlinePlay::playOnline(int channel, const ResultItem& item, const Text& playService) {
     if (channel != 1 && channel != 2) return;
@@ -160,25 +179,31 @@ void OnlinePlay::onEscapeKey() {
     }
 }
 
+void OnlinePlay::onWindowResized() {
+    if (m_fullScreen) return;
+    const Geometry window = m_view.windowGeometry();
+    for (const PlayerControl control :
+         {PlayerControl::PlayingLabel, PlayerControl::ShieldStatus, PlayerControl::BackButton, PlayerControl::Browser,
+          PlayerControl::Overlay, PlayerControl::LoadingNotice})
+        m_view.setControlGeometry(control, playerWindowGeometry(control, window.width, window.height));
+}
+
 void OnlinePlay::enterWindowMode() {
-    const ScreenSize screen = m_windows.screenSize();
+    m_fullScreen = false;
     m_view.setWindowBaseColour(kWhite);
     m_view.setWindowBorder(WindowBorder::FixedSingle);
-    // Centred; the halves are truncated toward zero, also on a screen smaller than the window.
-    const int left = static_cast<int>(screen.width / 2.0 - 406.5);
-    const int top = static_cast<int>(screen.height / 2.0 - 274.5);
-    m_view.setWindowGeometry({left, top, kDesignWidth, kDesignHeight});
-    m_view.setControlGeometry(PlayerControl::PlayingLabel, kPlayingLabelGeometry);
-    m_view.setControlGeometry(PlayerControl::ShieldStatus, kShieldStatusGeometry);
-    m_view.setControlGeometry(PlayerControl::BackButton, kBackButtonGeometry);
-    m_view.setControlGeometry(PlayerControl::Browser, kBrowserGeometry);
-    m_view.setControlGeometry(PlayerControl::Overlay, kOverlayGeometry);
+    m_view.setWindowGeometry(m_windowed);
+    if (m_windowedMaximised) m_view.setWindowMaximised(true);
+    onWindowResized();
     m_view.setAlwaysOnTop(false);
     m_windowModeEntryVisible = false;
     m_fullScreenEntryVisible = true;
 }
 
 void OnlinePlay::enterFullScreen() {
+    m_windowedMaximised = m_view.windowMaximised();
+    m_windowed = m_view.windowGeometry();
+    m_fullScreen = true;
     const ScreenSize screen = m_windows.screenSize();
     m_view.setWindowBaseColour(kBlack);
     m_view.setWindowBorder(WindowBorder::None);

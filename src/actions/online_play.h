@@ -22,6 +22,11 @@ enum class PlayerControl {
 
 enum class WindowBorder { FixedSingle, None };
 
+// Where window mode puts a player control in a client area of `width` x `height`: the design's place, the
+// browser, the overlay and the loading notice taking the change of size, 标签3 and 超级按钮1 keeping their
+// distance from the right edge.
+Geometry playerWindowGeometry(PlayerControl control, int width, int height);
+
 // The player view on the main window as the online-play logic drives it. Implemented by the Qt side on
 // the real main window and by recording fakes in tests.
 class PlayerView {
@@ -38,8 +43,11 @@ class PlayerView {
     virtual void setLoadingText(const Text& text) = 0;       // 标签5's caption
     virtual void setShieldStatusText(const Text& text) = 0;  // 标签3's caption
 
+    // The window's place (its client area) and its size; setting it shows the window in its normal state.
     virtual Geometry windowGeometry() const = 0;
     virtual void setWindowGeometry(const Geometry& geometry) = 0;
+    virtual bool windowMaximised() const = 0;
+    virtual void setWindowMaximised(bool maximised) = 0;
     virtual void setWindowBaseColour(std::uint32_t rgb) = 0;  // 0xRRGGBB
     virtual void setWindowBorder(WindowBorder border) = 0;
     virtual void setAlwaysOnTop(bool on) = 0;
@@ -105,8 +113,12 @@ class OnlinePlay final : private ShieldView {
     void returnToSearch();
     // "结束播放并返回搜索": leaves full screen first, stops a running scan, then returns to the search view.
     void endPlayAndReturn();
-    // "全屏播放", "返回窗口播放", a double-click on the overlay: decided by the main window's width.
+    // "全屏播放", "返回窗口播放", a double-click on the overlay. Full screen covers the screen; window mode puts
+    // the window back where and as large as it was before (maximised again if it was).
     void togglePlayerFullScreen();
+    // The main window's client area changed size (the user resized or maximised it): in window mode the
+    // player's controls follow it.
+    void onWindowResized();
     // Esc in the browser or on the main window: from full screen back to window mode; in window mode back to
     // the search view while a page plays or loads; nothing on the search view.
     void onEscapeKey();
@@ -126,7 +138,7 @@ class OnlinePlay final : private ShieldView {
 
     ProtectionShield& shield() { return m_shield; }
     const ProtectionShield& shield() const { return m_shield; }
-    bool fullScreen() const;  // the main window is wider than its design width
+    bool fullScreen() const { return m_fullScreen; }
     int playPending() const { return m_playPending; }
     int playChannel() const { return m_playChannel; }
     int playerMenuOpen() const { return m_playerMenuOpen; }
@@ -156,6 +168,9 @@ class OnlinePlay final : private ShieldView {
 
     int m_playPending = 0;
     bool m_playerShown = false;
+    bool m_fullScreen = false;
+    Geometry m_windowed;  // where the window was before full screen
+    bool m_windowedMaximised = false;
     int m_navigationDone = 0;
     int m_playChannel = 1;
     int m_playerMenuOpen = 0;

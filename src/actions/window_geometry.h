@@ -17,6 +17,10 @@ struct Geometry {
 // back to them.
 inline constexpr int kMainWindowWidth = 813;
 inline constexpr int kMainWindowHeight = 549;
+// The smallest client area it can be made: at 200 % scaling a 1280 x 1024 screen leaves about 640 x 470 of
+// the window's pixels for the window and its frame.
+inline constexpr int kMinMainWindowWidth = 600;
+inline constexpr int kMinMainWindowHeight = 400;
 
 inline constexpr Geometry kPlayingLabelGeometry{0, 0, 85, 16};     // 标签1
 inline constexpr Geometry kShieldStatusGeometry{380, 0, 427, 16};  // 标签3

@@ -77,7 +77,13 @@ class FakePlayerView : public PlayerView {
     }
     void setShieldStatusText(const Text& text) override { shieldStatus = text; }
     Geometry windowGeometry() const override { return window; }
-    void setWindowGeometry(const Geometry& g) override { window = g; }
+    void setWindowGeometry(const Geometry& g) override {
+        window = g;
+        maximised = false;
+    }
+    bool maximised = false;
+    bool windowMaximised() const override { return maximised; }
+    void setWindowMaximised(bool on) override { maximised = on; }
     void setWindowBaseColour(std::uint32_t rgb) override { baseColour = rgb; }
     void setWindowBorder(WindowBorder b) override { border = b; }
     void setAlwaysOnTop(bool on) override {
@@ -405,15 +411,50 @@ TEST_F(OnlinePlayTest, FullScreenOnA1920By1080ScreenAndBack) {
                                                           "-", "关于播放器"}));
 }
 
-TEST_F(OnlinePlayTest, WindowModeCentresByTruncatingTowardZeroOnAnyScreen) {
-    desktop.screen = {1366, 768};
-    view.window = {0, 0, 1366, 768};
-    play.togglePlayerFullScreen();
-    EXPECT_EQ(view.window, (Geometry{276, 109, 813, 549}));
-    desktop.screen = {800, 500};  // smaller than the window: −6.5 and −24.5 become −6 and −24
-    view.window = {0, 0, 814, 500};
-    play.togglePlayerFullScreen();
-    EXPECT_EQ(view.window, (Geometry{-6, -24, 813, 549}));
+TEST_F(OnlinePlayTest, WindowModeComesBackWhereAndAsLargeAsTheWindowWasAndFollowsItsSize) {
+    playAndLoad(1, successTitle);
+    // The player's margins to the window's right and bottom edges at the designed size.
+    std::map<PlayerControl, std::pair<int, int>> designMargins;
+    for (const auto& [control, g] : view.geometry)
+        designMargins[control] = {view.window.width - (g.left + g.width), view.window.height - (g.top + g.height)};
+    const auto expectFollows = [&](const std::string& where) {
+        for (const auto& [control, margins] : designMargins) {
+            const Geometry& g = view.geometry[control];
+            const bool fixed = control == PlayerControl::PlayingLabel;  // stays at the top left corner
+            if (fixed) continue;
+            EXPECT_EQ(view.window.width - (g.left + g.width), margins.first) << where << " " << controlName(control);
+            if (control != PlayerControl::ShieldStatus && control != PlayerControl::BackButton) {
+                EXPECT_EQ(view.window.height - (g.top + g.height), margins.second)
+                    << where << " " << controlName(control);
+            }
+        }
+    };
+    struct Case {
+        const char* what;
+        Geometry window;
+        bool maximised;
+    };
+    for (const Case c : {Case{"resized", {20, 30, 1000, 700}, false}, Case{"maximised", {0, 0, 1920, 1040}, true},
+                         Case{"at its smallest", {5, 5, kMinMainWindowWidth, kMinMainWindowHeight}, false}}) {
+        view.window = c.window;
+        view.maximised = c.maximised;
+        play.onWindowResized();
+        expectFollows(std::string(c.what) + " before");
+        play.togglePlayerFullScreen();
+        EXPECT_TRUE(play.fullScreen()) << c.what;
+        EXPECT_EQ(view.window, (Geometry{0, 0, 1920, 1080})) << c.what;
+        play.onWindowResized();  // full screen's own size: nothing of window mode comes back
+        EXPECT_EQ(view.geometry[PlayerControl::Browser], (Geometry{-2, -28, 1924, 1110})) << c.what;
+        play.togglePlayerFullScreen();
+        EXPECT_FALSE(play.fullScreen()) << c.what;
+        EXPECT_EQ(view.window, c.window) << c.what;
+        EXPECT_EQ(view.maximised, c.maximised) << c.what;
+        expectFollows(std::string(c.what) + " after");
+    }
+    // A window wider than its design is not full screen: Esc in window mode ends the play.
+    view.window = {0, 0, 1900, 1000};
+    play.onEscapeKey();
+    EXPECT_TRUE(playerHidden());
 }
 
 TEST_F(OnlinePlayTest, EscapeLeavesFullScreenThenThePlayerAndDoesNothingOnTheSearchView) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "actions/online_play.h"
+
 namespace lanqi {
 namespace {
 
@@ -57,51 +59,150 @@ Geometry layoutGeometry(MainControl control, SearchLayout layout) {
     return g;
 }
 
-ControlAnchor anchorOf(MainControl control) {
+namespace {
+
+// How far 搜索框 and 筛选框 grow in a wider window, and how narrow they, 结果计数 and the logo may become in a
+// narrower one.
+constexpr int kSearchBoxGrowth = 256;
+constexpr int kFilterBoxGrowth = 250;
+constexpr int kMinSearchBoxWidth = 160;
+constexpr int kMinFilterBoxWidth = 120;
+constexpr int kMinResultCountWidth = 64;
+constexpr int kMinLogoWidth = 40;
+
+// What the search row does with a change `dx` of the window's width: 搜索框's change of width, and the
+// logo's (the search box and its button move by the logo's).
+struct SearchRowChange {
+    int box = 0;
+    int logo = 0;
+};
+SearchRowChange searchRowChange(SearchLayout layout, int dx) {
+    if (dx >= 0) return {std::min(dx, kSearchBoxGrowth), 0};
+    const int boxWidth = layoutGeometry(MainControl::SearchBox, layout).width;
+    const int box = std::max(dx, kMinSearchBoxWidth - boxWidth);
+    const int logo = std::max(dx - box, kMinLogoWidth - designOf(MainControl::Logo).geometry.width);
+    return {box, logo};
+}
+
+// The results tool row's: 筛选框's change of width and 结果计数's.
+struct ToolRowChange {
+    int filter = 0;
+    int count = 0;
+};
+ToolRowChange toolRowChange(int dx) {
+    if (dx >= 0) {
+        const int filter = std::min(dx, kFilterBoxGrowth);
+        return {filter, dx - filter};
+    }
+    const int filter = std::max(dx, kMinFilterBoxWidth - designOf(MainControl::FilterBox).geometry.width);
+    const int count = std::max(dx - filter, kMinResultCountWidth - designOf(MainControl::ResultCount).geometry.width);
+    return {filter, count};
+}
+
+}  // namespace
+
+Geometry placedGeometry(MainControl control, SearchLayout layout, int width, int height) {
+    Geometry g = layoutGeometry(control, layout);
+    const int dx = std::max(width, kMinMainWindowWidth) - kMainWindowWidth;
+    const int dy = std::max(height, kMinMainWindowHeight) - kMainWindowHeight;
+    const SearchRowChange search = searchRowChange(layout, dx);
+    const ToolRowChange tools = toolRowChange(dx);
     switch (control) {
+        case MainControl::Logo:
+            g.width += search.logo;
+            break;
+        case MainControl::SearchBox:
+            g.left += search.logo;
+            g.width += search.box;
+            break;
+        case MainControl::SearchButton:
+            g.left += search.logo + search.box;
+            break;
         case MainControl::PreviousButton:
         case MainControl::PageSelector:
         case MainControl::NextButton:
         case MainControl::StopButton:
-            return {true, false, false, false};
+            g.left += dx;
+            break;
+        case MainControl::FilterBox:
+            g.width += tools.filter;
+            break;
+        case MainControl::UniqueSwitch:
+            g.left += tools.filter;
+            break;
         case MainControl::ResultCount:
-            return {true, false, false, false};
+            g.left += tools.filter;
+            g.width += tools.count;
+            break;
         case MainControl::ResultList:
         case MainControl::ResultTable:
         case MainControl::Banner:
-            return {false, false, true, true};
+            g.width += dx;
+            g.height += dy;
+            break;
         case MainControl::HomePicture:
-            return {false, false, false, false};
+            g.left += dx / 2;  // stays centred under the banner's name
+            break;
         case MainControl::Footer:
-            return {false, true, true, false};
+            g.top += dy;
+            g.width += dx;
+            break;
         case MainControl::FooterLink:
-            return {false, true, false, false};
+            g.top += dy;
+            break;
         case MainControl::SiteStrip:
-            return {true, true, false, false};
+            g.left += dx;
+            g.top += dy;
+            break;
+        case MainControl::Browser:
+            return playerWindowGeometry(PlayerControl::Browser, dx + kMainWindowWidth, dy + kMainWindowHeight);
+        case MainControl::Overlay:
+            return playerWindowGeometry(PlayerControl::Overlay, dx + kMainWindowWidth, dy + kMainWindowHeight);
+        case MainControl::PlayingLabel:
+            return playerWindowGeometry(PlayerControl::PlayingLabel, dx + kMainWindowWidth, dy + kMainWindowHeight);
+        case MainControl::ShieldStatus:
+            return playerWindowGeometry(PlayerControl::ShieldStatus, dx + kMainWindowWidth, dy + kMainWindowHeight);
+        case MainControl::BackButton:
+            return playerWindowGeometry(PlayerControl::BackButton, dx + kMainWindowWidth, dy + kMainWindowHeight);
+        case MainControl::LoadingNotice:
+            return playerWindowGeometry(PlayerControl::LoadingNotice, dx + kMainWindowWidth, dy + kMainWindowHeight);
         default:
-            return {};
+            break;
     }
-}
-
-Geometry placedGeometry(MainControl control, SearchLayout layout, int width, int height) {
-    Geometry g = layoutGeometry(control, layout);
-    const int grownX = std::max(0, width - kMainWindowWidth);
-    const int grownY = std::max(0, height - kMainWindowHeight);
-    const ControlAnchor anchor = anchorOf(control);
-    if (anchor.right) g.left += grownX;
-    if (anchor.bottom) g.top += grownY;
-    if (anchor.widens) g.width += grownX;
-    if (anchor.heightens) g.height += grownY;
-    if (control == MainControl::HomePicture) g.left += grownX / 2;  // stays centred under the banner's name
     return g;
 }
 
-PageSelectorPlace pageSelectorPlace(int neededWidth) {
+PageSelectorPlace pageSelectorPlace(int neededWidth, int windowWidth) {
+    const int dx = std::max(windowWidth, kMinMainWindowWidth) - kMainWindowWidth;
     const Geometry designed = designOf(MainControl::PageSelector).geometry;
     const int width = std::max(designed.width, neededWidth);
     const int grown = width - designed.width;
-    return {{designed.left - grown, designed.top, width, designed.height},
-            designOf(MainControl::PreviousButton).geometry.left - grown};
+    return {{designed.left + dx - grown, designed.top, width, designed.height},
+            designOf(MainControl::PreviousButton).geometry.left + dx - grown};
+}
+
+FittedPlace fitWindowPlace(const std::optional<WindowPlace>& saved, const Geometry& workArea,
+                           const FrameMargins& frame) {
+    FittedPlace fitted;
+    // The client area that fits inside the work area with the frame around it.
+    const int roomWidth = std::max(1, workArea.width - frame.left - frame.right);
+    const int roomHeight = std::max(1, workArea.height - frame.top - frame.bottom);
+    fitted.minimumWidth = std::min(kMinMainWindowWidth, roomWidth);
+    fitted.minimumHeight = std::min(kMinMainWindowHeight, roomHeight);
+    WindowPlace& place = fitted.place;
+    place.width = std::clamp(saved ? saved->width : kMainWindowWidth, fitted.minimumWidth, roomWidth);
+    place.height = std::clamp(saved ? saved->height : kMainWindowHeight, fitted.minimumHeight, roomHeight);
+    const int leftmost = workArea.left + frame.left;
+    const int topmost = workArea.top + frame.top;
+    if (saved) {
+        place.left = std::clamp(saved->left, leftmost, leftmost + roomWidth - place.width);
+        place.top = std::clamp(saved->top, topmost, topmost + roomHeight - place.height);
+        place.maximised = saved->maximised;
+    } else {
+        place.left = leftmost + (roomWidth - place.width) / 2;
+        place.top = topmost + (roomHeight - place.height) / 2;
+    }
+    return fitted;
 }
 
 }  // namespace lanqi

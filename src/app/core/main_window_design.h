@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <span>
 
 #include "actions/window_geometry.h"
+#include "platform/window_place.h"
 #include "search/search_screen.h"
 
 namespace lanqi {
@@ -69,28 +71,42 @@ inline constexpr MainControl kMainTabOrder[] = {
     MainControl::UniqueSwitch, MainControl::StopButton,     MainControl::ResultList,     MainControl::ResultTable,
     MainControl::SiteStrip};
 
-// How a control follows the window when it is resized from its designed client size (kMainWindowWidth x
-// kMainWindowHeight): it keeps its distance from the left and top edges unless it follows the right or the
-// bottom one, and stretches with the window's width or height.
-struct ControlAnchor {
-    bool right = false;      // keeps its distance from the right edge
-    bool bottom = false;     // keeps its distance from the bottom edge
-    bool widens = false;     // grows with the width
-    bool heightens = false;  // grows with the height
-};
-ControlAnchor anchorOf(MainControl control);
-// The control's geometry in `layout` in a client area of `width` x `height` (never smaller than designed).
+// The control's geometry in `layout` in a client area of `width` x `height` (kMainWindowWidth x kMainWindowHeight
+// is the design; never smaller than kMinMainWindowWidth x kMinMainWindowHeight). The results and the banner
+// take the change of size; the search row's page controls, 停止, the site strip and the footer keep their
+// distance from the right or the bottom edge. In a wider window 搜索框 and 筛选框 grow (each up to a bound),
+// in a narrower one 搜索框 and 筛选框 give way first, then the logo and 结果计数. The player's controls are
+// where window mode puts them (playerWindowGeometry).
 Geometry placedGeometry(MainControl control, SearchLayout layout, int width, int height);
 
 // The search row's two layouts move 搜索框's width and 按钮1's left edge; every other control keeps its design.
 Geometry layoutGeometry(MainControl control, SearchLayout layout);
 
 // 组合框1 wide enough for its longest page number (`neededWidth`, never narrower than designed), growing to the
-// left from its designed right edge; 上一页 moves left along with it.
+// left from its right edge (placed for a client area `windowWidth` wide); 上一页 moves left along with it.
 struct PageSelectorPlace {
     Geometry selector;
     int previousLeft = 0;
 };
-PageSelectorPlace pageSelectorPlace(int neededWidth);
+PageSelectorPlace pageSelectorPlace(int neededWidth, int windowWidth = kMainWindowWidth);
+
+// The screen's work area (the screen without its task bars), in the window's pixels, and the frame the window
+// system draws around the client area.
+struct FrameMargins {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+struct FittedPlace {
+    WindowPlace place;                       // the client area's place
+    int minimumWidth = kMinMainWindowWidth;  // the smallest the window may be made there
+    int minimumHeight = kMinMainWindowHeight;
+};
+// Where the main window opens on `workArea`: as it was when it closed (`saved`), or at its designed size
+// centred; never larger than the work area leaves room for (its smallest size shrinks to fit a screen smaller
+// than that), and moved, frame and all, into the work area when it would stick out.
+FittedPlace fitWindowPlace(const std::optional<WindowPlace>& saved, const Geometry& workArea,
+                           const FrameMargins& frame);
 
 }  // namespace lanqi
