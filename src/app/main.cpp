@@ -8,6 +8,7 @@
 #include "app/gui/startup.h"
 #include "scrape/site_definition.h"
 #include "platform/settings.h"
+#include "platform/window_place.h"
 
 int main(int argc, char** argv) {
     // The client reads no arguments of its own; Qt takes its usual ones (-platform, -style, ...).
@@ -31,8 +32,13 @@ int main(int argc, char** argv) {
     // "关于播放器" shows the about window owned by the main window (the player handles always-on-top).
     controller.setPlayOnline(lanqi::installPlayer(
         window, controller.desktop(), [&controller] { controller.showAboutWindow(&controller.mainWindowHandle()); }));
+    // Where the window was when it last closed, fitted to the screen it comes back to.
+    const std::string placeFile = lanqi::windowPlaceFile(settings.file);
+    window.openAt(lanqi::readWindowPlace(placeFile));
     lanqi::presentMainWindow(window);
     controller.startUp(settings);
     // The fade-in and the version fetch process events: the exit fade may already have run out.
-    return controller.programEnding() ? 0 : QApplication::exec();
+    const int exitCode = controller.programEnding() ? 0 : QApplication::exec();
+    lanqi::writeWindowPlace(placeFile, window.place());  // not remembered is no reason to bother the user
+    return exitCode;
 }

@@ -3,7 +3,7 @@
 
   take.py OUT_DIR CLIENT [SHOT...]
 
-SHOT is one of firstrun, notice, home, results, table, menu, details, settings, player (default: all, in that
+SHOT is one of firstrun, notice, home, results, table, wide, menu, details, settings, player (default: all, in that
 order). firstrun is a client of its own with no sites set up (no settings file, no LANQI_SITE<n>_BASE). The session has a
 private X server (Xvfb) with a window manager (openbox, for title bars), the sample sites on loopback and the
 client pointed at them; xdotool drives the client as a user would and ImageMagick's `import` captures the
@@ -30,7 +30,7 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 import framebuffer  # noqa: E402
 
-SHOTS = ("firstrun", "notice", "home", "results", "table", "menu", "details", "settings", "player")
+SHOTS = ("firstrun", "notice", "home", "results", "table", "wide", "menu", "details", "settings", "player")
 TITLE = "岚栖种子搜索神器v1.9"
 KEYWORD = "超能陆战队"
 SCREEN = (1280, 1024)
@@ -305,6 +305,14 @@ def take(session, wanted, made):
         time.sleep(0.8)
         session.capture([main_rect], "table")
         made.append("table")
+        if "wide" in wanted:
+            # The same, the window made larger: the table takes the room.
+            session.xdotool("windowsize", "--sync", main, 1200, 760)
+            time.sleep(0.8)
+            session.capture([session.rect(main)], "wide")
+            made.append("wide")
+            session.xdotool("windowsize", "--sync", main, 813, 549)
+            time.sleep(0.5)
         session.xdotool("key", "ctrl+a", "BackSpace")
         session.click(main, UNIQUE_SWITCH)
         session.xdotool("key", "ctrl+1")

@@ -9,6 +9,10 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QGuiApplication>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QWindow>
 #include <QShortcut>
 #include <QVariant>
 #include <QComboBox>
@@ -21,6 +25,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "actions/online_play.h"
 #include "actions/window_geometry.h"
 #include "app/core/main_window_design.h"
 #include "app/core/vendor.h"
@@ -121,7 +126,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("mainWindow"));
     installFrameRole();
     QWidget::setWindowTitle(toQString(titlePrefix()));
-    setFixedSize(kMainWindowWidth, kMainWindowHeight);
+    setMinimumSize(kMinMainWindowWidth, kMinMainWindowHeight);
+    resize(kMainWindowWidth, kMainWindowHeight);
     QPalette colours = palette();  // white behind the logo, the banner and the footer alike
     colours.setColor(QPalette::Window, Qt::white);
     setPalette(colours);
@@ -445,14 +451,70 @@ void MainWindow::showPageItems(const SearchScreen& screen, unsigned changes) {
 
 void MainWindow::fitPageSelector() {
     // Wide enough for the longest page number, growing to the left from its right edge; 上一页 moves along.
-    const PageSelectorPlace place = pageSelectorPlace(static_cast<PageSelector*>(m_pageSelector)->contentsWidth());
+    m_pageSelectorNeeds = static_cast<PageSelector*>(m_pageSelector)->contentsWidth();
+    placePageSelector();
+}
+
+void MainWindow::placePageSelector() {
+    const PageSelectorPlace place = pageSelectorPlace(m_pageSelectorNeeds, width());
     m_pageSelector->setGeometry(qRectOf(place.selector));
     m_previousButton->move(place.previousLeft, m_previousButton->y());
 }
 
 void MainWindow::applyLayout(SearchLayout layout) {
-    m_searchBox->setGeometry(qRectOf(layoutGeometry(MainControl::SearchBox, layout)));
-    m_searchButton->setGeometry(qRectOf(layoutGeometry(MainControl::SearchButton, layout)));
+    m_layout = layout;
+    placeControls();
+}
+
+void MainWindow::placeControls() {
+    static constexpr MainControl kPlayerControls[] = {MainControl::Browser,      MainControl::Overlay,
+                                                      MainControl::PlayingLabel, MainControl::ShieldStatus,
+                                                      MainControl::BackButton,   MainControl::LoadingNotice};
+    for (const ControlDesign& design : mainWindowDesigns()) {
+        if (std::find(std::begin(kPlayerControls), std::end(kPlayerControls), design.control) !=
+            std::end(kPlayerControls))
+            continue;  // the player places its own
+        widgetOf(design.control)->setGeometry(qRectOf(placedGeometry(design.control, m_layout, width(), height())));
+    }
+    placePageSelector();
+    // A narrowed logo shows all of its picture, smaller.
+    if (m_logo->width() != m_logoWidth) {
+        m_logoWidth = m_logo->width();
+        const QPixmap logo = picture(Picture::Logo);
+        m_logo->setPixmap(
+            m_logoWidth >= designOf(MainControl::Logo).geometry.width
+                ? logo
+                : logo.scaled(m_logo->size() * logo.devicePixelRatio(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        m_logo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeControls();
+    emit resized();
+}
+
+WindowPlace MainWindow::place() const {
+    const QRect normal =
+        (isMaximized() || isFullScreen()) && normalGeometry().isValid() ? normalGeometry() : geometry();
+    return {normal.x(), normal.y(), normal.width(), normal.height(), isMaximized()};
+}
+
+void MainWindow::openAt(const std::optional<WindowPlace>& saved) {
+    const QScreen* screen =
+        saved ? QGuiApplication::screenAt(QPoint(saved->left + saved->width / 2, saved->top)) : nullptr;
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect work = screen->availableGeometry();
+    // The window manager's frame is known only once the window is shown; a title bar and thin borders.
+    const QMargins frame = windowHandle() != nullptr && windowHandle()->isVisible() ? windowHandle()->frameMargins()
+                                                                                    : QMargins(4, 28, 4, 4);
+    const FittedPlace fitted = fitWindowPlace(saved, {work.x(), work.y(), work.width(), work.height()},
+                                              {frame.left(), frame.top(), frame.right(), frame.bottom()});
+    setMinimumSize(fitted.minimumWidth, fitted.minimumHeight);
+    setGeometry(fitted.place.left, fitted.place.top, fitted.place.width, fitted.place.height);
+    if (fitted.place.maximised) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 PlayerControls MainWindow::playerControls() const { return m_player; }
@@ -460,9 +522,14 @@ PlayerControls MainWindow::playerControls() const { return m_player; }
 void MainWindow::focusSearchBox() { m_searchBox->setFocus(Qt::OtherFocusReason); }
 
 void MainWindow::resetPlayerGeometry() {
-    for (MainControl control : {MainControl::PlayingLabel, MainControl::ShieldStatus, MainControl::BackButton,
-                                MainControl::Browser, MainControl::Overlay, MainControl::ResultList})
-        widgetOf(control)->setGeometry(qRectOf(designOf(control).geometry));
+    for (const auto& [control, player] : {std::pair{MainControl::PlayingLabel, PlayerControl::PlayingLabel},
+                                          std::pair{MainControl::ShieldStatus, PlayerControl::ShieldStatus},
+                                          std::pair{MainControl::BackButton, PlayerControl::BackButton},
+                                          std::pair{MainControl::Browser, PlayerControl::Browser},
+                                          std::pair{MainControl::Overlay, PlayerControl::Overlay},
+                                          std::pair{MainControl::LoadingNotice, PlayerControl::LoadingNotice}})
+        widgetOf(control)->setGeometry(qRectOf(playerWindowGeometry(player, width(), height())));
+    placeControls();
 }
 
 void MainWindow::setPlayerBrowser(QWidget* browser) {

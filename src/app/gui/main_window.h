@@ -76,9 +76,14 @@ class MainWindow : public QWidget {
     void focusSearchBox();
     PlayerControls playerControls() const;
 
-    // Puts 标签1, 标签3, 超级按钮1, 播放浏览框, 透明标签2 and 超级列表框1 back to their design geometry
-    // (the player view moves them).
+    // Puts 标签1, 标签3, 超级按钮1, 播放浏览框, 透明标签2 and 超级列表框1 back to their window-mode places
+    // for the window's size (the player view moves them).
     void resetPlayerGeometry();
+
+    // Where the window is (its client area) as it would open there next time: its normal place, whether it
+    // is maximised. And opening it at a place saved earlier, fitted to the screen it lands on.
+    WindowPlace place() const;
+    void openAt(const std::optional<WindowPlace>& saved);
 
     // Shows or hides the search view's controls all together (the player view covers them), each as the
     // screen last asked for it when shown again. A render while they are hidden keeps them hidden.
@@ -110,11 +115,13 @@ class MainWindow : public QWidget {
     void siteEntryActivated(int slot);        // an entry of 站点状态
     void siteSettingsRequested();             // Ctrl+,
     void escapePressed();                     // Esc that no control took (the player decides what it means)
+    void resized();                           // the client area changed size
     void closeStarted();                      // the exit fade has begun: the program is ending
     void programEndRequested();               // the exit fade has run out
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -125,8 +132,11 @@ class MainWindow : public QWidget {
     void buildControls();
     void routeEvents();
     void applyLayout(SearchLayout layout);
+    // Every control of the search view at its place for the window's size and the search row's layout.
+    void placeControls();
     void showPageItems(const SearchScreen& screen, unsigned changes);
     void fitPageSelector();
+    void placePageSelector();  // as wide as the page numbers last needed, for the window's width
     void showSearchControl(QWidget* control, bool shown);
     QWidget* createControl(MainControl control);
     QWidget* widgetOf(MainControl control) const;
@@ -158,6 +168,10 @@ class MainWindow : public QWidget {
     // The search view's controls and whether the screen shows each; all hidden while the player covers them.
     std::vector<std::pair<QWidget*, bool>> m_searchView;
     bool m_searchViewShown = true;
+    SearchLayout m_layout = SearchLayout::Home;
+    int m_logoWidth = 0;
+    int m_pageSelectorNeeds =
+        0;  // the width of the longest page number  // the width the logo's picture was last scaled to
 };
 
 }  // namespace lanqi

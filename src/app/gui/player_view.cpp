@@ -95,6 +95,7 @@ QtPlayerView::QtPlayerView(MainWindow& window, const PlayerControls& controls, O
         QWidget* focus = QApplication::focusWidget();
         if (focus != m_browser && !m_browser->isAncestorOf(focus)) play.onEscapeKey();
     });
+    connect(&m_window, &MainWindow::resized, this, [&play] { play.onWindowResized(); });
     m_loadTimer = new QTimer(this);
     m_loadTimer->setSingleShot(true);
     connect(m_loadTimer, &QTimer::timeout, this, [&play] { play.onLoadTimer(); });
@@ -200,7 +201,8 @@ Geometry QtPlayerView::windowGeometry() const {
         const QSize screen = m_window.screen()->size();
         return {0, 0, screen.width(), screen.height()};
     }
-    return {m_window.x(), m_window.y(), m_window.width(), m_window.height()};
+    const QRect client = m_window.geometry();  // the client area: the frame is the window manager's
+    return {client.x(), client.y(), client.width(), client.height()};
 }
 
 void QtPlayerView::setWindowGeometry(const Geometry& g) {
@@ -208,14 +210,21 @@ void QtPlayerView::setWindowGeometry(const Geometry& g) {
     // and the native window stays the same one.
     const QSize screen = m_window.screen()->size();
     if (m_borderless && g.left == 0 && g.top == 0 && g.width == screen.width() && g.height == screen.height()) {
-        m_window.setMinimumSize(0, 0);
-        m_window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         m_window.showFullScreen();
         return;
     }
     if (m_window.windowState().testFlag(Qt::WindowFullScreen)) m_window.showNormal();
-    m_window.setFixedSize(g.width, g.height);
-    m_window.move(g.left, g.top);
+    m_window.setGeometry(g.left, g.top, g.width, g.height);
+}
+
+bool QtPlayerView::windowMaximised() const { return m_window.isMaximized(); }
+
+void QtPlayerView::setWindowMaximised(bool maximised) {
+    if (maximised) {
+        m_window.showMaximized();
+    } else {
+        m_window.showNormal();
+    }
 }
 
 void QtPlayerView::setWindowBaseColour(std::uint32_t rgb) {

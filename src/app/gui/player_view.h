@@ -55,6 +55,8 @@ class QtPlayerView final : public QObject, public PlayerView {
     void setShieldStatusText(const Text& text) override;
     Geometry windowGeometry() const override;
     void setWindowGeometry(const Geometry& geometry) override;
+    bool windowMaximised() const override;
+    void setWindowMaximised(bool maximised) override;
     void setWindowBaseColour(std::uint32_t rgb) override;
     void setWindowBorder(WindowBorder border) override;
     void setAlwaysOnTop(bool on) override;

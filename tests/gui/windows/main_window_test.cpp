@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -88,6 +89,40 @@ TEST_F(MainWindowTest, EveryControlStartsAtItsGeometryVisibilityCaptionAndName) 
     EXPECT_EQ(window.resultList().count(), 0);
     EXPECT_TRUE(control<QLabel>("标签8")->text().contains(QStringLiteral("岚栖工作室")));
     EXPECT_EQ(window.focusWidget(), control("搜索框"));
+}
+
+TEST_F(MainWindowTest, ResizingPlacesTheSearchViewForTheNewSizeAndOpeningAtAPlaceFitsTheScreen) {
+    SearchScreen screen;
+    screen.layout = SearchLayout::Results;
+    screen.pageSelectorVisible = screen.nextVisible = true;
+    window.render(screen, kSearchRowChanged | kBannerChanged);
+    const auto geometryAt = [](MainControl control, int width, int height) {
+        const Geometry g = placedGeometry(control, SearchLayout::Results, width, height);
+        return QRect(g.left, g.top, g.width, g.height);
+    };
+    QSignalSpy resized(&window, &MainWindow::resized);
+    for (const QSize size : {QSize(1200, 800), QSize(kMinMainWindowWidth, kMinMainWindowHeight), QSize(300, 200)}) {
+        window.resize(size);
+        QTest::qWait(50);
+        const QSize now = window.size();
+        EXPECT_GE(now.width(), kMinMainWindowWidth);  // never smaller than the smallest
+        EXPECT_GE(now.height(), kMinMainWindowHeight);
+        for (const MainControl which : {MainControl::SearchBox, MainControl::SearchButton, MainControl::NextButton,
+                                        MainControl::FilterBox, MainControl::StopButton, MainControl::ResultList,
+                                        MainControl::ResultTable, MainControl::Footer, MainControl::SiteStrip})
+            EXPECT_EQ(control(designOf(which).name)->geometry(), geometryAt(which, now.width(), now.height()))
+                << designOf(which).name << " at " << now.width() << "x" << now.height();
+    }
+    EXPECT_GE(resized.count(), 2);
+
+    const QRect work = window.screen()->availableGeometry();
+    window.openAt(WindowPlace{work.x() + 20, work.y() + 40, 700, 500, false});
+    QTest::qWait(50);
+    EXPECT_EQ(window.place(), (WindowPlace{work.x() + 20, work.y() + 40, 700, 500, false}));
+    window.openAt(WindowPlace{work.x() - 5000, work.y(), work.width() * 2, work.height() * 2, false});
+    QTest::qWait(50);
+    EXPECT_TRUE(work.contains(window.geometry())) << window.geometry().x() << "," << window.geometry().y() << " "
+                                                  << window.geometry().width() << "x" << window.geometry().height();
 }
 
 TEST_F(MainWindowTest, TitleIsExactlyTheProductNameAndVersionAndRenderShowsTheScreensTitle) {
