@@ -301,6 +301,23 @@ TEST_F(ClientControllerTest, FilterMergeAndSortRedrawTheLinesAndTheSelectionFoll
     EXPECT_EQ(client.searchFlow().selectedResult(), nullptr);
     client.copyRequested();
     EXPECT_EQ(view.notices.size(), 1u);
+
+    // The titles are GBK: a word of characters GBK lacks is in none of them, and the bar says so. Excluding
+    // such a word excludes nothing. (A filter that lost such a word would show every row instead.)
+    struct Unsearchable {
+        const char* typed;
+        const char* named;
+        size_t lines;
+    };
+    for (const Unsearchable c : {Unsearchable{"r 한국어", "“한국어”", 0}, Unsearchable{"한국어　r1", "“한국어”", 0},
+                                 Unsearchable{"-한국어 r", "“-한국어”", 3}}) {
+        client.filterEdited(c.typed);
+        EXPECT_EQ(view.lines.size(), c.lines) << c.typed;
+        EXPECT_EQ(view.bar.filterProblem, std::string(c.named) + "含有网页标题中不会出现的字符") << c.typed;
+    }
+    client.filterEdited("r");
+    EXPECT_EQ(view.lines.size(), 3u);
+    EXPECT_EQ(view.bar.filterProblem, "");
 }
 
 // 停止 and Esc stop a run in progress; Esc otherwise is left to the window (the player).

@@ -124,9 +124,9 @@ void ClientController::copyRequested() {
     m_view.showNotice(m_clipboard.setClipboardText(item->magnetLink) ? "已复制磁力链接" : "无法写入剪贴板，未复制");
 }
 
-void ClientController::filterEdited(const Text& expression) {
-    m_filterText = expression;
-    m_results.setFilter(expression, siteNames());
+void ClientController::filterEdited(std::string_view expression) {
+    m_filterText = std::string(expression);
+    m_results.setFilterText(expression, siteNames());
     showResults();
 }
 
@@ -197,7 +197,7 @@ void ClientController::screenChanged(unsigned changes) {
     if (changes & ~kResultsParts) m_view.render(screen, changes & ~kResultsParts);
     if (changes & kSitesChanged) m_view.showSiteStrip(presentSites(screen.sites, siteNames()));
     if (changes & (kResultsCleared | kResultsAdded)) {
-        if (changes & kResultsCleared) m_results.setFilter(m_filterText, siteNames());  // the run's slot names
+        if (changes & kResultsCleared) m_results.setFilterText(m_filterText, siteNames());  // the run's slot names
         m_results.rowsChanged(screen.results, changes);
         showResults();
     } else if (changes & kResultSelectionChanged) {

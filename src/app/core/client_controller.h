@@ -64,27 +64,27 @@ class ClientController {
     // The window's gestures. A new search during a run stops that run and searches the new keyword; page
     // commands that arrive during a run are ignored by the flow; a keyword with a character the sites'
     // encoding lacks is not searched: the user is told so.
-    void searchRequested();                     // Enter in 搜索框, or 按钮1
-    void nextPageRequested();                   // 按钮3
-    void previousPageRequested();               // 按钮2
-    void pageChosen(int index);                 // the user chose item `index` of 组合框1
-    void rowSelected(int line);                 // the line of the results as shown; -1: none
-    void rowActivated();                        // double-click or Enter on the selected row: "在线播放通道1"
-    void rowMenuRequested();                    // "选择播放" for the selected row, at the pointer
-    void rowMenuFromKeyboard();                 // the Menu key or Shift+F10: "选择播放" at the selected line
-    void mainMenuRequested();                   // the main popup menu
-    void copyRequested();                       // Ctrl+C: the selected result's magnet link, with a notice, no box
-    void filterEdited(const Text& expression);  // 筛选框's text changed (GBK)
-    void uniqueSwitched(bool on);               // 合并相同资源
-    void modeChosen(ResultsMode mode);          // 图片视图, 列表视图
-    void columnClicked(ResultColumn column);    // a header of the table: sorts, again reverses
-    void stopRequested();                       // 停止
-    bool escapePressed();                       // Esc: stops a run in progress (true), else nothing (false)
-    void siteEntryActivated(int slot);          // an entry of the site strip: 站点设置 at that slot
-    void siteSettingsRequested();               // Ctrl+,: 站点设置
-    void vendorAddressRequested();              // 图片框1 or the footer's address
-    void closeStarted();                        // the exit fade has begun
-    void programEndRequested();                 // the exit fade has run out
+    void searchRequested();                          // Enter in 搜索框, or 按钮1
+    void nextPageRequested();                        // 按钮3
+    void previousPageRequested();                    // 按钮2
+    void pageChosen(int index);                      // the user chose item `index` of 组合框1
+    void rowSelected(int line);                      // the line of the results as shown; -1: none
+    void rowActivated();                             // double-click or Enter on the selected row: "在线播放通道1"
+    void rowMenuRequested();                         // "选择播放" for the selected row, at the pointer
+    void rowMenuFromKeyboard();                      // the Menu key or Shift+F10: "选择播放" at the selected line
+    void mainMenuRequested();                        // the main popup menu
+    void copyRequested();                            // Ctrl+C: the selected result's magnet link, with a notice, no box
+    void filterEdited(std::string_view expression);  // 筛选框's text changed (UTF-8, as typed)
+    void uniqueSwitched(bool on);                    // 合并相同资源
+    void modeChosen(ResultsMode mode);               // 图片视图, 列表视图
+    void columnClicked(ResultColumn column);         // a header of the table: sorts, again reverses
+    void stopRequested();                            // 停止
+    bool escapePressed();                            // Esc: stops a run in progress (true), else nothing (false)
+    void siteEntryActivated(int slot);               // an entry of the site strip: 站点设置 at that slot
+    void siteSettingsRequested();                    // Ctrl+,: 站点设置
+    void vendorAddressRequested();                   // 图片框1 or the footer's address
+    void closeStarted();                             // the exit fade has begun
+    void programEndRequested();                      // the exit fade has run out
 
     // Start-up once the main window is shown: what is wrong in the settings file (one message), then the
     // vendor visit, the version file and the silent update check, with `events` processed meanwhile.
@@ -133,7 +133,7 @@ class ClientController {
     ResultActions m_actions;
     ShellCommands m_commands;
     ResultsPresenter m_results;
-    Text m_filterText;
+    std::string m_filterText;  // UTF-8
     std::string m_settingsFile;
     bool m_programEnding = false;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);  // posted tasks check it

@@ -175,6 +175,40 @@ bool ResultsPresenter::setFilter(const Text& expression, const SiteNames& names)
     return changed;
 }
 
+bool ResultsPresenter::setFilterText(std::string_view expression, const SiteNames& names) {
+    Text readable;
+    std::vector<std::string> unsearchable;
+    bool matchesNothing = false;
+    // Words end at blanks, half-width or full-width (U+3000).
+    size_t at = 0;
+    while (at < expression.size()) {
+        const auto blankAt = [&](size_t i) -> size_t {
+            if (expression[i] == ' ' || expression[i] == '\t') return 1;
+            return expression.substr(i, 3) == "\xE3\x80\x80" ? 3 : 0;
+        };
+        if (const size_t blank = blankAt(at); blank > 0) {
+            at += blank;
+            continue;
+        }
+        size_t end = at;
+        while (end < expression.size() && blankAt(end) == 0) ++end;
+        const std::string_view word = expression.substr(at, end - at);
+        const Text converted = gbk(word);
+        if (converted.empty()) {
+            unsearchable.emplace_back(word);
+            if (word.front() != '-') matchesNothing = true;
+        } else {
+            readable += converted + " ";
+        }
+        at = end;
+    }
+    bool changed = setFilter(readable, names);
+    changed = changed || matchesNothing != m_matchesNothing;
+    m_matchesNothing = matchesNothing;
+    m_unsearchable = std::move(unsearchable);
+    return changed;
+}
+
 bool ResultsPresenter::setUnique(bool unique) {
     const bool changed = unique != m_unique;
     m_unique = unique;
@@ -195,6 +229,7 @@ bool ResultsPresenter::sortBy(ResultColumn column) {
 void ResultsPresenter::refresh(std::span<const ResultItem> rows, const SiteNames& names) {
     if (m_order.key == SortKey::Run) m_sortColumn.reset();
     m_view = viewRows(rows, m_filter, m_order, m_unique, names);
+    if (m_matchesNothing) m_view.entries.clear();
     std::vector<ShownResult> lines;
     lines.reserve(m_view.entries.size());
     for (const ViewEntry& entry : m_view.entries) {
@@ -246,6 +281,12 @@ ResultsBar ResultsPresenter::bar(bool stoppable) const {
         bar.filterProblem += "“" + utf8(problem.term) + "”" + utf8(problem.reason());
     }
     if (!bar.filterProblem.empty()) bar.filterProblem = "筛选条件有误：" + bar.filterProblem;
+    if (!m_unsearchable.empty()) {
+        std::string words;
+        for (const std::string& word : m_unsearchable) words += (words.empty() ? "“" : "、“") + word + "”";
+        if (!bar.filterProblem.empty()) bar.filterProblem += "；";
+        bar.filterProblem += words + "含有网页标题中不会出现的字符";
+    }
     return bar;
 }
 

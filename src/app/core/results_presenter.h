@@ -102,6 +102,10 @@ class ResultsPresenter {
 
     // Each returns true when the lines shown change.
     bool setFilter(const Text& expression, const SiteNames& names);  // GBK
+    // The filter box's text as typed (UTF-8). The titles are GBK, so a word with a character GBK lacks is in
+    // none of them: no line is shown while the box holds one (a "-word" of that kind excludes nothing), and the
+    // bar says why.
+    bool setFilterText(std::string_view expression, const SiteNames& names);
     bool setUnique(bool unique);
     bool sortBy(ResultColumn column);  // the same column again reverses the direction
     void resetSort() { m_order = {}; }
@@ -130,6 +134,8 @@ class ResultsPresenter {
     size_t m_kept = 0;
     ResultFilter m_filter;
     std::vector<FilterProblem> m_problems;
+    std::vector<std::string> m_unsearchable;  // UTF-8: the words of the box that GBK cannot hold
+    bool m_matchesNothing = false;
     SortOrder m_order;
     std::optional<ResultColumn> m_sortColumn;
     bool m_unique = false;

@@ -76,7 +76,7 @@ void AppController::connectWindow() {
     connect(&m_window, &MainWindow::rowMenuFromKeyboard, this, [&client] { client.rowMenuFromKeyboard(); });
     connect(&m_window, &MainWindow::copyRequested, this, [&client] { client.copyRequested(); });
     connect(&m_window, &MainWindow::filterEdited, this,
-            [&client](const QString& text) { client.filterEdited(fromQString(text)); });
+            [&client](const QString& text) { client.filterEdited(text.toStdString()); });
     connect(&m_window, &MainWindow::uniqueSwitched, this, [&client](bool on) { client.uniqueSwitched(on); });
     connect(&m_window, &MainWindow::modeChosen, this, [&client](ResultsMode mode) { client.modeChosen(mode); });
     connect(&m_window, &MainWindow::columnClicked, this,

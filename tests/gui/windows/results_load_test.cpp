@@ -67,7 +67,7 @@ class ResultsLoadTest : public ::testing::Test {
         }
         client = std::make_unique<ClientController>(view, desktop, fetcher, queue, settings, definitions);
         QObject::connect(&window, &MainWindow::filterEdited, &window,
-                         [this](const QString& text) { client->filterEdited(fromQString(text)); });
+                         [this](const QString& text) { client->filterEdited(text.toStdString()); });
         const auto urls = buildSearchUrls(client->searchFlow().sites(), encodeKeyword("abc"), "1");
         for (size_t i = 0; i < urls.size(); ++i) {
             const std::vector<test::PageItem> rows = test::items(1000, "s" + std::to_string(i + 1) + "_");
