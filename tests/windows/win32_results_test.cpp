@@ -251,6 +251,38 @@ TEST_F(ResultsWindowTest, TheTableShowsEachLineCellByCell) {
 
 // The tool row follows the bar: the view's button pressed, 合并相同资源 ticked, the count or the filter's problem
 // (in another colour) in its place, the sort arrow on one header only, 停止 enabled while a run can be stopped.
+// The window takes any size down to its smallest: its controls go where the shared design places them, and a
+// place saved earlier comes back.
+TEST_F(ResultsWindowTest, TheWindowResizesItsControlsFollowAndItsPlaceComesBack) {
+    HWND window = m_window->handle();
+    RECT frame{0, 0, 0, 0};
+    ::AdjustWindowRectEx(&frame, kMainWindowStyle, FALSE, 0);
+    const auto resize = [&](int width, int height) {
+        ::SetWindowPos(window, nullptr, 0, 0, width + frame.right - frame.left, height + frame.bottom - frame.top,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT client{};
+        ::GetClientRect(window, &client);
+        return SIZE{client.right, client.bottom};
+    };
+    const std::pair<HWND, MainControl> controls[] = {{table(), MainControl::ResultTable},
+                                                     {list(), MainControl::ResultList},
+                                                     {filterBox(), MainControl::FilterBox},
+                                                     {strip(), MainControl::SiteStrip}};
+    for (const SIZE wanted : {SIZE{1200, 800}, SIZE{kMinMainWindowWidth, kMinMainWindowHeight}, SIZE{300, 200}}) {
+        const SIZE now = resize(wanted.cx, wanted.cy);
+        EXPECT_GE(now.cx, kMinMainWindowWidth) << wanted.cx;  // never smaller than the smallest
+        EXPECT_GE(now.cy, kMinMainWindowHeight) << wanted.cy;
+        for (const auto& [control, which] : controls)
+            EXPECT_EQ(geometryOf(control), placedGeometry(which, SearchLayout::Results, now.cx, now.cy))
+                << designOf(which).name << " at " << now.cx << "x" << now.cy;
+    }
+    m_window->openAt(WindowPlace{40, 60, 900, 640, false});
+    EXPECT_EQ(m_window->place(), (WindowPlace{40, 60, 900, 640, false}));
+    ::ShowWindow(window, SW_MAXIMIZE);
+    EXPECT_EQ(m_window->place(), (WindowPlace{40, 60, 900, 640, true}));  // the normal place, maximised
+    ::ShowWindow(window, SW_RESTORE);
+}
+
 TEST_F(ResultsWindowTest, TheToolRowFollowsTheBar) {
     struct Case {
         ResultsBar bar;
@@ -586,6 +618,10 @@ TEST_F(ClientWindowTest, TypingInTheFilterBoxFiltersAtOnce) {
             EXPECT_EQ(window().countText(), L"显示 " + std::to_wstring(c.titles.size()) + L" 项，共 12 项");
         }
     }
+    // A word of characters GBK lacks is in no title: nothing is shown, and the count says why.
+    ::SetWindowTextW(filterBox(), L"r 한국어");
+    EXPECT_TRUE(column(table(), ResultColumn::Title).empty());
+    EXPECT_EQ(window().countText(), L"“한국어”含有网页标题中不会出现的字符");
 }
 
 // 合并相同资源 shows one line per torrent with the sites that have it, and unticked the rows again. The table's

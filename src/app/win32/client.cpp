@@ -36,7 +36,7 @@ void Client::connectWindow() {
     events.rowMenuFromKeyboard = [&client] { client.rowMenuFromKeyboard(); };
     events.mainMenuRequested = [&client] { client.mainMenuRequested(); };
     events.copyRequested = [&client] { client.copyRequested(); };
-    events.filterEdited = [&client](const Text& expression) { client.filterEdited(expression); };
+    events.filterEdited = [&client](const std::string& expression) { client.filterEdited(expression); };
     events.uniqueSwitched = [&client](bool on) { client.uniqueSwitched(on); };
     events.modeChosen = [&client](ResultsMode mode) { client.modeChosen(mode); };
     events.columnClicked = [&client](ResultColumn column) { client.columnClicked(column); };

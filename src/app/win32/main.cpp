@@ -7,6 +7,7 @@
 #include "app/win32/client.h"
 #include "app/win32/dialogs.h"
 #include "platform/settings.h"
+#include "platform/window_place.h"
 #include "platform/win32_desktop_services.h"
 #include "scrape/site_definition.h"
 #include "search/page_fetcher.h"
@@ -26,11 +27,15 @@ int runClient() {
     HttpPageFetcher fetcher;  // outlives the client, whose flow waits for its fetches when it goes
     Client client(desktop, fetcher, settings.settings, definitions);
     client.client().rememberViewIn(settings.file);  // 列表视图 and 合并相同资源, for the next start
+    // Where the window was when it last closed, fitted to the screen it comes back to.
+    const std::string placeFile = windowPlaceFile(settings.file);
+    client.window().openAt(readWindowPlace(placeFile));
     client.window().fadeIn();
     client.client().startUp(settings, client.events());
     // The fade-in and the version fetch process events: the exit fade may already have run out.
     MSG message;
     while (!client.client().programEnding() && ::GetMessageW(&message, nullptr, 0, 0) > 0) routeMessage(message);
+    writeWindowPlace(placeFile, client.window().place());  // not remembered is no reason to bother the user
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "actions/online_play.h"
 #include "actions/window_geometry.h"
 #include "app/core/client_controller.h"
 #include "app/core/main_window_design.h"
@@ -11,6 +12,7 @@
 #include "platform/net.h"
 #include "platform/product.h"
 #include "platform/settings.h"
+#include "platform/win32_text.h"
 #include "scrape/result_entry.h"
 
 namespace lanqi::win32 {
@@ -126,6 +128,7 @@ MainWindow::MainWindow(WindowEffects& windows) : m_windows(windows) {
     m_handle.setHandle(m_window);
     m_fadeOut = std::make_unique<FadeOutDriver>(*this);
     buildControls();
+    onMoveOrSize();
     setKeyboardOwner(m_window, this);
 }
 
@@ -145,6 +148,7 @@ void MainWindow::buildControls() {
     // list are the first of their kind that a look-up among the window's children finds.
     LabelLook logo;
     logo.picture = picture(L"LOGO");
+    logo.fitPicture = true;
     m_logo = std::make_unique<Label>(m_window, geometryOf(MainControl::Logo), logo);
     ::SetWindowTextW(m_logo->handle(), spokenName(MainControl::Logo).c_str());
     m_logo->events().leftPressed = [this] {
@@ -379,6 +383,20 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 tick();
             }
             return 0;
+        case WM_GETMINMAXINFO: {
+            const SIZE smallest = outerSize(kMainWindowStyle, 0, m_minimumClient.cx, m_minimumClient.cy);
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {smallest.cx, smallest.cy};
+            return 0;
+        }
+        case WM_SIZE:
+            if (wParam == SIZE_MINIMIZED) return 0;
+            onMoveOrSize();
+            placeControls();
+            if (m_events.resized) m_events.resized();
+            return 0;
+        case WM_MOVE:
+            onMoveOrSize();
+            return 0;
         case WM_CLOSE:
             if (m_fadeOut->fade().closeRequested()) {
                 if (m_events.programEndRequested) m_events.programEndRequested();
@@ -415,7 +433,7 @@ void MainWindow::onCommand(int id, int code) {
                 m_events.modeChosen(id == kTableButtonId ? ResultsMode::Table : ResultsMode::Pictures);
             break;
         case kFilterBoxId:
-            if (code == EN_CHANGE && m_events.filterEdited) m_events.filterEdited(gbkFromWide(windowText(m_filterBox)));
+            if (code == EN_CHANGE && m_events.filterEdited) m_events.filterEdited(narrow(windowText(m_filterBox)));
             break;
         case kUniqueId:
             if (code == BN_CLICKED && m_events.uniqueSwitched)
@@ -723,8 +741,81 @@ void MainWindow::render(const SearchScreen& screen, unsigned changes) {
 }
 
 void MainWindow::applyLayout(SearchLayout layout) {
-    setGeometry(m_searchBox, layoutGeometry(MainControl::SearchBox, layout));
-    setGeometry(m_searchButton, layoutGeometry(MainControl::SearchButton, layout));
+    m_layout = layout;
+    placeControls();
+}
+
+void MainWindow::placeControls() {
+    RECT client{};
+    ::GetClientRect(m_window, &client);
+    if (client.right <= 0 || client.bottom <= 0 || m_strip == nullptr) return;  // minimised, or still being built
+    const auto place = [&](HWND control, MainControl which) {
+        setGeometry(control, placedGeometry(which, m_layout, client.right, client.bottom));
+    };
+    place(m_logo->handle(), MainControl::Logo);
+    place(m_searchBox, MainControl::SearchBox);
+    place(m_searchButton, MainControl::SearchButton);
+    place(m_nextButton, MainControl::NextButton);
+    place(m_picturesButton, MainControl::PicturesButton);
+    place(m_tableButton, MainControl::TableButton);
+    place(m_filterBox, MainControl::FilterBox);
+    place(m_uniqueSwitch, MainControl::UniqueSwitch);
+    place(m_count->handle(), MainControl::ResultCount);
+    place(m_stopButton, MainControl::StopButton);
+    place(m_list, MainControl::ResultList);
+    place(m_table, MainControl::ResultTable);
+    place(m_banner->handle(), MainControl::Banner);
+    place(m_footer->handle(), MainControl::Footer);
+    place(m_strip, MainControl::SiteStrip);
+    // 图片框2 is drawn on the banner, centred under its name.
+    const Geometry banner = placedGeometry(MainControl::Banner, m_layout, client.right, client.bottom);
+    const Geometry home = placedGeometry(MainControl::HomePicture, m_layout, client.right, client.bottom);
+    m_banner->setPictureAt({home.left - banner.left, home.top - banner.top});
+    fitPageSelector();
+    // The picture list arranges its cells anew for its width; the table's title column takes the table's
+    // change of width (the designed widths fill the designed table).
+    ::SendMessageW(m_list, LVM_ARRANGE, LVA_DEFAULT, 0);
+    const int grown = placedGeometry(MainControl::ResultTable, m_layout, client.right, client.bottom).width -
+                      designOf(MainControl::ResultTable).geometry.width;
+    ListView_SetColumnWidth(m_table, static_cast<int>(ResultColumn::Title),
+                            std::max(kColumnWidths[0] / 2, kColumnWidths[0] + grown));
+}
+
+void MainWindow::onMoveOrSize() {
+    // The normal place is what comes back; a maximised, minimised or full-screen window keeps the last one.
+    const LONG_PTR style = ::GetWindowLongPtrW(m_window, GWL_STYLE);
+    if ((style & WS_THICKFRAME) == 0 || ::IsZoomed(m_window) || ::IsIconic(m_window)) return;
+    RECT client{};
+    ::GetClientRect(m_window, &client);
+    POINT corner{0, 0};
+    ::ClientToScreen(m_window, &corner);
+    m_normalPlace = {corner.x, corner.y, client.right, client.bottom, false};
+}
+
+WindowPlace MainWindow::place() const {
+    WindowPlace place = m_normalPlace;
+    place.maximised = ::IsZoomed(m_window) != FALSE;
+    return place;
+}
+
+void MainWindow::openAt(const std::optional<WindowPlace>& saved) {
+    const POINT at = saved ? POINT{saved->left + saved->width / 2, saved->top} : POINT{0, 0};
+    HMONITOR monitor = ::MonitorFromPoint(at, saved ? MONITOR_DEFAULTTONEAREST : MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO screen{};
+    screen.cbSize = sizeof(screen);
+    if (!::GetMonitorInfoW(monitor, &screen)) return;
+    RECT frame{0, 0, 0, 0};
+    ::AdjustWindowRectEx(&frame, kMainWindowStyle, FALSE, 0);
+    const RECT& work = screen.rcWork;
+    const FittedPlace fitted =
+        fitWindowPlace(saved, {work.left, work.top, work.right - work.left, work.bottom - work.top},
+                       {-frame.left, -frame.top, frame.right, frame.bottom});
+    m_minimumClient = {fitted.minimumWidth, fitted.minimumHeight};
+    const WindowPlace& place = fitted.place;
+    ::SetWindowPos(m_window, nullptr, place.left + frame.left, place.top + frame.top,
+                   place.width + frame.right - frame.left, place.height + frame.bottom - frame.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    m_openMaximised = place.maximised;
 }
 
 void MainWindow::showPageItems(const SearchScreen& screen, unsigned changes) {
@@ -757,7 +848,9 @@ void MainWindow::fitPageSelector() {
     }
     ::SelectObject(dc, previous);
     ::ReleaseDC(m_pageSelector, dc);
-    const PageSelectorPlace place = pageSelectorPlace(widest + ::GetSystemMetrics(SM_CXVSCROLL) + 10);
+    RECT client{};
+    ::GetClientRect(m_window, &client);
+    const PageSelectorPlace place = pageSelectorPlace(widest + ::GetSystemMetrics(SM_CXVSCROLL) + 10, client.right);
     Geometry selector = geometryOf(m_pageSelector);  // its height holds the open list
     selector.left = place.selector.left;
     selector.width = place.selector.width;
@@ -1071,12 +1164,17 @@ void MainWindow::setSearchViewShown(bool shown) {
 }
 
 void MainWindow::resetPlayerGeometry() {
-    setGeometry(m_playingLabel->handle(), geometryOf(MainControl::PlayingLabel));
-    setGeometry(m_shieldStatus->handle(), geometryOf(MainControl::ShieldStatus));
-    setGeometry(m_player.backButton, geometryOf(MainControl::BackButton));
-    setGeometry(m_overlay->handle(), geometryOf(MainControl::Overlay));
-    setGeometry(m_list, geometryOf(MainControl::ResultList));
-    setGeometry(m_table, geometryOf(MainControl::ResultTable));
+    RECT client{};
+    ::GetClientRect(m_window, &client);
+    const auto place = [&](HWND control, PlayerControl which) {
+        setGeometry(control, playerWindowGeometry(which, client.right, client.bottom));
+    };
+    place(m_playingLabel->handle(), PlayerControl::PlayingLabel);
+    place(m_shieldStatus->handle(), PlayerControl::ShieldStatus);
+    place(m_player.backButton, PlayerControl::BackButton);
+    place(m_overlay->handle(), PlayerControl::Overlay);
+    place(m_loadingNotice->handle(), PlayerControl::LoadingNotice);
+    placeControls();
 }
 
 void MainWindow::setBaseColour(COLORREF colour) {
@@ -1107,7 +1205,7 @@ void MainWindow::fadeIn(int stepDelay) {
         bool canChangeOpacity() override { return true; }
         void setWindowOpacity(int level) override { m_window.m_windows.setWindowOpacity(m_window.m_handle, level); }
         void showWindow() override {
-            ::ShowWindow(m_window.m_window, SW_SHOW);
+            ::ShowWindow(m_window.m_window, m_window.m_openMaximised ? SW_SHOWMAXIMIZED : SW_SHOW);
             ::SetForegroundWindow(m_window.m_window);
             ::SetFocus(m_window.m_searchBox);  // typing a keyword and pressing Enter comes first
         }

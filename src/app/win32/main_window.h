@@ -32,18 +32,19 @@ struct MainWindowEvents {
     std::function<void()> rowMenuFromKeyboard;    // the menu key or Shift+F10 on the list or table, a line selected
     std::function<void()> mainMenuRequested;      // right button on the background, banner, logo, footer, list
     std::function<void()> copyRequested;          // Ctrl+C on the list or the table
-    std::function<void(const Text& expression)> filterEdited;  // 筛选框's text, GBK, at every change
-    std::function<void(bool on)> uniqueSwitched;               // 合并相同资源
-    std::function<void(ResultsMode mode)> modeChosen;          // 图片视图, 列表视图
-    std::function<void(ResultColumn column)> columnClicked;    // a header of the table
-    std::function<void()> stopRequested;                       // 停止
-    std::function<void()> siteSettingsRequested;               // Ctrl+,
-    std::function<void(int slot)> siteEntryActivated;          // click, Enter or Space on an entry of the strip
-    std::function<void()> vendorAddressRequested;              // left button on 图片框1 or the footer's address
-    std::function<void()> escapePressed;                       // Esc (the player decides what it means)
-    std::function<void()> backToSearchRequested;               // 超级按钮1
-    std::function<void()> closeStarted;                        // the exit fade has begun
-    std::function<void()> programEndRequested;                 // the exit fade has run out
+    std::function<void(const std::string& expression)> filterEdited;  // 筛选框's text, UTF-8, at every change
+    std::function<void(bool on)> uniqueSwitched;                      // 合并相同资源
+    std::function<void(ResultsMode mode)> modeChosen;                 // 图片视图, 列表视图
+    std::function<void(ResultColumn column)> columnClicked;           // a header of the table
+    std::function<void()> stopRequested;                              // 停止
+    std::function<void()> siteSettingsRequested;                      // Ctrl+,
+    std::function<void(int slot)> siteEntryActivated;                 // click, Enter or Space on an entry of the strip
+    std::function<void()> vendorAddressRequested;  // left button on 图片框1 or the footer's address
+    std::function<void()> escapePressed;           // Esc (the player decides what it means)
+    std::function<void()> backToSearchRequested;   // 超级按钮1
+    std::function<void()> closeStarted;            // the exit fade has begun
+    std::function<void()> programEndRequested;     // the exit fade has run out
+    std::function<void()> resized;                 // the client area changed size
 };
 
 // The player view's controls, handed to the player as they are.
@@ -55,8 +56,9 @@ struct PlayerControls {
     Label* loadingNotice = nullptr;  // 标签5
 };
 
-// The main window's frame: a title bar with the close and minimise boxes, no resizing.
-inline constexpr DWORD kMainWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// The main window's frame: a title bar with the close, minimise and maximise boxes, and a border that resizes it.
+inline constexpr DWORD kMainWindowStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 
 // Timers of the main window: 时钟1 (the exit fade), 时钟2 (the pointer), 时钟3 (the shield), the player
 // page's load limit, and the time a notice stays.
@@ -105,8 +107,14 @@ class MainWindow final : public KeyboardOwner {
     // Shows or hides the search view's controls all together (the player view covers them), each as the
     // screen last asked for it when shown again. A render while they are hidden keeps them hidden.
     void setSearchViewShown(bool shown);
-    // Puts the player view's controls and the results views back to their design geometry.
+    // Puts the player view's controls and the results views back to their window-mode places for the window's
+    // size.
     void resetPlayerGeometry();
+    // Where the window is (its client area, on the screen) as it would open there next time: its normal place
+    // and whether it is maximised. And putting it at a place saved earlier, fitted to the screen it lands on
+    // (before it is first shown).
+    WindowPlace place() const;
+    void openAt(const std::optional<WindowPlace>& saved);
     // The colour behind the controls and of the player's labels (white, black in full screen).
     void setBaseColour(COLORREF colour);
     // The selected line of the view shown, -1 for none.
@@ -145,6 +153,9 @@ class MainWindow final : public KeyboardOwner {
     void requestMenuFromKeyboard();
     bool onShortcut(UINT key, bool control, bool shift);
     void applyLayout(SearchLayout layout);
+    // Every control of the search view at its place for the client area's size and the search row's layout.
+    void placeControls();
+    void onMoveOrSize();
     void showPageItems(const SearchScreen& screen, unsigned changes);
     void fitPageSelector();
     void choosePage();
@@ -224,6 +235,10 @@ class MainWindow final : public KeyboardOwner {
     // The search view's controls and whether the screen shows each; all hidden while the player covers them.
     std::vector<std::pair<HWND, bool>> m_searchView;
     bool m_searchViewShown = true;
+    SearchLayout m_layout = SearchLayout::Home;
+    SIZE m_minimumClient{kMinMainWindowWidth, kMinMainWindowHeight};
+    bool m_openMaximised = false;  // the first show maximises it
+    WindowPlace m_normalPlace;     // the client area's place in the normal state, as last seen
 };
 
 }  // namespace lanqi::win32

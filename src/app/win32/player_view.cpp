@@ -39,6 +39,7 @@ Win32PlayerView::Win32PlayerView(MainWindow& window, OnlinePlay::Desktop desktop
         top->events().pointerMoved = [&play](int, int, int) { play.onPointerOverTopControls(); };
     m_window.events().backToSearchRequested = [&play] { play.returnToSearch(); };
     m_window.events().escapePressed = [&play] { play.onEscapeKey(); };
+    m_window.events().resized = [&play] { play.onWindowResized(); };
     m_window.setMessageFilter([this](MSG& message) { return filter(message); });
 }
 
@@ -131,6 +132,12 @@ void Win32PlayerView::setWindowGeometry(const Geometry& g) {
     const DWORD style = m_borderless ? kBorderlessStyle : kMainWindowStyle;
     const SIZE outer = outerSize(style, 0, g.width, g.height);
     ::SetWindowPos(m_window.handle(), nullptr, g.left, g.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Win32PlayerView::windowMaximised() const { return ::IsZoomed(m_window.handle()) != FALSE; }
+
+void Win32PlayerView::setWindowMaximised(bool maximised) {
+    ::ShowWindow(m_window.handle(), maximised ? SW_MAXIMIZE : SW_RESTORE);
 }
 
 void Win32PlayerView::setWindowBaseColour(std::uint32_t rgb) { m_window.setBaseColour(colour(rgb)); }

@@ -37,6 +37,8 @@ class Win32PlayerView final : public PlayerView {
     void setShieldStatusText(const Text& text) override;
     Geometry windowGeometry() const override;
     void setWindowGeometry(const Geometry& geometry) override;
+    bool windowMaximised() const override;
+    void setWindowMaximised(bool maximised) override;
     void setWindowBaseColour(std::uint32_t rgb) override;
     void setWindowBorder(WindowBorder border) override;
     void setAlwaysOnTop(bool on) override;

@@ -230,6 +230,12 @@ void Label::setTextColour(COLORREF colour) {
     ::InvalidateRect(m_handle, nullptr, TRUE);
 }
 
+void Label::setPictureAt(POINT at) {
+    if (at.x == m_look.pictureAt.x && at.y == m_look.pictureAt.y) return;
+    m_look.pictureAt = at;
+    ::InvalidateRect(m_handle, nullptr, TRUE);
+}
+
 LRESULT CALLBACK Label::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* label = windowOwner<Label>(window, message, lParam);
     if (label != nullptr && message == WM_NCCREATE) label->m_handle = window;
@@ -287,7 +293,19 @@ void Label::paint(HDC dc) {
     HBRUSH background = ::CreateSolidBrush(fill);
     ::FillRect(dc, &area, background);
     ::DeleteObject(background);
-    if (m_look.picture != nullptr) drawBitmap(dc, m_look.picture, m_look.pictureAt.x, m_look.pictureAt.y);
+    const SIZE pictureSize = m_look.picture != nullptr ? bitmapSize(m_look.picture) : SIZE{0, 0};
+    if (m_look.fitPicture && pictureSize.cx > area.right && area.right > 0) {
+        const int height = static_cast<int>(static_cast<long long>(pictureSize.cy) * area.right / pictureSize.cx);
+        HDC source = ::CreateCompatibleDC(dc);
+        HGDIOBJ previous = ::SelectObject(source, m_look.picture);
+        ::SetStretchBltMode(dc, HALFTONE);
+        ::StretchBlt(dc, 0, (area.bottom - height) / 2, area.right, height, source, 0, 0, pictureSize.cx,
+                     pictureSize.cy, SRCCOPY);
+        ::SelectObject(source, previous);
+        ::DeleteDC(source);
+    } else if (m_look.picture != nullptr) {
+        drawBitmap(dc, m_look.picture, m_look.pictureAt.x, m_look.pictureAt.y);
+    }
     if (m_look.topLine) {
         HPEN pen = ::CreatePen(PS_SOLID, 1, m_look.lineColour);
         HGDIOBJ previous = ::SelectObject(dc, pen);

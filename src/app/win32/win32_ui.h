@@ -89,6 +89,7 @@ struct LabelLook {
     COLORREF lineColour = RGB(0, 0, 0);
     HBITMAP picture = nullptr;
     POINT pictureAt{0, 0};
+    bool fitPicture = false;  // a label narrower than its picture shows all of it, smaller (left, centred up and down)
     RECT linkArea{0, 0, 0, 0};  // where the pointer turns into a hand and a left click is a link click
 };
 
@@ -110,6 +111,7 @@ class Label {
     void setText(const std::wstring& text);
     const std::wstring& text() const { return m_look.text; }
     void setTextColour(COLORREF colour);
+    void setPictureAt(POINT at);
     COLORREF textColour() const { return m_look.textColour; }
 
   private:
