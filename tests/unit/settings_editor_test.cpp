@@ -203,6 +203,154 @@ TEST_F(SettingsEditorTest, ARowsDefinitionChoicesHoldItsOwn) {
     EXPECT_EQ(own.back(), "my-own");
 }
 
+const char kThreeOwnSlots[] =
+    "[site7]\nbase = \"http://seven.example\"\ndefinition = \"site3\"\n"
+    "[site8]\nbase = \"http://eight.example\"\nenabled = false\ndefinition = \"site4\"\n"
+    "[site9]\nbase = \"http://nine.example\"\ndefinition = \"site5\"\n";
+
+// Each row's slot number, address and definition, in order.
+std::vector<std::string> shown(const SettingsEditor& editor) {
+    std::vector<std::string> out;
+    for (const SettingsEditor::Row& row : editor.rows)
+        out.push_back(std::to_string(row.slot) + " " + row.base.value + " " + row.definition +
+                      (row.enabled ? "" : " off"));
+    return out;
+}
+
+// Slots are added at the end and removed past the sixth; the later ones move down, and a save writes the
+// slots as they are now.
+TEST_F(SettingsEditorTest, SlotsAreAddedAndRemovedWithoutGaps) {
+    using namespace std::string_literals;  // a pair of char* would be taken for a range
+    const std::string first = siteDefinitionNames().front();
+    struct Case {
+        const char* what;
+        std::function<void(SettingsEditor&)> edit;
+        std::vector<std::string> own;  // the rows past the sixth afterwards
+    };
+    const Case cases[] = {
+        {"the middle one removed",
+         [](SettingsEditor& e) { EXPECT_TRUE(e.removeRow(8)); },
+         {"7 http://seven.example site3"s, "8 http://nine.example site5"}},
+        {"the first one removed",
+         [](SettingsEditor& e) { EXPECT_TRUE(e.removeRow(7)); },
+         {"7 http://eight.example site4 off"s, "8 http://nine.example site5"}},
+        {"the last one removed",
+         [](SettingsEditor& e) { EXPECT_TRUE(e.removeRow(9)); },
+         {"7 http://seven.example site3"s, "8 http://eight.example site4 off"}},
+        {"every one removed, last first",
+         [](SettingsEditor& e) {
+             for (int slot = 9; slot >= 7; --slot) EXPECT_TRUE(e.removeRow(slot));
+         },
+         {}},
+        {"every one removed, first first",
+         [](SettingsEditor& e) {
+             for (int n = 0; n < 3; ++n) EXPECT_TRUE(e.removeRow(7));
+         },
+         {}},
+        {"one added and given an address",
+         [](SettingsEditor& e) {
+             EXPECT_EQ(e.addRow(), 10);
+             e.rows[9].base.value = "http://ten.example";
+         },
+         {"7 http://seven.example site3"s, "8 http://eight.example site4 off", "9 http://nine.example site5",
+          "10 http://ten.example " + first}},
+        {"one added, then one before it removed",
+         [](SettingsEditor& e) {
+             EXPECT_EQ(e.addRow(), 10);
+             e.rows[9].base.value = "http://ten.example";
+             EXPECT_TRUE(e.removeRow(7));
+         },
+         {"7 http://eight.example site4 off"s, "8 http://nine.example site5", "9 http://ten.example " + first}},
+        {"the built-in slots and slots that are not there stay",
+         [](SettingsEditor& e) {
+             for (const int slot : {-1, 0, 1, 2, 3, 4, 5, 6, 10, 33}) {
+                 EXPECT_FALSE(e.canRemoveRow(slot)) << slot;
+                 EXPECT_FALSE(e.removeRow(slot)) << slot;
+             }
+         },
+         {"7 http://seven.example site3"s, "8 http://eight.example site4 off", "9 http://nine.example site5"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsEditor editor = open(kThreeOwnSlots);
+        const std::vector<std::string> before = shown(editor);
+        const std::vector<std::string> builtIn(before.begin(), before.begin() + kBuiltInSiteSlots);
+        c.edit(editor);
+        std::vector<std::string> expected = builtIn;
+        expected.insert(expected.end(), c.own.begin(), c.own.end());
+        EXPECT_EQ(shown(editor), expected);
+        SettingsEditor::Problem problem;
+        const std::optional<Settings> saved = editor.save(problem);
+        ASSERT_TRUE(saved.has_value()) << problem.chinese;
+        const LoadedSettings again = loadSettings(file, false);
+        EXPECT_TRUE(again.problems.empty()) << again.report(false);
+        EXPECT_EQ(again.settings.sites.size(), expected.size());
+        // What was saved opens as it was left.
+        EXPECT_EQ(shown(SettingsEditor(file, *saved)), expected);
+        const std::string text = content(file);
+        EXPECT_EQ(text.find("[site" + std::to_string(expected.size() + 1) + "]"), std::string::npos) << text;
+    }
+}
+
+// A slot is added with no address, which 保存 refuses in place; there are at most kMaxSiteSlots.
+TEST_F(SettingsEditorTest, AnAddedSlotNeedsAnAddressAndThereAreAtMostThirtyTwo) {
+    SettingsEditor editor = open(kSeventhSlot);
+    const std::string before = content(file);
+    ASSERT_TRUE(editor.canAddRow());
+    const int slot = editor.addRow();
+    ASSERT_EQ(slot, 8);
+    const SettingsEditor::Row& added = editor.rows.back();
+    EXPECT_EQ(added.slot, slot);
+    EXPECT_TRUE(added.enabled);
+    EXPECT_TRUE(added.base.value.empty());
+    EXPECT_FALSE(added.base.readOnly());
+    EXPECT_EQ(added.definition, editor.definitionChoices(slot).front());
+    SettingsEditor::Problem problem;
+    EXPECT_FALSE(editor.save(problem).has_value());
+    EXPECT_EQ(problem.field, slot);
+    EXPECT_EQ(problem.chinese.find("站点8的地址"), 0u) << problem.chinese;
+    EXPECT_EQ(content(file), before);
+
+    int last = slot;
+    while (editor.canAddRow()) {
+        const int next = editor.addRow();
+        EXPECT_EQ(next, last + 1);
+        last = next;
+    }
+    EXPECT_EQ(last, kMaxSiteSlots);
+    EXPECT_EQ(editor.rows.size(), static_cast<size_t>(kMaxSiteSlots));
+    EXPECT_EQ(editor.addRow(), 0);
+    EXPECT_EQ(editor.rows.size(), static_cast<size_t>(kMaxSiteSlots));
+    for (SettingsEditor::Row& row : editor.rows)
+        if (row.base.value.empty()) row.base.value = "http://127.0.0.1:1/s" + std::to_string(row.slot);
+    ASSERT_TRUE(editor.save(problem).has_value()) << problem.chinese;
+    EXPECT_EQ(loadSettings(file, false).settings.sites.size(), static_cast<size_t>(kMaxSiteSlots));
+    EXPECT_TRUE(editor.removeRow(kMaxSiteSlots));
+    EXPECT_TRUE(editor.canAddRow());
+}
+
+// LANQI_SITE7_BASE is about slot 7, whichever row is there: a removal moves the file's address of the row
+// under it, which a save writes, and leaves the environment's where it was.
+TEST_F(SettingsEditorTest, TheEnvironmentStaysWithItsSlotNumberWhenRowsMove) {
+    setenv("LANQI_SITE7_BASE", "http://from.environment/seven", 1);
+    SettingsEditor editor = open(kThreeOwnSlots);
+    ASSERT_TRUE(editor.rows[6].base.readOnly());
+    ASSERT_TRUE(editor.removeRow(7));
+    const SettingsEditor::Row& seventh = editor.rows[6];
+    EXPECT_EQ(seventh.base.value, "http://from.environment/seven");
+    EXPECT_EQ(seventh.base.environment, "LANQI_SITE7_BASE");
+    EXPECT_EQ(seventh.definition, "site4");
+    EXPECT_FALSE(editor.rows[7].base.readOnly());
+    EXPECT_EQ(editor.rows[7].base.value, "http://nine.example");
+    SettingsEditor::Problem problem;
+    ASSERT_TRUE(editor.save(problem).has_value()) << problem.chinese;
+    const Settings saved = loadSettings(file, false).settings;
+    ASSERT_EQ(saved.sites.size(), 8u);
+    EXPECT_EQ(saved.sites[6].base, "http://eight.example");
+    EXPECT_FALSE(saved.sites[6].enabled);
+    EXPECT_EQ(saved.sites[7].base, "http://nine.example");
+}
+
 // A file that cannot be written is said in Chinese.
 TEST_F(SettingsEditorTest, AFileThatCannotBeWrittenIsSaid) {
     SettingsEditor editor(dir + "/plain-file/config.toml", builtInSettings());

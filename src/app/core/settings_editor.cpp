@@ -9,21 +9,45 @@ namespace lanqi {
 
 SettingsEditor::SettingsEditor(std::string file, const Settings& inUse)
     : m_file(std::move(file)), m_fileValues(loadSettings(m_file, false).settings) {
+    for (const SiteSlotSettings& site : inUse.sites)
+        m_environmentBases.push_back(site.baseFrom == SettingOrigin::Environment ? site.base : Text());
     for (size_t n = 0; n < m_fileValues.sites.size(); ++n) {
         const SiteSlotSettings& site = m_fileValues.sites[n];
-        Row row;
-        row.slot = static_cast<int>(n) + 1;
+        Row& row = rows.emplace_back();
         row.enabled = site.enabled;
-        row.base.value = site.base;
         row.definition = site.definition;
-        if (n < inUse.sites.size() && inUse.sites[n].baseFrom == SettingOrigin::Environment)
-            row.base = {inUse.sites[n].base, "LANQI_SITE" + std::to_string(row.slot) + "_BASE"};
-        rows.push_back(std::move(row));
+        number(n, site.base);
     }
     vendor.value = m_fileValues.vendorBase;
     if (inUse.vendorFrom == SettingOrigin::Environment) vendor = {inUse.vendorBase, "LANQI_VENDOR_BASE"};
     play.value = m_fileValues.playBase;
     if (inUse.playFrom == SettingOrigin::Environment) play = {inUse.playBase, "LANQI_PLAY_BASE"};
+}
+
+void SettingsEditor::number(size_t k, const Text& fileBase) {
+    Row& row = rows[k];
+    row.slot = static_cast<int>(k) + 1;
+    row.fileBase = fileBase;
+    if (k < m_environmentBases.size() && !m_environmentBases[k].empty())
+        row.base = {m_environmentBases[k], "LANQI_SITE" + std::to_string(row.slot) + "_BASE"};
+    else
+        row.base = {fileBase, ""};
+}
+
+int SettingsEditor::addRow() {
+    if (!canAddRow()) return 0;
+    Row& row = rows.emplace_back();
+    row.definition = definitionChoices(0).front();
+    number(rows.size() - 1, Text());
+    return row.slot;
+}
+
+bool SettingsEditor::removeRow(int slot) {
+    if (!canRemoveRow(slot)) return false;
+    rows.erase(rows.begin() + (slot - 1));
+    for (size_t k = static_cast<size_t>(slot - 1); k < rows.size(); ++k)
+        number(k, rows[k].base.readOnly() ? rows[k].fileBase : rows[k].base.value);
+    return true;
 }
 
 std::string SettingsEditor::environmentNote(const Address& address) {
@@ -58,11 +82,19 @@ std::optional<SettingsEditor::Problem> SettingsEditor::check() const {
 
 Settings SettingsEditor::edited() const {
     Settings settings = m_fileValues;
+    // The built-in slots keep what else the file says of them; the user's own are as the rows have them now
+    // (added, or moved down by a removal).
+    settings.sites.resize(std::min(settings.sites.size(), static_cast<size_t>(kBuiltInSiteSlots)));
+    settings.sites.resize(rows.size());
     for (const Row& row : rows) {
         SiteSlotSettings& site = settings.sites[static_cast<size_t>(row.slot - 1)];
-        if (!row.base.readOnly()) site.base = trimmedBase(row.base.value);
+        site.base = trimmedBase(row.base.readOnly() ? row.fileBase : row.base.value);
         site.enabled = row.enabled;
         site.definition = row.definition;
+        if (row.slot > kBuiltInSiteSlots) {
+            site.baseFrom = site.enabledFrom = site.definitionFrom = SettingOrigin::File;
+            site.definitionLine = 0;
+        }
     }
     if (!vendor.readOnly()) settings.vendorBase = trimmedBase(vendor.value);
     if (!play.readOnly()) settings.playBase = trimmedBase(play.value);

@@ -28,6 +28,7 @@ class SettingsEditor {
         bool enabled = true;
         Address base;
         std::string definition;
+        Text fileBase;  // the file's address under one the environment sets (what a save keeps)
     };
     // Which address a problem is about: a slot's (1-based), or the vendor's (kVendor) or cloud play's (kPlay).
     static constexpr int kVendor = -1;
@@ -58,14 +59,28 @@ class SettingsEditor {
     // with from now on (the file's, with the environment's), or the problem, in Chinese.
     std::optional<Settings> save(Problem& problem) const;
 
+    // Whether a slot may be added: fewer than kMaxSiteSlots rows.
+    bool canAddRow() const { return rows.size() < static_cast<size_t>(kMaxSiteSlots); }
+    // Adds the next slot: enabled, no address yet (保存 refuses it until one is typed), the first definition
+    // there is. Its number, or 0 when there are kMaxSiteSlots already.
+    int addRow();
+    // Whether `slot` may be removed: one of the user's own, past the six built-in ones.
+    bool canRemoveRow(int slot) const { return slot > kBuiltInSiteSlots && slot <= static_cast<int>(rows.size()); }
+    // Removes `slot`; the later ones move down one number, so the slots stay numbered without gaps (an
+    // environment's LANQI_SITE<n>_BASE stays with its number, not with the row). False when it may not be.
+    bool removeRow(int slot);
+
     // The definitions names a row may choose: the known ones, and the row's own when it is none of them.
     std::vector<std::string> definitionChoices(int slot) const;
 
   private:
     const Address* field(int field) const;
+    // Shows row `k` as slot k + 1 with `fileBase` as its address, or the environment's when it sets that slot.
+    void number(size_t k, const Text& fileBase);
 
     std::string m_file;
     Settings m_fileValues;
+    std::vector<Text> m_environmentBases;  // slot n at n - 1: LANQI_SITE<n>_BASE as the client runs with it, or ""
 };
 
 // Hands saved settings to the client: their site definitions loaded (a broken one keeps its slot's built-in
