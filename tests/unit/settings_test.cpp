@@ -354,6 +354,37 @@ TEST_F(SettingsFile, SavingKeepsTheSlotsPastTheSixthAsTheUserWroteThem) {
     }
 }
 
+// A slot the settings no longer hold leaves the file: its table is gone, the later ones moved down, whichever
+// slot went.
+TEST_F(SettingsFile, SavingFewerSlotsDropsTheirTables) {
+    const std::string file = dir + "/config.toml";
+    const std::string previous =
+        "# mine\n[site7]\nbase = \"http://seven.example\"\ndefinition = \"site2\"\n"
+        "[site8]\nbase = \"http://eight.example\"\ndefinition = \"site4\"\n"
+        "[site9]\nbase = \"http://nine.example\"\nenabled = false\ndefinition = \"site5\"\n";
+    for (size_t removed = 6; removed < 9; ++removed) {
+        SCOPED_TRACE(removed + 1);
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << previous;
+        const Settings before = loadSettings(file, false).settings;
+        ASSERT_EQ(before.sites.size(), 9u);
+        Settings settings = before;
+        settings.sites.erase(settings.sites.begin() + static_cast<std::ptrdiff_t>(removed));
+        std::string error;
+        ASSERT_TRUE(saveSettingsFile(file, settings, error)) << error;
+        EXPECT_EQ(content(file).find("[site9]"), std::string::npos) << content(file);
+        EXPECT_EQ(content(file + ".bak"), previous);
+        const LoadedSettings again = loadSettings(file, false);
+        EXPECT_TRUE(again.problems.empty()) << again.report(false);
+        ASSERT_EQ(again.settings.sites.size(), 8u);
+        for (size_t k = 6; k < 8; ++k) {
+            const SiteSlotSettings& kept = before.sites[k < removed ? k : k + 1];
+            EXPECT_EQ(again.settings.sites[k].base, kept.base) << k + 1;
+            EXPECT_EQ(again.settings.sites[k].enabled, kept.enabled) << k + 1;
+            EXPECT_EQ(again.settings.sites[k].definition, kept.definition) << k + 1;
+        }
+    }
+}
+
 // A file the line edit cannot be sure of is written whole, and still reads back as what was saved.
 TEST_F(SettingsFile, AFileTheEditCannotFollowIsWrittenWhole) {
     const std::string file = dir + "/config.toml";
