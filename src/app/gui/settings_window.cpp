@@ -5,11 +5,18 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <thread>
 
 #include "platform/qt/qt_text.h"
@@ -26,6 +33,9 @@ Widget* named(Widget* widget, const QString& objectName, const QString& accessib
     return widget;
 }
 
+// The grid's column of the 删除 buttons, after 上次搜索.
+constexpr int kRemoveColumn = 6;
+
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -33,59 +43,40 @@ QString fromUtf8(const std::string& text) {
 }  // namespace
 
 SettingsWindow::SettingsWindow(Context context, QWidget* owner)
-    : QDialog(owner, kDialogWindowFlags),
-      m_context(std::move(context)),
-      m_editor(m_context.file, m_context.inUse),
-      m_rows(m_editor.rows.size()) {
+    : QDialog(owner, kDialogWindowFlags), m_context(std::move(context)), m_editor(m_context.file, m_context.inUse) {
     setObjectName(QStringLiteral("站点设置"));
     setWindowTitle(QStringLiteral("站点设置"));
     setAccessibleName(QStringLiteral("站点设置"));
     setModal(true);
 
     auto* layout = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
-    layout->addLayout(grid);
+    // The rows scroll inside a frame as wide as they are, so that the window keeps its width as rows come and go.
+    m_scroll = named(new QScrollArea(this), QStringLiteral("站点列表"), QStringLiteral("站点列表"));
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* panel = new QWidget(m_scroll);
+    m_grid = new QGridLayout(panel);
+    m_grid->setAlignment(Qt::AlignTop);
     const QStringList headers = {QStringLiteral("站点"),     QStringLiteral("地址"),
                                  QStringLiteral("站点定义"), QString(),
                                  QStringLiteral("测试结果"), QStringLiteral("上次搜索")};
     for (int column = 0; column < headers.size(); ++column)
-        grid->addWidget(new QLabel(headers[column], this), 0, column);
+        m_grid->addWidget(new QLabel(headers[column], panel), 0, column);
+    // The 删除 column is there before any row has one.
+    m_grid->setColumnMinimumWidth(kRemoveColumn, QPushButton(QStringLiteral("删除")).sizeHint().width());
+    m_scroll->setWidget(panel);
+    layout->addWidget(m_scroll, 1);
+    for (const SettingsEditor::Row& values : m_editor.rows) addControls(values.slot);
 
-    for (const SettingsEditor::Row& values : m_editor.rows) {
-        const int slot = values.slot;
-        Row& row = m_rows[static_cast<size_t>(slot - 1)];
-        const QString name = QStringLiteral("站点%1").arg(slot);
-        row.enabled = named(new QCheckBox(name, this), name, name + QStringLiteral(" 启用"));
-        row.enabled->setChecked(values.enabled);
-        row.base = named(new QLineEdit(toQString(values.base.value), this), name + QStringLiteral("地址"),
-                         name + QStringLiteral(" 地址"));
-        row.base->setMinimumWidth(300);
-        // The environment decides this address: shown as it is used, and not written to the file.
-        row.base->setReadOnly(values.base.readOnly());
-        row.base->setToolTip(fromUtf8(SettingsEditor::environmentNote(values.base)));
-        row.definition = named(new QComboBox(this), name + QStringLiteral("定义"), name + QStringLiteral(" 站点定义"));
-        for (const std::string& definition : m_editor.definitionChoices(slot))
-            row.definition->addItem(fromUtf8(definition));
-        row.definition->setCurrentText(fromUtf8(values.definition));
-        row.test = named(new QPushButton(QStringLiteral("测试"), this), name + QStringLiteral("测试"),
-                         name + QStringLiteral(" 测试"));
-        row.testResult = named(new QLabel(this), name + QStringLiteral("测试结果"), name + QStringLiteral(" 测试结果"));
-        const Text lastRun = static_cast<size_t>(slot) <= m_context.lastRun.size()
-                                 ? m_context.lastRun[static_cast<size_t>(slot - 1)]
-                                 : Text();
-        row.lastRun = named(new QLabel(toQString(lastRun), this), name + QStringLiteral("上次搜索"),
-                            name + QStringLiteral(" 上次搜索"));
-        for (QLabel* result : {row.testResult, row.lastRun}) {
-            result->setFixedWidth(kResultWidth);
-            showWhole(result, result->text());
-        }
-        const QWidget* cells[] = {row.enabled, row.base, row.definition, row.test, row.testResult, row.lastRun};
-        for (int column = 0; column < 6; ++column) grid->addWidget(const_cast<QWidget*>(cells[column]), slot, column);
-        connect(row.test, &QPushButton::clicked, this, [this, slot] { test(slot); });
-        // A result is about the address and definition it was made with: an edit clears it.
-        connect(row.base, &QLineEdit::textEdited, this, [this, slot] { forgetTest(slot); });
-        connect(row.definition, &QComboBox::currentIndexChanged, this, [this, slot] { forgetTest(slot); });
-    }
+    // The buttons that change the set of slots, left-aligned with room beside them.
+    auto* slotButtons = new QHBoxLayout;
+    layout->addLayout(slotButtons);
+    m_add = named(new QPushButton(QStringLiteral("添加站点"), this), QStringLiteral("添加站点"),
+                  QStringLiteral("添加站点"));
+    m_add->setEnabled(m_editor.canAddRow());
+    slotButtons->addWidget(m_add);
+    slotButtons->addStretch(1);
+    connect(m_add, &QPushButton::clicked, this, [this] { addSlot(); });
 
     auto* services = new QGridLayout;
     layout->addLayout(services);
@@ -108,15 +99,121 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
     layout->addWidget(m_problem);
 
     auto* buttons = new QDialogButtonBox(this);
-    auto* saveButton = named(buttons->addButton(QStringLiteral("保存"), QDialogButtonBox::AcceptRole),
-                             QStringLiteral("保存"), QStringLiteral("保存"));
-    auto* cancelButton = named(buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole),
-                               QStringLiteral("取消"), QStringLiteral("取消"));
+    m_save = named(buttons->addButton(QStringLiteral("保存"), QDialogButtonBox::AcceptRole), QStringLiteral("保存"),
+                   QStringLiteral("保存"));
+    m_cancel = named(buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole), QStringLiteral("取消"),
+                     QStringLiteral("取消"));
     layout->addWidget(buttons);
-    connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
+    connect(m_save, &QPushButton::clicked, this, [this] { save(); });
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);  // Esc rejects too
+    orderTabs();
+
+    // As wide as the rows with a scroll bar beside them, whether it shows or not; as high as the rows when
+    // the screen's work area has room for them.
+    panel->adjustSize();
+    m_scroll->setFixedWidth(panel->minimumSizeHint().width() + m_scroll->verticalScrollBar()->sizeHint().width() +
+                            2 * m_scroll->frameWidth());
+    m_scroll->setMinimumHeight(4 * m_rows.front().base->sizeHint().height());
+    const QRect area = (owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    const int frame = 40;  // the title bar and borders the window manager adds
+    const int wanted =
+        panel->sizeHint().height() + 2 * m_scroll->frameWidth() + sizeHint().height() - m_scroll->sizeHint().height();
+    resize(sizeHint().width(), std::min(wanted, area.height() - frame));
     if (m_context.focusedSlot >= 1 && m_context.focusedSlot <= static_cast<int>(m_rows.size()))
         m_rows[static_cast<size_t>(m_context.focusedSlot - 1)].base->setFocus(Qt::OtherFocusReason);
-    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);  // Esc rejects too
+}
+
+void SettingsWindow::addControls(int slot) {
+    QWidget* panel = m_scroll->widget();
+    Row& row = m_rows.emplace_back();
+    const QString name = QStringLiteral("站点%1").arg(slot);
+    row.enabled = named(new QCheckBox(name, panel), name, name + QStringLiteral(" 启用"));
+    row.base = named(new QLineEdit(panel), name + QStringLiteral("地址"), name + QStringLiteral(" 地址"));
+    row.base->setMinimumWidth(300);
+    row.definition = named(new QComboBox(panel), name + QStringLiteral("定义"), name + QStringLiteral(" 站点定义"));
+    row.test = named(new QPushButton(QStringLiteral("测试"), panel), name + QStringLiteral("测试"),
+                     name + QStringLiteral(" 测试"));
+    row.testResult = named(new QLabel(panel), name + QStringLiteral("测试结果"), name + QStringLiteral(" 测试结果"));
+    const Text lastRun = static_cast<size_t>(slot) <= m_context.lastRun.size()
+                             ? m_context.lastRun[static_cast<size_t>(slot - 1)]
+                             : Text();
+    row.lastRun = named(new QLabel(panel), name + QStringLiteral("上次搜索"), name + QStringLiteral(" 上次搜索"));
+    for (QLabel* result : {row.testResult, row.lastRun}) result->setFixedWidth(kResultWidth);
+    showWhole(row.lastRun, toQString(lastRun));
+    const QWidget* cells[] = {row.enabled, row.base, row.definition, row.test, row.testResult, row.lastRun};
+    for (int column = 0; column < 6; ++column) m_grid->addWidget(const_cast<QWidget*>(cells[column]), slot, column);
+    if (m_editor.canRemoveRow(slot)) {
+        row.remove = named(new QPushButton(QStringLiteral("删除"), panel), name + QStringLiteral("删除"),
+                           name + QStringLiteral(" 删除"));
+        m_grid->addWidget(row.remove, slot, kRemoveColumn);
+        connect(row.remove, &QPushButton::clicked, this, [this, slot] { removeSlot(slot); });
+    }
+    showRow(slot);
+    connect(row.test, &QPushButton::clicked, this, [this, slot] { test(slot); });
+    // A result is about the address and definition it was made with: an edit clears it.
+    connect(row.base, &QLineEdit::textEdited, this, [this, slot] { forgetTest(slot); });
+    connect(row.definition, &QComboBox::currentIndexChanged, this, [this, slot] { forgetTest(slot); });
+}
+
+void SettingsWindow::showRow(int slot) {
+    const SettingsEditor::Row& values = m_editor.rows[static_cast<size_t>(slot - 1)];
+    Row& row = m_rows[static_cast<size_t>(slot - 1)];
+    row.enabled->setChecked(values.enabled);
+    row.base->setText(toQString(values.base.value));
+    // The environment decides this address: shown as it is used, and not written to the file.
+    row.base->setReadOnly(values.base.readOnly());
+    row.base->setToolTip(fromUtf8(SettingsEditor::environmentNote(values.base)));
+    row.definition->clear();
+    for (const std::string& definition : m_editor.definitionChoices(slot))
+        row.definition->addItem(fromUtf8(definition));
+    row.definition->setCurrentText(fromUtf8(values.definition));
+}
+
+void SettingsWindow::orderTabs() {
+    std::vector<QWidget*> order;
+    for (const Row& row : m_rows) {
+        order.insert(order.end(), {row.enabled, row.base, row.definition, row.test});
+        if (row.remove != nullptr) order.push_back(row.remove);
+    }
+    order.insert(order.end(), {m_add, m_vendor, m_play, m_save, m_cancel});
+    for (size_t k = 1; k < order.size(); ++k) QWidget::setTabOrder(order[k - 1], order[k]);
+}
+
+void SettingsWindow::addSlot() {
+    readControls();
+    const int slot = m_editor.addRow();
+    if (slot == 0) return;
+    addControls(slot);
+    m_add->setEnabled(m_editor.canAddRow());
+    orderTabs();
+    QLineEdit* base = m_rows.back().base;
+    base->setFocus(Qt::OtherFocusReason);
+    // Once the grid has placed the row.
+    QTimer::singleShot(0, this, [this, base = QPointer<QLineEdit>(base)] {
+        if (base) m_scroll->ensureWidgetVisible(base);
+    });
+}
+
+void SettingsWindow::removeSlot(int slot) {
+    readControls();
+    if (!m_editor.removeRow(slot)) return;
+    // The later rows move up a number, what their last search found with them; their tests are forgotten.
+    for (int moved = slot; moved <= static_cast<int>(m_editor.rows.size()); ++moved) {
+        Row& row = m_rows[static_cast<size_t>(moved - 1)];
+        showWhole(row.lastRun, m_rows[static_cast<size_t>(moved)].lastRun->toolTip());
+        showRow(moved);
+        forgetTest(moved);
+    }
+    const Row gone = m_rows.back();
+    m_rows.pop_back();
+    for (QWidget* control : std::initializer_list<QWidget*>{gone.enabled, gone.base, gone.definition, gone.test,
+                                                            gone.testResult, gone.lastRun, gone.remove})
+        delete control;
+    m_add->setEnabled(m_editor.canAddRow());
+    orderTabs();
+    QWidget* next = slot <= static_cast<int>(m_rows.size()) ? static_cast<QWidget*>(baseEdit(slot)) : m_add;
+    next->setFocus(Qt::OtherFocusReason);
+    if (next != m_add) m_scroll->ensureWidgetVisible(next);
 }
 
 void SettingsWindow::showWhole(QLabel* label, const QString& text) {
@@ -152,7 +249,7 @@ void SettingsWindow::test(int slot) {
         QMetaObject::invokeMethod(
             qApp,
             [window, slot, number, text] {
-                if (!window) return;
+                if (!window || slot > static_cast<int>(window->m_rows.size())) return;  // removed meanwhile
                 Row& shown = window->m_rows[static_cast<size_t>(slot - 1)];
                 if (shown.testNumber != number) return;  // the row was edited meanwhile
                 showWhole(shown.testResult, toQString(text));

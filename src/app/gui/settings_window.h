@@ -12,17 +12,20 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 
 namespace lanqi {
 
 // 站点设置: for each slot of the settings whether it is searched, its base address, its site definition, a 测试
 // button that fetches page 1 of a keyword from that slot alone, and what the last search found there; then
-// the vendor's and the cloud-play addresses. 保存 refuses an address the client cannot search, in place;
-// otherwise it writes the settings file (the previous one kept as config.toml.bak) and applies it. 取消 and
-// Esc change nothing.
+// the vendor's and the cloud-play addresses. The rows scroll; 添加站点 adds a slot of the user's own (up to
+// kMaxSiteSlots) and each one's 删除 removes it, the later ones moving down a number. 保存 refuses an address the
+// client cannot search, in place; otherwise it writes the settings file (the previous one kept as config.toml.bak) and
+// applies it. 取消 and Esc change nothing.
 class SettingsWindow : public QDialog {
     Q_OBJECT
   public:
@@ -42,6 +45,7 @@ class SettingsWindow : public QDialog {
 
     // The slot's controls, for the tests: "站点1", "站点2" ... and their parts are named as well.
     QLineEdit* baseEdit(int slot) const { return m_rows[static_cast<size_t>(slot - 1)].base; }
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
 
   private:
     struct Row {
@@ -51,13 +55,22 @@ class SettingsWindow : public QDialog {
         QPushButton* test = nullptr;
         QLabel* testResult = nullptr;
         QLabel* lastRun = nullptr;
-        unsigned testNumber = 0;  // the 测试 whose answer the row waits for; an edit forgets the one under way
+        QPushButton* remove = nullptr;  // past the sixth slot only
+        unsigned testNumber = 0;        // the 测试 whose answer the row waits for; an edit forgets the one under way
     };
 
     // Shows `text` in `label` cut to its width with "…", the whole of it as tool tip and accessible
     // description, so that the window never widens.
     static void showWhole(QLabel* label, const QString& text);
     void forgetTest(int slot);
+    // Makes the controls of the editor's row `slot` in the grid, and shows its values in them.
+    void addControls(int slot);
+    // Shows the editor's row `slot` in the controls of that row.
+    void showRow(int slot);
+    void addSlot();
+    void removeSlot(int slot);
+    // The rows' controls, then 添加站点 and the rest, in the order Tab visits them.
+    void orderTabs();
 
     void test(int slot);
     void save();
@@ -70,9 +83,14 @@ class SettingsWindow : public QDialog {
     Context m_context;
     SettingsEditor m_editor;
     std::vector<Row> m_rows;
+    QScrollArea* m_scroll = nullptr;
+    QGridLayout* m_grid = nullptr;
+    QPushButton* m_add = nullptr;
     QLineEdit* m_vendor = nullptr;
     QLineEdit* m_play = nullptr;
     QLabel* m_problem = nullptr;
+    QPushButton* m_save = nullptr;
+    QPushButton* m_cancel = nullptr;
 };
 
 }  // namespace lanqi

@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QLineEdit>
 #include <QPushButton>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "app/gui/settings_window.h"
 #include "app_test_support.h"
@@ -122,6 +127,126 @@ TEST_F(SettingsWindowTest, TestEditRefuseSaveAndReopen) {
     QTest::mouseClick(part<QPushButton>(*again, q("取消")), Qt::LeftButton);
     EXPECT_EQ(again->result(), QDialog::Rejected);
     EXPECT_EQ(loadSettings(file, false).settings.sites[0].base, base + "/site1-items2");
+}
+
+// Slots of the user's own come and go: added at the end, removed with the later ones moving down a number,
+// saved without a gap; the window keeps its width through all of it and through 测试.
+TEST_F(SettingsWindowTest, SlotsAreAddedAndRemovedAndTheWindowKeepsItsWidth) {
+    auto settings = open();
+    QApplication::processEvents();
+    const int width = settings->width();
+    QPushButton* add = part<QPushButton>(*settings, q("添加站点"));
+    const auto click = [&](const QString& button) {
+        QTest::mouseClick(part<QPushButton>(*settings, button), Qt::LeftButton);
+        QApplication::processEvents();
+    };
+    const auto definitions = [&](int slot) {
+        return part<QComboBox>(*settings, QStringLiteral("站点%1定义").arg(slot));
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int rows;
+        QString focused;  // the control with the focus afterwards, "" when any
+    };
+    const Step steps[] = {
+        {"添加站点", [&] { click(q("添加站点")); }, 7, q("站点7地址")},
+        {"添加站点 again", [&] { click(q("添加站点")); }, 8, q("站点8地址")},
+        {"both given sample sites",
+         [&] {
+             settings->baseEdit(7)->setText(q(base + "/site1-items2"));
+             definitions(7)->setCurrentText(q("site1"));
+             settings->baseEdit(8)->setText(q(base + "/site2"));
+             definitions(8)->setCurrentText(q("site2"));
+             part<QCheckBox>(*settings, q("站点8"))->setChecked(false);
+         },
+         8, QString()},
+        {"the second tested",
+         [&] { EXPECT_TRUE(testSlot(*settings, 8).contains(q("条结果"))) << testSlot(*settings, 8).toStdString(); }, 8,
+         QString()},
+        {"the first removed", [&] { click(q("站点7删除")); }, 7, q("站点7地址")},
+        {"the last one's 删除 leaves the focus on 添加站点",
+         [&] {
+             click(q("添加站点"));
+             click(q("站点8删除"));
+         },
+         7, q("添加站点")},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(settings->rowCount(), step.rows);
+        EXPECT_EQ(settings->findChild<QLineEdit*>(QStringLiteral("站点%1地址").arg(step.rows + 1)), nullptr);
+        if (!step.focused.isEmpty()) {
+            ASSERT_NE(settings->focusWidget(), nullptr);
+            EXPECT_EQ(settings->focusWidget()->objectName(), step.focused);
+        }
+        EXPECT_EQ(settings->width(), width) << "the window keeps its width";
+        EXPECT_TRUE(add->isEnabled());
+    }
+    // The second added is slot 7 now, with what was typed and chosen there; its test was about slot 8.
+    EXPECT_EQ(settings->baseEdit(7)->text(), q(base + "/site2"));
+    EXPECT_EQ(definitions(7)->currentText(), q("site2"));
+    EXPECT_FALSE(part<QCheckBox>(*settings, q("站点7"))->isChecked());
+    EXPECT_TRUE(part<QLabel>(*settings, q("站点7测试结果"))->accessibleDescription().isEmpty());
+    EXPECT_EQ(settings->findChild<QPushButton*>(q("站点6删除")), nullptr) << "a built-in slot stays";
+
+    QTest::mouseClick(part<QPushButton>(*settings, q("保存")), Qt::LeftButton);
+    EXPECT_EQ(settings->result(), QDialog::Accepted) << part<QLabel>(*settings, q("设置提示"))->text().toStdString();
+    const LoadedSettings saved = loadSettings(file, false);
+    EXPECT_TRUE(saved.problems.empty()) << saved.report(false);
+    ASSERT_EQ(saved.settings.sites.size(), 7u);
+    EXPECT_EQ(saved.settings.sites[6].base, base + "/site2");
+    EXPECT_EQ(saved.settings.sites[6].definition, "site2");
+    EXPECT_FALSE(saved.settings.sites[6].enabled);
+    EXPECT_NE(content(file).find("[site7]"), std::string::npos);
+    EXPECT_EQ(content(file).find("[site8]"), std::string::npos);
+}
+
+// Up to kMaxSiteSlots rows, which scroll inside a window that fits the screen; an added one without an
+// address is refused at 保存, and Tab to a row out of view scrolls it into view.
+TEST_F(SettingsWindowTest, ThirtyTwoSlotsScrollAndAnEmptyOneIsRefused) {
+    auto settings = open();
+    QApplication::processEvents();
+    const int width = settings->width();
+    QPushButton* add = part<QPushButton>(*settings, q("添加站点"));
+    while (add->isEnabled()) {
+        QTest::mouseClick(add, Qt::LeftButton);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(settings->rowCount(), kMaxSiteSlots);
+    EXPECT_EQ(settings->width(), width);
+    const QRect area = settings->screen()->availableGeometry();
+    EXPECT_LE(settings->frameGeometry().height(), area.height());
+
+    QScrollArea* rows = part<QScrollArea>(*settings, q("站点列表"));
+    const auto inView = [&](QWidget* control) {
+        const QRect shown(control->mapTo(rows->viewport(), QPoint(0, 0)), control->size());
+        return rows->viewport()->rect().contains(shown);
+    };
+    EXPECT_TRUE(inView(settings->baseEdit(kMaxSiteSlots))) << "the added row is shown";
+    EXPECT_FALSE(inView(settings->baseEdit(1)));
+    // Tab from the first row's 测试, the rows scrolled to their end, shows the second row.
+    rows->verticalScrollBar()->setValue(rows->verticalScrollBar()->maximum());
+    QWidget* test = part<QPushButton>(*settings, q("站点1测试"));
+    test->setFocus();
+    QTest::keyClick(test, Qt::Key_Tab);
+    ASSERT_NE(settings->focusWidget(), nullptr);
+    EXPECT_EQ(settings->focusWidget()->objectName(), q("站点2"));
+    EXPECT_TRUE(inView(settings->focusWidget()));
+
+    // The rows added have no address yet: 保存 says so at the first of them and writes nothing.
+    const std::string before = content(file);
+    QTest::mouseClick(part<QPushButton>(*settings, q("保存")), Qt::LeftButton);
+    EXPECT_TRUE(settings->isVisible());
+    EXPECT_TRUE(part<QLabel>(*settings, q("设置提示"))->text().startsWith(q("站点7的地址")));
+    EXPECT_EQ(settings->focusWidget(), settings->baseEdit(7));
+    EXPECT_EQ(content(file), before);
+
+    QTest::mouseClick(part<QPushButton>(*settings, QStringLiteral("站点%1删除").arg(kMaxSiteSlots)), Qt::LeftButton);
+    EXPECT_TRUE(add->isEnabled());
+    EXPECT_EQ(settings->rowCount(), kMaxSiteSlots - 1);
+    EXPECT_EQ(settings->width(), width);
 }
 
 }  // namespace
