@@ -38,7 +38,9 @@ class AboutWindow final : public Win32Window {
 // there; then the vendor's and the cloud-play addresses. What the environment sets is shown read-only. 保存
 // refuses an address the client cannot search, in place; otherwise it writes the settings file (the previous
 // one kept as config.toml.bak), hands the settings to `applied` and closes. 取消, Esc and the close box change
-// nothing.
+// nothing. The rows scroll in a panel of their own (Tab to a row out of view scrolls it into view); 添加站点
+// adds a slot of the user's own, up to kMaxSiteSlots, and each one's 删除 removes it, the later ones moving
+// down a number. Each row's controls are named for screen readers by a label before them ("站点7 地址").
 class SettingsWindow final : public KeyboardOwner {
   public:
     struct Context {
@@ -50,7 +52,7 @@ class SettingsWindow final : public KeyboardOwner {
         int focusedSlot = 0;  // the slot whose address has the focus when the window opens
     };
 
-    // The width of a row's 测试结果 and 上次搜索: fixed, whatever they say (cut with "…", whole in the tip).
+    // The width of a row's 测试结果 and 上次搜索: fixed, whatever they say (cut at the edge, whole in the tip).
     static constexpr int kResultWidth = 200;
 
     explicit SettingsWindow(Context context);
@@ -73,6 +75,10 @@ class SettingsWindow final : public KeyboardOwner {
     HWND testButton(int slot) const { return row(slot).test; }
     HWND testResult(int slot) const { return row(slot).testResult; }
     HWND lastRun(int slot) const { return row(slot).lastRun; }
+    HWND removeButton(int slot) const { return row(slot).remove; }  // null for the six built-in slots
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    HWND rowsView() const { return m_rowsView; }  // the scrolling panel the rows are in
+    HWND addButton() const { return m_add; }
     HWND vendorEdit() const { return m_vendor; }
     HWND playEdit() const { return m_play; }
     HWND problemLabel() const { return m_problem; }
@@ -90,11 +96,24 @@ class SettingsWindow final : public KeyboardOwner {
         HWND testResult = nullptr;
         HWND lastRun = nullptr;
         HWND testTip = nullptr;
+        HWND remove = nullptr;
+        std::vector<HWND> names;  // the labels that name its controls for screen readers
         unsigned testNumber = 0;  // the 测试 whose answer the row waits for; an edit forgets the one under way
     };
     struct Mailbox;
 
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK rowsProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleRows(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void addControls(int slot);
+    void showRow(int slot);
+    void addSlot();
+    void removeSlot(int slot);
+    // Places the rows' panel and what is under it for the rows there are, and sizes the window to them.
+    void layOut();
+    void scrollRowsTo(int top);
+    // Gives `control` the focus, scrolled into view when it is one of the rows'.
+    void focus(HWND control);
     LRESULT handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void command(int id, int code);
     const Row& row(int slot) const { return m_rows.at(static_cast<size_t>(slot - 1)); }
@@ -112,6 +131,12 @@ class SettingsWindow final : public KeyboardOwner {
     std::vector<Row> m_rows;
     std::shared_ptr<Mailbox> m_mailbox;
     HWND m_window = nullptr;
+    HWND m_rowsView = nullptr;   // clips the rows and has the scroll bar
+    HWND m_rowsPanel = nullptr;  // holds the rows, as tall as they are, moved up and down inside m_rowsView
+    int m_rowsTop = 0;           // how far the rows are scrolled
+    int m_mostRows = 0;          // how many rows m_rowsView shows at most, for the screen's work area
+    HWND m_add = nullptr;
+    HWND m_serviceLabels[2] = {nullptr, nullptr};
     HWND m_vendor = nullptr;
     HWND m_play = nullptr;
     HWND m_problem = nullptr;

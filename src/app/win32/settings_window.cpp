@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <deque>
 #include <mutex>
 
@@ -25,20 +26,45 @@ constexpr int kTestLeft = kDefinitionLeft + kDefinitionWidth + 6;
 constexpr int kTestWidth = 52;
 constexpr int kResultLeft = kTestLeft + kTestWidth + 8;
 constexpr int kLastRunLeft = kResultLeft + SettingsWindow::kResultWidth + 8;
-constexpr int kWidth = kLastRunLeft + SettingsWindow::kResultWidth + kMargin;
+constexpr int kRemoveLeft = kLastRunLeft + SettingsWindow::kResultWidth + 8;
+constexpr int kRemoveWidth = 52;
+constexpr int kRowsWidth = kRemoveLeft + kRemoveWidth + 6;  // the rows' panel, the scroll bar to its right
 constexpr int kFirstRowTop = 34;
+constexpr int kRowTopInside = 3;  // the first row's top inside the rows' panel
+constexpr int kButtonHeight = 28;
 
-// Control ids: 保存 and 取消, then ten per slot.
+// Control ids: 保存, 取消 and 添加站点, then ten per slot.
 constexpr int kSaveId = 1;
 constexpr int kCancelId = 2;
+constexpr int kAddId = 3;
 constexpr int kRowIds = 100;
-enum RowControl { kEnabledControl, kBaseControl, kDefinitionControl, kTestControl };
+enum RowControl { kEnabledControl, kBaseControl, kDefinitionControl, kTestControl, kRemoveControl };
 constexpr int rowId(int slot, RowControl control) { return kRowIds + slot * 10 + control; }
 
 // A 测试's answer arrives: the window takes what the mailbox holds.
 constexpr UINT kAnswerMessage = WM_APP + 1;
 
 Text typedText(HWND edit) { return gbkFromWide(windowText(edit)); }
+
+// The height of what lies under the rows' panel: 添加站点, the two services, the problem line, 保存 and 取消.
+constexpr int kBelowRows = 8 + kButtonHeight + 10 + 2 * kRowHeight + 40 + kButtonHeight + kMargin;
+
+int scrollBarWidth() { return ::GetSystemMetrics(SM_CXVSCROLL); }
+int windowWidth() { return kRowsWidth + scrollBarWidth() + kMargin; }
+
+// A control of the rows' panel, below those made before it: the panel's Tab order is the order they are made in,
+// and a screen reader names a control by the label just before it.
+HWND rowControl(HWND panel, const wchar_t* windowClass, const std::wstring& text, DWORD style, const Geometry& geometry,
+                int id = 0) {
+    HWND control = createControl(panel, windowClass, text, style, geometry, id);
+    if (control != nullptr) ::SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return control;
+}
+
+// The label, shown nowhere (no size), that names the control made after it: "站点7 地址".
+HWND nameLabel(HWND panel, const std::wstring& name) {
+    return rowControl(panel, L"STATIC", name, WS_VISIBLE | SS_NOPREFIX, {0, 0, 0, 0});
+}
 
 }  // namespace
 
@@ -58,7 +84,6 @@ struct SettingsWindow::Mailbox {
 SettingsWindow::SettingsWindow(Context context)
     : m_context(std::move(context)),
       m_editor(m_context.file, m_context.inUse),
-      m_rows(m_editor.rows.size()),
       m_mailbox(std::make_shared<Mailbox>()) {}
 
 SettingsWindow::~SettingsWindow() {
@@ -67,17 +92,11 @@ SettingsWindow::~SettingsWindow() {
 
 bool SettingsWindow::create(HWND owner) {
     registerWindowClass(L"LanqiSettings", &SettingsWindow::procedure, ::GetSysColorBrush(COLOR_BTNFACE));
-    const int rows = static_cast<int>(m_rows.size());
-    const int servicesTop = kFirstRowTop + rows * kRowHeight + 8;
-    const int problemTop = servicesTop + 2 * kRowHeight;
-    const int buttonsTop = problemTop + 40;
-    const int height = buttonsTop + 28 + kMargin;
+    registerWindowClass(L"LanqiSettingsRows", &SettingsWindow::rowsProcedure, ::GetSysColorBrush(COLOR_BTNFACE));
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | (owner == nullptr ? WS_EX_APPWINDOW : 0);
-    const SIZE outer = outerSize(style, exStyle, kWidth, height);
-    const POINT at = centredPosition(owner, outer.cx, outer.cy);
-    m_window = ::CreateWindowExW(exStyle, L"LanqiSettings", L"站点设置", style, at.x, at.y, outer.cx, outer.cy, owner,
-                                 nullptr, ::GetModuleHandleW(nullptr), this);
+    m_window = ::CreateWindowExW(exStyle, L"LanqiSettings", L"站点设置", style, 0, 0, 0, 0, owner, nullptr,
+                                 ::GetModuleHandleW(nullptr), this);
     if (m_window == nullptr) return false;
     {
         std::lock_guard<std::mutex> lock(m_mailbox->mutex);
@@ -95,70 +114,257 @@ bool SettingsWindow::create(HWND owner) {
     for (const auto& header : headers)
         createControl(m_window, L"STATIC", header.text, WS_VISIBLE | SS_NOPREFIX, {header.left, 12, 120, 18});
 
-    for (const SettingsEditor::Row& values : m_editor.rows) {
-        const int slot = values.slot;
-        Row& row = m_rows[static_cast<size_t>(slot - 1)];
-        const int top = kFirstRowTop + (slot - 1) * kRowHeight;
-        row.enabled = createControl(m_window, L"BUTTON", L"站点" + std::to_wstring(slot),
-                                    WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
-                                    {kEnabledLeft, top, kEnabledWidth, kControlHeight}, rowId(slot, kEnabledControl));
-        ::SendMessageW(row.enabled, BM_SETCHECK, values.enabled ? BST_CHECKED : BST_UNCHECKED, 0);
-        row.base = createControl(
-            m_window, WC_EDITW, wideFromGbk(values.base.value),
-            WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | (values.base.readOnly() ? ES_READONLY : 0),
-            {kBaseLeft, top, kBaseWidth, kControlHeight}, rowId(slot, kBaseControl));
-        // The environment decides this address: shown as it is used, and not written to the file.
-        if (values.base.readOnly()) addToolTip(row.base, wideFromUtf8(SettingsEditor::environmentNote(values.base)));
-        row.definition =
-            createControl(m_window, WC_COMBOBOXW, L"", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
-                          {kDefinitionLeft, top, kDefinitionWidth, 200}, rowId(slot, kDefinitionControl));
-        const std::vector<std::string> choices = m_editor.definitionChoices(slot);
-        for (size_t n = 0; n < choices.size(); ++n) {
-            ::SendMessageW(row.definition, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wideFromUtf8(choices[n]).c_str()));
-            if (choices[n] == values.definition) ::SendMessageW(row.definition, CB_SETCURSEL, n, 0);
-        }
-        row.test = createControl(m_window, L"BUTTON", L"测试", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                                 {kTestLeft, top, kTestWidth, kControlHeight}, rowId(slot, kTestControl));
-        const DWORD resultStyle = WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS | SS_NOTIFY | SS_CENTERIMAGE;
-        row.testResult =
-            createControl(m_window, L"STATIC", L"", resultStyle, {kResultLeft, top, kResultWidth, kControlHeight});
-        row.testTip = addToolTip(row.testResult, L"");
-        const Text lastRun = static_cast<size_t>(slot) <= m_context.lastRun.size()
-                                 ? m_context.lastRun[static_cast<size_t>(slot - 1)]
-                                 : Text();
-        row.lastRun = createControl(m_window, L"STATIC", wideFromGbk(lastRun), resultStyle,
-                                    {kLastRunLeft, top, kResultWidth, kControlHeight});
-        addToolTip(row.lastRun, wideFromGbk(lastRun));
-    }
+    // The rows' panel: Tab goes into it and through its controls (WS_EX_CONTROLPARENT), it scrolls them.
+    m_rowsView = ::CreateWindowExW(
+        WS_EX_CONTROLPARENT, L"LanqiSettingsRows", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN, 0,
+        kFirstRowTop, kRowsWidth + scrollBarWidth(), kRowHeight, m_window, nullptr, ::GetModuleHandleW(nullptr), this);
+    m_rowsPanel =
+        ::CreateWindowExW(WS_EX_CONTROLPARENT, L"LanqiSettingsRows", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                          kRowsWidth, kRowHeight, m_rowsView, nullptr, ::GetModuleHandleW(nullptr), this);
+    for (const SettingsEditor::Row& values : m_editor.rows) addControls(values.slot);
 
+    m_add = createControl(m_window, L"BUTTON", L"添加站点", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                          {kMargin, 0, 96, kButtonHeight}, kAddId);
     const struct {
         HWND* edit;
         const wchar_t* label;
         const SettingsEditor::Address* address;
     } services[] = {{&m_vendor, L"官方网站：", &m_editor.vendor}, {&m_play, L"云播服务：", &m_editor.play}};
-    int top = servicesTop;
-    for (const auto& service : services) {
-        createControl(m_window, L"STATIC", service.label, WS_VISIBLE | SS_NOPREFIX | SS_CENTERIMAGE,
-                      {kEnabledLeft, top, kEnabledWidth, kControlHeight});
+    for (size_t k = 0; k < 2; ++k) {
+        const auto& service = services[k];
+        m_serviceLabels[k] =
+            createControl(m_window, L"STATIC", service.label, WS_VISIBLE | SS_NOPREFIX | SS_CENTERIMAGE,
+                          {kEnabledLeft, 0, kEnabledWidth, kControlHeight});
         *service.edit = createControl(
             m_window, WC_EDITW, wideFromGbk(service.address->value),
             WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | (service.address->readOnly() ? ES_READONLY : 0),
-            {kBaseLeft, top, kBaseWidth, kControlHeight});
+            {kBaseLeft, 0, kBaseWidth, kControlHeight});
         if (service.address->readOnly())
             addToolTip(*service.edit, wideFromUtf8(SettingsEditor::environmentNote(*service.address)));
-        top += kRowHeight;
     }
     m_problem = createControl(m_window, L"STATIC", L"", WS_VISIBLE | SS_NOPREFIX,
-                              {kMargin, problemTop, kWidth - 2 * kMargin, 36});
+                              {kMargin, 0, windowWidth() - 2 * kMargin, 36});
     m_save = createControl(m_window, L"BUTTON", L"保存", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                           {kWidth - kMargin - 2 * 80 - 8, buttonsTop, 80, 28}, kSaveId);
+                           {windowWidth() - kMargin - 2 * 80 - 8, 0, 80, kButtonHeight}, kSaveId);
     m_cancel = createControl(m_window, L"BUTTON", L"取消", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                             {kWidth - kMargin - 80, buttonsTop, 80, 28}, kCancelId);
+                             {windowWidth() - kMargin - 80, 0, 80, kButtonHeight}, kCancelId);
+
+    // As many rows shown as the screen's work area has room for, the window centred over its owner.
+    MONITORINFO monitor{sizeof(monitor), {}, {}, 0};
+    ::GetMonitorInfoW(::MonitorFromWindow(owner != nullptr ? owner : m_window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const int workHeight = monitor.rcWork.bottom - monitor.rcWork.top;
+    const int rest = outerSize(style, exStyle, windowWidth(), 0).cy + kFirstRowTop + kBelowRows + 2 * kRowTopInside;
+    m_mostRows = std::max(3, (workHeight - rest) / kRowHeight);
+    layOut();
+    RECT outer{};
+    ::GetWindowRect(m_window, &outer);
+    const POINT at = centredPosition(owner, outer.right - outer.left, outer.bottom - outer.top);
+    ::SetWindowPos(m_window, nullptr, at.x, std::max<LONG>(at.y, monitor.rcWork.top), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     setKeyboardOwner(m_window, this);
     ::ShowWindow(m_window, SW_SHOW);
     const int focused = m_context.focusedSlot;
-    ::SetFocus(focused >= 1 && focused <= rows ? baseEdit(focused) : (rows > 0 ? baseEdit(1) : m_save));
+    const int rows = static_cast<int>(m_rows.size());
+    focus(focused >= 1 && focused <= rows ? baseEdit(focused) : (rows > 0 ? baseEdit(1) : m_save));
     return true;
+}
+
+void SettingsWindow::addControls(int slot) {
+    Row& row = m_rows.emplace_back();
+    const int top = kRowTopInside + (slot - 1) * kRowHeight;
+    const std::wstring name = L"站点" + std::to_wstring(slot);
+    row.enabled = rowControl(m_rowsPanel, L"BUTTON", name, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
+                             {kEnabledLeft, top, kEnabledWidth, kControlHeight}, rowId(slot, kEnabledControl));
+    row.names.push_back(nameLabel(m_rowsPanel, name + L" 地址"));
+    row.base = rowControl(m_rowsPanel, WC_EDITW, L"", WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL,
+                          {kBaseLeft, top, kBaseWidth, kControlHeight}, rowId(slot, kBaseControl));
+    row.names.push_back(nameLabel(m_rowsPanel, name + L" 站点定义"));
+    row.definition = rowControl(m_rowsPanel, WC_COMBOBOXW, L"", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                                {kDefinitionLeft, top, kDefinitionWidth, 200}, rowId(slot, kDefinitionControl));
+    row.test = rowControl(m_rowsPanel, L"BUTTON", L"测试", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                          {kTestLeft, top, kTestWidth, kControlHeight}, rowId(slot, kTestControl));
+    // What 测试 and the last search found: read-only edits without a frame, so that a screen reader names them
+    // by the label before them ("站点7 测试结果") and reads the whole text as their value.
+    const DWORD resultStyle = WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL;
+    row.names.push_back(nameLabel(m_rowsPanel, name + L" 测试结果"));
+    row.testResult = rowControl(m_rowsPanel, WC_EDITW, L"", resultStyle,
+                                {kResultLeft, top + 3, SettingsWindow::kResultWidth, kControlHeight - 3});
+    row.testTip = addToolTip(row.testResult, L"");
+    row.names.push_back(nameLabel(m_rowsPanel, name + L" 上次搜索"));
+    const Text lastRun = static_cast<size_t>(slot) <= m_context.lastRun.size()
+                             ? m_context.lastRun[static_cast<size_t>(slot - 1)]
+                             : Text();
+    row.lastRun = rowControl(m_rowsPanel, WC_EDITW, wideFromGbk(lastRun), resultStyle,
+                             {kLastRunLeft, top + 3, SettingsWindow::kResultWidth, kControlHeight - 3});
+    addToolTip(row.lastRun, wideFromGbk(lastRun));
+    if (m_editor.canRemoveRow(slot)) {
+        row.remove = rowControl(m_rowsPanel, L"BUTTON", L"删除", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                                {kRemoveLeft, top, kRemoveWidth, kControlHeight}, rowId(slot, kRemoveControl));
+    }
+    showRow(slot);
+}
+
+void SettingsWindow::showRow(int slot) {
+    const SettingsEditor::Row& values = m_editor.rows[static_cast<size_t>(slot - 1)];
+    Row& row = m_rows[static_cast<size_t>(slot - 1)];
+    ::SendMessageW(row.enabled, BM_SETCHECK, values.enabled ? BST_CHECKED : BST_UNCHECKED, 0);
+    ::SetWindowTextW(row.base, wideFromGbk(values.base.value).c_str());
+    // The environment decides this address: shown as it is used, and not written to the file.
+    ::SendMessageW(row.base, EM_SETREADONLY, values.base.readOnly() ? TRUE : FALSE, 0);
+    if (values.base.readOnly()) addToolTip(row.base, wideFromUtf8(SettingsEditor::environmentNote(values.base)));
+    ::SendMessageW(row.definition, CB_RESETCONTENT, 0, 0);
+    const std::vector<std::string> choices = m_editor.definitionChoices(slot);
+    for (size_t n = 0; n < choices.size(); ++n) {
+        ::SendMessageW(row.definition, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wideFromUtf8(choices[n]).c_str()));
+        if (choices[n] == values.definition) ::SendMessageW(row.definition, CB_SETCURSEL, n, 0);
+    }
+}
+
+void SettingsWindow::layOut() {
+    const int rows = static_cast<int>(m_rows.size());
+    const int panelHeight = 2 * kRowTopInside + rows * kRowHeight;
+    const int viewHeight = 2 * kRowTopInside + std::min(rows, m_mostRows) * kRowHeight;
+    ::SetWindowPos(m_rowsView, nullptr, 0, kFirstRowTop, kRowsWidth + scrollBarWidth(), viewHeight,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_rowsPanel, nullptr, 0, 0, kRowsWidth, panelHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    int top = kFirstRowTop + viewHeight + 8;
+    setGeometry(m_add, {kMargin, top, 96, kButtonHeight});
+    top += kButtonHeight + 10;
+    for (size_t k = 0; k < 2; ++k) {
+        setGeometry(m_serviceLabels[k], {kEnabledLeft, top, kEnabledWidth, kControlHeight});
+        setGeometry(k == 0 ? m_vendor : m_play, {kBaseLeft, top, kBaseWidth, kControlHeight});
+        top += kRowHeight;
+    }
+    setGeometry(m_problem, {kMargin, top, windowWidth() - 2 * kMargin, 36});
+    top += 40;
+    setGeometry(m_save, {windowWidth() - kMargin - 2 * 80 - 8, top, 80, kButtonHeight});
+    setGeometry(m_cancel, {windowWidth() - kMargin - 80, top, 80, kButtonHeight});
+    const int height = top + kButtonHeight + kMargin;
+    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(m_window, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(m_window, GWL_EXSTYLE));
+    const SIZE outer = outerSize(style, exStyle, windowWidth(), height);
+    ::SetWindowPos(m_window, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    scrollRowsTo(m_rowsTop);
+    ::EnableWindow(m_add, m_editor.canAddRow() ? TRUE : FALSE);
+}
+
+void SettingsWindow::scrollRowsTo(int top) {
+    RECT view{};
+    ::GetClientRect(m_rowsView, &view);
+    const int panelHeight = 2 * kRowTopInside + static_cast<int>(m_rows.size()) * kRowHeight;
+    m_rowsTop = std::clamp(top, 0, std::max(0, panelHeight - static_cast<int>(view.bottom)));
+    SCROLLINFO scroll{sizeof(scroll),
+                      SIF_RANGE | SIF_PAGE | SIF_POS,
+                      0,
+                      panelHeight - 1,
+                      static_cast<UINT>(view.bottom),
+                      m_rowsTop,
+                      0};
+    ::SetScrollInfo(m_rowsView, SB_VERT, &scroll, TRUE);
+    ::SetWindowPos(m_rowsPanel, nullptr, 0, -m_rowsTop, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SettingsWindow::focus(HWND control) {
+    if (control == nullptr) return;
+    if (::IsChild(m_rowsPanel, control)) {
+        RECT area{};
+        ::GetWindowRect(control, &area);
+        ::MapWindowPoints(HWND_DESKTOP, m_rowsPanel, reinterpret_cast<POINT*>(&area), 2);
+        RECT view{};
+        ::GetClientRect(m_rowsView, &view);
+        const int top = static_cast<int>(area.top) - kRowTopInside;
+        const int bottom = static_cast<int>(area.top) + kControlHeight + kRowTopInside;
+        if (top < m_rowsTop)
+            scrollRowsTo(top);
+        else if (bottom > m_rowsTop + view.bottom)
+            scrollRowsTo(bottom - static_cast<int>(view.bottom));
+    }
+    ::SetFocus(control);
+}
+
+void SettingsWindow::addSlot() {
+    readControls();
+    const int slot = m_editor.addRow();
+    if (slot == 0) return;
+    addControls(slot);
+    layOut();
+    focus(baseEdit(slot));
+}
+
+void SettingsWindow::removeSlot(int slot) {
+    readControls();
+    if (!m_editor.removeRow(slot)) return;
+    // The later rows move up a number, what their last search found with them; their tests are forgotten.
+    const int rows = static_cast<int>(m_editor.rows.size());
+    for (int moved = slot; moved <= rows; ++moved) {
+        Row& row = m_rows[static_cast<size_t>(moved - 1)];
+        const std::wstring lastRun = windowText(m_rows[static_cast<size_t>(moved)].lastRun);
+        ::SetWindowTextW(row.lastRun, lastRun.c_str());
+        showRow(moved);
+        forgetTest(moved);
+    }
+    const Row gone = m_rows.back();
+    m_rows.pop_back();
+    for (HWND control :
+         {gone.enabled, gone.base, gone.definition, gone.test, gone.testResult, gone.lastRun, gone.remove})
+        if (control != nullptr) ::DestroyWindow(control);
+    for (HWND label : gone.names) ::DestroyWindow(label);
+    layOut();
+    focus(slot <= rows ? baseEdit(slot) : m_add);
+}
+
+LRESULT CALLBACK SettingsWindow::rowsProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = windowOwner<SettingsWindow>(window, message, lParam);
+    if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+    return self->handleRows(window, message, wParam, lParam);
+}
+
+LRESULT SettingsWindow::handleRows(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            command(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_VSCROLL: {
+            if (window != m_rowsView) break;
+            RECT view{};
+            ::GetClientRect(m_rowsView, &view);
+            SCROLLINFO scroll{sizeof(scroll), SIF_TRACKPOS, 0, 0, 0, 0, 0};
+            ::GetScrollInfo(m_rowsView, SB_VERT, &scroll);
+            switch (LOWORD(wParam)) {
+                case SB_LINEUP:
+                    scrollRowsTo(m_rowsTop - kRowHeight);
+                    break;
+                case SB_LINEDOWN:
+                    scrollRowsTo(m_rowsTop + kRowHeight);
+                    break;
+                case SB_PAGEUP:
+                    scrollRowsTo(m_rowsTop - view.bottom);
+                    break;
+                case SB_PAGEDOWN:
+                    scrollRowsTo(m_rowsTop + view.bottom);
+                    break;
+                case SB_THUMBTRACK:
+                case SB_THUMBPOSITION:
+                    scrollRowsTo(scroll.nTrackPos);
+                    break;
+                case SB_TOP:
+                    scrollRowsTo(0);
+                    break;
+                case SB_BOTTOM:
+                    scrollRowsTo(1 << 20);
+                    break;
+                default:
+                    break;
+            }
+            return 0;
+        }
+        case WM_MOUSEWHEEL:
+            scrollRowsTo(m_rowsTop - GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA * 3 * kRowHeight);
+            return 0;
+        default:
+            break;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
 bool SettingsWindow::run(HWND owner) {
@@ -211,12 +417,16 @@ LRESULT SettingsWindow::handle(HWND window, UINT message, WPARAM wParam, LPARAM 
 void SettingsWindow::command(int id, int code) {
     if (id == kSaveId && code == BN_CLICKED) return save();
     if (id == kCancelId && code == BN_CLICKED) return close();
+    if (id == kAddId && code == BN_CLICKED) return addSlot();
     if (id < kRowIds + 10) return;
     const int slot = (id - kRowIds) / 10;
     if (slot < 1 || slot > static_cast<int>(m_rows.size())) return;
     switch ((id - kRowIds) % 10) {
         case kTestControl:
             if (code == BN_CLICKED) test(slot);
+            break;
+        case kRemoveControl:
+            if (code == BN_CLICKED) removeSlot(slot);
             break;
         // A result is about the address and definition it was made with: an edit clears it.
         case kBaseControl:
@@ -245,7 +455,7 @@ bool SettingsWindow::preTranslate(MSG& message) {
     if (message.wParam == VK_TAB) {
         const bool back = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
         HWND next = ::GetNextDlgTabItem(m_window, ::GetFocus(), back ? TRUE : FALSE);
-        if (next != nullptr) ::SetFocus(next);
+        if (next != nullptr) focus(next);
         return true;
     }
     return false;
@@ -286,7 +496,7 @@ void SettingsWindow::showProblem(const std::optional<SettingsEditor::Problem>& p
                 : problem->field >= 1 && problem->field <= static_cast<int>(m_rows.size()) ? baseEdit(problem->field)
                                                                                            : nullptr;
     if (edit != nullptr) {
-        ::SetFocus(edit);
+        focus(edit);
         ::SendMessageW(edit, EM_SETSEL, 0, -1);
     }
 }
