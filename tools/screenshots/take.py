@@ -43,7 +43,6 @@ UNIQUE_SWITCH = (420, 63)  # 合并相同资源
 FAILED_SITE = 4  # answers with an error page: the site strip shows a failed site
 # A seventh slot that asks Site2 again: its rows are the same torrents, so one row per torrent merges them.
 SEVENTH_SLOT = '[site7]\nbase = "%s/site2"\ndefinition = "site2"\n'
-FOOTER = (700, 505)  # 标签8, which offers the main popup menu
 PLAYING_LABEL = (0, 0, 85, 16)  # 标签1, shown with the player view
 # "选择播放" from its top: 在线播放通道1, 在线播放通道2, 迅雷影音播放, 迅雷下载, 复制下载地址, -, 查看文件详情.
 DETAILS_ENTRY_DOWN_PRESSES = 6
@@ -341,12 +340,9 @@ def take(session, wanted, made):
         time.sleep(0.5)
 
     if "settings" in wanted:
-        session.click(main, FOOTER, button=3)
-        session.wait(lambda: [w for w in session.client_windows() if w not in (main, notice)], 10,
-                     "no main menu after a right-click on the footer")
-        time.sleep(0.5)
-        session.xdotool("key", "Up")  # from the top round to the last entry, 站点设置
-        session.xdotool("key", "Return")
+        # Ctrl+, opens it wherever the strip's buttons reach: with a seventh slot they cover the footer's right.
+        session.xdotool("windowactivate", "--sync", main)
+        session.xdotool("key", "ctrl+comma")
         window = session.wait(lambda: session.client_windows("^站点设置$"), 10, "no 站点设置 window")[0]
         time.sleep(0.8)
         session.capture([main_rect, session.rect(window)], "settings")
