@@ -4,6 +4,7 @@
 
 #include "app/core/client_controller.h"
 #include "scrape/site_definition.h"
+#include "search/site_check.h"
 
 namespace lanqi {
 
@@ -127,6 +128,17 @@ void applySettings(ClientController& client, const Settings& settings) {
     std::vector<SettingsProblem> problems;
     const SiteSlots definitions = loadSiteDefinitions(settings, problems);
     client.useSettings(settings, definitions);
+}
+
+SettingsContext settingsContextOf(ClientController& client, int focusedSlot, Text testKeyword) {
+    SettingsContext context;
+    context.focusedSlot = focusedSlot;
+    context.testKeyword = std::move(testKeyword);
+    context.inUse = client.settings();
+    for (int n = 1; n <= static_cast<int>(context.inUse.sites.size()); ++n)
+        context.lastRun.push_back(describeLastRun(client.searchFlow(), n));
+    context.applied = [&client](const Settings& settings) { applySettings(client, settings); };
+    return context;
 }
 
 }  // namespace lanqi

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,6 +83,20 @@ class SettingsEditor {
     Settings m_fileValues;
     std::vector<Text> m_environmentBases;  // slot n at n - 1: LANQI_SITE<n>_BASE as the client runs with it, or ""
 };
+
+// What 站点设置 opens with, whichever window shows it.
+struct SettingsContext {
+    std::string file = settingsFilePath();  // UTF-8
+    Settings inUse = builtInSettings();     // what the client runs with now (the environment's values in it)
+    Text testKeyword;                       // GBK; what 测试 searches
+    std::vector<Text> lastRun;              // GBK, slot n at n - 1: what the last search found
+    std::function<void(const Settings&)> applied = [](const Settings&) {};  // after a save
+    int focusedSlot = 0;  // the slot whose address has the focus when the window opens (the strip's entry)
+};
+
+// The context of the client's 站点设置: its settings in use, what its last search found at each slot,
+// `testKeyword` (the search box's keyword) for 测试, and a save applied to the client at once.
+SettingsContext settingsContextOf(ClientController& client, int focusedSlot, Text testKeyword);
 
 // Hands saved settings to the client: their site definitions loaded (a broken one keeps its slot's built-in
 // definition; 测试 says why), then both at once.

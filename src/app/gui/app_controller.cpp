@@ -5,7 +5,6 @@
 #include "app/gui/main_window.h"
 #include "app/gui/settings_window.h"
 #include "platform/qt/qt_text.h"
-#include "search/site_check.h"
 
 namespace lanqi {
 
@@ -31,13 +30,7 @@ void AppController::setPlayOnline(
 void AppController::showAboutWindow(const Window* owner) { m_desktop.loadWindow(m_aboutWindow, owner, true); }
 
 void AppController::showSettingsWindow(int slot) {
-    SettingsWindow::Context context;
-    context.focusedSlot = slot;
-    context.testKeyword = m_window.keyword();
-    context.inUse = m_client.settings();
-    for (int n = 1; n <= static_cast<int>(context.inUse.sites.size()); ++n)
-        context.lastRun.push_back(describeLastRun(m_client.searchFlow(), n));
-    context.applied = [this](const Settings& settings) { applySettings(m_client, settings); };
+    SettingsWindow::Context context = settingsContextOf(m_client, slot, m_window.keyword());
     SettingsWindow window(std::move(context), &m_window);
     window.exec();
 }

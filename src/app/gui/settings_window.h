@@ -29,14 +29,7 @@ namespace lanqi {
 class SettingsWindow : public QDialog {
     Q_OBJECT
   public:
-    struct Context {
-        std::string file = settingsFilePath();
-        Settings inUse = builtInSettings();  // what the client runs with now (the environment's values in it)
-        Text testKeyword;                    // GBK; what 测试 searches
-        std::vector<Text> lastRun;           // GBK, slot n at n - 1: what the last search found
-        std::function<void(const Settings&)> applied = [](const Settings&) {};  // after a save
-        int focusedSlot = 0;  // the slot whose address has the focus when the window opens (the strip's entry)
-    };
+    using Context = SettingsContext;
 
     SettingsWindow(Context context, QWidget* owner = nullptr);
 

@@ -2,7 +2,6 @@
 
 #include "app/core/settings_editor.h"
 #include "platform/win32_desktop_services.h"
-#include "search/site_check.h"
 
 namespace lanqi::win32 {
 
@@ -54,13 +53,7 @@ void Client::connectWindow() {
 
 // 站点设置, modal over the main window, `slot`'s address focused (none for 0); a save applies at once.
 void Client::showSettingsWindow(int slot) {
-    SettingsWindow::Context context;
-    context.focusedSlot = slot;
-    context.testKeyword = m_window.keyword();
-    context.inUse = m_client.settings();
-    for (int n = 1; n <= static_cast<int>(context.inUse.sites.size()); ++n)
-        context.lastRun.push_back(describeLastRun(m_client.searchFlow(), n));
-    context.applied = [this](const Settings& settings) { applySettings(m_client, settings); };
+    SettingsWindow::Context context = settingsContextOf(m_client, slot, m_window.keyword());
     SettingsWindow window(std::move(context));
     window.run(m_window.handle());
 }

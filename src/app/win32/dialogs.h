@@ -43,14 +43,7 @@ class AboutWindow final : public Win32Window {
 // down a number. Each row's controls are named for screen readers by a label before them ("站点7 地址").
 class SettingsWindow final : public KeyboardOwner {
   public:
-    struct Context {
-        std::string file = settingsFilePath();  // UTF-8
-        Settings inUse = builtInSettings();     // what the client runs with now (the environment's values in it)
-        Text testKeyword;                       // GBK; what 测试 searches
-        std::vector<Text> lastRun;              // GBK, slot n at n - 1: what the last search found
-        std::function<void(const Settings&)> applied = [](const Settings&) {};  // after a save
-        int focusedSlot = 0;  // the slot whose address has the focus when the window opens
-    };
+    using Context = SettingsContext;
 
     // The width of a row's 测试结果 and 上次搜索: fixed, whatever they say (cut at the edge, whole in the tip).
     static constexpr int kResultWidth = 200;
