@@ -17,8 +17,8 @@ constexpr long long kMaxCoordinate = 1 << 20;  // far past any screen; keeps the
 }  // namespace
 
 std::string windowPlaceFile(const std::string& settingsFile) {
-    const std::filesystem::path folder = pathFromUtf8(settingsFile).parent_path();
-    return utf8FromPath(folder / "window.toml");
+    const size_t slash = settingsFile.find_last_of("/\\");
+    return (slash == std::string::npos ? std::string() : settingsFile.substr(0, slash + 1)) + "window.toml";
 }
 
 std::optional<WindowPlace> readWindowPlace(const std::string& file) {

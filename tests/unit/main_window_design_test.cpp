@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/window_place.h"
 #include "support/scratch_folder.h"
 
@@ -209,10 +210,10 @@ TEST_F(WindowPlaceFileTest, APlaceComesBackAsWrittenAndAFileItDidNotWriteGivesNo
           std::string("left = \"1\"\ntop = 2\nwidth = 800\nheight = 600\nmaximised = false\n"),
           std::string("left = 99999999999\ntop = 2\nwidth = 800\nheight = 600\nmaximised = true\n"),
           good + std::string(5000, '#')}) {
-        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+        std::ofstream(pathFromUtf8(file), std::ios::binary | std::ios::trunc) << text;
         EXPECT_EQ(readWindowPlace(file), std::nullopt) << text.substr(0, 60);
     }
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << good;
+    std::ofstream(pathFromUtf8(file), std::ios::binary | std::ios::trunc) << good;
     EXPECT_EQ(readWindowPlace(file), (WindowPlace{1, 2, 800, 600, false}));
 }
 
