@@ -279,6 +279,13 @@ std::string SettingsProblem::english() const {
             return "is a symbolic link that loops; it was not read";
         case CannotRead:
             return "cannot be read";
+        case NotInBundle:
+            return "[" + subject + "] has no place in a site bundle (it holds [site1] ... [site32] and [definitions])";
+        case BadBundledText:
+            return subject +
+                   " is not a site definition's text (a string under a name of 1 to 64 letters, digits, - and _)";
+        case NoRoomForFile:
+            return "is not a regular file, so the site definition cannot be written there";
     }
     return subject;
 }
@@ -319,6 +326,12 @@ std::string SettingsProblem::chinese() const {
             return "是循环的符号链接，未读取";
         case CannotRead:
             return "无法读取";
+        case NotInBundle:
+            return "站点包中不能有 [" + subject + "]（只能有 [site1] … [site32] 和 [definitions]）";
+        case BadBundledText:
+            return subject + " 不是站点定义的文本（须是文本，名称为 1 至 64 个字母、数字、- 或 _）";
+        case NoRoomForFile:
+            return "不是普通文件，无法在此写入站点定义";
     }
     return subject;
 }

@@ -70,6 +70,9 @@ struct SettingsProblem {
         FileTooLarge,     // ... a file larger than kMaxSettingsFileBytes, which is not read
         LinkLoop,         // ... symbolic links that loop
         CannotRead,       // ... a file that cannot be opened or read
+        NotInBundle,      // a table a site bundle does not carry (it holds [site1] ... and [definitions])
+        BadBundledText,   // [definitions] NAME is not a definition's text under a definition's name
+        NoRoomForFile,    // `file` holds a folder or a special file where a definition file is to be written
     } kind;
     long line = 0;          // 1-based; 0 when the file as a whole is meant
     std::string subject;    // the table or key ("site3.base"); for Syntax the parser's description; for
