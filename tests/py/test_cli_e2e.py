@@ -394,6 +394,88 @@ class CliEndToEnd(unittest.TestCase):
         listed = events(run_cli(["--json", "sites"], config=config, variables=False))
         self.assertEqual([e["slot"] for e in listed if e["event"] == "site"], [1, 2, 3, 4, 5, 6, 7])
 
+    def folder_bytes(self, folder):
+        """Every file under `folder` with its bytes (a folder as None)."""
+        found = {}
+        for root, folders, names in os.walk(folder):
+            for name in folders:
+                found[os.path.relpath(os.path.join(root, name), folder)] = None
+            for name in names:
+                with open(os.path.join(root, name), "rb") as f:
+                    found[os.path.relpath(os.path.join(root, name), folder)] = f.read()
+        return found
+
+    def test_a_site_bundle_gives_another_user_the_same_sites(self):
+        base = server_base()
+        with open(os.path.join(SITES, "site2.toml"), encoding="utf-8") as f:
+            mine = "# it's '''mine''' and \"\"\"ours\"\"\", C:\\站点\\\n" + f.read()
+        slot = '[site%d]\nenabled = %s\nbase = "%s/site%d-items1"\ndefinition = "%s"\n'
+        text = "".join(slot % (n, "false" if n == 4 else "true", base, n, "mine" if n == 2 else "site%d" % n)
+                       for n in range(1, 7))
+        text += slot % (7, "true", base, 2, "mine")
+        source = self.write_config(text, {"mine": mine})
+        bundle = os.path.join(source, "bundle.toml")
+        # The environment points every slot elsewhere: the file's own addresses are exported.
+        exported = run_cli(["sites", "--export", bundle], config=source)
+        self.assertEqual(exported.returncode, 0, exported.stderr)
+        with open(bundle, "rb") as f:
+            self.assertEqual(run_cli(["sites", "--export", "-"], config=source).stdout, f.read())
+
+        target = tempfile.mkdtemp(prefix="lanqi-config-")
+        self.addCleanup(shutil.rmtree, target)
+        dry = run_cli(["sites", "--import", bundle, "--dry-run"], config=target, variables=False)
+        self.assertEqual(dry.returncode, 0, dry.stderr)
+        changes = dry.stdout.decode("utf-8").splitlines()
+        self.assertIn("site4.enabled: true -> false", changes)
+        self.assertIn("site7: new slot: base %s/site2-items1, definition mine, enabled true" % base, changes)
+        self.assertIn("definition mine: new (%s)" % os.path.join(target, "lanqi-search", "sites", "mine.toml"),
+                      changes)
+        self.assertEqual(os.listdir(target), [])  # --dry-run writes nothing
+
+        imported = run_cli(["sites", "--import", bundle], config=target, variables=False)
+        self.assertEqual(imported.returncode, 0, imported.stderr)
+        self.assertEqual(imported.stdout, dry.stdout)
+        with open(os.path.join(target, "lanqi-search", "sites", "mine.toml"), encoding="utf-8", newline="") as f:
+            self.assertEqual(f.read(), mine)
+
+        def slots(folder):  # the vendor's and cloud-play addresses are each user's own, not the bundle's
+            proc = run_cli(["--json", "sites"], config=folder, variables=False)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            return [json.loads(line.replace(folder, "CONFIG")) for line in proc.stdout.decode("utf-8").splitlines()
+                    if '"event":"site"' in line]
+
+        self.assertEqual(len(slots(target)), 7)
+        self.assertEqual(slots(target), slots(source))
+        again = run_cli(["sites", "--import", bundle], config=target, variables=False)
+        self.assertEqual((again.returncode, again.stdout), (0, b""))
+        self.assertIn("config.toml.bak", again.stderr.decode("utf-8"))  # the previous settings file is kept
+
+    def test_a_refused_import_leaves_the_settings_folder_as_it_was(self):
+        with open(os.path.join(SITES, "site3.toml"), encoding="utf-8") as f:
+            good = f.read()
+        broken = good.replace("[page]", "[pages]")
+        target = self.write_config('[site1]\nenabled = false\n', {"mine": good})
+        bundle = os.path.join(target, "friend.toml")
+        head = "[site3]\ndefinition = \"mine\"\n\n[definitions]\nmine = '''\n"
+        with open(bundle, "w", encoding="utf-8") as f:
+            f.write(head + broken + "'''\n")
+        line = head.count("\n") + broken.splitlines().index("[pages]") + 1
+        before = self.folder_bytes(target)
+        for args in (["sites", "--import", bundle], ["sites", "--import", bundle, "--dry-run"]):
+            with self.subTest(args=args):
+                proc = run_cli(args, config=target, variables=False)
+                self.assertEqual((proc.returncode, proc.stdout), (1, b""))
+                self.assertIn("%s:%d: bad site definition" % (bundle, line), proc.stderr.decode("utf-8"))
+                self.assertEqual(self.folder_bytes(target), before)
+        for args, says in ((["sites", "--dry-run"], "--dry-run goes with --import"),
+                           (["sites", "--import", bundle, "--export", "-"], "not both"),
+                           (["sites", "--import", os.path.join(target, "none.toml")], "none.toml: cannot be read")):
+            with self.subTest(args=args):
+                proc = run_cli(args, config=target, variables=False)
+                self.assertEqual(proc.returncode, 1)
+                self.assertIn(says, proc.stderr.decode("utf-8"))
+                self.assertEqual(self.folder_bytes(target), before)
+
     def test_a_switched_off_slot_is_not_fetched(self):
         config = self.write_config("[site5]\nenabled = false\n")
         proc = run_cli(["--json", "abc"], {n: "-items1" for n in range(1, 7)}, config=config)

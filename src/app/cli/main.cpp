@@ -2,6 +2,7 @@
 //
 //   lanqi-cli [--json] [--filter EXPR] [--sort KEY[:asc|:desc]] [--unique] [--] KEYWORD [next | prev | page N]...
 //   lanqi-cli [--json] sites
+//   lanqi-cli sites --export FILE | --import FILE [--dry-run]
 //   lanqi-cli [--json] check-site DEFINITION PAGE_FILE
 //
 // KEYWORD (UTF-8 from the terminal) is typed into the search box as GBK and searched; each further command
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "app/core/json_output.h"
+#include "app/core/site_bundle.h"
 #include "platform/console.h"
 #include "platform/events.h"
 #include "platform/files.h"
@@ -56,6 +58,11 @@ const char* const kFooter =
     R"(LANQI_SITE1_BASE ... LANQI_SITE6_BASE (and LANQI_SITE<n>_BASE for a slot [site<n>] of the file, up to
 32) win over it. "lanqi-cli sites" shows what is in use. A keyword
 that is also a subcommand's name is searched after "--" (lanqi-cli -- sites).
+"lanqi-cli sites --export FILE" writes the file's slots and the definition files they name as one site
+bundle (FILE "-": stdout) to hand to someone; "lanqi-cli sites --import FILE" prints the changes a bundle
+makes (one per line), then makes them: its slots replace the file's, its definitions go into the sites
+folder, and the previous files are kept as .bak (--dry-run: print only). A bundle with any problem is
+refused whole (exit 1), each problem on stderr as FILE:LINE: problem.
 Site definitions: site1 ... site6 are built in; NAME.toml in the "sites" folder beside the settings file
 adds NAME, or replaces a built-in one of the same name. "lanqi-cli check-site DEFINITION PAGE_FILE"
 scrapes a saved page with a definition (a NAME or a .toml file) and prints its outcome, total and rows
@@ -451,6 +458,56 @@ void listSites(bool json, const Settings& settings, const SiteSlots& definitions
     std::fflush(stdout);
 }
 
+// "lanqi-cli sites --export FILE": the settings file's own slots (the environment's values left out) and the
+// user's definition files they name, as a site bundle. Settings with problems are not exported.
+int exportSites(const std::string& file) {
+    LoadedSettings loaded = loadSettings(settingsFilePath(), false);
+    loadSiteDefinitions(loaded.settings, loaded.problems);
+    if (!loaded.problems.empty()) {
+        std::fprintf(stderr, "lanqi-cli: bad settings; nothing was exported:\n");
+        for (const SettingsProblem& problem : loaded.problems)
+            std::fprintf(stderr, "%s\n", printable(problem.where(loaded.file) + ": " + problem.english()).c_str());
+        return kUsage;
+    }
+    std::string error;
+    if (file == "-") {
+        const std::string bundle = exportSiteBundle(loaded.settings, error);
+        if (bundle.empty()) return usageError(error);
+        std::fwrite(bundle.data(), 1, bundle.size(), stdout);
+        std::fflush(stdout);
+        return kCompleted;
+    }
+    if (!exportSiteBundleFile(file, loaded.settings, error)) return usageError(error);
+    std::fprintf(stderr, "lanqi-cli: wrote the site bundle %s\n", printable(file).c_str());
+    return kCompleted;
+}
+
+// "lanqi-cli sites --import FILE [--dry-run]": the changes a site bundle makes, one per line on stdout, then
+// (unless --dry-run) made. A bundle with any problem is refused whole: each problem on stderr, nothing written.
+int importSites(const std::string& file, bool dryRun) {
+    const SiteImportPlan plan = planSiteImport(file);
+    if (plan.refused()) {
+        std::fprintf(stderr, "lanqi-cli: the site bundle has problems; nothing was imported:\n");
+        for (const SettingsProblem& problem : plan.problems)
+            std::fprintf(stderr, "%s\n", printable(problem.where(plan.bundle) + ": " + problem.english()).c_str());
+        return kUsage;
+    }
+    for (const SiteImportChange& change : plan.changes) std::printf("%s\n", printable(change.english).c_str());
+    std::fflush(stdout);
+    if (plan.changes.empty()) std::fprintf(stderr, "lanqi-cli: the site bundle changes nothing\n");
+    if (dryRun) return kCompleted;
+    std::string error;
+    if (!plan.apply(error)) {
+        std::fprintf(stderr, "lanqi-cli: the import failed: %s\n", printable(error).c_str());
+        return kUsage;
+    }
+    std::fprintf(stderr, "lanqi-cli: imported %s into %s\n", printable(file).c_str(),
+                 printable(plan.settingsFile).c_str());
+    for (const std::string& backup : plan.backups)
+        std::fprintf(stderr, "lanqi-cli: the previous file is kept as %s\n", printable(backup).c_str());
+    return kCompleted;
+}
+
 // "lanqi-cli check-site": one saved page scraped on its own with a definition, as a definition's author checks
 // it: the outcome, the total it prints, then its rows. Exit 0 when the page gave rows, 3 when it was recognised
 // but gave none, 2 when it was not recognised as the site's page, 1 on bad usage.
@@ -600,6 +657,20 @@ int main(int argc, char** argv) {
     CLI::App* sitesCommand = app.add_subcommand("sites",
                                                 "List the site slots (enabled, definition, base) and the vendor and "
                                                 "cloud-play addresses, with where each value came from");
+    std::string exportFile;
+    sitesCommand
+        ->add_option("--export", exportFile,
+                     "Write the slots of the settings file and the definition files they name to FILE as a site "
+                     "bundle (- for stdout)")
+        ->type_name("FILE");
+    std::string importFile;
+    sitesCommand
+        ->add_option("--import", importFile,
+                     "Print the changes a site bundle makes, then make them: its slots replace the file's, its "
+                     "definitions are written beside it (each replaced file kept as .bak)")
+        ->type_name("FILE");
+    bool dryRun = false;
+    sitesCommand->add_flag("--dry-run", dryRun, "With --import: print the changes only");
     std::string checkDefinition;
     std::string checkPage;
     CLI::App* checkCommand = app.add_subcommand(
@@ -625,6 +696,13 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         return usageError(e.what());
+    }
+
+    if (*sitesCommand && (!exportFile.empty() || !importFile.empty() || dryRun)) {
+        if (!words.empty()) return usageError("sites takes no further words");
+        if (!exportFile.empty() && !importFile.empty()) return usageError("sites takes --export or --import, not both");
+        if (dryRun && importFile.empty()) return usageError("--dry-run goes with --import");
+        return exportFile.empty() ? importSites(importFile, dryRun) : exportSites(exportFile);
     }
 
     LoadedSettings loaded = loadSettings();
