@@ -61,6 +61,7 @@ class CliAgainstLinux(unittest.TestCase):
             (["--json", "abc"], {n: "-down" for n in range(1, 7)}),
             (["abc", "prev"], {}),
             (["sites"], {}),
+            (["sites", "--export", "-"], {}),
             (["--json", "check-site", "site4", os.path.join(FIXTURES, "site4.html")], {}),
             (["--version"], {}),
         ]
