@@ -20,6 +20,7 @@
 #include "app/win32/dialogs.h"
 #include "search/site_catalogue.h"
 #include "support/fake_desktop_services.h"
+#include "platform/win32_text.h"
 #include "support/fake_fetcher.h"
 #include "support/numbered_sites.h"
 #include "support/sample_server.h"
@@ -215,6 +216,107 @@ TEST_F(SettingsWindowTest, ASlotSetToTheSampleSitesIsTestedSavedAndApplied) {
 }
 
 // Esc and 取消 leave the file and the controller as they were, whatever was typed.
+// The next message box the window shows, answered with `button` once it is up; its text is kept. The box runs
+// its own message loop on this thread, and a thread timer's call reaches the test there.
+struct AnsweredBox {
+    bool appeared = false;
+    std::wstring text;
+};
+AnsweredBox* g_box = nullptr;
+int g_answer = IDOK;
+void CALLBACK answerBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = ::FindWindowW(L"#32770", nullptr);
+    if (box == nullptr || g_box == nullptr) return;
+    ::KillTimer(nullptr, timer);
+    g_box->appeared = true;
+    g_box->text = windowText(::GetDlgItem(box, 0xFFFF));  // the box's text
+    ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(g_answer), 0);
+}
+void answerNextBox(int button, AnsweredBox& seen) {
+    g_box = &seen;
+    g_answer = button;
+    ::SetTimer(nullptr, 0, 50, answerBox);
+}
+
+// 导出… writes the rows as edited into a bundle at a Unicode path; 导入… of it into another settings file lists the
+// changes, asks, and on Yes writes and applies them; a broken bundle is refused whole and nothing is written.
+TEST_F(SettingsWindowTest, ExportThenImportCarriesTheSlotsAndABrokenBundleChangesNothing) {
+    const std::string bundle = folder + "/站点 한글.toml";
+    std::string chosen = bundle;
+    const auto openOn = [&](const std::string& settingsFile) {
+        m_window.reset();
+        SettingsWindow::Context context;
+        context.file = settingsFile;
+        context.applied = [this](const Settings&) { ++applied; };
+        context.chooseBundle = [&](bool) { return chosen; };
+        m_window = std::make_unique<SettingsWindow>(std::move(context));
+        return m_window->create(m_client->window().handle());
+    };
+    ASSERT_TRUE(openOn(file));
+    ::SetWindowTextW(m_window->baseEdit(3), wideFromUtf8(base + "/site3").c_str());
+    click(m_window->addButton());
+    ::SetWindowTextW(m_window->baseEdit(7), wideFromUtf8(base + "/site2").c_str());
+    AnsweredBox told;
+    answerNextBox(IDOK, told);
+    click(m_window->exportButton());
+    EXPECT_TRUE(told.appeared);
+    EXPECT_NE(told.text.find(wideFromUtf8(bundle)), std::wstring::npos) << narrow(told.text);
+    std::ifstream in(pathOf(bundle), std::ios::binary);
+    const std::string exported((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(exported.find("[site7]"), std::string::npos) << exported;
+    EXPECT_NE(exported.find(base + "/site3"), std::string::npos) << exported;
+
+    const std::string other = folder + "/other/config.toml";
+    std::filesystem::create_directories(pathOf(folder + "/other"));
+    std::ofstream(pathOf(other)) << "[site1]\nenabled = false\n";
+    const auto read = [&](const std::string& path) {
+        std::ifstream file(pathOf(path), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(file)), {});
+    };
+    struct Case {
+        const char* what;
+        std::string bundleText;  // "" for the exported one
+        int answer;
+        bool imported;
+    };
+    const Case cases[] = {
+        {"broken: refused whole", "[site1]\nbase = 3\n", IDOK, false},
+        {"said No to", "", IDNO, false},
+        {"said Yes to", "", IDYES, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string before = read(other);
+        const int appliedBefore = applied;
+        const std::string broken = folder + "/broken.toml";
+        if (!c.bundleText.empty()) std::ofstream(pathOf(broken)) << c.bundleText;
+        chosen = c.bundleText.empty() ? bundle : broken;
+        ASSERT_TRUE(openOn(other));
+        AnsweredBox asked;
+        answerNextBox(c.answer, asked);
+        click(m_window->importButton());
+        ASSERT_TRUE(asked.appeared);
+        EXPECT_EQ(applied - appliedBefore, c.imported ? 1 : 0);
+        if (!c.bundleText.empty()) {
+            EXPECT_NE(asked.text.find(wideFromUtf8(broken + ":2")), std::wstring::npos) << narrow(asked.text);
+        } else {
+            EXPECT_NE(asked.text.find(L"site7"), std::wstring::npos) << narrow(asked.text);
+        }
+        if (!c.imported) {
+            EXPECT_EQ(read(other), before) << "nothing written";
+            EXPECT_TRUE(::IsWindowVisible(m_window->handle()));
+            continue;
+        }
+        EXPECT_FALSE(::IsWindowVisible(m_window->handle())) << "the window closes on what it no longer shows";
+        const LoadedSettings now = loadSettings(other, false);
+        EXPECT_TRUE(now.problems.empty()) << now.report(false);
+        ASSERT_EQ(now.settings.sites.size(), 7u);
+        EXPECT_EQ(now.settings.sites[2].base, base + "/site3");
+        EXPECT_EQ(now.settings.sites[6].base, base + "/site2");
+        EXPECT_EQ(read(other + ".bak"), before);
+    }
+}
+
 TEST_F(SettingsWindowTest, EscAndCancelChangeNothing) {
     struct Case {
         const char* what;

@@ -130,6 +130,38 @@ void applySettings(ClientController& client, const Settings& settings) {
     client.useSettings(settings, definitions);
 }
 
+std::string SettingsEditor::exportBundle(const std::string& path) const {
+    std::string error;
+    if (exportSiteBundleFile(path, edited(), error, siteDefinitionFolderOf(m_file))) return {};
+    return "无法导出站点：" + error;
+}
+
+SettingsEditor::ImportQuestion SettingsEditor::askImport(const std::string& path) const {
+    ImportQuestion question{planSiteImport(path, m_file), {}};
+    const SiteImportPlan& plan = question.plan;
+    if (plan.refused()) {
+        question.text = "这个文件不能导入，设置没有改变：\n" + plan.report(true);
+    } else if (plan.changes.empty()) {
+        question.text = "导入这个文件不会改变任何设置。";
+    } else {
+        question.text = "导入后将有这些改变：\n";
+        for (const SiteImportChange& change : plan.changes) question.text += change.chinese + "\n";
+        if (!plan.backups.empty()) {
+            question.text += "\n原来的文件将保留为：\n";
+            for (const std::string& backup : plan.backups) question.text += backup + "\n";
+        }
+        question.text += "\n要导入吗？";
+    }
+    return question;
+}
+
+std::optional<Settings> SettingsEditor::applyImport(const ImportQuestion& question, std::string& problem) {
+    std::string error;
+    std::optional<Settings> settings = question.plan.apply(error);
+    if (!settings) problem = "无法导入站点：" + error;
+    return settings;
+}
+
 SettingsContext settingsContextOf(ClientController& client, int focusedSlot, Text testKeyword) {
     SettingsContext context;
     context.focusedSlot = focusedSlot;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/site_bundle.h"
 #include "platform/settings.h"
 
 namespace lanqi {
@@ -71,6 +72,23 @@ class SettingsEditor {
     // environment's LANQI_SITE<n>_BASE stays with its number, not with the row). False when it may not be.
     bool removeRow(int slot);
 
+    // 导出…: the rows as edited (the environment's values left out) and the definition files they name, as a
+    // site bundle written to `path` (UTF-8). "" when written, else what went wrong, in Chinese (UTF-8).
+    std::string exportBundle(const std::string& path) const;
+
+    // 导入…: what importing the bundle at `path` into the settings file would do, as the windows put it to the
+    // user: refused with its problems, changing nothing, or a list of changes and backups to say Yes or No to.
+    struct ImportQuestion {
+        SiteImportPlan plan;
+        std::string text;  // UTF-8, for a message box
+        bool refused() const { return plan.refused(); }
+        bool changesNothing() const { return !plan.refused() && plan.changes.empty(); }
+    };
+    ImportQuestion askImport(const std::string& path) const;
+    // Carries out an import the user said Yes to: the settings the client runs with from now on, or nullopt with
+    // what went wrong in Chinese (UTF-8) in `problem`.
+    static std::optional<Settings> applyImport(const ImportQuestion& question, std::string& problem);
+
     // The definitions names a row may choose: the known ones, and the row's own when it is none of them.
     std::vector<std::string> definitionChoices(int slot) const;
 
@@ -92,6 +110,9 @@ struct SettingsContext {
     std::vector<Text> lastRun;              // GBK, slot n at n - 1: what the last search found
     std::function<void(const Settings&)> applied = [](const Settings&) {};  // after a save
     int focusedSlot = 0;  // the slot whose address has the focus when the window opens (the strip's entry)
+    // 导入… and 导出…: the bundle the user chose (UTF-8), "" for none. Unset, the window asks with its own
+    // file dialog.
+    std::function<std::string(bool forExport)> chooseBundle;
 };
 
 // The context of the client's 站点设置: its settings in use, what its last search found at each slot,

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -75,8 +77,16 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
                   QStringLiteral("添加站点"));
     m_add->setEnabled(m_editor.canAddRow());
     slotButtons->addWidget(m_add);
+    m_import =
+        named(new QPushButton(QStringLiteral("导入…"), this), QStringLiteral("导入"), QStringLiteral("从文件导入站点"));
+    m_export = named(new QPushButton(QStringLiteral("导出…"), this), QStringLiteral("导出"),
+                     QStringLiteral("把站点导出到文件"));
+    slotButtons->addWidget(m_import);
+    slotButtons->addWidget(m_export);
     slotButtons->addStretch(1);
     connect(m_add, &QPushButton::clicked, this, [this] { addSlot(); });
+    connect(m_import, &QPushButton::clicked, this, [this] { importSites(); });
+    connect(m_export, &QPushButton::clicked, this, [this] { exportSites(); });
 
     auto* services = new QGridLayout;
     layout->addLayout(services);
@@ -175,7 +185,7 @@ void SettingsWindow::orderTabs() {
         order.insert(order.end(), {row.enabled, row.base, row.definition, row.test});
         if (row.remove != nullptr) order.push_back(row.remove);
     }
-    order.insert(order.end(), {m_add, m_vendor, m_play, m_save, m_cancel});
+    order.insert(order.end(), {m_add, m_import, m_export, m_vendor, m_play, m_save, m_cancel});
     for (size_t k = 1; k < order.size(); ++k) QWidget::setTabOrder(order[k - 1], order[k]);
 }
 
@@ -287,6 +297,63 @@ void SettingsWindow::showProblem(const std::optional<SettingsEditor::Problem>& p
         edit->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid #b00020; }"));
         edit->setFocus();
     }
+}
+
+std::string SettingsWindow::chooseBundle(bool forExport) {
+    if (m_context.chooseBundle) return m_context.chooseBundle(forExport);
+    const QString filter = QStringLiteral("站点文件 (*.toml);;所有文件 (*)");
+    const QString chosen =
+        forExport ? QFileDialog::getSaveFileName(this, QStringLiteral("导出站点"),
+                                                 QDir::home().filePath(QStringLiteral("lanqi-sites.toml")), filter)
+                  : QFileDialog::getOpenFileName(this, QStringLiteral("导入站点"), QDir::homePath(), filter);
+    return chosen.toStdString();
+}
+
+QMessageBox::StandardButton SettingsWindow::tell(QMessageBox::Icon icon, const QString& title, const std::string& text,
+                                                 QMessageBox::StandardButtons buttons) {
+    // Paths and bundles are the user's own text: shown as they are, never as markup.
+    QMessageBox box(icon, title, fromUtf8(text), buttons, this);
+    box.setTextFormat(Qt::PlainText);
+    if (buttons.testFlag(QMessageBox::No)) box.setDefaultButton(QMessageBox::No);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void SettingsWindow::exportSites() {
+    readControls();
+    if (const std::optional<SettingsEditor::Problem> problem = m_editor.check()) {
+        showProblem(problem);  // a bundle is only as good as the rows in it
+        return;
+    }
+    const std::string path = chooseBundle(true);
+    if (path.empty()) return;
+    const std::string problem = m_editor.exportBundle(path);
+    if (problem.empty()) {
+        tell(QMessageBox::Information, QStringLiteral("导出站点"), "站点已导出到 " + path);
+    } else {
+        tell(QMessageBox::Warning, QStringLiteral("导出站点"), problem);
+    }
+}
+
+void SettingsWindow::importSites() {
+    const std::string path = chooseBundle(false);
+    if (path.empty()) return;
+    const SettingsEditor::ImportQuestion question = m_editor.askImport(path);
+    if (question.refused() || question.changesNothing()) {
+        tell(question.refused() ? QMessageBox::Warning : QMessageBox::Information, QStringLiteral("导入站点"),
+             question.text);
+        return;
+    }
+    if (tell(QMessageBox::Question, QStringLiteral("导入站点"), question.text, QMessageBox::Yes | QMessageBox::No) !=
+        QMessageBox::Yes)
+        return;
+    std::string problem;
+    const std::optional<Settings> imported = SettingsEditor::applyImport(question, problem);
+    if (!imported) {
+        tell(QMessageBox::Warning, QStringLiteral("导入站点"), problem);
+        return;
+    }
+    m_context.applied(*imported);
+    accept();  // the rows shown are the old ones: the next 站点设置 shows what was imported
 }
 
 void SettingsWindow::save() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QDialog>
+#include <QMessageBox>
 
 #include "app/core/settings_editor.h"
 #include "platform/settings.h"
@@ -56,6 +57,12 @@ class SettingsWindow : public QDialog {
     // description, so that the window never widens.
     static void showWhole(QLabel* label, const QString& text);
     void forgetTest(int slot);
+    // 导入… and 导出…: the bundle's path from the context or a file dialog ("" for none), and the boxes.
+    std::string chooseBundle(bool forExport);
+    QMessageBox::StandardButton tell(QMessageBox::Icon icon, const QString& title, const std::string& text,
+                                     QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+    void exportSites();
+    void importSites();
     // Makes the controls of the editor's row `slot` in the grid, and shows its values in them.
     void addControls(int slot);
     // Shows the editor's row `slot` in the controls of that row.
@@ -79,6 +86,8 @@ class SettingsWindow : public QDialog {
     QScrollArea* m_scroll = nullptr;
     QGridLayout* m_grid = nullptr;
     QPushButton* m_add = nullptr;
+    QPushButton* m_import = nullptr;
+    QPushButton* m_export = nullptr;
     QLineEdit* m_vendor = nullptr;
     QLineEdit* m_play = nullptr;
     QLabel* m_problem = nullptr;

@@ -72,6 +72,8 @@ class SettingsWindow final : public KeyboardOwner {
     int rowCount() const { return static_cast<int>(m_rows.size()); }
     HWND rowsView() const { return m_rowsView; }  // the scrolling panel the rows are in
     HWND addButton() const { return m_add; }
+    HWND importButton() const { return m_import; }
+    HWND exportButton() const { return m_export; }
     HWND vendorEdit() const { return m_vendor; }
     HWND playEdit() const { return m_play; }
     HWND problemLabel() const { return m_problem; }
@@ -116,6 +118,11 @@ class SettingsWindow final : public KeyboardOwner {
     void takeAnswers();
     void save();
     void close();
+    // 导入… and 导出…: the bundle's path from the context or the file dialog ("" for none), and their boxes.
+    std::string chooseBundle(bool forExport);
+    int tell(const std::string& text, const wchar_t* title, UINT style);
+    void exportSites();
+    void importSites();
     void readControls();
     void showProblem(const std::optional<SettingsEditor::Problem>& problem);
 
@@ -129,6 +136,8 @@ class SettingsWindow final : public KeyboardOwner {
     int m_rowsTop = 0;           // how far the rows are scrolled
     int m_mostRows = 0;          // how many rows m_rowsView shows at most, for the screen's work area
     HWND m_add = nullptr;
+    HWND m_import = nullptr;
+    HWND m_export = nullptr;
     HWND m_serviceLabels[2] = {nullptr, nullptr};
     HWND m_vendor = nullptr;
     HWND m_play = nullptr;

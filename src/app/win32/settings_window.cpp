@@ -1,12 +1,15 @@
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <deque>
 #include <mutex>
 
 #include "app/win32/dialogs.h"
 #include "platform/detached_thread.h"
+#include "platform/win32_text.h"
 #include "search/site_check.h"
 
 namespace lanqi::win32 {
@@ -37,6 +40,10 @@ constexpr int kButtonHeight = 28;
 constexpr int kSaveId = 1;
 constexpr int kCancelId = 2;
 constexpr int kAddId = 3;
+constexpr int kImportId = 4;
+constexpr int kExportId = 5;
+constexpr int kAddWidth = 96;
+constexpr int kBundleButtonWidth = 80;
 constexpr int kRowIds = 100;
 enum RowControl { kEnabledControl, kBaseControl, kDefinitionControl, kTestControl, kRemoveControl };
 constexpr int rowId(int slot, RowControl control) { return kRowIds + slot * 10 + control; }
@@ -124,7 +131,12 @@ bool SettingsWindow::create(HWND owner) {
     for (const SettingsEditor::Row& values : m_editor.rows) addControls(values.slot);
 
     m_add = createControl(m_window, L"BUTTON", L"添加站点", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                          {kMargin, 0, 96, kButtonHeight}, kAddId);
+                          {kMargin, 0, kAddWidth, kButtonHeight}, kAddId);
+    m_import = createControl(m_window, L"BUTTON", L"导入…", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                             {kMargin + kAddWidth + 8, 0, kBundleButtonWidth, kButtonHeight}, kImportId);
+    m_export =
+        createControl(m_window, L"BUTTON", L"导出…", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                      {kMargin + kAddWidth + 16 + kBundleButtonWidth, 0, kBundleButtonWidth, kButtonHeight}, kExportId);
     const struct {
         HWND* edit;
         const wchar_t* label;
@@ -228,7 +240,9 @@ void SettingsWindow::layOut() {
                    SWP_NOZORDER | SWP_NOACTIVATE);
     ::SetWindowPos(m_rowsPanel, nullptr, 0, 0, kRowsWidth, panelHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     int top = kFirstRowTop + viewHeight + 8;
-    setGeometry(m_add, {kMargin, top, 96, kButtonHeight});
+    setGeometry(m_add, {kMargin, top, kAddWidth, kButtonHeight});
+    setGeometry(m_import, {kMargin + kAddWidth + 8, top, kBundleButtonWidth, kButtonHeight});
+    setGeometry(m_export, {kMargin + kAddWidth + 16 + kBundleButtonWidth, top, kBundleButtonWidth, kButtonHeight});
     top += kButtonHeight + 10;
     for (size_t k = 0; k < 2; ++k) {
         setGeometry(m_serviceLabels[k], {kEnabledLeft, top, kEnabledWidth, kControlHeight});
@@ -418,6 +432,8 @@ void SettingsWindow::command(int id, int code) {
     if (id == kSaveId && code == BN_CLICKED) return save();
     if (id == kCancelId && code == BN_CLICKED) return close();
     if (id == kAddId && code == BN_CLICKED) return addSlot();
+    if (id == kImportId && code == BN_CLICKED) return importSites();
+    if (id == kExportId && code == BN_CLICKED) return exportSites();
     if (id < kRowIds + 10) return;
     const int slot = (id - kRowIds) / 10;
     if (slot < 1 || slot > static_cast<int>(m_rows.size())) return;
@@ -550,6 +566,67 @@ void SettingsWindow::save() {
     m_saved = true;
     m_finished = true;
     m_context.applied(*saved);
+    ::ShowWindow(m_window, SW_HIDE);
+}
+
+std::string SettingsWindow::chooseBundle(bool forExport) {
+    if (m_context.chooseBundle) return m_context.chooseBundle(forExport);
+    std::wstring path(MAX_PATH * 4, L'\0');
+    if (forExport) std::wcscpy(path.data(), L"lanqi-sites.toml");
+    static constexpr wchar_t kFilter[] = L"站点文件 (*.toml)\0*.toml\0所有文件 (*.*)\0*.*\0";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = m_window;
+    dialog.lpstrFilter = kFilter;
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.lpstrTitle = forExport ? L"导出站点" : L"导入站点";
+    dialog.lpstrDefExt = L"toml";
+    dialog.Flags = OFN_NOCHANGEDIR | (forExport ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
+    if (!(forExport ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog))) return {};
+    path.resize(std::wcslen(path.c_str()));
+    return narrow(path);  // UTF-8: no path goes through GBK
+}
+
+int SettingsWindow::tell(const std::string& text, const wchar_t* title, UINT style) {
+    return ::MessageBoxW(m_window, wideFromUtf8(text).c_str(), title, style);
+}
+
+void SettingsWindow::exportSites() {
+    readControls();
+    if (const std::optional<SettingsEditor::Problem> problem = m_editor.check()) {
+        showProblem(problem);  // a bundle is only as good as the rows in it
+        return;
+    }
+    const std::string path = chooseBundle(true);
+    if (path.empty()) return;
+    const std::string problem = m_editor.exportBundle(path);
+    if (problem.empty()) {
+        tell("站点已导出到 " + path, L"导出站点", MB_OK | MB_ICONINFORMATION);
+    } else {
+        tell(problem, L"导出站点", MB_OK | MB_ICONWARNING);
+    }
+}
+
+void SettingsWindow::importSites() {
+    const std::string path = chooseBundle(false);
+    if (path.empty()) return;
+    const SettingsEditor::ImportQuestion question = m_editor.askImport(path);
+    if (question.refused() || question.changesNothing()) {
+        tell(question.text, L"导入站点", MB_OK | (question.refused() ? MB_ICONWARNING : MB_ICONINFORMATION));
+        return;
+    }
+    if (tell(question.text, L"导入站点", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return;
+    std::string problem;
+    const std::optional<Settings> imported = SettingsEditor::applyImport(question, problem);
+    if (!imported) {
+        tell(problem, L"导入站点", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    // The rows shown are the old ones: the next 站点设置 shows what was imported.
+    m_saved = true;
+    m_finished = true;
+    m_context.applied(*imported);
     ::ShowWindow(m_window, SW_HIDE);
 }
 

@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "app/gui/settings_window.h"
 #include "app_test_support.h"
 #include "search/site_check.h"
+#include "support/qt_modal.h"
 #include "support/scratch_folder.h"
 
 namespace lanqi {
@@ -201,6 +203,94 @@ TEST_F(SettingsWindowTest, SlotsAreAddedAndRemovedAndTheWindowKeepsItsWidth) {
     EXPECT_FALSE(saved.settings.sites[6].enabled);
     EXPECT_NE(content(file).find("[site7]"), std::string::npos);
     EXPECT_EQ(content(file).find("[site8]"), std::string::npos);
+}
+
+// 导出… writes the rows as edited into a bundle; 导入… of it into another settings file lists the changes, asks,
+// and on Yes writes and applies them; a broken bundle is refused whole and nothing is written.
+TEST_F(SettingsWindowTest, ExportThenImportCarriesTheSlotsAndABrokenBundleChangesNothing) {
+    const std::string bundle = folder + "/站点/lanqi-sites.toml";
+    std::filesystem::create_directories(folder + "/站点");
+    std::string chosen;
+    const auto openWith = [&](const std::string& settingsFile) {
+        SettingsWindow::Context context;
+        context.file = settingsFile;
+        context.applied = [this](const Settings&) { ++applied; };
+        context.chooseBundle = [&](bool) { return chosen; };
+        auto settings = std::make_unique<SettingsWindow>(std::move(context));
+        settings->show();
+        QApplication::processEvents();
+        return settings;
+    };
+    const auto click = [](SettingsWindow& settings, const char* button) {
+        QTest::mouseClick(part<QPushButton>(settings, q(button)), Qt::LeftButton);
+        QApplication::processEvents();
+    };
+
+    auto exporting = openWith(file);
+    exporting->baseEdit(3)->setText(q(base + "/site3"));
+    click(*exporting, "添加站点");
+    exporting->baseEdit(7)->setText(q(base + "/site2"));
+    part<QComboBox>(*exporting, q("站点7定义"))->setCurrentText(q("site2"));
+    chosen = "";  // the file dialog given up: nothing happens
+    click(*exporting, "导出");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(bundle)));
+    chosen = bundle;
+    test::SeenMessageBox told;
+    test::answerNextMessageBox(QMessageBox::Ok, &told);
+    click(*exporting, "导出");
+    EXPECT_TRUE(told.appeared);
+    EXPECT_TRUE(told.text.contains(q(bundle))) << told.text.toStdString();
+    const std::string exported = content(std::filesystem::u8path(bundle).string());
+    EXPECT_NE(exported.find("[site7]"), std::string::npos) << exported;
+    EXPECT_NE(exported.find(base + "/site3"), std::string::npos) << exported;
+    exporting->reject();
+
+    const std::string other = folder + "/other/lanqi-search/config.toml";
+    std::filesystem::create_directories(folder + "/other/lanqi-search");
+    std::ofstream(other) << "[site1]\nenabled = false\n";
+    struct Case {
+        const char* what;
+        std::string bundleText;  // "" for the exported one
+        QMessageBox::StandardButton answer;
+        bool imported;
+    };
+    const Case cases[] = {
+        {"broken: refused whole", "[site1]\nbase = 3\n", QMessageBox::Ok, false},
+        {"said No to", "", QMessageBox::No, false},
+        {"said Yes to", "", QMessageBox::Yes, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string before = content(other);
+        const int appliedBefore = applied;
+        const std::string broken = folder + "/broken.toml";
+        if (!c.bundleText.empty()) std::ofstream(broken) << c.bundleText;
+        chosen = c.bundleText.empty() ? bundle : broken;
+        auto importing = openWith(other);
+        test::SeenMessageBox asked;
+        test::answerNextMessageBox(c.answer, &asked);
+        click(*importing, "导入");
+        ASSERT_TRUE(asked.appeared);
+        EXPECT_EQ(applied - appliedBefore, c.imported ? 1 : 0);
+        if (!c.bundleText.empty()) {
+            EXPECT_TRUE(asked.text.contains(q(broken + ":2"))) << asked.text.toStdString();  // the file and line
+        } else {
+            EXPECT_TRUE(asked.text.contains(q("site7"))) << asked.text.toStdString();
+            EXPECT_TRUE(asked.text.contains(q(other + ".bak"))) << asked.text.toStdString();
+        }
+        if (!c.imported) {
+            EXPECT_EQ(content(other), before) << "nothing written";
+            EXPECT_TRUE(importing->isVisible());
+            continue;
+        }
+        EXPECT_FALSE(importing->isVisible()) << "the window closes on what it no longer shows";
+        const LoadedSettings now = loadSettings(other, false);
+        EXPECT_TRUE(now.problems.empty()) << now.report(false);
+        ASSERT_EQ(now.settings.sites.size(), 7u);
+        EXPECT_EQ(now.settings.sites[2].base, base + "/site3");
+        EXPECT_EQ(now.settings.sites[6].base, base + "/site2");
+        EXPECT_EQ(content(other + ".bak"), before);
+    }
 }
 
 // Up to kMaxSiteSlots rows, which scroll inside a window that fits the screen; an added one without an
