@@ -205,6 +205,45 @@ TEST_F(SettingsWindowTest, SlotsAreAddedAndRemovedAndTheWindowKeepsItsWidth) {
     EXPECT_EQ(content(file).find("[site8]"), std::string::npos);
 }
 
+// From the built-in placeholders to a working client: every slot set to a sample site in the window, each
+// tested, saved, and the next search finds rows at every slot; 测试 never moves the window's edges.
+TEST_F(SettingsWindowTest, EverySlotSetTestedAndSavedThenASearchFindsRowsAtEach) {
+    for (int n = 1; n <= 6; ++n) unsetenv(("LANQI_SITE" + std::to_string(n) + "_BASE").c_str());
+    useEnvironment();  // the placeholders
+    std::filesystem::remove(file);
+    SettingsWindow::Context context;
+    context.file = file;
+    context.inUse = controller.client().settings();
+    context.applied = [this](const Settings& settings) {
+        ++applied;
+        applySettings(controller.client(), settings);
+    };
+    auto settings = std::make_unique<SettingsWindow>(std::move(context));
+    settings->show();
+    QApplication::processEvents();
+    const int width = settings->width();
+    for (int n = 1; n <= 6; ++n) {
+        SCOPED_TRACE(n);
+        settings->baseEdit(n)->setText(q(base + "/site" + std::to_string(n)));
+        part<QCheckBox>(*settings, QStringLiteral("站点%1").arg(n))->setChecked(true);
+        const QString found = testSlot(*settings, n);
+        EXPECT_TRUE(found.contains(q("条结果"))) << found.toStdString();
+        QApplication::processEvents();
+        EXPECT_EQ(settings->width(), width);
+    }
+    QTest::mouseClick(part<QPushButton>(*settings, q("保存")), Qt::LeftButton);
+    ASSERT_EQ(settings->result(), QDialog::Accepted) << part<QLabel>(*settings, q("设置提示"))->text().toStdString();
+    EXPECT_EQ(applied, 1);
+
+    search(q("超能陆战队"));
+    const SearchScreen& screen = controller.searchFlow().screen();
+    ASSERT_EQ(screen.sites.size(), 6u);
+    for (const SiteStatus& site : screen.sites) {
+        EXPECT_EQ(site.state, SiteState::Done) << site.slot;
+        EXPECT_GT(site.rows, 0) << site.slot;
+    }
+}
+
 // 导出… writes the rows as edited into a bundle; 导入… of it into another settings file lists the changes, asks,
 // and on Yes writes and applies them; a broken bundle is refused whole and nothing is written.
 TEST_F(SettingsWindowTest, ExportThenImportCarriesTheSlotsAndABrokenBundleChangesNothing) {
