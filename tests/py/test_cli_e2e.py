@@ -285,7 +285,7 @@ class CliEndToEnd(unittest.TestCase):
         self.assertEqual(listed[1]["definitionFile"], "built-in site2.toml")
 
     def test_a_definition_for_a_changed_page_is_written_and_checked(self):
-        # The worked example of the README: site 4 moved its links from /hash/ to /torrent/.
+        # The worked example of docs/site-definitions.md: site 4 moved its links from /hash/ to /torrent/.
         with open(os.path.join(FIXTURES, "site4.html"), encoding="utf-8") as f:
             changed = f.read().replace("/hash/", "/torrent/")
         with open(os.path.join(SITES, "site4.toml"), encoding="utf-8") as f:
