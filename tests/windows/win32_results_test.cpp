@@ -1,13 +1,14 @@
 // The Win32 main window's results area on a real display under Wine: the table and the picture list drawn
-// from the lines the controller hands over, the tool row, the site strip, the notice and the keys; then the
-// whole client (window and controller) over a fake network: sorting, filtering, merging, stopping, copying and
-// the keyboard's row menu.
+// from the lines the controller hands over, the tool row, the site strip, the notice, the keys and a line dragged
+// out; then the whole client (window and controller) over a fake network: sorting, filtering, merging, stopping,
+// copying and the keyboard's row menu.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -17,6 +18,7 @@
 
 #include "app/core/results_presenter.h"
 #include "app/win32/client.h"
+#include "app/win32/drag_source.h"
 #include "app/win32/main_window.h"
 #include "platform/win32_desktop_services.h"
 #include "platform/win32_text.h"
@@ -450,6 +452,106 @@ TEST_F(ResultsWindowTest, TheUsersSelectionIsReportedAsTheLineShown) {
     ::SendMessageW(m_window->handle(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
     EXPECT_EQ(m_seen, (std::vector<std::string>{"select 0", "row menu"}));
     EXPECT_EQ(ListView_GetNextItem(table(), -1, LVNI_SELECTED), 0);
+}
+
+// The text a dragged data object gives (CF_TEXT), or what is wrong.
+std::string draggedText(IDataObject& data) {
+    FORMATETC format{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (data.GetData(&format, &medium) != S_OK) return "<no text>";
+    const char* text = static_cast<const char*>(::GlobalLock(medium.hGlobal));
+    std::string copy = text != nullptr ? text : "<no memory>";
+    ::GlobalUnlock(medium.hGlobal);
+    ::ReleaseStgMedium(&medium);
+    return copy;
+}
+
+// A drag that begins on a line of either view hands over that line's magnet link, whichever run row the line
+// shows; one that begins off the lines hands over nothing, and no data object outlives its drag.
+TEST_F(ResultsWindowTest, ADragFromALineGivesThatLinesMagnetLink) {
+    const long live = liveLinkData();
+    std::vector<std::string> dragged;
+    m_window->setDataDragger([&dragged](IDataObject& data) {
+        dragged.push_back(draggedText(data));
+        return static_cast<DWORD>(DROPEFFECT_COPY);
+    });
+    m_presenter.setUnique(true);  // 乙's two rows in one line, and by size: lines and run rows part ways
+    m_presenter.sortBy(ResultColumn::Size);
+    m_window->showResults(presented(4));
+    const ResultsShown shown = m_presenter.shown(-1);
+    ASSERT_EQ(shown.lines.size(), 3u);
+    bool moved = false;
+    for (size_t line = 0; line < shown.lines.size(); ++line) moved = moved || shown.lines[line].row != line;
+    ASSERT_TRUE(moved);
+
+    for (ResultsMode mode : {ResultsMode::Table, ResultsMode::Pictures}) {
+        ResultsBar bar;
+        bar.mode = mode;
+        m_window->showResultsBar(bar);
+        const HWND view = mode == ResultsMode::Table ? table() : list();
+        SCOPED_TRACE(mode == ResultsMode::Table ? "table" : "pictures");
+        const auto beginDrag = [&](int item) {
+            NMLISTVIEW begin{};
+            begin.hdr = {view, static_cast<UINT_PTR>(::GetDlgCtrlID(view)), static_cast<UINT>(LVN_BEGINDRAG)};
+            begin.iItem = item;
+            ::SendMessageW(m_window->handle(), WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+        };
+        const int lines = static_cast<int>(shown.lines.size());
+        for (const int item : {2, 0, -1, lines, 1}) {
+            SCOPED_TRACE(item);
+            dragged.clear();
+            beginDrag(item);
+            std::vector<std::string> expected;
+            if (item >= 0 && item < lines)
+                expected.push_back(m_rows[shown.lines[static_cast<size_t>(item)].row].magnetLink);
+            EXPECT_EQ(dragged, expected);
+            EXPECT_EQ(liveLinkData(), live);
+        }
+    }
+}
+
+// The left button pressed on a line of either view and the pointer moved away with it: the view's own drag
+// detection begins the drag, of the line that was under the pointer.
+TEST_F(ResultsWindowTest, ThePointerDraggingALineBeginsItsDrag) {
+    std::vector<std::string> dragged;
+    m_window->setDataDragger([&dragged](IDataObject& data) {
+        dragged.push_back(draggedText(data));
+        return static_cast<DWORD>(DROPEFFECT_NONE);
+    });
+    const auto mouse = [](POINT to, DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = MulDiv(to.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+        input.mi.dy = MulDiv(to.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+        ::SendInput(1, &input, sizeof(input));
+    };
+    const int away = 4 * std::max(::GetSystemMetrics(SM_CXDRAG), ::GetSystemMetrics(SM_CYDRAG));
+    m_window->showResults(presented(4));
+    const ResultsShown shown = m_presenter.shown(-1);
+    ::SetForegroundWindow(m_window->handle());
+    for (const auto& [mode, item] : {std::pair{ResultsMode::Table, 2}, std::pair{ResultsMode::Pictures, 3}}) {
+        SCOPED_TRACE(mode == ResultsMode::Table ? "table" : "pictures");
+        ResultsBar bar;
+        bar.mode = mode;
+        m_window->showResultsBar(bar);
+        pumpFor(100ms);
+        const HWND view = mode == ResultsMode::Table ? table() : list();
+        RECT line{};
+        line.left = LVIR_BOUNDS;
+        ASSERT_TRUE(::SendMessageW(view, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&line)));
+        POINT at{std::max(line.left, 0L) + 20, (line.top + line.bottom) / 2};
+        ::ClientToScreen(view, &at);
+        dragged.clear();
+        mouse(at, 0);
+        pumpFor(50ms);
+        mouse(at, MOUSEEVENTF_LEFTDOWN);
+        mouse(POINT{at.x + away, at.y + away}, 0);
+        EXPECT_TRUE(pumpUntil([&] { return !dragged.empty(); }, 2s));
+        mouse(POINT{at.x + away, at.y + away}, MOUSEEVENTF_LEFTUP);
+        pumpFor(50ms);
+        EXPECT_EQ(dragged, std::vector<std::string>{m_rows[shown.lines[static_cast<size_t>(item)].row].magnetLink});
+    }
 }
 
 // Where the keyboard's row menu opens: at the selected line's bottom left corner, in the view shown.

@@ -43,7 +43,8 @@ int runClient() {
 }  // namespace lanqi::win32
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    // The browser control and the imaging component are COM objects of this thread.
+    // The browser control and the imaging component are COM objects of this thread, and a result dragged out of
+    // the main window goes through OLE drag and drop.
     const HRESULT ole = ::OleInitialize(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);

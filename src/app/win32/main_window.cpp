@@ -495,6 +495,10 @@ LRESULT MainWindow::onListNotify(HWND view, NMHDR& header) {
             if (event) event();
             return 1;  // no WM_CONTEXTMENU after it
         }
+        case LVN_BEGINDRAG:
+            // The line under the pointer as the drag began, selected or not.
+            dragLine(reinterpret_cast<NMLISTVIEW&>(header).iItem);
+            return 0;
         case LVN_GETINFOTIPW: {
             auto& tip = reinterpret_cast<NMLVGETINFOTIPW&>(header);
             if (tip.iItem >= 0 && static_cast<size_t>(tip.iItem) < m_lines.size() && tip.cchTextMax > 0) {
@@ -549,6 +553,14 @@ LRESULT MainWindow::onTableNotify(NMHDR& header) {
         default:
             return onListNotify(m_table, header);
     }
+}
+
+void MainWindow::dragLine(int line) {
+    if (line < 0 || static_cast<size_t>(line) >= m_lines.size() || !m_dragger) return;
+    IDataObject* data = newLinkData(m_lines[static_cast<size_t>(line)].link);
+    if (data == nullptr) return;  // a line without a link gives nothing to drag
+    m_dragger(*data);
+    data->Release();
 }
 
 void MainWindow::reportSelection(HWND view) {
@@ -901,6 +913,7 @@ void MainWindow::showResults(const ResultsShown& shown) {
         line.caption = wideFromUtf8(row.picture.caption);
         line.toolTip = wideFromUtf8(row.picture.toolTip);
         line.iconKind = row.picture.iconKind;
+        line.link = row.magnetLink;
     }
     const bool wasUpdating = m_updating;
     m_updating = true;

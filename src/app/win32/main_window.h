@@ -14,6 +14,7 @@
 #include "app/core/fade.h"
 #include "app/core/main_window_design.h"
 #include "app/core/results_presenter.h"
+#include "app/win32/drag_source.h"
 #include "app/win32/win32_ui.h"
 #include "platform/win32_desktop_services.h"
 #include "search/search_screen.h"
@@ -133,6 +134,10 @@ class MainWindow final : public KeyboardOwner {
     // Whether the player view is up: the menu key then belongs to the player.
     void setPlayerShown(bool shown) { m_playerShown = shown; }
 
+    // How a line dragged out of the list or the table is dragged: its magnet link's data object goes to
+    // `dragger` (dragData, the modal OLE drag, unless told otherwise).
+    void setDataDragger(DataDragger dragger) { m_dragger = std::move(dragger); }
+
     // Fades the window in (start-up).
     void fadeIn(int stepDelay = kFadeInStepDelay);
 
@@ -163,6 +168,7 @@ class MainWindow final : public KeyboardOwner {
     void drawPictureList();
     void selectLine(int line);
     void reportSelection(HWND view);
+    void dragLine(int line);
     void showCount();
     void placeSiteEntries(size_t count);
     void drawSiteEntry(const DRAWITEMSTRUCT& item);
@@ -208,6 +214,7 @@ class MainWindow final : public KeyboardOwner {
         std::wstring caption;  // the picture list's, fitted to its cell
         std::wstring toolTip;
         int iconKind = -1;
+        std::string link;  // the magnet link that dragging the line gives
     };
     std::vector<ShownLine> m_lines;
     size_t m_listDrawn = 0;  // the first lines that the picture list holds as they are (it is filled when shown)
@@ -231,6 +238,7 @@ class MainWindow final : public KeyboardOwner {
     HWND m_lastFocus = nullptr;  // given back when the window is active again
     std::map<UINT_PTR, std::function<void()>> m_timers;
     std::function<bool(MSG&)> m_filter;
+    DataDragger m_dragger = dragData;
     std::unique_ptr<FadeOutDriver> m_fadeOut;
     // The search view's controls and whether the screen shows each; all hidden while the player covers them.
     std::vector<std::pair<HWND, bool>> m_searchView;
