@@ -26,6 +26,7 @@
 #include "search/site_catalogue.h"
 #include "support/fake_desktop_services.h"
 #include "support/fake_fetcher.h"
+#include "support/win32_screenshot.h"
 #include "support/numbered_sites.h"
 #include "support/site_pages.h"
 
@@ -80,45 +81,6 @@ int headerSortFlags(HWND table, ResultColumn which) {
     item.mask = HDI_FORMAT;
     Header_GetItem(ListView_GetHeader(table), static_cast<int>(which), &item);
     return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
-}
-
-// The window's client area as a 24-bit BMP file, from the screen (the window must be on top and drawn).
-void saveClientArea(HWND window, const std::wstring& file) {
-    RECT area{};
-    ::GetClientRect(window, &area);
-    POINT origin{0, 0};
-    ::ClientToScreen(window, &origin);
-    const int width = area.right, height = area.bottom;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ previous = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-    ::SelectObject(memory, previous);
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof(info);
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    const int stride = (width * 3 + 3) & ~3;
-    std::string pixels(static_cast<size_t>(stride) * height, '\0');
-    ::GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    BITMAPFILEHEADER head{};
-    head.bfType = 0x4D42;
-    head.bfOffBits = sizeof(head) + sizeof(info);
-    head.bfSize = head.bfOffBits + static_cast<DWORD>(pixels.size());
-    HANDLE out = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(out, INVALID_HANDLE_VALUE) << "cannot write the screenshot";
-    DWORD written = 0;
-    ::WriteFile(out, &head, sizeof(head), &written, nullptr);
-    ::WriteFile(out, &info, sizeof(info), &written, nullptr);
-    ::WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
-    ::CloseHandle(out);
 }
 
 // A row of site `slot` whose info-hash is `digit` forty times.
@@ -756,7 +718,7 @@ TEST_F(ClientWindowTest, TheMergeSwitchGroupsTheSameTorrent) {
         ::RedrawWindow(window().handle(), nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         pumpFor(500ms);
-        saveClientArea(window().handle(), widen(std::string(folder)) + L"\\windows-table.bmp");
+        test::saveClientArea(window().handle(), widen(std::string(folder)) + L"\\windows-table.bmp");
     }
 
     ::SendMessageW(merge, BM_CLICK, 0, 0);

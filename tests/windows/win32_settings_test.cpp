@@ -22,6 +22,7 @@
 #include "support/fake_desktop_services.h"
 #include "platform/win32_text.h"
 #include "support/fake_fetcher.h"
+#include "support/win32_screenshot.h"
 #include "support/numbered_sites.h"
 #include "support/sample_server.h"
 
@@ -47,45 +48,6 @@ std::filesystem::path pathOf(const std::string& utf8) { return std::u8string(utf
 std::string content(const std::string& path) {
     std::ifstream in(pathOf(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// The window's client area as a 24-bit BMP file, from the screen (the window must be on top and drawn).
-void saveClientArea(HWND window, const std::wstring& file) {
-    RECT area{};
-    ::GetClientRect(window, &area);
-    POINT origin{0, 0};
-    ::ClientToScreen(window, &origin);
-    const int width = area.right, height = area.bottom;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ previous = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-    ::SelectObject(memory, previous);
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof(info);
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    const int stride = (width * 3 + 3) & ~3;
-    std::string pixels(static_cast<size_t>(stride) * height, '\0');
-    ::GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    BITMAPFILEHEADER head{};
-    head.bfType = 0x4D42;
-    head.bfOffBits = sizeof(head) + sizeof(info);
-    head.bfSize = head.bfOffBits + static_cast<DWORD>(pixels.size());
-    HANDLE out = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(out, INVALID_HANDLE_VALUE) << "cannot write the screenshot";
-    DWORD written = 0;
-    ::WriteFile(out, &head, sizeof(head), &written, nullptr);
-    ::WriteFile(out, &info, sizeof(info), &written, nullptr);
-    ::WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
-    ::CloseHandle(out);
 }
 
 class SettingsWindowTest : public ::testing::Test {
@@ -424,7 +386,7 @@ TEST_F(SettingsWindowTest, SlotsAreAddedAndRemovedAndTheWindowKeepsItsWidth) {
         ::SetWindowPos(window.handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         ::RedrawWindow(window.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         pumpUntil([] { return false; }, 500ms);
-        saveClientArea(window.handle(), wideFromUtf8(folder) + L"\\windows-settings.bmp");
+        test::saveClientArea(window.handle(), wideFromUtf8(folder) + L"\\windows-settings.bmp");
     }
 
     click(window.saveButton());
