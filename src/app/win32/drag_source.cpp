@@ -18,22 +18,15 @@ bool isAscii(std::string_view text) {
 
 FORMATETC formatOf(CLIPFORMAT format) { return FORMATETC{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
 
-// A link as text and as a link, in the formats linkFormats() names.
-class LinkData final : public IDataObject {
+// IUnknown for an object of one interface, counted and freed by its references.
+template <typename Interface, const IID& kInterface>
+class ComObject : public Interface {
   public:
-    explicit LinkData(std::string_view link)
-        : m_narrow(link), m_wide(link.begin(), link.end()), m_formats(linkFormats()) {
-        ++g_liveLinkData;
-    }
-    ~LinkData() { --g_liveLinkData; }
-    LinkData(const LinkData&) = delete;
-    LinkData& operator=(const LinkData&) = delete;
-
-    // IUnknown
+    virtual ~ComObject() = default;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
         if (object == nullptr) return E_POINTER;
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDataObject)) {
-            *object = static_cast<IDataObject*>(this);
+        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, kInterface)) {
+            *object = static_cast<Interface*>(this);
             AddRef();
             return S_OK;
         }
@@ -46,6 +39,21 @@ class LinkData final : public IDataObject {
         if (left == 0) delete this;
         return left;
     }
+
+  private:
+    std::atomic<ULONG> m_references{1};
+};
+
+// A link as text and as a link, in the formats linkFormats() names.
+class LinkData final : public ComObject<IDataObject, IID_IDataObject> {
+  public:
+    explicit LinkData(std::string_view link)
+        : m_narrow(link), m_wide(link.begin(), link.end()), m_formats(linkFormats()) {
+        ++g_liveLinkData;
+    }
+    ~LinkData() override { --g_liveLinkData; }
+    LinkData(const LinkData&) = delete;
+    LinkData& operator=(const LinkData&) = delete;
 
     // IDataObject
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* wanted, STGMEDIUM* medium) override {
@@ -102,31 +110,13 @@ class LinkData final : public IDataObject {
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
   private:
-    std::atomic<ULONG> m_references{1};
     const std::string m_narrow;
     const std::wstring m_wide;
     const std::array<CLIPFORMAT, 4> m_formats;  // wide link, narrow link, wide text, narrow text
 };
 
-class LeftButtonDropSource final : public IDropSource {
+class LeftButtonDropSource final : public ComObject<IDropSource, IID_IDropSource> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropSource)) {
-            *object = static_cast<IDropSource*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escapePressed, DWORD keys) override {
         if (escapePressed) return DRAGDROP_S_CANCEL;
         if ((keys & MK_LBUTTON) == 0) return DRAGDROP_S_DROP;
@@ -135,7 +125,6 @@ class LeftButtonDropSource final : public IDropSource {
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
   private:
-    std::atomic<ULONG> m_references{1};
 };
 
 }  // namespace
