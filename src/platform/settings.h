@@ -38,6 +38,22 @@ struct SiteSlotSettings {
     SettingOrigin definitionFrom = SettingOrigin::BuiltIn;
 };
 
+// [swarm]: the swarm check of results (peers, seeds, the torrent's own metadata). It joins the BitTorrent
+// network, so it stays off until the user agrees.
+struct SwarmSettings {
+    bool enabled = false;
+    bool asked = false;      // the user has answered the first check's question (No leaves `enabled` off)
+    bool autoCheck = false;  // check the rows shown, as they are shown
+    std::vector<std::string> trackers;      // announce addresses (http, https, udp) added to every check
+    std::vector<std::string> dhtBootstrap;  // "host:port"; none: the library's public routers
+    std::string listen;                     // the interface to listen on, "" for all
+    int timeoutSeconds = 20;                // one check's time limit
+    int maxChecks = 4;                      // checks at once; the rest wait
+    SettingOrigin from = SettingOrigin::BuiltIn;  // File when the file has a [swarm] table
+
+    bool operator==(const SwarmSettings&) const = default;
+};
+
 struct Settings {
     std::vector<SiteSlotSettings> sites;  // slot n at n - 1: the six built-in slots, then the file's [site7]...
     Text vendorBase;
@@ -50,6 +66,7 @@ struct Settings {
     bool uniqueRows = false;
     SettingOrigin tableViewFrom = SettingOrigin::BuiltIn;
     SettingOrigin uniqueRowsFrom = SettingOrigin::BuiltIn;
+    SwarmSettings swarm;
 };
 
 // One thing wrong in the settings file. The entry it names keeps its built-in value.
