@@ -11,22 +11,26 @@ constexpr int kHeight = 282;
 struct AboutState {
     AboutWindow* window = nullptr;
     bool closed = false;
+    int dpi = kDesignDpi;  // the DPI it is drawn at
 };
 
 // Everything in the window is drawn: the card behind first, so that the product card lies over it.
 void paintAbout(HWND window) {
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(window, &ps);
-    drawBitmap(dc, picture(L"ABOUT_BACK"), 16, 16);
-    drawBitmap(dc, picture(L"ABOUT_FRONT"), 8, 8);
-    drawText(dc, wideFromGbk(productName() + "\r\nv" + kProductVersionText), {192, 32, 400, 80}, uiFont(18, true),
-             colour(0x17606b), DT_LEFT | DT_TOP);
+    const int dpi = dpiOf(window);
+    const auto at = [dpi](RECT design) { return scaled(design, dpi); };
+    drawBitmap(dc, picture(L"ABOUT_BACK", dpi), scaled(16, dpi), scaled(16, dpi));
+    drawBitmap(dc, picture(L"ABOUT_FRONT", dpi), scaled(8, dpi), scaled(8, dpi));
+    drawText(dc, wideFromGbk(productName() + "\r\nv" + kProductVersionText), at({192, 32, 400, 80}),
+             uiFont(18, true, dpi), colour(0x17606b), DT_LEFT | DT_TOP);
     drawText(dc,
              L"本软件为免费软件。在不作任何修改、保持完整的前提下，您可以自由复制并免费传播本软件。本软件仅供个人非"
              L"商业用途使用；因使用本软件造成的数据丢失或任何故障，作者不承担责任。本软件不含任何病毒、木马或流氓代"
              L"码，请放心使用。",
-             {192, 104, 400, 232}, uiFont(12), colour(0x37474f), DT_LEFT | DT_TOP | DT_WORDBREAK);
-    drawText(dc, L"单击这里下载最新版本", {8, 208, 128, 224}, uiFont(12), colour(0x1f5fbf), DT_LEFT | DT_SINGLELINE);
+             at({192, 104, 400, 232}), uiFont(12, false, dpi), colour(0x37474f), DT_LEFT | DT_TOP | DT_WORDBREAK);
+    drawText(dc, L"单击这里下载最新版本", at({8, 208, 128, 224}), uiFont(12, false, dpi), colour(0x1f5fbf),
+             DT_LEFT | DT_SINGLELINE);
     const struct {
         int top;
         const wchar_t* text;
@@ -35,10 +39,10 @@ void paintAbout(HWND window) {
         {172, L"论坛：bbs.lanqi.example"}, {188, L"微博：@岚栖工作室"},
     };
     for (const auto& line : contacts)
-        drawText(dc, line.text, {8, line.top, 160, line.top + 16}, uiFont(11), colour(0x5f6b6d),
+        drawText(dc, line.text, at({8, line.top, 160, line.top + 16}), uiFont(11, false, dpi), colour(0x5f6b6d),
                  DT_LEFT | DT_SINGLELINE);
-    drawText(dc, L"Copyright © 2014-2024 岚栖工作室  版权所有", {-8, 229, 400, 253}, uiFont(12), colour(0x5f6b6d),
-             DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    drawText(dc, L"Copyright © 2014-2024 岚栖工作室  版权所有", at({-8, 229, 400, 253}), uiFont(12, false, dpi),
+             colour(0x5f6b6d), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     ::EndPaint(window, &ps);
 }
 
@@ -47,6 +51,12 @@ LRESULT CALLBACK aboutProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
         case WM_PAINT:
             paintAbout(window);
+            return 0;
+        case WM_DPICHANGED:
+            if (state != nullptr) {
+                followDpiChange(window, state->dpi, *reinterpret_cast<const RECT*>(lParam));
+                state->dpi = dpiOf(window);
+            }
             return 0;
         case WM_CLOSE:
             if (state != nullptr) state->closed = true;
@@ -86,15 +96,19 @@ bool AboutWindow::load(HWND owner, bool modal) {
     static AboutKeys keys;
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | (owner == nullptr ? WS_EX_APPWINDOW : 0);
-    const SIZE outer = outerSize(style, exStyle, kWidth, kHeight);
-    const POINT at = centredPosition(owner, outer.cx, outer.cy);
     auto* state = new AboutState{this, false};
-    HWND window = ::CreateWindowExW(exStyle, L"LanqiAbout", (L"关于" + wideFromGbk(productName())).c_str(), style, at.x,
-                                    at.y, outer.cx, outer.cy, owner, nullptr, ::GetModuleHandleW(nullptr), state);
+    // Made on its owner's monitor (or the primary one), then sized for the DPI it has there.
+    RECT ownerRect{0, 0, 0, 0};
+    if (owner != nullptr) ::GetWindowRect(owner, &ownerRect);
+    HWND window =
+        ::CreateWindowExW(exStyle, L"LanqiAbout", (L"关于" + wideFromGbk(productName())).c_str(), style, ownerRect.left,
+                          ownerRect.top, kWidth, kHeight, owner, nullptr, ::GetModuleHandleW(nullptr), state);
     if (window == nullptr) {
         delete state;
         return false;
     }
+    state->dpi = dpiOf(window);
+    sizeAndCentre(window, owner, kWidth, kHeight);
     setHandle(window);
     setKeyboardOwner(window, &keys);
     if (!modal) {

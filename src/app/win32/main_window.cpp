@@ -53,7 +53,9 @@ std::wstring spokenName(MainControl control) {
     return wideFromUtf8(*design.accessibleName != '\0' ? design.accessibleName : design.caption);
 }
 constexpr int kTileWidth = 384;
-constexpr int kCaptionWidth = kTileWidth - kListPictureSide - 12;
+constexpr int kDesignCaptionWidth = kTileWidth - kListPictureSide - 12;
+// Room either side of a button's caption, inside its frame.
+constexpr int kButtonPadding = 3;
 constexpr const wchar_t* kListPictures[] = {L"LIST0", L"LIST1", L"LIST2", L"LIST3"};
 
 // The table's columns, by ResultColumn: widths that fill the list's width less its scroll bar.
@@ -121,11 +123,13 @@ class MainWindow::FadeOutDriver final : public ExitFadeHost {
 MainWindow::MainWindow(WindowEffects& windows) : m_windows(windows) {
     registerWindowClass(kWindowClass, &MainWindow::procedure);
     m_baseBrush = ::CreateSolidBrush(m_baseColour);
-    const SIZE outer = outerSize(kMainWindowStyle, 0, kMainWindowWidth, kMainWindowHeight);
-    const POINT at = centredPosition(nullptr, outer.cx, outer.cy);
-    m_window = ::CreateWindowExW(0, kWindowClass, wideFromGbk(titlePrefix()).c_str(), kMainWindowStyle, at.x, at.y,
-                                 outer.cx, outer.cy, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+    // Made on the primary screen, then given its designed size at the DPI it has there.
+    m_window =
+        ::CreateWindowExW(0, kWindowClass, wideFromGbk(titlePrefix()).c_str(), kMainWindowStyle, 0, 0, kMainWindowWidth,
+                          kMainWindowHeight, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
     m_handle.setHandle(m_window);
+    m_dpi = dpiOf(m_window);
+    sizeAndCentre(m_window, nullptr, kMainWindowWidth, kMainWindowHeight);
     m_fadeOut = std::make_unique<FadeOutDriver>(*this);
     buildControls();
     onMoveOrSize();
@@ -173,7 +177,7 @@ void MainWindow::buildControls() {
     selector.height += kPageListRows * 16;
     m_pageSelector = createControl(m_window, WC_COMBOBOXW, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, selector,
                                    kPageSelectorId);
-    ::SendMessageW(m_pageSelector, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), 14);
+    ::SendMessageW(m_pageSelector, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), scaled(14, m_dpi));
     ::SendMessageW(m_pageSelector, CB_SETMINVISIBLE, kPageListRows, 0);
     m_nextButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::NextButton).c_str(),
                                  WS_TABSTOP | BS_PUSHBUTTON, geometryOf(MainControl::NextButton), kNextId);
@@ -183,33 +187,7 @@ void MainWindow::buildControls() {
                            WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE,
                            geometryOf(MainControl::ResultList), kListId, listFont());
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
-    HIMAGELIST pictures = ImageList_Create(kListPictureSide, kListPictureSide, ILC_COLOR24, 4, 0);
-    for (const wchar_t* name : kListPictures) {
-        HBITMAP bitmap = picture(name);
-        if (bitmap == nullptr) {
-            HDC screen = ::GetDC(nullptr);
-            bitmap = ::CreateCompatibleBitmap(screen, kListPictureSide, kListPictureSide);  // stands in, blank
-            ::ReleaseDC(nullptr, screen);
-        }
-        ImageList_Add(pictures, bitmap, nullptr);
-    }
-    // Tiles put the picture left of its caption in a cell of fixed size. Where the list view has no tiles
-    // (Wine's), small icons do the same with the 80 × 80 pictures; their cells are as wide as the widest
-    // caption, so every caption is padded to one width there.
-    m_tileView = ::SendMessageW(m_list, LVM_SETVIEW, LV_VIEW_TILE, 0) == 1;
-    if (m_tileView) {
-        ListView_SetImageList(m_list, pictures, LVSIL_NORMAL);
-        LVTILEVIEWINFO tiles{};
-        tiles.cbSize = sizeof(tiles);
-        tiles.dwMask = LVTVIM_TILESIZE | LVTVIM_COLUMNS;
-        tiles.dwFlags = LVTVIF_FIXEDSIZE;
-        tiles.sizeTile = {kTileWidth, kListPictureSide};
-        tiles.cLines = 0;
-        ListView_SetTileViewInfo(m_list, &tiles);
-    } else {
-        ::SendMessageW(m_list, LVM_SETVIEW, LV_VIEW_SMALLICON, 0);
-        ListView_SetImageList(m_list, pictures, LVSIL_SMALL);
-    }
+    buildPictureList();
     ListView_SetBkColor(m_list, RGB(255, 255, 255));
     ListView_SetTextBkColor(m_list, RGB(255, 255, 255));
     ListView_SetTextColor(m_list, RGB(0, 0, 0));
@@ -265,6 +243,7 @@ void MainWindow::buildControls() {
     m_shieldStatus = std::make_unique<Label>(m_window, geometryOf(MainControl::ShieldStatus), top, false);
     m_player.backButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::BackButton).c_str(), BS_PUSHBUTTON,
                                         geometryOf(MainControl::BackButton), kBackId);
+    fitBackButton();
     LabelLook loading = top;
     loading.text = captionOf(MainControl::LoadingNotice);
     loading.format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
@@ -278,6 +257,40 @@ void MainWindow::buildControls() {
                          m_picturesButton, m_tableButton, m_filterBox, m_uniqueSwitch, m_count->handle(), m_stopButton,
                          m_list, m_table, m_banner->handle(), m_footer->handle(), m_strip})
         m_searchView.emplace_back(control, (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0);
+}
+
+void MainWindow::buildPictureList() {
+    // The pictures at the window's DPI, in a list of their own (the one it had goes).
+    const int side = scaled(kListPictureSide, m_dpi);
+    HIMAGELIST pictures = ImageList_Create(side, side, ILC_COLOR24, 4, 0);
+    for (const wchar_t* name : kListPictures) {
+        HBITMAP bitmap = picture(name, m_dpi);
+        if (bitmap == nullptr) {
+            HDC screen = ::GetDC(nullptr);
+            bitmap = ::CreateCompatibleBitmap(screen, side, side);  // stands in, blank
+            ::ReleaseDC(nullptr, screen);
+        }
+        ImageList_Add(pictures, bitmap, nullptr);
+    }
+    // Tiles put the picture left of its caption in a cell of fixed size. Where the list view has no tiles
+    // (Wine's), small icons do the same with the 80 × 80 pictures; their cells are as wide as the widest
+    // caption, so every caption is padded to one width there.
+    if (m_pictures == nullptr) m_tileView = ::SendMessageW(m_list, LVM_SETVIEW, LV_VIEW_TILE, 0) == 1;
+    if (m_tileView) {
+        ListView_SetImageList(m_list, pictures, LVSIL_NORMAL);
+        LVTILEVIEWINFO tiles{};
+        tiles.cbSize = sizeof(tiles);
+        tiles.dwMask = LVTVIM_TILESIZE | LVTVIM_COLUMNS;
+        tiles.dwFlags = LVTVIF_FIXEDSIZE;
+        tiles.sizeTile = {scaled(kTileWidth, m_dpi), side};
+        tiles.cLines = 0;
+        ListView_SetTileViewInfo(m_list, &tiles);
+    } else {
+        ::SendMessageW(m_list, LVM_SETVIEW, LV_VIEW_SMALLICON, 0);
+        ListView_SetImageList(m_list, pictures, LVSIL_SMALL);
+    }
+    if (m_pictures != nullptr) ImageList_Destroy(m_pictures);
+    m_pictures = pictures;
 }
 
 void MainWindow::buildToolRow() {
@@ -322,7 +335,7 @@ void MainWindow::buildTable() {
         LVCOLUMNW entry{};
         entry.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         entry.fmt = kColumnRightAligned[column] ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        entry.cx = kColumnWidths[column];
+        entry.cx = scaled(kColumnWidths[column], m_dpi);
         entry.pszText = caption.data();
         entry.iSubItem = column;
         ::SendMessageW(m_table, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&entry));
@@ -384,7 +397,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_GETMINMAXINFO: {
-            const SIZE smallest = outerSize(kMainWindowStyle, 0, m_minimumClient.cx, m_minimumClient.cy);
+            const SIZE smallest =
+                outerSize(kMainWindowStyle, 0, m_minimumClient.cx, m_minimumClient.cy, dpiOf(m_window));
             reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {smallest.cx, smallest.cy};
             return 0;
         }
@@ -396,6 +410,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_MOVE:
             onMoveOrSize();
+            return 0;
+        case WM_DPICHANGED:
+            onDpiChanged(*reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_CLOSE:
             if (m_fadeOut->fade().closeRequested()) {
@@ -758,8 +775,9 @@ void MainWindow::applyLayout(SearchLayout layout) {
 }
 
 void MainWindow::placeControls() {
-    RECT client{};
-    ::GetClientRect(m_window, &client);
+    // The shared design in a client area of this size in design units, shown at the window's DPI.
+    const SIZE size = clientSize(m_window);
+    const RECT client{0, 0, size.cx, size.cy};
     if (client.right <= 0 || client.bottom <= 0 || m_strip == nullptr) return;  // minimised, or still being built
     const auto place = [&](HWND control, MainControl which) {
         setGeometry(control, placedGeometry(which, m_layout, client.right, client.bottom));
@@ -790,13 +808,40 @@ void MainWindow::placeControls() {
     const int grown = placedGeometry(MainControl::ResultTable, m_layout, client.right, client.bottom).width -
                       designOf(MainControl::ResultTable).geometry.width;
     ListView_SetColumnWidth(m_table, static_cast<int>(ResultColumn::Title),
-                            std::max(kColumnWidths[0] / 2, kColumnWidths[0] + grown));
+                            scaled(std::max(kColumnWidths[0] / 2, kColumnWidths[0] + grown), m_dpi));
+}
+
+void MainWindow::onDpiChanged(const RECT& suggested) {
+    // Per-monitor DPI: the window moved to a monitor of another DPI (or that monitor's scale changed). Every
+    // control keeps its design place and font at the new DPI, the pictures and the table's columns follow.
+    const int oldDpi = m_dpi;
+    m_dpi = dpiOf(m_window);
+    if (m_dpi == oldDpi) return;
+    for (int column = 1; column < kResultColumnCount; ++column)
+        ListView_SetColumnWidth(m_table, column, scaled(kColumnWidths[column], m_dpi));
+    buildPictureList();
+    followDpiChange(m_window, oldDpi, suggested);
+    placeControls();
+    fitBackButton();
+    placeSiteEntries(m_siteEntries.size());
+    m_listDrawn = 0;  // the captions are fitted to their cells anew
+    if (m_mode == ResultsMode::Pictures) {
+        drawPictureList();
+        selectLine(m_selectedLine);
+    }
+}
+
+void MainWindow::fitBackButton() {
+    // 点此返回搜索 in the largest size up to the windows' own that its button holds.
+    ::SendMessageW(m_player.backButton, WM_SETFONT,
+                   reinterpret_cast<WPARAM>(fittingUiFont(m_player.backButton, 12, kButtonPadding)), TRUE);
 }
 
 void MainWindow::onMoveOrSize() {
     // The normal place is what comes back; a maximised, minimised or full-screen window keeps the last one.
     const LONG_PTR style = ::GetWindowLongPtrW(m_window, GWL_STYLE);
     if ((style & WS_THICKFRAME) == 0 || ::IsZoomed(m_window) || ::IsIconic(m_window)) return;
+    // In pixels on the virtual screen, as the system places windows of every monitor.
     RECT client{};
     ::GetClientRect(m_window, &client);
     POINT corner{0, 0};
@@ -811,22 +856,43 @@ WindowPlace MainWindow::place() const {
 }
 
 void MainWindow::openAt(const std::optional<WindowPlace>& saved) {
+    // The saved place is in pixels; the fit is made in design units of the monitor it lands on, from that
+    // monitor's top left corner, and shown in that monitor's pixels.
     const POINT at = saved ? POINT{saved->left + saved->width / 2, saved->top} : POINT{0, 0};
     HMONITOR monitor = ::MonitorFromPoint(at, saved ? MONITOR_DEFAULTTONEAREST : MONITOR_DEFAULTTOPRIMARY);
     MONITORINFO screen{};
     screen.cbSize = sizeof(screen);
     if (!::GetMonitorInfoW(monitor, &screen)) return;
-    RECT frame{0, 0, 0, 0};
-    ::AdjustWindowRectEx(&frame, kMainWindowStyle, FALSE, 0);
+    const int dpi = dpiOfMonitor(monitor);
     const RECT& work = screen.rcWork;
-    const FittedPlace fitted =
-        fitWindowPlace(saved, {work.left, work.top, work.right - work.left, work.bottom - work.top},
-                       {-frame.left, -frame.top, frame.right, frame.bottom});
+    const POINT origin{work.left, work.top};
+    const auto toDesign = [&](const WindowPlace& place) {
+        WindowPlace design = place;
+        design.left = origin.x + unscaled(place.left - origin.x, dpi);
+        design.top = origin.y + unscaled(place.top - origin.y, dpi);
+        design.width = unscaled(place.width, dpi);
+        design.height = unscaled(place.height, dpi);
+        return design;
+    };
+    std::optional<WindowPlace> savedDesign;
+    if (saved) savedDesign = toDesign(*saved);
+    const RECT frameAt = frameOf(kMainWindowStyle, 0, dpi);
+    const FittedPlace fitted = fitWindowPlace(
+        savedDesign, {origin.x, origin.y, unscaled(work.right - work.left, dpi), unscaled(work.bottom - work.top, dpi)},
+        {unscaled(-frameAt.left, dpi), unscaled(-frameAt.top, dpi), unscaled(frameAt.right, dpi),
+         unscaled(frameAt.bottom, dpi)});
     m_minimumClient = {fitted.minimumWidth, fitted.minimumHeight};
     const WindowPlace& place = fitted.place;
-    ::SetWindowPos(m_window, nullptr, place.left + frame.left, place.top + frame.top,
-                   place.width + frame.right - frame.left, place.height + frame.bottom - frame.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    // What the fit left as it was stays in the saved pixels; the rest is the fit's, at the monitor's DPI.
+    const auto pixels = [&](int fittedValue, int savedDesignValue, int savedPixels, int from) {
+        return saved && fittedValue == savedDesignValue ? savedPixels : from + scaled(fittedValue - from, dpi);
+    };
+    const int left = pixels(place.left, savedDesign ? savedDesign->left : 0, saved ? saved->left : 0, origin.x);
+    const int top = pixels(place.top, savedDesign ? savedDesign->top : 0, saved ? saved->top : 0, origin.y);
+    const int width = pixels(place.width, savedDesign ? savedDesign->width : 0, saved ? saved->width : 0, 0);
+    const int height = pixels(place.height, savedDesign ? savedDesign->height : 0, saved ? saved->height : 0, 0);
+    ::SetWindowPos(m_window, nullptr, left + frameAt.left, top + frameAt.top, width + frameAt.right - frameAt.left,
+                   height + frameAt.bottom - frameAt.top, SWP_NOZORDER | SWP_NOACTIVATE);
     m_openMaximised = place.maximised;
 }
 
@@ -860,9 +926,9 @@ void MainWindow::fitPageSelector() {
     }
     ::SelectObject(dc, previous);
     ::ReleaseDC(m_pageSelector, dc);
-    RECT client{};
-    ::GetClientRect(m_window, &client);
-    const PageSelectorPlace place = pageSelectorPlace(widest + ::GetSystemMetrics(SM_CXVSCROLL) + 10, client.right);
+    const int arrow = unscaled(::GetSystemMetrics(SM_CXVSCROLL), dpiOf(nullptr));  // at the screen's DPI
+    const PageSelectorPlace place =
+        pageSelectorPlace(unscaled(widest, m_dpi) + arrow + 10, static_cast<int>(clientSize(m_window).cx));
     Geometry selector = geometryOf(m_pageSelector);  // its height holds the open list
     selector.left = place.selector.left;
     selector.width = place.selector.width;
@@ -875,16 +941,16 @@ void MainWindow::fitPageSelector() {
 std::wstring MainWindow::fittedCaption(const std::wstring& caption) const {
     // A caption longer than its cell ends in "…"; without tiles, a shorter one is padded to the cell.
     HDC dc = ::GetDC(m_list);
-    HGDIOBJ previous = ::SelectObject(dc, listFont());
+    HGDIOBJ previous = ::SelectObject(dc, listFont(m_dpi));
+    const int captionWidth = scaled(kDesignCaptionWidth, m_dpi);
     SIZE size{};
     int fits = 0;
-    ::GetTextExtentExPointW(dc, caption.c_str(), static_cast<int>(caption.size()), kCaptionWidth, &fits, nullptr,
-                            &size);
+    ::GetTextExtentExPointW(dc, caption.c_str(), static_cast<int>(caption.size()), captionWidth, &fits, nullptr, &size);
     std::wstring shown = caption;
     if (fits < static_cast<int>(caption.size())) {
         SIZE ellipsis{};
         ::GetTextExtentPoint32W(dc, L"…", 1, &ellipsis);
-        ::GetTextExtentExPointW(dc, caption.c_str(), static_cast<int>(caption.size()), kCaptionWidth - ellipsis.cx,
+        ::GetTextExtentExPointW(dc, caption.c_str(), static_cast<int>(caption.size()), captionWidth - ellipsis.cx,
                                 &fits, nullptr, &size);
         shown = caption.substr(0, static_cast<size_t>(std::max(fits, 0))) + L"…";
     }
@@ -892,7 +958,7 @@ std::wstring MainWindow::fittedCaption(const std::wstring& caption) const {
         ::GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
         SIZE blank{};
         ::GetTextExtentPoint32W(dc, L" ", 1, &blank);
-        if (blank.cx > 0 && size.cx < kCaptionWidth) shown.append((kCaptionWidth - size.cx) / blank.cx, L' ');
+        if (blank.cx > 0 && size.cx < captionWidth) shown.append((captionWidth - size.cx) / blank.cx, L' ');
     }
     ::SelectObject(dc, previous);
     ::ReleaseDC(m_list, dc);
@@ -1099,10 +1165,12 @@ void MainWindow::drawSiteEntry(const DRAWITEMSTRUCT& item) {
     ::FillRect(dc, &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
     // A pressed entry is tinted; each has a frame in its colour.
     HBRUSH fill = ::CreateSolidBrush((item.itemState & ODS_SELECTED) ? colour(0xeef2f3) : RGB(255, 255, 255));
-    HPEN pen = ::CreatePen(PS_SOLID, 1, ink);
+    const int dpi = dpiOf(item.hwndItem);
+    HPEN pen = ::CreatePen(PS_SOLID, scaled(1, dpi), ink);
     HGDIOBJ oldBrush = ::SelectObject(dc, fill);
     HGDIOBJ oldPen = ::SelectObject(dc, pen);
-    ::RoundRect(dc, area.left, area.top + 1, area.right, area.bottom - 1, 6, 6);
+    ::RoundRect(dc, area.left, area.top + scaled(1, dpi), area.right, area.bottom - scaled(1, dpi), scaled(6, dpi),
+                scaled(6, dpi));
     ::SelectObject(dc, oldPen);
     ::SelectObject(dc, oldBrush);
     ::DeleteObject(pen);
@@ -1113,17 +1181,17 @@ void MainWindow::drawSiteEntry(const DRAWITEMSTRUCT& item) {
     HFONT marks = nullptr;
     for (int pixels = 13; pixels >= 8; --pixels) {
         marks = font({L"Segoe UI Symbol", L"DejaVu Sans Condensed", L"DejaVu Sans", L"Arial Unicode MS"}, pixels, false,
-                     DEFAULT_CHARSET);
+                     DEFAULT_CHARSET, dpi);
         HGDIOBJ previous = ::SelectObject(dc, marks);
         SIZE size{};
         ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
         ::SelectObject(dc, previous);
-        if (size.cx <= area.right - area.left - 2) break;
+        if (size.cx <= area.right - area.left - scaled(2, dpi)) break;
     }
     drawText(dc, caption, area, marks, ink, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     if (item.itemState & ODS_FOCUS) {
         RECT focus = area;
-        ::InflateRect(&focus, -3, -4);
+        ::InflateRect(&focus, -scaled(3, dpi), -scaled(4, dpi));
         ::DrawFocusRect(dc, &focus);
     }
 }
@@ -1177,10 +1245,9 @@ void MainWindow::setSearchViewShown(bool shown) {
 }
 
 void MainWindow::resetPlayerGeometry() {
-    RECT client{};
-    ::GetClientRect(m_window, &client);
+    const SIZE client = clientSize(m_window);
     const auto place = [&](HWND control, PlayerControl which) {
-        setGeometry(control, playerWindowGeometry(which, client.right, client.bottom));
+        setGeometry(control, playerWindowGeometry(which, client.cx, client.cy));
     };
     place(m_playingLabel->handle(), PlayerControl::PlayingLabel);
     place(m_shieldStatus->handle(), PlayerControl::ShieldStatus);

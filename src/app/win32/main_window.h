@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <array>
 #include <functional>
@@ -150,6 +151,9 @@ class MainWindow final : public KeyboardOwner {
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void buildControls();
     void buildToolRow();
+    void buildPictureList();
+    void onDpiChanged(const RECT& suggested);
+    void fitBackButton();
     void buildTable();
     void onCommand(int id, int code);
     LRESULT onListNotify(HWND view, NMHDR& header);
@@ -207,7 +211,9 @@ class MainWindow final : public KeyboardOwner {
     std::unique_ptr<Label> m_overlay, m_playingLabel, m_shieldStatus, m_loadingNotice;
     PlayerControls m_player;
 
-    bool m_tileView = false;  // the list shows tiles; without them (Wine), small icons with padded captions
+    int m_dpi = kDesignDpi;           // the DPI the controls are shown at
+    HIMAGELIST m_pictures = nullptr;  // the list's pictures at that DPI
+    bool m_tileView = false;          // the list shows tiles; without them (Wine), small icons with padded captions
     // The lines as shown, in both views: the table reads its cells from here as it draws them.
     struct ShownLine {
         std::array<std::wstring, kResultColumnCount> cells;

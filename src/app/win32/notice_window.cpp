@@ -23,11 +23,11 @@ class NoticeWindow final : public KeyboardOwner {
         registerWindowClass(L"LanqiNotice", &NoticeWindow::procedure, ::GetSysColorBrush(COLOR_BTNFACE));
         const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
         const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
-        const SIZE outer = outerSize(style, exStyle, kWidth, kHeight);
-        const POINT at = centredPosition(nullptr, outer.cx, outer.cy);
-        m_window = ::CreateWindowExW(exStyle, L"LanqiNotice", wideFromGbk(titlePrefix()).c_str(), style, at.x, at.y,
-                                     outer.cx, outer.cy, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+        m_window = ::CreateWindowExW(exStyle, L"LanqiNotice", wideFromGbk(titlePrefix()).c_str(), style, 0, 0, kWidth,
+                                     kHeight, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
         if (m_window == nullptr) return NoticeOutcome::QuitAtOnce;
+        m_dpi = dpiOf(m_window);
+        sizeAndCentre(m_window, nullptr, kWidth, kHeight);
         m_agree = createControl(m_window, L"BUTTON", L"同意使用", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                                 {304, 248, 72, 32}, kAgreeId);
         m_quit = createControl(m_window, L"BUTTON", L"立即退出", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
@@ -78,9 +78,14 @@ class NoticeWindow final : public KeyboardOwner {
                     break;
                 case WM_LBUTTONDOWN: {
                     const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-                    if (::PtInRect(&kMakerArea, at)) notice->m_desktop.openAddress(notice->m_vendorBase);
+                    const RECT maker = scaled(kMakerArea, dpiOf(window));
+                    if (::PtInRect(&maker, at)) notice->m_desktop.openAddress(notice->m_vendorBase);
                     return 0;
                 }
+                case WM_DPICHANGED:
+                    followDpiChange(window, notice->m_dpi, *reinterpret_cast<const RECT*>(lParam));
+                    notice->m_dpi = dpiOf(window);
+                    return 0;
                 case WM_NCDESTROY:
                     ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
                     break;
@@ -94,16 +99,18 @@ class NoticeWindow final : public KeyboardOwner {
     void paint() {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(m_window, &ps);
-        RECT group{14, 8, 14 + 456, 8 + 232};  // 分组框1; the pictures sit inside it
+        const int dpi = dpiOf(m_window);
+        const auto at = [dpi](RECT design) { return scaled(design, dpi); };
+        RECT group = at({14, 8, 14 + 456, 8 + 232});  // 分组框1; the pictures sit inside it
         ::DrawEdge(dc, &group, EDGE_ETCHED, BF_RECT);
-        drawBitmap(dc, picture(L"NOTICE"), 14 + 17, 8 + 32);
-        drawBitmap(dc, picture(L"NOTICE_STRIP"), 14 + 36, 8 + 168);
-        drawText(dc, L"健 康 绿 色 上 网  ·  共 建 和 谐 网 络", {14 + 16, 8 + 168, 14 + 440, 8 + 216},
-                 uiFont(16, true), colour(0x2e7d32), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        const HFONT small = uiFont(12);
-        drawText(dc, L"岚栖工作室 出品", {16, 250, 240, 265}, small, colour(0x5f6b6d), DT_LEFT | DT_SINGLELINE);
-        drawText(dc, wideFromGbk(vendorAddressForDisplay(m_vendorBase)), {16, 265, 240, 280}, small, colour(0x5f6b6d),
-                 DT_LEFT | DT_SINGLELINE);
+        drawBitmap(dc, picture(L"NOTICE", dpi), scaled(14 + 17, dpi), scaled(8 + 32, dpi));
+        drawBitmap(dc, picture(L"NOTICE_STRIP", dpi), scaled(14 + 36, dpi), scaled(8 + 168, dpi));
+        drawText(dc, L"健 康 绿 色 上 网  ·  共 建 和 谐 网 络", at({14 + 16, 8 + 168, 14 + 440, 8 + 216}),
+                 uiFont(16, true, dpi), colour(0x2e7d32), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        const HFONT small = uiFont(12, false, dpi);
+        drawText(dc, L"岚栖工作室 出品", at({16, 250, 240, 265}), small, colour(0x5f6b6d), DT_LEFT | DT_SINGLELINE);
+        drawText(dc, wideFromGbk(vendorAddressForDisplay(m_vendorBase)), at({16, 265, 240, 280}), small,
+                 colour(0x5f6b6d), DT_LEFT | DT_SINGLELINE);
         ::EndPaint(m_window, &ps);
     }
 
@@ -126,6 +133,7 @@ class NoticeWindow final : public KeyboardOwner {
     HWND m_window = nullptr;
     HWND m_agree = nullptr;
     HWND m_quit = nullptr;
+    int m_dpi = kDesignDpi;  // the DPI its controls are shown at
     NoticeOutcome m_outcome = NoticeOutcome::QuitAtOnce;
     bool m_done = false;
 };

@@ -25,7 +25,10 @@ int CALLBACK noteFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found
     return 0;
 }
 
+// Asked of the system once per family.
 bool familyInstalled(const wchar_t* family) {
+    static std::map<std::wstring, bool> known;
+    if (const auto seen = known.find(family); seen != known.end()) return seen->second;
     LOGFONTW wanted{};
     wanted.lfCharSet = DEFAULT_CHARSET;
     wcsncpy_s(wanted.lfFaceName, family, LF_FACESIZE - 1);
@@ -33,7 +36,43 @@ bool familyInstalled(const wchar_t* family) {
     HDC screen = ::GetDC(nullptr);
     ::EnumFontFamiliesExW(screen, &wanted, noteFamily, reinterpret_cast<LPARAM>(&found), 0);
     ::ReleaseDC(nullptr, screen);
+    known.emplace(family, found);
     return found;
+}
+
+// The DPI functions of Windows 10 (1607) and later, where the system has them.
+using DpiForWindow = UINT(WINAPI*)(HWND);
+using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+using DpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+
+template <typename Function>
+Function systemFunction(const wchar_t* module, const char* name) {
+    HMODULE loaded = ::GetModuleHandleW(module);
+    if (loaded == nullptr) loaded = ::LoadLibraryW(module);
+    return loaded != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(loaded, name)))
+                             : nullptr;
+}
+
+DpiForWindow dpiForWindow() {
+    static const auto function = systemFunction<DpiForWindow>(L"user32.dll", "GetDpiForWindow");
+    return function;
+}
+
+AdjustForDpi adjustForDpi() {
+    static const auto function = systemFunction<AdjustForDpi>(L"user32.dll", "AdjustWindowRectExForDpi");
+    return function;
+}
+
+DpiForMonitor dpiForMonitor() {
+    static const auto function = systemFunction<DpiForMonitor>(L"shcore.dll", "GetDpiForMonitor");
+    return function;
+}
+
+int screenDpi() {
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
+    if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kDesignDpi;
 }
 
 }  // namespace
@@ -56,84 +95,254 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-HFONT font(std::initializer_list<const wchar_t*> families, int pixelHeight, bool bold, BYTE charset) {
-    static std::map<std::tuple<std::wstring, int, bool, BYTE>, HFONT> made;
-    const wchar_t* chosen = nullptr;
-    for (const wchar_t* family : families) {
-        chosen = family;
-        if (familyInstalled(family)) break;
+int dpiOf(HWND window) {
+    if (window != nullptr) {
+        if (const DpiForWindow function = dpiForWindow()) {
+            const UINT dpi = function(window);
+            if (dpi > 0) return static_cast<int>(dpi);
+        }
     }
-    const auto key = std::make_tuple(std::wstring(chosen != nullptr ? chosen : L""), pixelHeight, bold, charset);
-    if (const auto known = made.find(key); known != made.end()) return known->second;
-    LOGFONTW look{};
-    look.lfHeight = -pixelHeight;
-    look.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    look.lfCharSet = charset;
-    look.lfQuality = CLEARTYPE_QUALITY;
-    if (chosen != nullptr) wcsncpy_s(look.lfFaceName, chosen, LF_FACESIZE - 1);
-    HFONT created = ::CreateFontIndirectW(&look);
-    made.emplace(key, created);
-    return created;
+    return screenDpi();
 }
 
-HFONT uiFont(int pixelHeight, bool bold) {
-    return font({L"Microsoft YaHei", L"微软雅黑", L"SimSun", L"宋体", L"Noto Sans CJK SC"}, pixelHeight, bold);
+int dpiOfMonitor(HMONITOR monitor) {
+    if (const DpiForMonitor function = dpiForMonitor(); function != nullptr && monitor != nullptr) {
+        UINT x = 0, y = 0;
+        if (SUCCEEDED(function(monitor, 0, &x, &y)) && y > 0) return static_cast<int>(y);  // MDT_EFFECTIVE_DPI
+    }
+    return screenDpi();
+}
+
+int scaled(int value, int dpi) { return dpi == kDesignDpi ? value : ::MulDiv(value, dpi, kDesignDpi); }
+
+int unscaled(int value, int dpi) { return dpi == kDesignDpi || dpi <= 0 ? value : ::MulDiv(value, kDesignDpi, dpi); }
+
+Geometry scaled(const Geometry& g, int dpi) {
+    const int left = scaled(g.left, dpi), top = scaled(g.top, dpi);
+    return {left, top, scaled(g.left + g.width, dpi) - left, scaled(g.top + g.height, dpi) - top};
+}
+
+Geometry unscaled(const Geometry& g, int dpi) {
+    const int left = unscaled(g.left, dpi), top = unscaled(g.top, dpi);
+    return {left, top, unscaled(g.left + g.width, dpi) - left, unscaled(g.top + g.height, dpi) - top};
+}
+
+RECT scaled(const RECT& r, int dpi) {
+    return {scaled(r.left, dpi), scaled(r.top, dpi), scaled(r.right, dpi), scaled(r.bottom, dpi)};
+}
+
+SIZE clientSize(HWND window) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    const int dpi = dpiOf(window);
+    return {unscaled(client.right, dpi), unscaled(client.bottom, dpi)};
 }
 
 namespace {
 
-HFONT fontOf(const FontDesign& design) {
-    const std::wstring faces[] = {wideFromUtf8(design.faces[0]), wideFromUtf8(design.faces[1]),
-                                  wideFromUtf8(design.faces[2]), wideFromUtf8(design.faces[3]),
-                                  wideFromUtf8(design.faces[4])};
-    return font({faces[0].c_str(), faces[1].c_str(), faces[2].c_str(), faces[3].c_str(), faces[4].c_str()},
-                design.pixels);
+// What a font made here was asked for, so that the same font can be made for another DPI.
+struct FontKey {
+    std::wstring family;
+    int pixelHeight = 0;
+    bool bold = false;
+    BYTE charset = 0;
+    int dpi = kDesignDpi;
+    auto operator<=>(const FontKey&) const = default;
+};
+
+std::map<FontKey, HFONT>& madeFonts() {
+    static std::map<FontKey, HFONT> made;
+    return made;
+}
+
+std::map<HFONT, FontKey>& fontKeys() {
+    static std::map<HFONT, FontKey> keys;
+    return keys;
+}
+
+HFONT fontFor(const FontKey& key) {
+    if (const auto known = madeFonts().find(key); known != madeFonts().end()) return known->second;
+    LOGFONTW look{};
+    look.lfHeight = -scaled(key.pixelHeight, key.dpi);
+    look.lfWeight = key.bold ? FW_BOLD : FW_NORMAL;
+    look.lfCharSet = key.charset;
+    look.lfQuality = CLEARTYPE_QUALITY;
+    wcsncpy_s(look.lfFaceName, key.family.c_str(), LF_FACESIZE - 1);
+    HFONT created = ::CreateFontIndirectW(&look);
+    madeFonts().emplace(key, created);
+    if (created != nullptr) fontKeys().emplace(created, key);
+    return created;
 }
 
 }  // namespace
 
-HFONT listFont() { return fontOf(kListFontDesign); }
+HFONT font(std::initializer_list<const wchar_t*> families, int pixelHeight, bool bold, BYTE charset, int dpi) {
+    // The families asked for, as they were chosen among the first time: a row of the results asks again.
+    static std::map<std::wstring, std::wstring> chosenFor;
+    std::wstring asked;
+    for (const wchar_t* family : families) asked.append(family).push_back(L'\n');
+    auto chosen = chosenFor.find(asked);
+    if (chosen == chosenFor.end()) {
+        const wchar_t* pick = nullptr;
+        for (const wchar_t* family : families) {
+            pick = family;
+            if (familyInstalled(family)) break;
+        }
+        chosen = chosenFor.emplace(asked, std::wstring(pick != nullptr ? pick : L"")).first;
+    }
+    return fontFor({chosen->second, pixelHeight, bold, charset, dpi});
+}
 
-HFONT bannerFont() { return fontOf(kBannerFontDesign); }
+HFONT fontAtDpi(HFONT font, int dpi) {
+    const auto known = fontKeys().find(font);
+    if (known == fontKeys().end() || known->second.dpi == dpi) return font;
+    FontKey key = known->second;
+    key.dpi = dpi;
+    return fontFor(key);
+}
 
-HBITMAP picture(const wchar_t* name) {
+HFONT uiFont(int pixelHeight, bool bold, int dpi) {
+    return font({L"Microsoft YaHei", L"微软雅黑", L"SimSun", L"宋体", L"Noto Sans CJK SC"}, pixelHeight, bold,
+                GB2312_CHARSET, dpi);
+}
+
+HFONT fittingUiFont(HWND control, int pixelHeight, int padding) {
+    const int dpi = dpiOf(control);
+    const std::wstring caption = windowText(control);
+    RECT area{};
+    ::GetClientRect(control, &area);
+    const int room = area.right - 2 * scaled(padding, dpi);
+    HDC dc = ::GetDC(control);
+    HFONT chosen = uiFont(pixelHeight, false, dpi);
+    for (int pixels = pixelHeight; pixels >= 8; --pixels) {
+        chosen = uiFont(pixels, false, dpi);
+        HGDIOBJ previous = ::SelectObject(dc, chosen);
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+        ::SelectObject(dc, previous);
+        if (size.cx <= room && size.cy <= area.bottom) break;
+    }
+    ::ReleaseDC(control, dc);
+    return chosen;
+}
+
+namespace {
+
+HFONT fontOf(const FontDesign& design, int dpi) {
+    const std::wstring faces[] = {wideFromUtf8(design.faces[0]), wideFromUtf8(design.faces[1]),
+                                  wideFromUtf8(design.faces[2]), wideFromUtf8(design.faces[3]),
+                                  wideFromUtf8(design.faces[4])};
+    return font({faces[0].c_str(), faces[1].c_str(), faces[2].c_str(), faces[3].c_str(), faces[4].c_str()},
+                design.pixels, false, GB2312_CHARSET, dpi);
+}
+
+HBITMAP bitmapOf(const RgbImage& image) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // rows top to bottom
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap == nullptr) return nullptr;
+    // DIB rows are B, G, R and padded to four bytes.
+    const size_t stride = (static_cast<size_t>(image.width) * 3 + 3) & ~static_cast<size_t>(3);
+    auto* out = static_cast<std::uint8_t*>(bits);
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint8_t* in = image.pixels.data() + static_cast<size_t>(y) * image.width * 3;
+        std::uint8_t* row = out + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < image.width; ++x) {
+            row[x * 3] = in[x * 3 + 2];
+            row[x * 3 + 1] = in[x * 3 + 1];
+            row[x * 3 + 2] = in[x * 3];
+        }
+    }
+    return bitmap;
+}
+
+// The resource decoded as it is; null when there is none or it cannot be decoded.
+HBITMAP decodedResource(const std::wstring& name) {
     static std::map<std::wstring, HBITMAP> decoded;
     if (const auto known = decoded.find(name); known != decoded.end()) return known->second;
     HBITMAP bitmap = nullptr;
-    HRSRC found = ::FindResourceW(nullptr, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
+    HRSRC found = ::FindResourceW(nullptr, name.c_str(), MAKEINTRESOURCEW(10));  // RT_RCDATA
     HGLOBAL loaded = found != nullptr ? ::LoadResource(nullptr, found) : nullptr;
     const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
     if (bytes != nullptr) {
         const RgbImage image =
             decodeJpeg(std::string_view(static_cast<const char*>(bytes), ::SizeofResource(nullptr, found)));
-        if (!image.empty()) {
-            BITMAPINFO info{};
-            info.bmiHeader.biSize = sizeof(info.bmiHeader);
-            info.bmiHeader.biWidth = image.width;
-            info.bmiHeader.biHeight = -image.height;  // rows top to bottom
-            info.bmiHeader.biPlanes = 1;
-            info.bmiHeader.biBitCount = 24;
-            info.bmiHeader.biCompression = BI_RGB;
-            void* bits = nullptr;
-            bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-            if (bitmap != nullptr) {
-                // DIB rows are B, G, R and padded to four bytes.
-                const size_t stride = (static_cast<size_t>(image.width) * 3 + 3) & ~static_cast<size_t>(3);
-                auto* out = static_cast<std::uint8_t*>(bits);
-                for (int y = 0; y < image.height; ++y) {
-                    const std::uint8_t* in = image.pixels.data() + static_cast<size_t>(y) * image.width * 3;
-                    std::uint8_t* row = out + static_cast<size_t>(y) * stride;
-                    for (int x = 0; x < image.width; ++x) {
-                        row[x * 3] = in[x * 3 + 2];
-                        row[x * 3 + 1] = in[x * 3 + 1];
-                        row[x * 3 + 2] = in[x * 3];
-                    }
-                }
-            }
-        }
+        if (!image.empty()) bitmap = bitmapOf(image);
     }
     decoded.emplace(name, bitmap);
     return bitmap;
+}
+
+// `source` resampled to width × height.
+HBITMAP resampled(HBITMAP source, int width, int height) {
+    const SIZE from = bitmapSize(source);
+    if (from.cx == width && from.cy == height) return source;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP target = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (target == nullptr) return source;
+    HDC in = ::CreateCompatibleDC(nullptr);
+    HDC out = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ previousIn = ::SelectObject(in, source);
+    HGDIOBJ previousOut = ::SelectObject(out, target);
+    ::SetStretchBltMode(out, HALFTONE);
+    ::SetBrushOrgEx(out, 0, 0, nullptr);
+    ::StretchBlt(out, 0, 0, width, height, in, 0, 0, from.cx, from.cy, SRCCOPY);
+    ::SelectObject(in, previousIn);
+    ::SelectObject(out, previousOut);
+    ::DeleteDC(in);
+    ::DeleteDC(out);
+    return target;
+}
+
+struct PictureKey {
+    std::wstring name;
+    int dpi = kDesignDpi;
+};
+
+std::map<HBITMAP, PictureKey>& pictureKeys() {
+    static std::map<HBITMAP, PictureKey> keys;
+    return keys;
+}
+
+}  // namespace
+
+HFONT listFont(int dpi) { return fontOf(kListFontDesign, dpi); }
+
+HFONT bannerFont(int dpi) { return fontOf(kBannerFontDesign, dpi); }
+
+HBITMAP picture(const wchar_t* name, int dpi) {
+    static std::map<std::pair<std::wstring, int>, HBITMAP> made;
+    const auto key = std::make_pair(std::wstring(name), dpi);
+    if (const auto known = made.find(key); known != made.end()) return known->second;
+    HBITMAP design = decodedResource(name);
+    HBITMAP bitmap = design;
+    if (design != nullptr && dpi != kDesignDpi) {
+        const SIZE size = bitmapSize(design);
+        HBITMAP sharp = dpi > kDesignDpi ? decodedResource(std::wstring(name) + L"_2X") : nullptr;
+        bitmap = resampled(sharp != nullptr ? sharp : design, scaled(size.cx, dpi), scaled(size.cy, dpi));
+    }
+    made.emplace(key, bitmap);
+    if (bitmap != nullptr) pictureKeys().emplace(bitmap, PictureKey{name, dpi});
+    return bitmap;
+}
+
+HBITMAP pictureAtDpi(HBITMAP bitmap, int dpi) {
+    const auto known = pictureKeys().find(bitmap);
+    if (known == pictureKeys().end() || known->second.dpi == dpi) return bitmap;
+    return picture(known->second.name.c_str(), dpi);
 }
 
 SIZE bitmapSize(HBITMAP bitmap) {
@@ -171,7 +380,8 @@ bool handOverArea(HWND window, const RECT& area, LPARAM hitTest) {
     POINT pointer{};
     ::GetCursorPos(&pointer);
     ::ScreenToClient(window, &pointer);
-    if (LOWORD(hitTest) != HTCLIENT || area.right <= area.left || !::PtInRect(&area, pointer)) return false;
+    const RECT shown = scaled(area, dpiOf(window));
+    if (LOWORD(hitTest) != HTCLIENT || area.right <= area.left || !::PtInRect(&shown, pointer)) return false;
     ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
     return true;
 }
@@ -184,26 +394,70 @@ void drawText(HDC dc, const std::wstring& text, RECT area, HFONT font, COLORREF 
     ::SelectObject(dc, previous);
 }
 
-HWND createControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style, const Geometry& g,
-                   int id, HFONT font) {
+HWND createControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style,
+                   const Geometry& design, int id, HFONT font) {
+    const int dpi = dpiOf(parent);
+    const Geometry g = scaled(design, dpi);
     HWND control =
         ::CreateWindowExW(0, windowClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, g.left, g.top, g.width,
                           g.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance(), nullptr);
     if (control == nullptr) return nullptr;
     ::SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font != nullptr ? font : uiFont()), FALSE);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontAtDpi(font != nullptr ? font : uiFont(), dpi)),
+                   FALSE);
     return control;
 }
 
-void setGeometry(HWND control, const Geometry& g) {
+void setGeometry(HWND control, const Geometry& design) {
+    const Geometry g = scaled(design, dpiOf(control));
     ::SetWindowPos(control, nullptr, g.left, g.top, g.width, g.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-Geometry geometryOf(HWND control) {
+namespace {
+
+Geometry pixelGeometryOf(HWND control) {
     RECT r{};
     ::GetWindowRect(control, &r);
     ::MapWindowPoints(HWND_DESKTOP, ::GetParent(control), reinterpret_cast<POINT*>(&r), 2);
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+}  // namespace
+
+Geometry geometryOf(HWND control) { return unscaled(pixelGeometryOf(control), dpiOf(control)); }
+
+void followDpiChange(HWND window, int oldDpi, const RECT& suggested) {
+    const int dpi = dpiOf(window);
+    struct Change {
+        int oldDpi;
+        int dpi;
+        std::vector<std::pair<HWND, Geometry>> places;
+    } change{oldDpi, dpi, {}};
+    // Every place first (in pixels at the old DPI), then every move: a parent's move changes nothing of its
+    // children's places inside it.
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM state) -> BOOL {
+            auto& each = *reinterpret_cast<Change*>(state);
+            each.places.emplace_back(child, pixelGeometryOf(child));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&change));
+    for (const auto& [child, was] : change.places) {
+        wchar_t kind[32] = {};
+        ::GetClassNameW(child, kind, 32);
+        if (_wcsicmp(kind, TOOLTIPS_CLASSW) == 0) continue;  // they place themselves
+        const Geometry g = scaled(unscaled(was, oldDpi), dpi);
+        ::SetWindowPos(child, nullptr, g.left, g.top, g.width, g.height, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (const auto shown = reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)); shown != nullptr) {
+            const HFONT now = fontAtDpi(shown, dpi);
+            if (now != shown) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(now), TRUE);
+        }
+        ::InvalidateRect(child, nullptr, TRUE);
+    }
+    ::SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(window, nullptr, TRUE);
 }
 
 void setVisible(HWND control, bool visible) { ::ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE); }
@@ -211,10 +465,10 @@ void setVisible(HWND control, bool visible) { ::ShowWindow(control, visible ? SW
 Label::Label(HWND parent, const Geometry& geometry, LabelLook look, bool shown) : m_look(std::move(look)) {
     registerWindowClass(kLabelClass, &Label::procedure);
     const DWORD exStyle = m_look.transparent ? WS_EX_TRANSPARENT : 0;
+    const Geometry at = scaled(geometry, dpiOf(parent));
     m_handle = ::CreateWindowExW(exStyle, kLabelClass, m_look.text.c_str(),
                                  WS_CHILD | (m_look.transparent ? 0 : WS_CLIPSIBLINGS) | (shown ? WS_VISIBLE : 0),
-                                 geometry.left, geometry.top, geometry.width, geometry.height, parent, nullptr,
-                                 instance(), this);
+                                 at.left, at.top, at.width, at.height, parent, nullptr, instance(), this);
     if (m_handle != nullptr) ::SetWindowPos(m_handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -244,12 +498,13 @@ LRESULT CALLBACK Label::procedure(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 bool Label::inLinkArea(POINT at) const {
-    const RECT& area = m_look.linkArea;
+    const RECT area = scaled(m_look.linkArea, dpiOf(m_handle));
     return area.right > area.left && ::PtInRect(&area, at);
 }
 
 LRESULT Label::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    const int dpi = dpiOf(m_handle);
     switch (message) {
         case WM_ERASEBKGND:
             return 1;  // painted whole in WM_PAINT
@@ -264,7 +519,8 @@ LRESULT Label::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (handOverArea(m_handle, m_look.linkArea, lParam)) return TRUE;
             break;
         case WM_MOUSEMOVE:
-            if (m_events.pointerMoved) m_events.pointerMoved(at.x, at.y, static_cast<int>(wParam & 0x1F));
+            if (m_events.pointerMoved)
+                m_events.pointerMoved(unscaled(at.x, dpi), unscaled(at.y, dpi), static_cast<int>(wParam & 0x1F));
             return 0;
         case WM_LBUTTONDOWN: {
             const bool hasLink = m_look.linkArea.right > m_look.linkArea.left;
@@ -289,25 +545,27 @@ LRESULT Label::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void Label::paint(HDC dc) {
     RECT area{};
     ::GetClientRect(m_handle, &area);
+    const int dpi = dpiOf(m_handle);
+    HBITMAP picture = m_look.picture != nullptr ? pictureAtDpi(m_look.picture, dpi) : nullptr;
     const COLORREF fill = m_look.backgroundFrom != nullptr ? *m_look.backgroundFrom : m_look.background;
     HBRUSH background = ::CreateSolidBrush(fill);
     ::FillRect(dc, &area, background);
     ::DeleteObject(background);
-    const SIZE pictureSize = m_look.picture != nullptr ? bitmapSize(m_look.picture) : SIZE{0, 0};
+    const SIZE pictureSize = picture != nullptr ? bitmapSize(picture) : SIZE{0, 0};
     if (m_look.fitPicture && pictureSize.cx > area.right && area.right > 0) {
         const int height = static_cast<int>(static_cast<long long>(pictureSize.cy) * area.right / pictureSize.cx);
         HDC source = ::CreateCompatibleDC(dc);
-        HGDIOBJ previous = ::SelectObject(source, m_look.picture);
+        HGDIOBJ previous = ::SelectObject(source, picture);
         ::SetStretchBltMode(dc, HALFTONE);
         ::StretchBlt(dc, 0, (area.bottom - height) / 2, area.right, height, source, 0, 0, pictureSize.cx,
                      pictureSize.cy, SRCCOPY);
         ::SelectObject(source, previous);
         ::DeleteDC(source);
-    } else if (m_look.picture != nullptr) {
-        drawBitmap(dc, m_look.picture, m_look.pictureAt.x, m_look.pictureAt.y);
+    } else if (picture != nullptr) {
+        drawBitmap(dc, picture, scaled(m_look.pictureAt.x, dpi), scaled(m_look.pictureAt.y, dpi));
     }
     if (m_look.topLine) {
-        HPEN pen = ::CreatePen(PS_SOLID, 1, m_look.lineColour);
+        HPEN pen = ::CreatePen(PS_SOLID, scaled(1, dpi), m_look.lineColour);
         HGDIOBJ previous = ::SelectObject(dc, pen);
         ::MoveToEx(dc, 0, 0, nullptr);
         ::LineTo(dc, area.right, 0);
@@ -315,9 +573,11 @@ void Label::paint(HDC dc) {
         ::DeleteObject(pen);
     }
     if (!m_look.text.empty()) {
-        const RECT textArea{area.left + m_look.margins.left, area.top + m_look.margins.top,
-                            area.right - m_look.margins.right, area.bottom - m_look.margins.bottom};
-        drawText(dc, m_look.text, textArea, m_look.font, m_look.textColour, m_look.format);
+        const RECT margins = scaled(m_look.margins, dpi);
+        const RECT textArea{area.left + margins.left, area.top + margins.top, area.right - margins.right,
+                            area.bottom - margins.bottom};
+        drawText(dc, m_look.text, textArea, fontAtDpi(m_look.font != nullptr ? m_look.font : uiFont(), dpi),
+                 m_look.textColour, m_look.format);
     }
 }
 
@@ -331,7 +591,11 @@ HWND addToolTip(HWND control, const std::wstring& text, RECT area) {
     tool.uFlags = TTF_SUBCLASS;
     tool.hwnd = control;
     tool.uId = 1;
-    if (area.right <= area.left) ::GetClientRect(control, &area);
+    if (area.right <= area.left) {
+        ::GetClientRect(control, &area);
+    } else {
+        area = scaled(area, dpiOf(control));
+    }
     tool.rect = area;
     std::wstring shown = text;
     tool.lpszText = shown.data();
@@ -456,10 +720,27 @@ POINT centredPosition(HWND owner, int width, int height) {
     return {area.left + (area.right - area.left - width) / 2, area.top + (area.bottom - area.top - height) / 2};
 }
 
-SIZE outerSize(DWORD style, DWORD exStyle, int width, int height) {
-    RECT r{0, 0, width, height};
-    ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
-    return {r.right - r.left, r.bottom - r.top};
+RECT frameOf(DWORD style, DWORD exStyle, int dpi) {
+    RECT r{0, 0, 0, 0};
+    if (const AdjustForDpi adjust = adjustForDpi()) {
+        adjust(&r, style, FALSE, exStyle, static_cast<UINT>(dpi));
+    } else {
+        ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    }
+    return r;
+}
+
+SIZE outerSize(DWORD style, DWORD exStyle, int width, int height, int dpi) {
+    const RECT frame = frameOf(style, exStyle, dpi);
+    return {scaled(width, dpi) + frame.right - frame.left, scaled(height, dpi) + frame.bottom - frame.top};
+}
+
+void sizeAndCentre(HWND window, HWND owner, int width, int height) {
+    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE));
+    const SIZE outer = outerSize(style, exStyle, width, height, dpiOf(window));
+    const POINT at = centredPosition(owner, outer.cx, outer.cy);
+    ::SetWindowPos(window, nullptr, at.x, at.y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace lanqi::win32

@@ -27,19 +27,45 @@ std::wstring windowText(HWND window);
 // 0xRRGGBB as GDI wants it.
 constexpr COLORREF colour(std::uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
+// ---- Scale. Designs (positions, sizes, font heights) are in 96-dpi units; each window shows them at its own
+// DPI: the monitor's under per-monitor awareness, the screen's (LOGPIXELSY) where the system has no
+// GetDpiForWindow. Edges scale, so that neighbours stay neighbours.
+
+inline constexpr int kDesignDpi = 96;
+int dpiOf(HWND window);  // the window's DPI; the screen's for null
+int dpiOfMonitor(HMONITOR monitor);
+int scaled(int value, int dpi);    // design units to pixels at `dpi`
+int unscaled(int value, int dpi);  // pixels at `dpi` to design units
+Geometry scaled(const Geometry& design, int dpi);
+Geometry unscaled(const Geometry& pixels, int dpi);
+RECT scaled(const RECT& design, int dpi);
+// The client area's size in design units.
+SIZE clientSize(HWND window);
+
 // ---- Fonts. The first family the system has, else the last one named (the font mapper then picks a
-// Chinese face for it). Each font is made once and lives as long as the program.
+// Chinese face for it). Each font is made once and lives as long as the program. A height in pixels is a
+// design height: at another DPI the font keeps its point size (12 px at 96 dpi is 9 pt, 24 px at 192 dpi).
 
 // Chinese text asks for the GB2312 character set; other text (symbols) for none in particular.
 HFONT font(std::initializer_list<const wchar_t*> families, int pixelHeight, bool bold = false,
-           BYTE charset = GB2312_CHARSET);
-HFONT uiFont(int pixelHeight = 12, bool bold = false);  // the windows' own texts
-HFONT listFont();                                       // 宋体 14 px, the results list
-HFONT bannerFont();                                     // 隶书 56 px, the home banner
+           BYTE charset = GB2312_CHARSET, int dpi = kDesignDpi);
+HFONT uiFont(int pixelHeight = 12, bool bold = false, int dpi = kDesignDpi);  // the windows' own texts
+HFONT listFont(int dpi = kDesignDpi);                                         // 宋体 14 px, the results list
+HFONT bannerFont(int dpi = kDesignDpi);                                       // 隶书 56 px, the home banner
+// A font made here, at `dpi` (the same face, style and design height); other fonts as they are.
+HFONT fontAtDpi(HFONT font, int dpi);
+// The largest size up to `pixelHeight` (down to 8 px) of the windows' own face in which `control`'s caption
+// fits its client area (its height, and its width less `padding` design pixels on either side) at the
+// control's DPI.
+HFONT fittingUiFont(HWND control, int pixelHeight, int padding);
 
 // ---- Pictures: the JPEG resources of the program (RCDATA named by the file's stem, upper case), decoded
 // with the system's imaging into bitmaps that live as long as the program. Null when it cannot be decoded.
-HBITMAP picture(const wchar_t* name);
+// Above 96 dpi the NAME_2X resource (the picture drawn at twice the size) is the source, resampled to the
+// design size at that DPI; bitmapSize then gives the size in pixels at that DPI.
+HBITMAP picture(const wchar_t* name, int dpi = kDesignDpi);
+// A picture made here, at `dpi`; other bitmaps as they are.
+HBITMAP pictureAtDpi(HBITMAP picture, int dpi);
 SIZE bitmapSize(HBITMAP bitmap);
 void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
 // Draws `text` in `area` with DrawText's `format`, without filling behind it.
@@ -66,12 +92,17 @@ bool handOverArea(HWND window, const RECT& area, LPARAM hitTest);
 
 // ---- Controls.
 
-// Places a child control at its design geometry (client coordinates of its parent), on top of the controls
-// made before it, so that later controls lie over earlier ones.
+// Places a child control at its design geometry (client coordinates of its parent, design units), on top of
+// the controls made before it, so that later controls lie over earlier ones. Its font (the windows' own by
+// default) is the one for the parent's DPI.
 HWND createControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style,
                    const Geometry& geometry, int id = 0, HFONT font = nullptr);
-void setGeometry(HWND control, const Geometry& geometry);
-Geometry geometryOf(HWND control);  // in its parent's client coordinates
+void setGeometry(HWND control, const Geometry& geometry);  // design units
+Geometry geometryOf(HWND control);                         // in its parent's client coordinates, design units
+// WM_DPICHANGED of a top-level window that was at `oldDpi`: every control of it (children of children too) at
+// the same design geometry and with its font at the new DPI, then the window in the rectangle the system
+// suggests (`suggested`, the message's lParam).
+void followDpiChange(HWND window, int oldDpi, const RECT& suggested);
 void setVisible(HWND control, bool visible);
 
 // A label: a child window that draws a text and a picture on its background (or nothing at all for a
@@ -175,7 +206,13 @@ class MessagePoster final : public TaskPoster {
 // Centres a window of this outer size over `owner`'s window, or on the work area of the primary screen.
 POINT centredPosition(HWND owner, int width, int height);
 
-// The outer size of a window whose client area is width × height with these styles.
-SIZE outerSize(DWORD style, DWORD exStyle, int width, int height);
+// The outer size in pixels at `dpi` of a window whose client area is width × height design units with these
+// styles (the frame as the system draws it at that DPI).
+SIZE outerSize(DWORD style, DWORD exStyle, int width, int height, int dpi = kDesignDpi);
+// The frame around a client area at `dpi`, in pixels, as AdjustWindowRectEx gives it for an empty one.
+RECT frameOf(DWORD style, DWORD exStyle, int dpi);
+// Gives the top-level `window` the outer size for a client area of width × height design units at its DPI,
+// centred over `owner` (or on the primary screen's work area).
+void sizeAndCentre(HWND window, HWND owner, int width, int height);
 
 }  // namespace lanqi::win32
