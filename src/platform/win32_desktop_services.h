@@ -46,7 +46,7 @@ HWND windowHandle(const Window* window);
 //   special folder     privateFolder(): "lanqi-search\" in the user's GetTempPathW folder
 //   message box        MessageBoxW with the style word as given
 //   processes          a Toolhelp32 snapshot; TerminateProcess; by name, a top-level window's title first
-//   screen             the primary screen's size (GetSystemMetrics)
+//   screen             the active window's monitor's size in 96-dpi units (MonitorFromWindow, its DPI)
 //   popup menus        TrackPopupMenu at the pointer, owned by the given window (or the active one)
 //   windows, browser   the Win32Window's own load and navigate
 //   opacity            a layered window's alpha (WS_EX_LAYERED, SetLayeredWindowAttributes); opaque: not layered

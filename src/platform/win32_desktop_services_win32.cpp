@@ -267,7 +267,32 @@ void Win32DesktopServices::setPointerVisible(bool show) {
 }
 
 ScreenSize Win32DesktopServices::screenSize() {
-    return {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    // The monitor of the program's active window (the primary one without it), in design units of 96 dpi at
+    // that monitor's DPI, as the client's windows measure their places.
+    HWND active = ::GetActiveWindow();
+    HMONITOR monitor = active != nullptr ? ::MonitorFromWindow(active, MONITOR_DEFAULTTONEAREST)
+                                         : ::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO screen{};
+    screen.cbSize = sizeof(screen);
+    if (!::GetMonitorInfoW(monitor, &screen)) return {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    int dpi = 0;
+    using DpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto dpiForMonitor = [] {
+        HMODULE shcore = ::LoadLibraryW(L"shcore.dll");
+        return shcore != nullptr ? reinterpret_cast<DpiForMonitor>(
+                                       reinterpret_cast<void*>(::GetProcAddress(shcore, "GetDpiForMonitor")))
+                                 : nullptr;
+    }();
+    UINT x = 0, y = 0;
+    if (dpiForMonitor != nullptr && SUCCEEDED(dpiForMonitor(monitor, 0, &x, &y))) dpi = static_cast<int>(y);
+    if (dpi <= 0) {
+        HDC dc = ::GetDC(nullptr);
+        dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+        ::ReleaseDC(nullptr, dc);
+    }
+    if (dpi <= 0) dpi = 96;
+    const RECT& area = screen.rcMonitor;
+    return {::MulDiv(area.right - area.left, 96, dpi), ::MulDiv(area.bottom - area.top, 96, dpi)};
 }
 
 }  // namespace lanqi

@@ -1,11 +1,22 @@
 #include "app/win32/player_view.h"
 
+#include <algorithm>
+
 namespace lanqi::win32 {
 namespace {
 
 constexpr DWORD kBorderlessStyle = WS_POPUP | WS_CLIPCHILDREN;
 
 RECT rectOf(const Geometry& g) { return {g.left, g.top, g.left + g.width, g.top + g.height}; }
+
+// The monitor the window is on, in pixels on the virtual screen.
+RECT monitorOf(HWND window) {
+    MONITORINFO screen{};
+    screen.cbSize = sizeof(screen);
+    if (!::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &screen))
+        return {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    return screen.rcMonitor;
+}
 
 }  // namespace
 
@@ -22,7 +33,8 @@ Win32PlayerView::Win32PlayerView(MainWindow& window, OnlinePlay::Desktop desktop
     events.navigateComplete = [&play] { play.navigationDone(); };
     events.titleChanged = [&play] { play.checkPlayerPageTitle(); };
     events.navigateError = [this] { navigationFailed(); };
-    m_host = WebBrowserHost::create(window.handle(), rectOf(kBrowserGeometry), std::move(events));
+    m_host = WebBrowserHost::create(window.handle(), rectOf(scaled(kBrowserGeometry, dpiOf(window.handle()))),
+                                    std::move(events));
     m_browser.setHandle(m_host->window());
     // Under the overlay, which takes the pointer over the page.
     ::SetWindowPos(m_host->window(), m_controls.overlay->handle(), 0, 0, 0, 0,
@@ -111,7 +123,7 @@ Geometry Win32PlayerView::controlGeometry(PlayerControl which) const { return ge
 
 void Win32PlayerView::setControlGeometry(PlayerControl which, const Geometry& g) {
     if (which == PlayerControl::Browser) {
-        m_host->setBounds(rectOf(g));
+        m_host->setBounds(rectOf(scaled(g, dpiOf(m_window.handle()))));
     } else {
         setGeometry(control(which), g);
     }
@@ -121,17 +133,46 @@ void Win32PlayerView::setLoadingText(const Text& text) { m_controls.loadingNotic
 
 void Win32PlayerView::setShieldStatusText(const Text& text) { m_controls.shieldStatus->setText(wideFromGbk(text)); }
 
+// The window's place is in design units from its monitor's top left corner, as the screen's size is
+// (Win32DesktopServices::screenSize): full screen, {0, 0} and the screen's size, covers the window's own
+// monitor. The place last reported comes back to the very pixels it was read from.
 Geometry Win32PlayerView::windowGeometry() const {
+    HWND window = m_window.handle();
     RECT outer{}, client{};
-    ::GetWindowRect(m_window.handle(), &outer);
-    ::GetClientRect(m_window.handle(), &client);
-    return {outer.left, outer.top, client.right, client.bottom};
+    ::GetWindowRect(window, &outer);
+    ::GetClientRect(window, &client);
+    const RECT monitor = monitorOf(window);
+    const int dpi = dpiOf(window);
+    const Geometry pixels{outer.left - monitor.left, outer.top - monitor.top, client.right, client.bottom};
+    const Geometry design{unscaled(pixels.left, dpi), unscaled(pixels.top, dpi), unscaled(pixels.width, dpi),
+                          unscaled(pixels.height, dpi)};
+    // The last few places read, each with the pixels it came from: full screen reads its own as it goes.
+    std::erase_if(m_reported, [&](const ReportedPlace& each) { return each.design == design; });
+    m_reported.push_back({design, pixels, dpi});
+    if (m_reported.size() > kReportedPlaces) m_reported.erase(m_reported.begin());
+    return design;
 }
 
 void Win32PlayerView::setWindowGeometry(const Geometry& g) {
+    HWND window = m_window.handle();
     const DWORD style = m_borderless ? kBorderlessStyle : kMainWindowStyle;
-    const SIZE outer = outerSize(style, 0, g.width, g.height);
-    ::SetWindowPos(m_window.handle(), nullptr, g.left, g.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT monitor = monitorOf(window);
+    const int dpi = dpiOf(window);
+    Geometry pixels{scaled(g.left, dpi), scaled(g.top, dpi), scaled(g.width, dpi), scaled(g.height, dpi)};
+    const auto reported = std::find_if(m_reported.begin(), m_reported.end(),
+                                       [&](const ReportedPlace& each) { return each.design == g && each.dpi == dpi; });
+    if (reported != m_reported.end()) {
+        pixels = reported->pixels;
+    } else {
+        // An edge on the monitor's edge in design units is on it in pixels too.
+        const int width = monitor.right - monitor.left, height = monitor.bottom - monitor.top;
+        if (g.left + g.width == unscaled(width, dpi)) pixels.width = width - pixels.left;
+        if (g.top + g.height == unscaled(height, dpi)) pixels.height = height - pixels.top;
+    }
+    const RECT frame = frameOf(style, 0, dpi);
+    ::SetWindowPos(window, nullptr, monitor.left + pixels.left, monitor.top + pixels.top,
+                   pixels.width + frame.right - frame.left, pixels.height + frame.bottom - frame.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Win32PlayerView::windowMaximised() const { return ::IsZoomed(m_window.handle()) != FALSE; }

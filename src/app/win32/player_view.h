@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "actions/online_play.h"
 #include "app/win32/main_window.h"
@@ -75,6 +76,14 @@ class Win32PlayerView final : public PlayerView {
     std::unique_ptr<OnlinePlay> m_play;
     MessagePoster m_poster;
     bool m_borderless = false;
+    // The window's place as windowGeometry last gave it, and the pixels it was read from.
+    struct ReportedPlace {
+        Geometry design;
+        Geometry pixels;
+        int dpi = kDesignDpi;
+    };
+    static constexpr size_t kReportedPlaces = 4;
+    mutable std::vector<ReportedPlace> m_reported;
 };
 
 }  // namespace lanqi::win32
