@@ -1,0 +1,245 @@
+// The Win32 client at a screen of 192 dpi under Wine (the prefix's LogPixels): the main window, its controls,
+// fonts and pictures at twice their design, the place it opens at and full screen on its monitor. The design
+// is the shared one (placedGeometry); the window shows it in pixels at its DPI.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "actions/window_geometry.h"
+#include "app/core/main_window_design.h"
+#include "app/win32/main_window.h"
+#include "app/win32/player_view.h"
+#include "platform/win32_text.h"
+#include "support/win32_screenshot.h"
+
+namespace lanqi::win32 {
+namespace {
+
+// The screen's DPI in this test's prefix, and what it is to the design.
+constexpr int kTestDpi = 192;
+constexpr int kTimes = kTestDpi / kDesignDpi;
+
+Geometry times(const Geometry& g) { return {g.left * kTimes, g.top * kTimes, g.width * kTimes, g.height * kTimes}; }
+
+// A control's place in pixels in its parent, as the system has it.
+Geometry pixelsOf(HWND control) {
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+int fontHeight(HFONT font) {
+    LOGFONTW look{};
+    ::GetObjectW(font, sizeof(look), &look);
+    return look.lfHeight;
+}
+
+void pump() {
+    MSG message;
+    for (int round = 0; round < 20; ++round) {
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        ::Sleep(20);
+    }
+}
+
+class HighDpiTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        m_window = std::make_unique<MainWindow>(m_desktop);
+        ASSERT_NE(m_window->handle(), nullptr) << "no window: is there a display?";
+        ASSERT_EQ(dpiOf(m_window->handle()), kTestDpi) << "the prefix's LogPixels is not in force";
+        ::ShowWindow(m_window->handle(), SW_SHOW);
+    }
+
+    HWND child(const wchar_t* windowClass, const wchar_t* caption = nullptr) const {
+        return ::FindWindowExW(m_window->handle(), nullptr, windowClass, caption);
+    }
+
+    Win32DesktopServices m_desktop;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+TEST_F(HighDpiTest, TheMainWindowIsItsDesignAtTwiceTheSize) {
+    RECT client{};
+    ::GetClientRect(m_window->handle(), &client);
+    EXPECT_EQ(client.right, kMainWindowWidth * kTimes);
+    EXPECT_EQ(client.bottom, kMainWindowHeight * kTimes);
+
+    // Each control where the shared design puts it in the design's client area, in pixels at twice the size,
+    // and in design units to the code that places it.
+    const struct {
+        MainControl control;
+        HWND handle;
+    } controls[] = {
+        {MainControl::SearchBox, child(WC_EDITW)},
+        {MainControl::SearchButton, child(WC_BUTTONW, L"岚栖搜索")},
+        {MainControl::PicturesButton, child(WC_BUTTONW, L"图片视图")},
+        {MainControl::UniqueSwitch, child(WC_BUTTONW, L"合并相同资源")},
+        {MainControl::ResultList, child(WC_LISTVIEWW, L"搜索结果")},
+        {MainControl::SiteStrip, child(L"LanqiSiteStrip")},
+    };
+    for (const auto& [control, handle] : controls) {
+        ASSERT_NE(handle, nullptr) << designOf(control).name;
+        const Geometry design = placedGeometry(control, SearchLayout::Home, kMainWindowWidth, kMainWindowHeight);
+        EXPECT_EQ(pixelsOf(handle), times(design)) << designOf(control).name;
+        EXPECT_EQ(geometryOf(handle), design) << designOf(control).name;
+    }
+
+    // The fonts keep their point size: twice the design's pixels.
+    const auto shownFont = [](HWND control) {
+        return reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+    };
+    EXPECT_EQ(fontHeight(shownFont(child(WC_EDITW))), -designOf(MainControl::SearchBox).fontPixels * kTimes);
+    EXPECT_EQ(fontHeight(shownFont(child(WC_LISTVIEWW, L"搜索结果"))), -kListFontDesign.pixels * kTimes);
+
+    // The results' pictures are twice the design's 80 × 80.
+    int side = 0, height = 0;
+    HWND list = child(WC_LISTVIEWW, L"搜索结果");
+    HIMAGELIST pictures = ListView_GetImageList(list, LVSIL_NORMAL);
+    if (pictures == nullptr) pictures = ListView_GetImageList(list, LVSIL_SMALL);
+    ASSERT_NE(pictures, nullptr);
+    ASSERT_TRUE(ImageList_GetIconSize(pictures, &side, &height));
+    const SIZE designPicture = bitmapSize(picture(L"LIST0"));
+    EXPECT_EQ(side, designPicture.cx * kTimes);
+    EXPECT_EQ(height, designPicture.cy * kTimes);
+
+    if (const char* folder = std::getenv("LANQI_SCREENSHOTS")) {
+        ::SetWindowPos(m_window->handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        ::RedrawWindow(m_window->handle(), nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        pump();
+        test::saveClientArea(m_window->handle(), widen(std::string(folder)) + L"\\windows-hidpi.bmp");
+    }
+}
+
+TEST_F(HighDpiTest, PicturesAndFontsFollowTheDpiTheyAreAskedFor) {
+    // Each picture at a DPI is its design size scaled (from the sharp picture above 96 dpi), and known again
+    // for another DPI.
+    const wchar_t* names[] = {L"LOGO", L"HOME", L"NOTICE", L"NOTICE_STRIP", L"ABOUT_FRONT", L"ABOUT_BACK", L"LIST3"};
+    for (const wchar_t* name : names) {
+        HBITMAP design = picture(name);
+        ASSERT_NE(design, nullptr) << narrow(name);
+        const SIZE size = bitmapSize(design);
+        for (int dpi : {120, 144, 192, 288}) {
+            const SIZE shown = bitmapSize(picture(name, dpi));
+            EXPECT_EQ(shown.cx, ::MulDiv(size.cx, dpi, kDesignDpi)) << narrow(name) << " at " << dpi;
+            EXPECT_EQ(shown.cy, ::MulDiv(size.cy, dpi, kDesignDpi)) << narrow(name) << " at " << dpi;
+            EXPECT_EQ(pictureAtDpi(design, dpi), picture(name, dpi));
+            EXPECT_EQ(pictureAtDpi(picture(name, dpi), kDesignDpi), design);
+        }
+    }
+    // A font at another DPI is the same face and design height; one made elsewhere stays as it is.
+    for (int pixels : {11, 12, 14, 56}) {
+        for (int dpi : {96, 120, 144, 192}) {
+            EXPECT_EQ(fontHeight(uiFont(pixels, false, dpi)), -::MulDiv(pixels, dpi, kDesignDpi));
+            EXPECT_EQ(fontAtDpi(uiFont(pixels), dpi), uiFont(pixels, false, dpi));
+        }
+    }
+    HFONT foreign = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    EXPECT_EQ(fontAtDpi(foreign, kTestDpi), foreign);
+}
+
+TEST_F(HighDpiTest, TheWayBackFitsItsButton) {
+    // 点此返回搜索 in a font whose caption fits inside its button's frame.
+    HWND back = child(WC_BUTTONW, L"点此返回搜索");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(pixelsOf(back), times(kBackButtonGeometry));
+    HDC dc = ::GetDC(back);
+    HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(back, WM_GETFONT, 0, 0)));
+    SIZE caption{};
+    const std::wstring text = windowText(back);
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &caption);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(back, dc);
+    RECT area{};
+    ::GetClientRect(back, &area);
+    EXPECT_GT(caption.cx, area.right / 2);  // a caption, not a speck
+    EXPECT_LE(caption.cx, area.right - 2 * kTimes);
+    EXPECT_LE(caption.cy, area.bottom);
+}
+
+TEST_F(HighDpiTest, ThePlaceIsKeptInPixelsAndFittedInDesignUnits) {
+    MONITORINFO screen{};
+    screen.cbSize = sizeof(screen);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(m_window->handle(), MONITOR_DEFAULTTOPRIMARY), &screen));
+    const RECT& work = screen.rcWork;
+    const struct {
+        const char* what;
+        WindowPlace saved;
+        WindowPlace expected;
+    } cases[] = {
+        // A place that fits comes back to the very pixels.
+        {"as saved",
+         {work.left + 301, work.top + 203, 1501, 1001, false},
+         {work.left + 301, work.top + 203, 1501, 1001, false}},
+        // Smaller than the design allows: the smallest size, in pixels at twice the design's.
+        {"too small",
+         {work.left + 300, work.top + 200, 100, 100, false},
+         {work.left + 300, work.top + 200, kMinMainWindowWidth * kTimes, kMinMainWindowHeight * kTimes, false}},
+    };
+    for (const auto& each : cases) {
+        m_window->openAt(each.saved);
+        pump();
+        WindowPlace now = m_window->place();
+        EXPECT_EQ(now.left, each.expected.left) << each.what;
+        EXPECT_EQ(now.top, each.expected.top) << each.what;
+        EXPECT_EQ(now.width, each.expected.width) << each.what;
+        EXPECT_EQ(now.height, each.expected.height) << each.what;
+    }
+    // None saved: the design's size at twice the pixels.
+    m_window->openAt(std::nullopt);
+    pump();
+    EXPECT_EQ(m_window->place().width, kMainWindowWidth * kTimes);
+    EXPECT_EQ(m_window->place().height, kMainWindowHeight * kTimes);
+}
+
+TEST_F(HighDpiTest, FullScreenCoversTheWindowsMonitor) {
+    ::SetActiveWindow(m_window->handle());
+    pump();
+    MONITORINFO screen{};
+    screen.cbSize = sizeof(screen);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(m_window->handle(), MONITOR_DEFAULTTONEAREST), &screen));
+    const RECT& monitor = screen.rcMonitor;
+    // The screen's size in design units: half its pixels.
+    const ScreenSize size = m_desktop.screenSize();
+    EXPECT_EQ(size.width, (monitor.right - monitor.left) / kTimes);
+    EXPECT_EQ(size.height, (monitor.bottom - monitor.top) / kTimes);
+
+    Win32PlayerView player(*m_window, m_desktop, {});
+    const Geometry windowed = player.windowGeometry();
+    RECT before{};
+    ::GetWindowRect(m_window->handle(), &before);
+    player.setWindowBorder(WindowBorder::None);
+    player.setWindowGeometry({0, 0, size.width, size.height});
+    RECT covered{};
+    ::GetWindowRect(m_window->handle(), &covered);
+    EXPECT_EQ(covered.left, monitor.left);
+    EXPECT_EQ(covered.top, monitor.top);
+    EXPECT_EQ(covered.right, monitor.right);
+    EXPECT_EQ(covered.bottom, monitor.bottom);
+    EXPECT_EQ(player.windowGeometry(), (Geometry{0, 0, size.width, size.height}));
+
+    // Back to the window it was, to the pixel.
+    player.setWindowBorder(WindowBorder::FixedSingle);
+    player.setWindowGeometry(windowed);
+    RECT after{};
+    ::GetWindowRect(m_window->handle(), &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_EQ(after.right, before.right);
+    EXPECT_EQ(after.bottom, before.bottom);
+}
+
+}  // namespace
+}  // namespace lanqi::win32
