@@ -135,6 +135,7 @@ class SettingsWindow final : public KeyboardOwner {
     HWND m_rowsPanel = nullptr;  // holds the rows, as tall as they are, moved up and down inside m_rowsView
     int m_rowsTop = 0;           // how far the rows are scrolled
     int m_mostRows = 0;          // how many rows m_rowsView shows at most, for the screen's work area
+    int m_dpi = kDesignDpi;      // the DPI its controls are shown at
     HWND m_add = nullptr;
     HWND m_import = nullptr;
     HWND m_export = nullptr;

@@ -56,7 +56,8 @@ Text typedText(HWND edit) { return gbkFromWide(windowText(edit)); }
 // The height of what lies under the rows' panel: 添加站点, the two services, the problem line, 保存 and 取消.
 constexpr int kBelowRows = 8 + kButtonHeight + 10 + 2 * kRowHeight + 40 + kButtonHeight + kMargin;
 
-int scrollBarWidth() { return ::GetSystemMetrics(SM_CXVSCROLL); }
+// In design units, as every place in the window (the system gives it at the screen's DPI).
+int scrollBarWidth() { return unscaled(::GetSystemMetrics(SM_CXVSCROLL), dpiOf(nullptr)); }
 int windowWidth() { return kRowsWidth + scrollBarWidth() + kMargin; }
 
 // A control of the rows' panel, below those made before it: the panel's Tab order is the order they are made in,
@@ -102,8 +103,11 @@ bool SettingsWindow::create(HWND owner) {
     registerWindowClass(L"LanqiSettingsRows", &SettingsWindow::rowsProcedure, ::GetSysColorBrush(COLOR_BTNFACE));
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | (owner == nullptr ? WS_EX_APPWINDOW : 0);
-    m_window = ::CreateWindowExW(exStyle, L"LanqiSettings", L"站点设置", style, 0, 0, 0, 0, owner, nullptr,
-                                 ::GetModuleHandleW(nullptr), this);
+    // Made on its owner's monitor, so that it has that monitor's DPI from the start.
+    RECT ownerRect{0, 0, 0, 0};
+    if (owner != nullptr) ::GetWindowRect(owner, &ownerRect);
+    m_window = ::CreateWindowExW(exStyle, L"LanqiSettings", L"站点设置", style, ownerRect.left, ownerRect.top, 0, 0,
+                                 owner, nullptr, ::GetModuleHandleW(nullptr), this);
     if (m_window == nullptr) return false;
     {
         std::lock_guard<std::mutex> lock(m_mailbox->mutex);
@@ -122,12 +126,15 @@ bool SettingsWindow::create(HWND owner) {
         createControl(m_window, L"STATIC", header.text, WS_VISIBLE | SS_NOPREFIX, {header.left, 12, 120, 18});
 
     // The rows' panel: Tab goes into it and through its controls (WS_EX_CONTROLPARENT), it scrolls them.
-    m_rowsView = ::CreateWindowExW(
-        WS_EX_CONTROLPARENT, L"LanqiSettingsRows", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN, 0,
-        kFirstRowTop, kRowsWidth + scrollBarWidth(), kRowHeight, m_window, nullptr, ::GetModuleHandleW(nullptr), this);
+    // Both get their places in layOut.
+    m_rowsView = ::CreateWindowExW(WS_EX_CONTROLPARENT, L"LanqiSettingsRows", L"",
+                                   WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN, 0, 0, 0, 0, m_window, nullptr,
+                                   ::GetModuleHandleW(nullptr), this);
     m_rowsPanel =
         ::CreateWindowExW(WS_EX_CONTROLPARENT, L"LanqiSettingsRows", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                          kRowsWidth, kRowHeight, m_rowsView, nullptr, ::GetModuleHandleW(nullptr), this);
+                          0, 0, m_rowsView, nullptr, ::GetModuleHandleW(nullptr), this);
+    setGeometry(m_rowsView, {0, kFirstRowTop, kRowsWidth + scrollBarWidth(), kRowHeight});
+    setGeometry(m_rowsPanel, {0, 0, kRowsWidth, kRowHeight});
     for (const SettingsEditor::Row& values : m_editor.rows) addControls(values.slot);
 
     m_add = createControl(m_window, L"BUTTON", L"添加站点", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
@@ -164,8 +171,10 @@ bool SettingsWindow::create(HWND owner) {
     // As many rows shown as the screen's work area has room for, the window centred over its owner.
     MONITORINFO monitor{sizeof(monitor), {}, {}, 0};
     ::GetMonitorInfoW(::MonitorFromWindow(owner != nullptr ? owner : m_window, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const int workHeight = monitor.rcWork.bottom - monitor.rcWork.top;
-    const int rest = outerSize(style, exStyle, windowWidth(), 0).cy + kFirstRowTop + kBelowRows + 2 * kRowTopInside;
+    const int dpi = m_dpi = dpiOf(m_window);
+    const int workHeight = unscaled(monitor.rcWork.bottom - monitor.rcWork.top, dpi);
+    const int rest = unscaled(outerSize(style, exStyle, windowWidth(), 0, dpi).cy, dpi) + kFirstRowTop + kBelowRows +
+                     2 * kRowTopInside;
     m_mostRows = std::max(3, (workHeight - rest) / kRowHeight);
     layOut();
     RECT outer{};
@@ -236,9 +245,8 @@ void SettingsWindow::layOut() {
     const int rows = static_cast<int>(m_rows.size());
     const int panelHeight = 2 * kRowTopInside + rows * kRowHeight;
     const int viewHeight = 2 * kRowTopInside + std::min(rows, m_mostRows) * kRowHeight;
-    ::SetWindowPos(m_rowsView, nullptr, 0, kFirstRowTop, kRowsWidth + scrollBarWidth(), viewHeight,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(m_rowsPanel, nullptr, 0, 0, kRowsWidth, panelHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    setGeometry(m_rowsView, {0, kFirstRowTop, kRowsWidth + scrollBarWidth(), viewHeight});
+    setGeometry(m_rowsPanel, {0, -m_rowsTop, kRowsWidth, panelHeight});
     int top = kFirstRowTop + viewHeight + 8;
     setGeometry(m_add, {kMargin, top, kAddWidth, kButtonHeight});
     setGeometry(m_import, {kMargin + kAddWidth + 8, top, kBundleButtonWidth, kButtonHeight});
@@ -256,15 +264,16 @@ void SettingsWindow::layOut() {
     const int height = top + kButtonHeight + kMargin;
     const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(m_window, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(m_window, GWL_EXSTYLE));
-    const SIZE outer = outerSize(style, exStyle, windowWidth(), height);
+    const SIZE outer = outerSize(style, exStyle, windowWidth(), height, dpiOf(m_window));
     ::SetWindowPos(m_window, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     scrollRowsTo(m_rowsTop);
     ::EnableWindow(m_add, m_editor.canAddRow() ? TRUE : FALSE);
 }
 
 void SettingsWindow::scrollRowsTo(int top) {
-    RECT view{};
-    ::GetClientRect(m_rowsView, &view);
+    // In design units: the rows' places, the scroll bar's range and position.
+    const SIZE size = clientSize(m_rowsView);
+    const RECT view{0, 0, size.cx, size.cy};
     const int panelHeight = 2 * kRowTopInside + static_cast<int>(m_rows.size()) * kRowHeight;
     m_rowsTop = std::clamp(top, 0, std::max(0, panelHeight - static_cast<int>(view.bottom)));
     SCROLLINFO scroll{sizeof(scroll),
@@ -275,17 +284,16 @@ void SettingsWindow::scrollRowsTo(int top) {
                       m_rowsTop,
                       0};
     ::SetScrollInfo(m_rowsView, SB_VERT, &scroll, TRUE);
-    ::SetWindowPos(m_rowsPanel, nullptr, 0, -m_rowsTop, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    setGeometry(m_rowsPanel, {0, -m_rowsTop, kRowsWidth, panelHeight});
 }
 
 void SettingsWindow::focus(HWND control) {
     if (control == nullptr) return;
     if (::IsChild(m_rowsPanel, control)) {
-        RECT area{};
-        ::GetWindowRect(control, &area);
-        ::MapWindowPoints(HWND_DESKTOP, m_rowsPanel, reinterpret_cast<POINT*>(&area), 2);
-        RECT view{};
-        ::GetClientRect(m_rowsView, &view);
+        const Geometry place = geometryOf(control);
+        const RECT area{place.left, place.top, place.left + place.width, place.top + place.height};
+        const SIZE size = clientSize(m_rowsView);
+        const RECT view{0, 0, size.cx, size.cy};
         const int top = static_cast<int>(area.top) - kRowTopInside;
         const int bottom = static_cast<int>(area.top) + kControlHeight + kRowTopInside;
         if (top < m_rowsTop)
@@ -340,8 +348,8 @@ LRESULT SettingsWindow::handleRows(HWND window, UINT message, WPARAM wParam, LPA
             return 0;
         case WM_VSCROLL: {
             if (window != m_rowsView) break;
-            RECT view{};
-            ::GetClientRect(m_rowsView, &view);
+            const SIZE size = clientSize(m_rowsView);
+            const RECT view{0, 0, size.cx, size.cy};
             SCROLLINFO scroll{sizeof(scroll), SIF_TRACKPOS, 0, 0, 0, 0, 0};
             ::GetScrollInfo(m_rowsView, SB_VERT, &scroll);
             switch (LOWORD(wParam)) {
@@ -410,6 +418,12 @@ LRESULT SettingsWindow::handle(HWND window, UINT message, WPARAM wParam, LPARAM 
             break;
         case kAnswerMessage:
             takeAnswers();
+            return 0;
+        case WM_DPICHANGED:
+            // On a monitor of another DPI: the controls at their design places there, the rows laid out anew.
+            followDpiChange(window, m_dpi, *reinterpret_cast<const RECT*>(lParam));
+            m_dpi = dpiOf(window);
+            layOut();
             return 0;
         case WM_CLOSE:
             close();
