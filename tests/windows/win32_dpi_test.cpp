@@ -12,6 +12,7 @@
 
 #include "actions/window_geometry.h"
 #include "app/core/main_window_design.h"
+#include "app/core/results_presenter.h"
 #include "app/win32/main_window.h"
 #include "app/win32/player_view.h"
 #include "platform/win32_text.h"
@@ -113,6 +114,71 @@ TEST_F(HighDpiTest, TheMainWindowIsItsDesignAtTwiceTheSize) {
     const SIZE designPicture = bitmapSize(picture(L"LIST0"));
     EXPECT_EQ(side, designPicture.cx * kTimes);
     EXPECT_EQ(height, designPicture.cy * kTimes);
+}
+
+TEST_F(HighDpiTest, TheResultsAreaIsInProportion) {
+    // A results page: the search row's results layout, the tool row, pictures and captions, the site strip.
+    SearchScreen screen;
+    screen.title = "done";
+    screen.layout = SearchLayout::Results;
+    screen.previousVisible = screen.nextVisible = screen.pageSelectorVisible = true;
+    screen.nextCaption = gbk(u8"下一页");
+    screen.pageItems = {"1", "2", "3"};
+    screen.bannerVisible = false;
+    const char8_t* titles[] = {u8"超能陆战队 1080p 国英双语", u8"超能陆战队 蓝光原盘", u8"超能陆战队 中字 720p",
+                               u8"超能陆战队 特效字幕",       u8"超能陆战队 高码版",   u8"超能陆战队 导演剪辑版"};
+    for (int i = 0; i < 6; ++i) {
+        ResultItem item;
+        item.title = gbk(titles[i]);
+        item.fileKind = i % 4;
+        item.sizeText = std::to_string(i + 1) + ".5 GB";
+        item.site = i + 1;
+        item.magnetLink = "magnet:?xt=urn:btih:" + std::string(40, static_cast<char>('a' + i));
+        screen.results.push_back(item);
+    }
+    m_window->render(screen, ~0u);
+    ResultsPresenter presenter;
+    presenter.rowsChanged(screen.results, kResultsCleared | kResultsAdded);
+    presenter.refresh(screen.results, SiteNames(6, "site"));
+    m_window->showResults(presenter.shown(0));
+    std::vector<SiteStripEntry> entries;
+    for (int slot = 1; slot <= 6; ++slot) {
+        SiteStripEntry entry;
+        entry.slot = slot;
+        entry.state = slot == 4 ? SiteState::Failed : SiteState::Done;
+        entry.caption = std::to_string(slot) + (slot == 4 ? "✗" : "✓1");
+        entry.text = "site" + std::to_string(slot);
+        entries.push_back(entry);
+    }
+    m_window->showSiteStrip(entries);
+    pump();
+
+    for (MainControl control : {MainControl::SearchBox, MainControl::SearchButton, MainControl::NextButton,
+                                MainControl::FilterBox, MainControl::StopButton}) {
+        const Geometry design = placedGeometry(control, SearchLayout::Results, kMainWindowWidth, kMainWindowHeight);
+        const wchar_t* kinds[] = {WC_EDITW, WC_BUTTONW};
+        HWND found = nullptr;
+        for (const wchar_t* kind : kinds) {
+            for (HWND each = ::FindWindowExW(m_window->handle(), nullptr, kind, nullptr); each != nullptr;
+                 each = ::FindWindowExW(m_window->handle(), each, kind, nullptr)) {
+                if (geometryOf(each) == design) found = each;
+            }
+        }
+        ASSERT_NE(found, nullptr) << designOf(control).name;
+        EXPECT_EQ(pixelsOf(found), times(design)) << designOf(control).name;
+    }
+    // The strip's entries share its width, side by side, in pixels at twice the design.
+    HWND strip = child(L"LanqiSiteStrip");
+    HWND first = ::FindWindowExW(strip, nullptr, WC_BUTTONW, nullptr);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(pixelsOf(first).height, designOf(MainControl::SiteStrip).geometry.height * kTimes);
+    // Each line's picture is twice the design's.
+    HWND list = child(WC_LISTVIEWW, L"搜索结果");
+    ASSERT_EQ(ListView_GetItemCount(list), 6);
+    RECT icon{};
+    icon.left = LVIR_ICON;
+    ASSERT_TRUE(::SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&icon)));
+    EXPECT_GE(icon.right - icon.left, bitmapSize(picture(L"LIST0")).cx * kTimes);
 
     if (const char* folder = std::getenv("LANQI_SCREENSHOTS")) {
         ::SetWindowPos(m_window->handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
