@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 
 namespace lanqi {
 namespace {
@@ -119,8 +120,75 @@ void readViewTable(const toml::table& table, Settings& settings, std::vector<Set
     }
 }
 
+std::string_view withoutBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// [swarm]. `clean` gets each key read without a problem.
+void readSwarmTable(const toml::table& table, SwarmSettings& swarm, std::vector<SettingsProblem>& problems,
+                    std::set<std::string>* clean) {
+    swarm.from = SettingOrigin::File;
+    for (const auto& [key, node] : table) {
+        const std::string name(key.str());
+        const std::string subject = "swarm." + name;
+        const size_t problemsBefore = problems.size();
+        const auto wrongType = [&](const toml::node& at) {
+            problems.push_back({SettingsProblem::WrongType, lineOf(at), subject});
+        };
+        if (name == "enabled" || name == "asked" || name == "auto_check") {
+            bool& flag = name == "enabled" ? swarm.enabled : name == "asked" ? swarm.asked : swarm.autoCheck;
+            if (const auto* value = node.as_boolean())
+                flag = value->get();
+            else
+                wrongType(node);
+        } else if (name == "trackers" || name == "dht_bootstrap") {
+            // An entry that is not an address is left out; the others are kept.
+            const bool trackers = name == "trackers";
+            if (const auto* list = node.as_array()) {
+                std::vector<std::string> kept;
+                for (const toml::node& entry : *list) {
+                    const auto* text = entry.as_string();
+                    if (text == nullptr) {
+                        wrongType(entry);
+                        continue;
+                    }
+                    const std::string value(withoutBlanks(text->get()));
+                    if (trackers ? isTrackerAddress(value) : isBootstrapNode(value))
+                        kept.push_back(value);
+                    else
+                        problems.push_back({trackers ? SettingsProblem::BadTracker : SettingsProblem::BadBootstrapNode,
+                                            lineOf(entry), value});
+                }
+                (trackers ? swarm.trackers : swarm.dhtBootstrap) = std::move(kept);
+            } else {
+                wrongType(node);
+            }
+        } else if (name == "listen") {
+            if (const auto* text = node.as_string())
+                swarm.listen = std::string(withoutBlanks(text->get()));
+            else
+                wrongType(node);
+        } else if (name == "timeout" || name == "max_checks") {
+            const bool timeout = name == "timeout";
+            const std::int64_t low = timeout ? kMinSwarmTimeoutSeconds : kMinSwarmChecks;
+            const std::int64_t high = timeout ? kMaxSwarmTimeoutSeconds : kMaxSwarmChecks;
+            if (const auto* value = node.as_integer(); value == nullptr)
+                wrongType(node);
+            else if (value->get() < low || value->get() > high)
+                problems.push_back({SettingsProblem::OutOfRange, lineOf(node), subject});
+            else
+                (timeout ? swarm.timeoutSeconds : swarm.maxChecks) = static_cast<int>(value->get());
+        } else {
+            problems.push_back({SettingsProblem::UnknownKey, lineOf(node), subject});
+        }
+        if (clean != nullptr && problems.size() == problemsBefore) clean->insert(name);
+    }
+}
+
 void readText(std::string_view text, const std::string& file, Settings& settings,
-              std::vector<SettingsProblem>& problems) {
+              std::vector<SettingsProblem>& problems, std::set<std::string>* cleanSwarmKeys = nullptr) {
     if (const long line = tomlTooDeepLine(text); line > 0) {
         problems.push_back({SettingsProblem::TooDeep, line, std::to_string(kMaxTomlDepth)});
         return;
@@ -138,7 +206,7 @@ void readText(std::string_view text, const std::string& file, Settings& settings
         const std::string name(key.str());
         const auto* table = node.as_table();
         const int slot = slotNumber(name);
-        if ((slot > 0 || name == "vendor" || name == "play" || name == "view") && table == nullptr) {
+        if ((slot > 0 || name == "vendor" || name == "play" || name == "view" || name == "swarm") && table == nullptr) {
             problems.push_back({SettingsProblem::WrongType, lineOf(node), name});
         } else if (slot > kBuiltInSiteSlots) {
             extraSlots[slot] = table;
@@ -150,6 +218,8 @@ void readText(std::string_view text, const std::string& file, Settings& settings
             readServiceTable(*table, name, settings.playBase, settings.playFrom, problems);
         } else if (name == "view") {
             readViewTable(*table, settings, problems);
+        } else if (name == "swarm") {
+            readSwarmTable(*table, settings.swarm, problems, cleanSwarmKeys);
         } else {
             problems.push_back({SettingsProblem::UnknownTable, lineOf(node), name});
         }
@@ -204,6 +274,41 @@ std::string tomlString(std::string_view value) {
     return out + "\"";
 }
 
+// `values` as a TOML array of basic strings: on one line when there is at most one, else one a line.
+std::string tomlList(const std::vector<std::string>& values, const std::string& newline) {
+    if (values.size() <= 1) return values.empty() ? "[]" : "[" + tomlString(values[0]) + "]";
+    std::string out = "[" + newline;
+    for (const std::string& value : values) out += "    " + tomlString(value) + "," + newline;
+    return out + "]";
+}
+
+// [swarm]'s keys in the file's order, each with its value in `swarm` as TOML text.
+struct SwarmKey {
+    const char* key;
+    bool same;  // the two settings hold the same value
+    std::string value;
+};
+std::vector<SwarmKey> swarmKeys(const SwarmSettings& swarm, const SwarmSettings& other, const std::string& newline) {
+    const auto flag = [](bool on) { return std::string(on ? "true" : "false"); };
+    return {
+        {"enabled", swarm.enabled == other.enabled, flag(swarm.enabled)},
+        {"asked", swarm.asked == other.asked, flag(swarm.asked)},
+        {"auto_check", swarm.autoCheck == other.autoCheck, flag(swarm.autoCheck)},
+        {"trackers", swarm.trackers == other.trackers, tomlList(swarm.trackers, newline)},
+        {"dht_bootstrap", swarm.dhtBootstrap == other.dhtBootstrap, tomlList(swarm.dhtBootstrap, newline)},
+        {"listen", swarm.listen == other.listen, tomlString(swarm.listen)},
+        {"timeout", swarm.timeoutSeconds == other.timeoutSeconds, std::to_string(swarm.timeoutSeconds)},
+        {"max_checks", swarm.maxChecks == other.maxChecks, std::to_string(swarm.maxChecks)},
+    };
+}
+
+// The same values, wherever they came from.
+bool sameSwarmValues(const SwarmSettings& a, const SwarmSettings& b) {
+    SwarmSettings plain = b;
+    plain.from = a.from;
+    return a == plain;
+}
+
 // A new settings file holding every slot and both services.
 std::string wholeSettingsText(const Settings& settings) {
     // Tables in slot order (a TOML table of tables would sort site10 before site2).
@@ -220,6 +325,11 @@ std::string wholeSettingsText(const Settings& settings) {
     text += "\n[play]\nbase = " + tomlString(settings.playBase) + "\n";
     text += std::string("\n[view]\ntable = ") + (settings.tableView ? "true" : "false") +
             "\nunique = " + (settings.uniqueRows ? "true" : "false") + "\n";
+    // [swarm] holds the values that are not the built-in ones.
+    std::string swarm;
+    for (const SwarmKey& key : swarmKeys(settings.swarm, SwarmSettings{}, "\n"))
+        if (!key.same) swarm += std::string(key.key) + " = " + key.value + "\n";
+    if (!swarm.empty()) text += "\n[swarm]\n" + swarm;
     return text;
 }
 
@@ -240,6 +350,41 @@ void applyEnvironment(Settings& settings) {
     }
 }
 
+// "LOW<between>HIGH" for swarm.timeout or swarm.max_checks.
+std::string swarmBounds(const std::string& subject, const char* between) {
+    const bool timeout = subject == "swarm.timeout";
+    return std::to_string(timeout ? kMinSwarmTimeoutSeconds : kMinSwarmChecks) + between +
+           std::to_string(timeout ? kMaxSwarmTimeoutSeconds : kMaxSwarmChecks);
+}
+
+// The host that starts `address` (a name or a bracketed IPv6 address) and, after a ":", an optional port of up
+// to five digits: the index past them, or npos when there is no host.
+size_t pastHostAndPort(std::string_view address) {
+    size_t end = 0;
+    if (!address.empty() && address[0] == '[') {
+        end = address.find(']');
+        if (end == std::string_view::npos || end == 1) return std::string_view::npos;
+        for (size_t k = 1; k < end; ++k)
+            if (!(std::isxdigit(static_cast<unsigned char>(address[k])) || address[k] == ':' || address[k] == '.'))
+                return std::string_view::npos;
+        ++end;
+    } else {
+        while (end < address.size() && address[end] != ':' && address[end] != '/') {
+            const char c = address[end];
+            if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_'))
+                return std::string_view::npos;
+            ++end;
+        }
+        if (end == 0) return std::string_view::npos;
+    }
+    if (end < address.size() && address[end] == ':') {
+        const size_t digits = ++end;
+        while (end < address.size() && std::isdigit(static_cast<unsigned char>(address[end]))) ++end;
+        if (end == digits || end - digits > 5) return std::string_view::npos;
+    }
+    return end;
+}
+
 }  // namespace
 
 std::string SettingsProblem::english() const {
@@ -247,13 +392,15 @@ std::string SettingsProblem::english() const {
         case Syntax:
             return "not a TOML file: " + subject;
         case UnknownTable:
-            return "unknown table [" + subject + "] (known: site1 ... site32, vendor, play, view)";
+            return "unknown table [" + subject + "] (known: site1 ... site32, vendor, play, view, swarm)";
         case UnknownKey:
             return "unknown key " + subject;
         case WrongType:
             return subject +
                    " has the wrong type (base and definition are text, enabled is true or false, "
-                   "site1 ... site32, vendor, play and view are tables; view.table and view.unique are true or false)";
+                   "site1 ... site32, vendor, play, view and swarm are tables; view.table and view.unique are true or "
+                   "false; swarm.trackers and swarm.dht_bootstrap are lists of text, swarm.listen is text, "
+                   "swarm.timeout and swarm.max_checks are whole numbers)";
         case BadAddress:
             return subject + " is not an http:// or https:// address with a host";
         case MissingKey:
@@ -286,6 +433,13 @@ std::string SettingsProblem::english() const {
                    " is not a site definition's text (a string under a name of 1 to 64 letters, digits, - and _)";
         case NoRoomForFile:
             return "is not a regular file, so the site definition cannot be written there";
+        case BadTracker:
+            return "swarm.trackers: " + subject +
+                   " is not an http://, https:// or udp:// address with a host; it is left out";
+        case BadBootstrapNode:
+            return "swarm.dht_bootstrap: " + subject + " is not host:port with a port from 1 to 65535; it is left out";
+        case OutOfRange:
+            return subject + " is out of range (" + swarmBounds(subject, " to ") + ")";
     }
     return subject;
 }
@@ -295,12 +449,14 @@ std::string SettingsProblem::chinese() const {
         case Syntax:
             return "不是有效的 TOML 文件：" + subject;
         case UnknownTable:
-            return "未知的表 [" + subject + "]（可用：site1 … site32、vendor、play、view）";
+            return "未知的表 [" + subject + "]（可用：site1 … site32、vendor、play、view、swarm）";
         case UnknownKey:
             return "未知的设置项 " + subject;
         case WrongType:
             return subject +
-                   " 的类型不对（base 和 definition 是文本，enabled、view.table 和 view.unique 是 true 或 false）";
+                   " 的类型不对（base 和 definition 是文本，enabled、view.table 和 view.unique 是 true 或 false；"
+                   "swarm.trackers 和 swarm.dht_bootstrap 是文本列表，swarm.listen 是文本，swarm.timeout 和 "
+                   "swarm.max_checks 是整数）";
         case BadAddress:
             return subject + " 不是带主机名的 http:// 或 https:// 地址";
         case MissingKey:
@@ -332,6 +488,12 @@ std::string SettingsProblem::chinese() const {
             return subject + " 不是站点定义的文本（须是文本，名称为 1 至 64 个字母、数字、- 或 _）";
         case NoRoomForFile:
             return "不是普通文件，无法在此写入站点定义";
+        case BadTracker:
+            return "swarm.trackers 中的 " + subject + " 不是带主机名的 http://、https:// 或 udp:// 地址，已略过";
+        case BadBootstrapNode:
+            return "swarm.dht_bootstrap 中的 " + subject + " 不是 host:port（端口为 1 至 65535），已略过";
+        case OutOfRange:
+            return subject + " 超出范围（" + swarmBounds(subject, " 至 ") + "）";
     }
     return subject;
 }
@@ -369,15 +531,21 @@ Settings builtInSettings() {
 
 std::string settingsFilePath() { return userConfigFolder() + "/lanqi-search/config.toml"; }
 
-LoadedSettings parseSettingsText(std::string_view text, const std::string& file) {
+// parseSettingsText, with the [swarm] keys read without a problem put in `cleanSwarmKeys` when it is given.
+static LoadedSettings parsedSettingsText(std::string_view text, const std::string& file,
+                                         std::set<std::string>* cleanSwarmKeys) {
     LoadedSettings loaded;
     loaded.settings = builtInSettings();
     loaded.file = file;
     loaded.fileFound = true;
-    readText(text, file, loaded.settings, loaded.problems);
+    readText(text, file, loaded.settings, loaded.problems, cleanSwarmKeys);
     std::stable_sort(loaded.problems.begin(), loaded.problems.end(),
                      [](const SettingsProblem& a, const SettingsProblem& b) { return a.line < b.line; });
     return loaded;
+}
+
+LoadedSettings parseSettingsText(std::string_view text, const std::string& file) {
+    return parsedSettingsText(text, file, nullptr);
 }
 
 LoadedSettings loadSettings(const std::string& file, bool withEnvironment) {
@@ -397,7 +565,8 @@ LoadedSettings loadSettings(const std::string& file, bool withEnvironment) {
 }
 
 std::string editedSettingsText(std::string_view previous, const Settings& settings) {
-    const LoadedSettings before = parseSettingsText(previous, "config.toml");
+    std::set<std::string> cleanSwarmKeys;  // the [swarm] keys the file gives without a problem
+    const LoadedSettings before = parsedSettingsText(previous, "config.toml", &cleanSwarmKeys);
     if (std::any_of(before.problems.begin(), before.problems.end(), [](const SettingsProblem& problem) {
             return problem.kind == SettingsProblem::Syntax || problem.kind == SettingsProblem::TooDeep;
         }))
@@ -416,7 +585,29 @@ std::string editedSettingsText(std::string_view previous, const Settings& settin
     const std::string newline =
         !lines.empty() && lines[0].size() >= 2 && lines[0].substr(lines[0].size() - 2) == "\r\n" ? "\r\n" : "\n";
     struct ValueAt {
-        size_t line, start, end;  // the value's bytes in that line
+        size_t line, start, endLine, end;  // the value's bytes: from `start` in `line` to `end` in `endLine`
+    };
+    // Where the array that opens at lines[n][start] closes: its line and the byte after its "]"; nothing when
+    // it does not close. Its strings and comments may hold brackets.
+    const auto arrayEnd = [&](size_t n, size_t start) -> std::optional<std::pair<size_t, size_t>> {
+        int depth = 0;
+        for (size_t k = start; n < lines.size(); ++n, k = 0) {
+            const std::string_view line = lines[n];
+            for (; k < line.size(); ++k) {
+                const char c = line[k];
+                if (c == '#') break;
+                if (c == '"' || c == '\'') {
+                    for (++k; k < line.size() && line[k] != c && line[k] != '\n'; ++k)
+                        if (c == '"' && line[k] == '\\') ++k;
+                    if (k >= line.size() || line[k] != c) return std::nullopt;
+                } else if (c == '[') {
+                    ++depth;
+                } else if (c == ']' && --depth == 0) {
+                    return std::make_pair(n, k + 1);
+                }
+            }
+        }
+        return std::nullopt;
     };
     std::map<std::pair<std::string, std::string>, ValueAt> values;
     std::map<std::string, size_t> lastLine;  // a table's header or last key line
@@ -453,6 +644,19 @@ std::string editedSettingsText(std::string_view previous, const Settings& settin
         const std::string key(line.substr(i, keyEnd - i));
         const size_t start = std::min(line.size(), line.find_first_not_of(" \t", equals + 1));
         size_t end = start;
+        if (start < line.size() && line[start] == '[') {
+            // An array, on this line or on several: the lines it takes are not keys or tables.
+            const auto close = arrayEnd(n, start);
+            if (!close) return {};
+            const size_t first = n;
+            n = close->first;
+            const std::string_view last = lines[n];
+            const size_t rest = std::min(last.size(), last.find_first_not_of(" \t", close->second));
+            if (rest != last.size() && last[rest] != '#' && last[rest] != '\r' && last[rest] != '\n') return {};
+            values[{table, key}] = {first, start, n, close->second};
+            lastLine[table] = n;
+            continue;
+        }
         if (start < line.size() && (line[start] == '"' || line[start] == '\'')) {
             for (end = start + 1; end < line.size() && line[end] != line[start] && line[end] != '\n'; ++end)
                 if (line[start] == '"' && line[end] == '\\') ++end;
@@ -462,7 +666,7 @@ std::string editedSettingsText(std::string_view previous, const Settings& settin
             end = bare(start);
         }
         if (!restIsBlank(end)) continue;  // an array or inline table: left as it is
-        values[{table, key}] = {n, start, end};
+        values[{table, key}] = {n, start, n, end};
         lastLine[table] = n;
     }
 
@@ -503,6 +707,11 @@ std::string editedSettingsText(std::string_view previous, const Settings& settin
     want("view", "unique", before.settings.uniqueRowsFrom == SettingOrigin::File,
          before.settings.uniqueRows == settings.uniqueRows, builtIn.uniqueRows == settings.uniqueRows,
          settings.uniqueRows ? "true" : "false");
+    const std::vector<SwarmKey> fileSwarm = swarmKeys(settings.swarm, before.settings.swarm, newline);
+    const std::vector<SwarmKey> plainSwarm = swarmKeys(settings.swarm, builtIn.swarm, newline);
+    for (size_t k = 0; k < fileSwarm.size(); ++k)
+        want("swarm", fileSwarm[k].key, cleanSwarmKeys.count(fileSwarm[k].key) > 0, fileSwarm[k].same,
+             plainSwarm[k].same, fileSwarm[k].value);
 
     std::vector<std::string> edited(lines.begin(), lines.end());
     std::map<size_t, std::string> after;       // lines put after a line
@@ -512,7 +721,8 @@ std::string editedSettingsText(std::string_view previous, const Settings& settin
         if (const auto it = values.find({change.table, change.key}); it != values.end()) {
             const ValueAt& at = it->second;
             edited[at.line] = std::string(lines[at.line].substr(0, at.start)) + change.value +
-                              std::string(lines[at.line].substr(at.end));
+                              std::string(lines[at.endLine].substr(at.end));
+            for (size_t n = at.line + 1; n <= at.endLine; ++n) edited[n].clear();
         } else if (const auto table = lastLine.find(change.table); table != lastLine.end()) {
             after[table->second] += change.key + " = " + change.value + newline;
         } else {
@@ -543,6 +753,7 @@ std::string editedSettingsText(std::string_view previous, const Settings& settin
         if (!sameSite(check.settings.sites[k], settings.sites[k])) return {};
     if (check.settings.vendorBase != settings.vendorBase || check.settings.playBase != settings.playBase) return {};
     if (check.settings.tableView != settings.tableView || check.settings.uniqueRows != settings.uniqueRows) return {};
+    if (!sameSwarmValues(check.settings.swarm, settings.swarm)) return {};
     if (std::any_of(check.problems.begin(), check.problems.end(),
                     [](const SettingsProblem& problem) { return problem.kind == SettingsProblem::Syntax; }))
         return {};
@@ -590,40 +801,47 @@ Text trimmedBase(std::string_view typed) {
 
 bool isSearchableBase(const Text& base) {
     const std::string lower = lowerAscii(base);
-    size_t hostStart = 0;
-    if (lower.rfind("http://", 0) == 0) {
-        hostStart = 7;
-    } else if (lower.rfind("https://", 0) == 0) {
-        hostStart = 8;
-    } else {
-        return false;
-    }
-    size_t hostEnd = hostStart;
-    if (hostStart < base.size() && base[hostStart] == '[') {  // an IPv6 address
-        hostEnd = base.find(']', hostStart);
-        if (hostEnd == std::string::npos || hostEnd == hostStart + 1) return false;
-        for (size_t k = hostStart + 1; k < hostEnd; ++k)
-            if (!(std::isxdigit(static_cast<unsigned char>(base[k])) || base[k] == ':' || base[k] == '.')) return false;
-        ++hostEnd;
-    } else {
-        while (hostEnd < base.size() && base[hostEnd] != ':' && base[hostEnd] != '/') ++hostEnd;
-        if (hostEnd == hostStart) return false;
-        for (size_t k = hostStart; k < hostEnd; ++k) {
-            const char c = base[k];
-            if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_')) return false;
-        }
-    }
-    size_t i = hostEnd;
-    if (i < base.size() && base[i] == ':') {
-        const size_t digits = ++i;
-        while (i < base.size() && std::isdigit(static_cast<unsigned char>(base[i]))) ++i;
-        if (i == digits || i - digits > 5) return false;
-    }
-    for (; i < base.size(); ++i) {
+    const size_t hostStart = lower.rfind("http://", 0) == 0 ? 7 : lower.rfind("https://", 0) == 0 ? 8 : 0;
+    if (hostStart == 0) return false;
+    const size_t end = pastHostAndPort(std::string_view(base).substr(hostStart));
+    if (end == std::string_view::npos) return false;
+    for (size_t i = hostStart + end; i < base.size(); ++i) {
         const auto c = static_cast<unsigned char>(base[i]);
         if (c <= 0x20 || c >= 0x7F || c == '?' || c == '#') return false;  // a path only
     }
     return true;
+}
+
+bool isTrackerAddress(std::string_view address) {
+    const std::string lower = lowerAscii(std::string(address.substr(0, 8)));
+    size_t hostStart = 0;
+    for (const std::string_view scheme : {"http://", "https://", "udp://"})
+        if (lower.rfind(scheme, 0) == 0) hostStart = scheme.size();
+    if (hostStart == 0) return false;
+    const size_t end = pastHostAndPort(address.substr(hostStart));
+    if (end == std::string_view::npos) return false;
+    const std::string_view rest = address.substr(hostStart + end);
+    if (!rest.empty() && rest[0] != '/' && rest[0] != '?') return false;
+    return std::all_of(rest.begin(), rest.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte > 0x20 && byte < 0x7F;
+    });
+}
+
+bool isBootstrapNode(std::string_view node) {
+    const size_t colon = node.rfind(':');
+    if (colon == std::string_view::npos || colon == 0 || colon + 1 == node.size() || colon + 6 < node.size())
+        return false;
+    int port = 0;
+    for (const char c : node.substr(colon + 1)) {
+        if (c < '0' || c > '9') return false;
+        port = port * 10 + (c - '0');
+    }
+    if (port < 1 || port > 65535) return false;
+    // The host alone: a name, or an IPv6 address in brackets (a bare one's colons would leave the port unclear).
+    const std::string_view host = node.substr(0, colon);
+    if (host[0] == '[' ? host.back() != ']' : host.find(':') != std::string_view::npos) return false;
+    return pastHostAndPort(host) == host.size();
 }
 
 }  // namespace lanqi

@@ -42,17 +42,23 @@ struct SiteSlotSettings {
 // network, so it stays off until the user agrees.
 struct SwarmSettings {
     bool enabled = false;
-    bool asked = false;      // the user has answered the first check's question (No leaves `enabled` off)
-    bool autoCheck = false;  // check the rows shown, as they are shown
-    std::vector<std::string> trackers;      // announce addresses (http, https, udp) added to every check
-    std::vector<std::string> dhtBootstrap;  // "host:port"; none: the library's public routers
-    std::string listen;                     // the interface to listen on, "" for all
-    int timeoutSeconds = 20;                // one check's time limit
-    int maxChecks = 4;                      // checks at once; the rest wait
+    bool asked = false;                 // the user has answered the first check's question (No leaves `enabled` off)
+    bool autoCheck = false;             // check the rows shown, as they are shown
+    std::vector<std::string> trackers;  // announce addresses (http, https, udp) added to every check
+    std::vector<std::string> dhtBootstrap;        // "host:port"; none: the library's public routers
+    std::string listen;                           // the interface to listen on, "" for all
+    int timeoutSeconds = 20;                      // one check's time limit
+    int maxChecks = 4;                            // checks at once; the rest wait
     SettingOrigin from = SettingOrigin::BuiltIn;  // File when the file has a [swarm] table
 
     bool operator==(const SwarmSettings&) const = default;
 };
+
+// The bounds of [swarm]'s numbers; a value outside them keeps the built-in one.
+inline constexpr int kMinSwarmTimeoutSeconds = 1;
+inline constexpr int kMaxSwarmTimeoutSeconds = 300;
+inline constexpr int kMinSwarmChecks = 1;
+inline constexpr int kMaxSwarmChecks = 16;
 
 struct Settings {
     std::vector<SiteSlotSettings> sites;  // slot n at n - 1: the six built-in slots, then the file's [site7]...
@@ -81,15 +87,18 @@ struct SettingsProblem {
         SlotGap,     // [siteN] past the sixth without [siteN-1]: slots are numbered without gaps; not read
         UnknownDefinition,
         BadDefinition,
-        TooDeep,          // keys, tables or arrays nested deeper than kMaxTomlDepth: the file is not parsed
-        FileIsFolder,     // the settings file's place holds a folder
-        NotARegularFile,  // ... a FIFO, a device or a socket, which is not read
-        FileTooLarge,     // ... a file larger than kMaxSettingsFileBytes, which is not read
-        LinkLoop,         // ... symbolic links that loop
-        CannotRead,       // ... a file that cannot be opened or read
-        NotInBundle,      // a table a site bundle does not carry (it holds [site1] ... and [definitions])
-        BadBundledText,   // [definitions] NAME is not a definition's text under a definition's name
-        NoRoomForFile,    // `file` holds a folder or a special file where a definition file is to be written
+        TooDeep,           // keys, tables or arrays nested deeper than kMaxTomlDepth: the file is not parsed
+        FileIsFolder,      // the settings file's place holds a folder
+        NotARegularFile,   // ... a FIFO, a device or a socket, which is not read
+        FileTooLarge,      // ... a file larger than kMaxSettingsFileBytes, which is not read
+        LinkLoop,          // ... symbolic links that loop
+        CannotRead,        // ... a file that cannot be opened or read
+        NotInBundle,       // a table a site bundle does not carry (it holds [site1] ... and [definitions])
+        BadBundledText,    // [definitions] NAME is not a definition's text under a definition's name
+        NoRoomForFile,     // `file` holds a folder or a special file where a definition file is to be written
+        BadTracker,        // a swarm.trackers entry (`subject`) that is not an http, https or udp address with a host
+        BadBootstrapNode,  // a swarm.dht_bootstrap entry (`subject`) that is not "host:port"
+        OutOfRange,        // swarm.timeout or swarm.max_checks outside its bounds
     } kind;
     long line = 0;          // 1-based; 0 when the file as a whole is meant
     std::string subject;    // the table or key ("site3.base"); for Syntax the parser's description; for
@@ -151,5 +160,11 @@ Text trimmedBase(std::string_view typed);
 
 // http or https, a host, an optional port and path, nothing else: a base the client may search.
 bool isSearchableBase(const Text& base);
+
+// An announce address the swarm check may use: http, https or udp, a host, an optional port and the rest.
+bool isTrackerAddress(std::string_view address);
+
+// A DHT bootstrap node: "host:port" ("[v6]:port" for an IPv6 address), the port from 1 to 65535.
+bool isBootstrapNode(std::string_view node);
 
 }  // namespace lanqi

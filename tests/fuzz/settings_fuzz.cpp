@@ -43,11 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         lanqi::Settings changed = settings.settings;
         changed.sites[2].base = "http://127.0.0.1:9/edited";
         changed.sites[4].enabled = !changed.sites[4].enabled;
+        changed.swarm.trackers.push_back("udp://127.0.0.1:9/announce");
+        changed.swarm.timeoutSeconds = changed.swarm.timeoutSeconds % lanqi::kMaxSwarmTimeoutSeconds + 1;
         const std::string edited = lanqi::editedSettingsText(text, changed);
         if (!edited.empty()) {
             const lanqi::LoadedSettings again = lanqi::parseSettingsText(edited, "config.toml");
             if (again.settings.sites[2].base != changed.sites[2].base ||
-                again.settings.sites[4].enabled != changed.sites[4].enabled)
+                again.settings.sites[4].enabled != changed.sites[4].enabled ||
+                again.settings.swarm.trackers != changed.swarm.trackers ||
+                again.settings.swarm.timeoutSeconds != changed.swarm.timeoutSeconds)
                 std::abort();
         }
     }

@@ -433,6 +433,212 @@ TEST_F(SettingsFile, SavingThroughALinkWritesItsTarget) {
 
 #endif
 
+// [swarm] is read key by key: a bad value keeps the built-in one, a bad list entry is left out and the others
+// kept, each problem at its own line.
+TEST_F(SettingsFile, SwarmTableIsReadKeyByKeyAndEachBadEntryIsReportedAtItsLine) {
+    const auto swarm = [](const std::function<void(SwarmSettings&)>& change) {
+        SwarmSettings values;
+        values.from = SettingOrigin::File;
+        change(values);
+        return values;
+    };
+    const struct {
+        const char* toml;
+        SwarmSettings expected;
+        std::vector<SettingsProblem> problems;  // kind, line, subject
+    } cases[] = {
+        {"[swarm]\n", swarm([](SwarmSettings&) {}), {}},
+        {"[swarm]\nenabled = true\nasked = true\nauto_check = true\n"
+         "trackers = [\"udp://127.0.0.1:6969/announce\", \" HTTP://t.example/a?k=1 \"]\n"
+         "dht_bootstrap = [\n  \"127.0.0.1:6881\",\n  \"[::1]:6882\",\n]\nlisten = \"lo\"\ntimeout = 300\nmax_checks = "
+         "1\n",
+         swarm([](SwarmSettings& s) {
+             s.enabled = s.asked = s.autoCheck = true;
+             s.trackers = {"udp://127.0.0.1:6969/announce", "HTTP://t.example/a?k=1"};
+             s.dhtBootstrap = {"127.0.0.1:6881", "[::1]:6882"};
+             s.listen = "lo";
+             s.timeoutSeconds = 300;
+             s.maxChecks = 1;
+         }),
+         {}},
+        {"[swarm]\ntrackers = [\n  \"udp://a.example:1/announce\",\n  \"ftp://b.example/announce\",\n"
+         "  \"http://c.example/announce\",\n  \"udp://\",\n]\n",
+         swarm([](SwarmSettings& s) {
+             s.trackers = {"udp://a.example:1/announce", "http://c.example/announce"};
+         }),
+         {{SettingsProblem::BadTracker, 4, "ftp://b.example/announce"}, {SettingsProblem::BadTracker, 6, "udp://"}}},
+        {"[swarm]\ndht_bootstrap = [\"a.example:0\", \"a.example\", \"b.example:6881\", \"::1:5\", 7]\n",
+         swarm([](SwarmSettings& s) { s.dhtBootstrap = {"b.example:6881"}; }),
+         {{SettingsProblem::BadBootstrapNode, 2, "a.example:0"},
+          {SettingsProblem::BadBootstrapNode, 2, "a.example"},
+          {SettingsProblem::BadBootstrapNode, 2, "::1:5"},
+          {SettingsProblem::WrongType, 2, "swarm.dht_bootstrap"}}},
+        {"[swarm]\ntimeout = 0\nmax_checks = 17\n",
+         swarm([](SwarmSettings&) {}),
+         {{SettingsProblem::OutOfRange, 2, "swarm.timeout"}, {SettingsProblem::OutOfRange, 3, "swarm.max_checks"}}},
+        {"[swarm]\ntimeout = 301\nmax_checks = 16\n",
+         swarm([](SwarmSettings& s) { s.maxChecks = 16; }),
+         {{SettingsProblem::OutOfRange, 2, "swarm.timeout"}}},
+        {"[swarm]\nenabled = \"yes\"\ntimeout = 2.5\ntrackers = \"udp://a.example/announce\"\nlisten = 0\n"
+         "asked = true\n",
+         swarm([](SwarmSettings& s) { s.asked = true; }),
+         {{SettingsProblem::WrongType, 2, "swarm.enabled"},
+          {SettingsProblem::WrongType, 3, "swarm.timeout"},
+          {SettingsProblem::WrongType, 4, "swarm.trackers"},
+          {SettingsProblem::WrongType, 5, "swarm.listen"}}},
+        {"[swarm]\nauto = true\n", swarm([](SwarmSettings&) {}), {{SettingsProblem::UnknownKey, 2, "swarm.auto"}}},
+    };
+    for (const auto& c : cases) {
+        const LoadedSettings loaded = load(c.toml);
+        EXPECT_EQ(loaded.settings.swarm, c.expected) << c.toml;
+        ASSERT_EQ(loaded.problems.size(), c.problems.size()) << c.toml << loaded.report(false);
+        for (size_t k = 0; k < c.problems.size(); ++k) {
+            EXPECT_EQ(loaded.problems[k].kind, c.problems[k].kind) << c.toml << k;
+            EXPECT_EQ(loaded.problems[k].line, c.problems[k].line) << c.toml << k;
+            EXPECT_EQ(loaded.problems[k].subject, c.problems[k].subject) << c.toml << k;
+        }
+    }
+    const LoadedSettings none = load("swarm = 1\n");
+    EXPECT_EQ(none.settings.swarm, SwarmSettings{});
+    ASSERT_EQ(none.problems.size(), 1u);
+    EXPECT_EQ(none.problems[0].kind, SettingsProblem::WrongType);
+    EXPECT_EQ(loadSettings(dir + "/missing.toml").settings.swarm, SwarmSettings{});
+}
+
+TEST_F(SettingsFile, SwarmProblemsNameTheEntryAndTheBoundsInEnglishAndChinese) {
+    const LoadedSettings loaded = load(
+        "[swarm]\ntrackers = [\"ftp://x\"]\ndht_bootstrap = [\"x\"]\ntimeout = 0\n"
+        "max_checks = 99\n");
+    EXPECT_EQ(loaded.report(false),
+              dir +
+                  "/config.toml:2: swarm.trackers: ftp://x is not an http://, https:// or udp:// address with a "
+                  "host; it is left out\n" +
+                  dir +
+                  "/config.toml:3: swarm.dht_bootstrap: x is not host:port with a port from 1 to 65535; it is "
+                  "left out\n" +
+                  dir + "/config.toml:4: swarm.timeout is out of range (1 to 300)\n" + dir +
+                  "/config.toml:5: swarm.max_checks is out of range (1 to 16)\n");
+    EXPECT_EQ(
+        loaded.report(true),
+        dir + "/config.toml:2: swarm.trackers 中的 ftp://x 不是带主机名的 http://、https:// 或 udp:// 地址，已略过\n" +
+            dir + "/config.toml:3: swarm.dht_bootstrap 中的 x 不是 host:port（端口为 1 至 65535），已略过\n" + dir +
+            "/config.toml:4: swarm.timeout 超出范围（1 至 300）\n" + dir +
+            "/config.toml:5: swarm.max_checks 超出范围（1 至 16）\n");
+}
+
+// Saving [swarm] touches only the keys whose values changed; a list is written on one line when it holds one
+// entry, one entry a line when more, and replaces the list the file had wherever its lines ran.
+TEST_F(SettingsFile, SavingEditsTheSwarmTableAsAPersonWould) {
+    const std::string handWritten =
+        "[site1]\nbase = \"http://one.example\"\n"
+        "\n"
+        "# the swarm check\n"
+        "[swarm]\n"
+        "enabled = true  # I agreed\n"
+        "trackers = [\n"
+        "  \"udp://127.0.0.1:1/announce\",  # mine [local]\n"
+        "  \"ftp://old.example/announce\",\n"
+        "]\n"
+        "timeout = 30\n"
+        "\n"
+        "[view]\ntable = true\n";
+    const std::string file = dir + "/config.toml";
+    const struct {
+        const char* what;
+        std::string previous;
+        std::function<void(Settings&)> change;
+        std::string expected;
+    } cases[] = {
+        {"nothing changed but the bad tracker goes", handWritten, [](Settings&) {},
+         replaced(handWritten,
+                  "[\n  \"udp://127.0.0.1:1/announce\",  # mine [local]\n  \"ftp://old.example/announce\",\n]",
+                  "[\"udp://127.0.0.1:1/announce\"]")},
+        {"two trackers and a time limit", handWritten,
+         [](Settings& s) {
+             s.swarm.trackers.push_back("http://127.0.0.1:2/announce");
+             s.swarm.timeoutSeconds = 5;
+         },
+         replaced(replaced(handWritten,
+                           "  \"udp://127.0.0.1:1/announce\",  # mine [local]\n  \"ftp://old.example/announce\",\n",
+                           "    \"udp://127.0.0.1:1/announce\",\n    \"http://127.0.0.1:2/announce\",\n"),
+                  "timeout = 30", "timeout = 5")},
+        {"keys the table lacks go to its end", handWritten,
+         [](Settings& s) {
+             s.swarm.trackers = {"udp://127.0.0.1:1/announce"};
+             s.swarm.asked = true;
+             s.swarm.dhtBootstrap = {"127.0.0.1:6881"};
+             s.swarm.maxChecks = 2;
+         },
+         replaced(replaced(handWritten,
+                           "[\n  \"udp://127.0.0.1:1/announce\",  # mine [local]\n  \"ftp://old.example/announce\",\n]",
+                           "[\"udp://127.0.0.1:1/announce\"]"),
+                  "timeout = 30\n",
+                  "timeout = 30\nasked = true\ndht_bootstrap = [\"127.0.0.1:6881\"]\nmax_checks = 2\n")},
+        {"no trackers", handWritten, [](Settings& s) { s.swarm.trackers.clear(); },
+         replaced(handWritten,
+                  "[\n  \"udp://127.0.0.1:1/announce\",  # mine [local]\n  \"ftp://old.example/announce\",\n]", "[]")},
+        {"a file without the table gets the values that are not the built-in ones", "[view]\r\ntable = true\r\n",
+         [](Settings& s) {
+             s.swarm.enabled = s.swarm.asked = true;
+             s.swarm.listen = "127.0.0.1";
+         },
+         "[view]\r\ntable = true\r\n\r\n[swarm]\r\nenabled = true\r\nasked = true\r\nlisten = \"127.0.0.1\"\r\n"},
+        {"a bad number is put right", "[swarm]\ntimeout = 0 # too short\n", [](Settings&) {},
+         "[swarm]\ntimeout = 20 # too short\n"},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << c.previous;
+        Settings settings = loadSettings(file, false).settings;
+        c.change(settings);
+        std::string error;
+        ASSERT_TRUE(saveSettingsFile(file, settings, error)) << error;
+        EXPECT_EQ(content(file), c.expected) << c.what;
+        const LoadedSettings again = loadSettings(file, false);
+        EXPECT_TRUE(again.problems.empty()) << c.what << again.report(false);
+        SwarmSettings wanted = settings.swarm;
+        wanted.from = SettingOrigin::File;
+        EXPECT_EQ(again.settings.swarm, wanted) << c.what;
+        EXPECT_EQ(again.settings.sites[0].base, settings.sites[0].base) << c.what;
+        EXPECT_EQ(again.settings.tableView, settings.tableView) << c.what;
+    }
+}
+
+// A file written whole holds [swarm] only for the values that are not the built-in ones.
+TEST_F(SettingsFile, AWholeFileCarriesTheSwarmValuesThatDifferFromTheBuiltInOnes) {
+    const std::string file = dir + "/config.toml";
+    Settings settings = builtInSettings();
+    std::string error;
+    ASSERT_TRUE(saveSettingsFile(file, settings, error)) << error;
+    EXPECT_EQ(content(file).find("[swarm]"), std::string::npos);
+    fs::remove(file);
+    settings.swarm.autoCheck = true;
+    settings.swarm.trackers = {"udp://127.0.0.1:1/announce", "https://127.0.0.1:2/a\"b"};
+    ASSERT_TRUE(saveSettingsFile(file, settings, error)) << error;
+    const std::string text = content(file);
+    EXPECT_EQ(text.substr(text.find("\n[swarm]")),
+              "\n[swarm]\nauto_check = true\ntrackers = [\n    \"udp://127.0.0.1:1/announce\",\n"
+              "    \"https://127.0.0.1:2/a\\\"b\",\n]\n");
+    const LoadedSettings again = loadSettings(file, false);
+    EXPECT_TRUE(again.problems.empty()) << again.report(false);
+    EXPECT_TRUE(again.settings.swarm.autoCheck);
+    EXPECT_EQ(again.settings.swarm.trackers, settings.swarm.trackers);
+}
+
+TEST(SwarmAddresses, TrackersAreHttpHttpsOrUdpWithAHostAndNodesAreHostAndPort) {
+    for (const char* good : {"udp://a.example:6969/announce", "http://a", "HTTPS://a.example/x/announce?passkey=1",
+                             "udp://[::1]:1", "http://127.0.0.1:80/announce.php"})
+        EXPECT_TRUE(isTrackerAddress(good)) << good;
+    for (const char* bad :
+         {"", "a.example/announce", "ftp://a/announce", "udp://", "udp://:1", "http://a:", "http://a:123456",
+          "http://a b/announce", "http://a/b c", "wss://a/announce", "udp:/a", "http://a#b", "http://a\x7F"})
+        EXPECT_FALSE(isTrackerAddress(bad)) << bad;
+    for (const char* good : {"a.example:6881", "127.0.0.1:1", "[::1]:65535", "router_1.example:80"})
+        EXPECT_TRUE(isBootstrapNode(good)) << good;
+    for (const char* bad : {"", "a.example", "a.example:", ":6881", "a.example:0", "a.example:65536",
+                            "a.example:123456", "::1:6881", "[::1]", "[::1]:5:6881", "a b:1", "a/b:1", "a:1x"})
+        EXPECT_FALSE(isBootstrapNode(bad)) << bad;
+}
+
 TEST(SearchableBase, IsHttpOrHttpsWithAHostAndAtMostAPortAndAPath) {
     for (const char* good : {"http://a", "HTTPS://a.example:8443", "http://127.0.0.1:8080/site1", "http://[::1]:80/x"})
         EXPECT_TRUE(isSearchableBase(good)) << good;

@@ -164,6 +164,7 @@ TEST_F(SiteBundle, ABundleWithAnyProblemIsRefusedWholeWithItsLine) {
         {"an unknown key", "[site2]\ncolour = \"red\"\n", 2, "unknown key site2.colour"},
         {"an unknown table", "[site1]\n\n[sitez]\n", 3, "no place in a site bundle"},
         {"the vendor's address", "[vendor]\nbase = \"http://vendor.example\"\n", 1, "[vendor] has no place"},
+        {"the swarm check's settings", "[site1]\n\n[swarm]\nenabled = true\n", 3, "[swarm] has no place"},
         {"a definition that is no text", "[definitions]\nmine = 3\n", 2, "definitions.mine is not"},
         {"a definition name that is a path", "[definitions]\n\"../up\" = '''x'''\n", 2, "definitions.../up is not"},
         {"a slot past the sixth without its base", "[site7]\ndefinition = \"site1\"\n", 1, "site7.base is missing"},

@@ -279,7 +279,7 @@ SiteImportPlan planSiteImportText(std::string_view text, const std::string& path
         return plan;
     }
     const auto lineOf = [](const toml::node& node) { return static_cast<long>(node.source().begin.line); };
-    for (const char* name : {"vendor", "play", "view"})
+    for (const char* name : {"vendor", "play", "view", "swarm"})
         if (const toml::node* node = document.get(name))
             plan.problems.push_back({SettingsProblem::NotInBundle, lineOf(*node), name});
 
