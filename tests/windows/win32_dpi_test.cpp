@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,13 @@
 #include "app/win32/player_view.h"
 #include "platform/win32_text.h"
 #include "support/win32_screenshot.h"
+
+namespace lanqi {
+// Geometries in failures as a person reads them.
+inline void PrintTo(const Geometry& g, std::ostream* out) {
+    *out << "{" << g.left << ", " << g.top << ", " << g.width << " x " << g.height << "}";
+}
+}  // namespace lanqi
 
 namespace lanqi::win32 {
 namespace {
@@ -305,6 +313,46 @@ TEST_F(HighDpiTest, FullScreenCoversTheWindowsMonitor) {
     EXPECT_EQ(after.top, before.top);
     EXPECT_EQ(after.right, before.right);
     EXPECT_EQ(after.bottom, before.bottom);
+}
+
+// A window that comes from a monitor of 96 dpi: its controls in pixels at 96 dpi, as they were there.
+TEST(DpiChange, ControlsKeepTheirDesignAndTakeTheNewFonts) {
+    ASSERT_EQ(dpiOf(nullptr), kTestDpi);
+    registerWindowClass(L"LanqiDpiTestBox", ::DefWindowProcW);
+    HWND window = ::CreateWindowExW(0, L"LanqiDpiTestBox", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                                    ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    const auto make = [](HWND parent, const wchar_t* kind, const Geometry& g) {
+        HWND made = ::CreateWindowExW(0, kind, L"岚栖", WS_CHILD | WS_VISIBLE, g.left, g.top, g.width, g.height, parent,
+                                      nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        ::SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont(12)), FALSE);
+        return made;
+    };
+    const Geometry buttonAt{10, 20, 80, 24}, boxAt{100, 20, 150, 60}, insideAt{3, 5, 40, 16}, listAt{10, 90, 200, 100};
+    HWND button = make(window, WC_BUTTONW, buttonAt);
+    HWND box = make(window, L"LanqiDpiTestBox", boxAt);  // a container of this program's
+    HWND inside = make(box, WC_BUTTONW, insideAt);
+    HWND list = make(window, WC_LISTVIEWW, listAt);
+    // A control of another kind with a part of its own: the part is the control's to place.
+    HWND other = make(window, WC_STATICW, {10, 200, 100, 40});
+    HWND part = make(other, WC_BUTTONW, insideAt);
+
+    const RECT suggested{40, 50, 40 + 900, 50 + 700};
+    followDpiChange(window, kDesignDpi, suggested);
+    EXPECT_EQ(pixelsOf(button), times(buttonAt));
+    EXPECT_EQ(pixelsOf(box), times(boxAt));
+    EXPECT_EQ(pixelsOf(inside), times(insideAt));
+    EXPECT_EQ(pixelsOf(list), times(listAt));
+    EXPECT_EQ(pixelsOf(part), insideAt);
+    for (HWND control : {button, inside, list})
+        EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), uiFont(12, false, kTestDpi));
+    RECT now{};
+    ::GetWindowRect(window, &now);
+    EXPECT_EQ(now.left, suggested.left);
+    EXPECT_EQ(now.top, suggested.top);
+    EXPECT_EQ(now.right, suggested.right);
+    EXPECT_EQ(now.bottom, suggested.bottom);
+    ::DestroyWindow(window);
 }
 
 }  // namespace

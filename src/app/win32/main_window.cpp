@@ -824,6 +824,16 @@ void MainWindow::onDpiChanged(const RECT& suggested) {
     placeControls();
     fitBackButton();
     placeSiteEntries(m_siteEntries.size());
+    // The footer's link area, where its tool tip shows.
+    const Geometry footerAt = geometryOf(MainControl::Footer), linkAt = geometryOf(MainControl::FooterLink);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = m_footer->handle();
+    tool.uId = 1;
+    tool.rect = scaled(RECT{linkAt.left - footerAt.left, linkAt.top - footerAt.top,
+                            linkAt.left - footerAt.left + linkAt.width, linkAt.top - footerAt.top + linkAt.height},
+                       m_dpi);
+    ::SendMessageW(m_footerTips, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
     m_listDrawn = 0;  // the captions are fitted to their cells anew
     if (m_mode == ResultsMode::Pictures) {
         drawPictureList();

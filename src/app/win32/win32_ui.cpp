@@ -439,14 +439,18 @@ void followDpiChange(HWND window, int oldDpi, const RECT& suggested) {
         window,
         [](HWND child, LPARAM state) -> BOOL {
             auto& each = *reinterpret_cast<Change*>(state);
+            // Tool tips are top-level windows that place themselves; only children are enumerated here.
             each.places.emplace_back(child, pixelGeometryOf(child));
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&change));
     for (const auto& [child, was] : change.places) {
-        wchar_t kind[32] = {};
-        ::GetClassNameW(child, kind, 32);
-        if (_wcsicmp(kind, TOOLTIPS_CLASSW) == 0) continue;  // they place themselves
+        // The window's own children and those of this program's containers; the parts of a control (a list's
+        // header, a drop-down's edit, the browser's page) are the control's to place.
+        HWND parent = ::GetParent(child);
+        wchar_t parentKind[32] = {};
+        ::GetClassNameW(parent, parentKind, 32);
+        if (parent != window && wcsncmp(parentKind, L"Lanqi", 5) != 0) continue;
         const Geometry g = scaled(unscaled(was, oldDpi), dpi);
         ::SetWindowPos(child, nullptr, g.left, g.top, g.width, g.height, SWP_NOZORDER | SWP_NOACTIVATE);
         if (const auto shown = reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)); shown != nullptr) {
