@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "actions/window_geometry.h"
 #include "app/core/main_window_design.h"
 #include "app/core/results_presenter.h"
+#include "app/win32/dialogs.h"
 #include "app/win32/main_window.h"
 #include "app/win32/player_view.h"
 #include "platform/win32_text.h"
@@ -313,6 +315,97 @@ TEST_F(HighDpiTest, FullScreenCoversTheWindowsMonitor) {
     EXPECT_EQ(after.top, before.top);
     EXPECT_EQ(after.right, before.right);
     EXPECT_EQ(after.bottom, before.bottom);
+}
+
+// The client area's size in pixels.
+SIZE pixelClient(HWND window) {
+    RECT area{};
+    ::GetClientRect(window, &area);
+    return {area.right, area.bottom};
+}
+
+// Every control of `window` (children of children too) inside its parent's client area.
+void expectInside(HWND window, const char* what) {
+    ::EnumChildWindows(
+        window,
+        [](HWND control, LPARAM name) -> BOOL {
+            HWND parent = ::GetParent(control);
+            const Geometry at = pixelsOf(control);
+            const SIZE room = pixelClient(parent);
+            // The rows' panel is taller than its view (it scrolls), a drop-down's height holds its open list.
+            wchar_t kind[32] = {};
+            ::GetClassNameW(control, kind, 32);
+            const bool mayBeTaller = wcscmp(kind, L"LanqiSettingsRows") == 0 || _wcsicmp(kind, WC_COMBOBOXW) == 0;
+            if (!::IsWindowVisible(control) || at.width == 0) return TRUE;
+            EXPECT_GE(at.left, 0) << reinterpret_cast<const char*>(name) << " " << narrow(windowText(control));
+            EXPECT_LE(at.left + at.width, room.cx)
+                << reinterpret_cast<const char*>(name) << " " << narrow(windowText(control));
+            if (!mayBeTaller)
+                EXPECT_LE(at.top + at.height, room.cy)
+                    << reinterpret_cast<const char*>(name) << " " << narrow(windowText(control));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(what));
+}
+
+TEST(OtherWindows, TheNoticeIsTwiceItsDesign) {
+    // The notice runs modally: a timer of the thread looks at it and then quits it through 立即退出.
+    static SIZE client{};
+    static Geometry agree{};
+    static bool seen = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND notice = ::FindWindowW(L"LanqiNotice", nullptr);
+        if (notice == nullptr) return;
+        ::KillTimer(nullptr, id);
+        seen = true;
+        client = pixelClient(notice);
+        agree = pixelsOf(::FindWindowExW(notice, nullptr, WC_BUTTONW, L"同意使用"));
+        expectInside(notice, "notice");
+        if (const char* folder = std::getenv("LANQI_SCREENSHOTS")) {
+            ::RedrawWindow(notice, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            test::saveClientArea(notice, widen(std::string(folder)) + L"\\windows-hidpi-notice.bmp");
+        }
+        ::SendMessageW(::FindWindowExW(notice, nullptr, WC_BUTTONW, L"立即退出"), BM_CLICK, 0, 0);
+    });
+    ASSERT_NE(timer, 0u);
+    Win32DesktopServices desktop;
+    EXPECT_EQ(runNoticeWindow(desktop, "http://127.0.0.1:1/"), NoticeOutcome::QuitAtOnce);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(client.cx, kNoticeWidth * kTimes);
+    EXPECT_EQ(client.cy, kNoticeHeight * kTimes);
+    EXPECT_EQ(agree.width % kTimes, 0);  // a design width, twice over
+    EXPECT_GT(agree.width, 0);
+}
+
+TEST(OtherWindows, TheAboutWindowIsTwiceItsDesign) {
+    AboutWindow about;
+    ASSERT_TRUE(about.load(nullptr, false));
+    EXPECT_EQ(dpiOf(about.handle()), kTestDpi);
+    EXPECT_EQ(pixelClient(about.handle()).cx, kAboutWidth * kTimes);
+    EXPECT_EQ(pixelClient(about.handle()).cy, kAboutHeight * kTimes);
+    ::DestroyWindow(about.handle());
+}
+
+TEST(OtherWindows, SiteSettingsFitsItsWindow) {
+    // 站点设置 at twice the size: every control inside the window, and the window no larger than its controls
+    // need (保存 and 取消 as far from the right edge as from the bottom one, as in the design).
+    // A settings file nobody writes (the window is never saved).
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("lanqi-dpi-" + std::to_string(::GetCurrentProcessId()));
+    SettingsWindow::Context context;
+    context.file = narrow((folder / "config.toml").wstring());
+    SettingsWindow window(std::move(context));
+    ASSERT_TRUE(window.create(nullptr));
+    EXPECT_EQ(dpiOf(window.handle()), kTestDpi);
+    expectInside(window.handle(), "站点设置");
+    const Geometry cancel = pixelsOf(window.cancelButton());
+    const SIZE client = pixelClient(window.handle());
+    EXPECT_EQ(client.cx - (cancel.left + cancel.width), client.cy - (cancel.top + cancel.height));
+    EXPECT_EQ(pixelsOf(window.baseEdit(1)), times(geometryOf(window.baseEdit(1))));
+    EXPECT_EQ(fontHeight(reinterpret_cast<HFONT>(::SendMessageW(window.baseEdit(1), WM_GETFONT, 0, 0))),
+              fontHeight(uiFont()) * kTimes);
+    ::DestroyWindow(window.handle());
+    std::filesystem::remove_all(folder);
 }
 
 // A window that comes from a monitor of 96 dpi: its controls in pixels at 96 dpi, as they were there.

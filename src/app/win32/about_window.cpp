@@ -5,9 +5,6 @@
 namespace lanqi::win32 {
 namespace {
 
-constexpr int kWidth = 408;
-constexpr int kHeight = 282;
-
 struct AboutState {
     AboutWindow* window = nullptr;
     bool closed = false;
@@ -102,13 +99,13 @@ bool AboutWindow::load(HWND owner, bool modal) {
     if (owner != nullptr) ::GetWindowRect(owner, &ownerRect);
     HWND window =
         ::CreateWindowExW(exStyle, L"LanqiAbout", (L"关于" + wideFromGbk(productName())).c_str(), style, ownerRect.left,
-                          ownerRect.top, kWidth, kHeight, owner, nullptr, ::GetModuleHandleW(nullptr), state);
+                          ownerRect.top, kAboutWidth, kAboutHeight, owner, nullptr, ::GetModuleHandleW(nullptr), state);
     if (window == nullptr) {
         delete state;
         return false;
     }
     state->dpi = dpiOf(window);
-    sizeAndCentre(window, owner, kWidth, kHeight);
+    sizeAndCentre(window, owner, kAboutWidth, kAboutHeight);
     setHandle(window);
     setKeyboardOwner(window, &keys);
     if (!modal) {

@@ -21,6 +21,12 @@ enum class NoticeOutcome {
     QuitConfirmed,  // close box or Esc, then OK in the "退出软件" question: the program ends
 };
 
+// The client areas of the notice and the about window, in design units.
+inline constexpr int kNoticeWidth = 490;
+inline constexpr int kNoticeHeight = 319;
+inline constexpr int kAboutWidth = 408;
+inline constexpr int kAboutHeight = 282;
+
 // The usage notice, modal, with no owner: the notice pictures, the maker line (which opens the vendor's
 // site) and the two buttons. Enter is 同意使用 unless 立即退出 has the focus; Tab moves between them.
 NoticeOutcome runNoticeWindow(DesktopServices& desktop, const Text& vendorBase);

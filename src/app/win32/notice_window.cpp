@@ -9,8 +9,6 @@
 namespace lanqi::win32 {
 namespace {
 
-constexpr int kWidth = 490;
-constexpr int kHeight = 319;
 constexpr int kAgreeId = 1;
 constexpr int kQuitId = 2;
 constexpr RECT kMakerArea{16, 248, 240, 280};  // the maker line, which is also the link to the vendor's site
@@ -23,11 +21,11 @@ class NoticeWindow final : public KeyboardOwner {
         registerWindowClass(L"LanqiNotice", &NoticeWindow::procedure, ::GetSysColorBrush(COLOR_BTNFACE));
         const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
         const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
-        m_window = ::CreateWindowExW(exStyle, L"LanqiNotice", wideFromGbk(titlePrefix()).c_str(), style, 0, 0, kWidth,
-                                     kHeight, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+        m_window = ::CreateWindowExW(exStyle, L"LanqiNotice", wideFromGbk(titlePrefix()).c_str(), style, 0, 0,
+                                     kNoticeWidth, kNoticeHeight, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
         if (m_window == nullptr) return NoticeOutcome::QuitAtOnce;
         m_dpi = dpiOf(m_window);
-        sizeAndCentre(m_window, nullptr, kWidth, kHeight);
+        sizeAndCentre(m_window, nullptr, kNoticeWidth, kNoticeHeight);
         m_agree = createControl(m_window, L"BUTTON", L"同意使用", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                                 {304, 248, 72, 32}, kAgreeId);
         m_quit = createControl(m_window, L"BUTTON", L"立即退出", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
