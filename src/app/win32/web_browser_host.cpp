@@ -498,7 +498,8 @@ STDMETHODIMP WebBrowserSite::SetActiveObject(IOleInPlaceActiveObject* object, LP
 
 STDMETHODIMP WebBrowserSite::GetHostInfo(DOCHOSTUIINFO* info) {
     if (info == nullptr) return E_POINTER;
-    info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_THEME;
+    // The program is DPI-aware: the page is zoomed to the screen's DPI as the rest of the window is.
+    info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_THEME | DOCHOSTUIFLAG_DPI_AWARE;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     info->pchHostCss = nullptr;
     info->pchHostNS = nullptr;
