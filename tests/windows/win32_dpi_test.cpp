@@ -126,6 +126,18 @@ TEST_F(HighDpiTest, TheMainWindowIsItsDesignAtTwiceTheSize) {
     EXPECT_EQ(height, designPicture.cy * kTimes);
 }
 
+TEST_F(HighDpiTest, ItsSizeAtAnotherDpiKeepsTheDesignsClientArea) {
+    // Asked for its size at another DPI (before a move to a monitor of that DPI), the window answers with its
+    // client area in design units at that DPI, in the frame the system draws there.
+    for (int dpi : {96, 144, kTestDpi}) {
+        SIZE size{};
+        ASSERT_TRUE(::SendMessageW(m_window->handle(), kGetDpiScaledSize, dpi, reinterpret_cast<LPARAM>(&size)));
+        const RECT frame = frameOf(kMainWindowStyle, 0, dpi);
+        EXPECT_EQ(size.cx, ::MulDiv(kMainWindowWidth, dpi, kDesignDpi) + frame.right - frame.left) << dpi;
+        EXPECT_EQ(size.cy, ::MulDiv(kMainWindowHeight, dpi, kDesignDpi) + frame.bottom - frame.top) << dpi;
+    }
+}
+
 TEST_F(HighDpiTest, TheResultsAreaIsInProportion) {
     // A results page: the search row's results layout, the tool row, pictures and captions, the site strip.
     SearchScreen screen;

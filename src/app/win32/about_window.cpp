@@ -49,6 +49,9 @@ LRESULT CALLBACK aboutProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_PAINT:
             paintAbout(window);
             return 0;
+        case kGetDpiScaledSize:
+            dpiScaledSize(window, static_cast<int>(wParam), *reinterpret_cast<SIZE*>(lParam));
+            return TRUE;
         case WM_DPICHANGED:
             if (state != nullptr) {
                 followDpiChange(window, state->dpi, *reinterpret_cast<const RECT*>(lParam));

@@ -411,6 +411,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MOVE:
             onMoveOrSize();
             return 0;
+        case kGetDpiScaledSize:
+            dpiScaledSize(m_window, static_cast<int>(wParam), *reinterpret_cast<SIZE*>(lParam));
+            return TRUE;
         case WM_DPICHANGED:
             onDpiChanged(*reinterpret_cast<const RECT*>(lParam));
             return 0;

@@ -80,6 +80,9 @@ class NoticeWindow final : public KeyboardOwner {
                     if (::PtInRect(&maker, at)) notice->m_desktop.openAddress(notice->m_vendorBase);
                     return 0;
                 }
+                case kGetDpiScaledSize:
+                    dpiScaledSize(window, static_cast<int>(wParam), *reinterpret_cast<SIZE*>(lParam));
+                    return TRUE;
                 case WM_DPICHANGED:
                     followDpiChange(window, notice->m_dpi, *reinterpret_cast<const RECT*>(lParam));
                     notice->m_dpi = dpiOf(window);

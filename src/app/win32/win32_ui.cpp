@@ -724,6 +724,12 @@ POINT centredPosition(HWND owner, int width, int height) {
     return {area.left + (area.right - area.left - width) / 2, area.top + (area.bottom - area.top - height) / 2};
 }
 
+void dpiScaledSize(HWND window, int newDpi, SIZE& size) {
+    const SIZE client = clientSize(window);
+    size = outerSize(static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE)),
+                     static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE)), client.cx, client.cy, newDpi);
+}
+
 RECT frameOf(DWORD style, DWORD exStyle, int dpi) {
     RECT r{0, 0, 0, 0};
     if (const AdjustForDpi adjust = adjustForDpi()) {

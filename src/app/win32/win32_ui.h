@@ -32,6 +32,8 @@ constexpr COLORREF colour(std::uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (r
 // GetDpiForWindow. Edges scale, so that neighbours stay neighbours.
 
 inline constexpr int kDesignDpi = 96;
+// WM_GETDPISCALEDSIZE, which the headers declare for Windows 10 builds only (the message is 1703's).
+inline constexpr UINT kGetDpiScaledSize = 0x02E4;
 int dpiOf(HWND window);  // the window's DPI; the screen's for null
 int dpiOfMonitor(HMONITOR monitor);
 int scaled(int value, int dpi);    // design units to pixels at `dpi`
@@ -103,6 +105,9 @@ Geometry geometryOf(HWND control);                         // in its parent's cl
 // the same design geometry and with its font at the new DPI, then the window in the rectangle the system
 // suggests (`suggested`, the message's lParam).
 void followDpiChange(HWND window, int oldDpi, const RECT& suggested);
+// WM_GETDPISCALEDSIZE of a top-level window: `size` becomes the outer size at `newDpi` whose client area is the
+// window's client area now, in design units (the frame is the system's at that DPI, not the old one scaled).
+void dpiScaledSize(HWND window, int newDpi, SIZE& size);
 void setVisible(HWND control, bool visible);
 
 // A label: a child window that draws a text and a picture on its background (or nothing at all for a
