@@ -34,9 +34,9 @@ bool ResultActions::ask(const char8_t* text, const char8_t* caption) {
     return m_messages.showMessageBox(gbk(text), kQuestionStyle, gbk(caption)) == MessageAnswer::Yes;
 }
 
-void ResultActions::showResultDetails(const ResultItem& item) {
+void ResultActions::showResultDetails(const ResultItem& item, const Text& more) {
     static const Text caption = gbk(u8"文件详情");
-    m_messages.showMessageBox(decodeCharacterReferences(item.detailText), kMessageOk, caption);
+    m_messages.showMessageBox(decodeCharacterReferences(item.detailText) + more, kMessageOk, caption);
 }
 
 void ResultActions::copyMagnetLink(const ResultItem& item) {

@@ -19,7 +19,8 @@ class ResultActions {
           m_clipboard(desktop.get<Clipboard>()),
           m_registry(desktop.get<RegistryReader>()) {}
 
-    void showResultDetails(const ResultItem& item);   // "查看文件详情"
+    // "查看文件详情": the site's details, then `more` (GBK) where more is known of the torrent.
+    void showResultDetails(const ResultItem& item, const Text& more = {});
     void copyMagnetLink(const ResultItem& item);      // "复制下载地址"
     void sendMagnetToXunlei(const ResultItem& item);  // "迅雷下载"
     void playInXunleiPlayer(const ResultItem& item);  // "迅雷影音播放"

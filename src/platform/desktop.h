@@ -76,10 +76,12 @@ struct MenuEntry {
     Text caption;
     bool separator = false;
     bool visible = true;
+    bool checked = false;  // an entry that switches something on and off, shown with a check mark when on
 
     static MenuEntry item(int id, Text caption, bool visible = true) {
         return {id, std::move(caption), false, visible};
     }
+    static MenuEntry toggle(int id, Text caption, bool on) { return {id, std::move(caption), false, true, on}; }
     static MenuEntry line(bool visible = true) { return {0, {}, true, visible}; }
     bool operator==(const MenuEntry&) const = default;
 };

@@ -200,7 +200,8 @@ int Win32DesktopServices::popupMenuAt(const Window* owner, const PopupMenu& menu
         if (entries[i].separator) {
             ::AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
         } else {
-            ::AppendMenuW(popup, MF_STRING, i + 1, wideFromGbk(entries[i].caption).c_str());
+            ::AppendMenuW(popup, MF_STRING | (entries[i].checked ? MF_CHECKED : MF_UNCHECKED), i + 1,
+                          wideFromGbk(entries[i].caption).c_str());
         }
     }
     HWND window = windowHandle(owner);

@@ -439,7 +439,8 @@ void sortBy(std::vector<ViewEntry>& entries, bool descending, Of of) {
     sortByKeys(entries, keys, descending);
 }
 
-void sortEntries(std::span<const ResultItem> rows, std::vector<ViewEntry>& entries, SortOrder order) {
+void sortEntries(std::span<const ResultItem> rows, std::vector<ViewEntry>& entries, SortOrder order,
+                 std::span<const std::optional<long long>> health) {
     switch (order.key) {
         case SortKey::Run:
             if (order.descending) std::reverse(entries.begin(), entries.end());
@@ -482,6 +483,10 @@ void sortEntries(std::span<const ResultItem> rows, std::vector<ViewEntry>& entri
             // archive (0), other (1), video (3): the order of their names too.
             sortBy<int>(entries, order.descending,
                         [&](const ViewEntry& e) { return std::optional<int>(rows[e.row].fileKind); });
+            return;
+        case SortKey::Health:
+            sortBy<long long>(entries, order.descending,
+                              [&](const ViewEntry& e) { return e.row < health.size() ? health[e.row] : std::nullopt; });
             return;
     }
 }
@@ -642,19 +647,21 @@ FilterParse parseFilter(std::string_view expression, const SiteNames& names) {
     return parse;
 }
 
-bool descendingByDefault(SortKey key) { return key == SortKey::Size || key == SortKey::Date || key == SortKey::Files; }
+bool descendingByDefault(SortKey key) {
+    return key == SortKey::Size || key == SortKey::Date || key == SortKey::Files || key == SortKey::Health;
+}
 
 std::optional<SortKey> sortKeyNamed(std::string_view name) {
-    static const std::pair<std::string_view, SortKey> keys[] = {{"title", SortKey::Title}, {"size", SortKey::Size},
-                                                                {"files", SortKey::Files}, {"date", SortKey::Date},
-                                                                {"site", SortKey::Site},   {"kind", SortKey::Kind}};
+    static const std::pair<std::string_view, SortKey> keys[] = {
+        {"title", SortKey::Title}, {"size", SortKey::Size}, {"files", SortKey::Files},  {"date", SortKey::Date},
+        {"site", SortKey::Site},   {"kind", SortKey::Kind}, {"health", SortKey::Health}};
     for (const auto& [named, key] : keys)
         if (named == name) return key;
     return std::nullopt;
 }
 
 ResultView viewRows(std::span<const ResultItem> rows, const ResultFilter& filter, SortOrder order, bool unique,
-                    const SiteNames& names) {
+                    const SiteNames& names, std::span<const std::optional<long long>> health) {
     ResultView view;
     fillEntries(rows, unique, view);
     view.total = view.entries.size();
@@ -662,7 +669,7 @@ ResultView viewRows(std::span<const ResultItem> rows, const ResultFilter& filter
         Matcher matches(filter, names);
         std::erase_if(view.entries, [&](const ViewEntry& entry) { return !matches(rows, view, entry); });
     }
-    sortEntries(rows, view.entries, order);
+    sortEntries(rows, view.entries, order, health);
     return view;
 }
 

@@ -100,11 +100,12 @@ FilterParse parseFilter(std::string_view expression, const SiteNames& names);
 // character.
 Text foldText(std::string_view gbkText);
 
-enum class SortKey : unsigned char { Run, Title, Size, Files, Date, Site, Kind };
+// Health: what the swarm check found (see viewRows' `health`).
+enum class SortKey : unsigned char { Run, Title, Size, Files, Date, Site, Kind, Health };
 
 // The direction lists usually want for a key: largest, newest and fullest first; everything else ascending.
 bool descendingByDefault(SortKey key);
-// "title", "size", "files", "date", "site", "kind"; nothing for another word.
+// "title", "size", "files", "date", "site", "kind", "health"; nothing for another word.
 std::optional<SortKey> sortKeyNamed(std::string_view name);
 
 // Ties keep run order in both directions, and rows without the key (no size, date or file count) come after
@@ -150,8 +151,9 @@ struct ResultView {
 // The rows of a run as the list shows them. With `unique`, rows of the same hashKey become one entry where
 // the first of them stood (a row with an empty hashKey stays on its own). Then the filter: an entry is read as
 // its first row, but for `site:` any of its sites counts and for `files` its longest list's row. Then the sort, which
-// reads an entry the same way.
+// reads an entry the same way. `health` holds, by run row, how well shared a row's torrent is as the swarm
+// check found it (larger: better; none, or past its end: not checked); only SortKey::Health reads it.
 ResultView viewRows(std::span<const ResultItem> rows, const ResultFilter& filter, SortOrder order, bool unique,
-                    const SiteNames& names);
+                    const SiteNames& names, std::span<const std::optional<long long>> health = {});
 
 }  // namespace lanqi

@@ -53,6 +53,8 @@ class RecordingView : public MainView {
     // The results as last drawn: every line's caption and site cell, the selected line, and how many lines
     // each call left as they were.
     std::vector<std::string> lines;
+    std::vector<std::string> table;     // every line's 健康 cell
+    std::vector<std::string> toolTips;  // every line's tool tip
     int selectedLine = -1;
     std::vector<size_t> kept;
     ResultsBar bar;
@@ -61,8 +63,14 @@ class RecordingView : public MainView {
     std::optional<ScreenPoint> linePoint;
     void showResults(const ResultsShown& shown) override {
         lines.resize(shown.kept);
-        for (size_t i = shown.kept; i < shown.lines.size(); ++i)
-            lines.push_back(shown.rows[shown.lines[i].row].picture.caption + " | " + shown.siteCell(i));
+        table.resize(shown.kept);
+        toolTips.resize(shown.kept);
+        for (size_t i = shown.kept; i < shown.lines.size(); ++i) {
+            const PresentedRow& row = shown.rows[shown.lines[i].row];
+            lines.push_back(row.picture.caption + " | " + shown.siteCell(i));
+            table.push_back(row.cells[static_cast<int>(ResultColumn::Health)]);
+            toolTips.push_back(row.picture.toolTip);
+        }
         selectedLine = shown.selected;
         kept.push_back(shown.kept);
     }
@@ -430,6 +438,179 @@ TEST_F(ClientControllerTest, TheEndOfTheExitFadeEndsTheProgramOnceAndLaterComman
 
 // The tooltip and description read the record's size and date lines, whatever their labels, in their
 // order; other lines, and a size or date line the page left empty, add nothing.
+// A checker that records what it is asked and reports what the test tells it to, through the poster as the
+// real one does.
+class FakeSwarmChecker : public SwarmChecker {
+  public:
+    struct Log {
+        std::vector<std::string> checked;
+        int cancels = 0;
+        int made = 0;
+        int gone = 0;
+    };
+    FakeSwarmChecker(Log& log, TaskPoster& poster, Listener listener)
+        : m_log(log), m_poster(poster), m_listener(std::move(listener)) {
+        ++m_log.made;
+    }
+    ~FakeSwarmChecker() override { ++m_log.gone; }
+    void check(const std::string& hash) override { m_log.checked.push_back(hash); }
+    void cancelAll() override { ++m_log.cancels; }
+    std::optional<SwarmReport> known(const std::string&) const override { return std::nullopt; }
+    void report(const SwarmReport& r) {
+        m_poster.post([listener = m_listener, r] { listener(r); });
+    }
+
+  private:
+    Log& m_log;
+    TaskPoster& m_poster;
+    Listener m_listener;
+};
+
+class ClientControllerSwarmTest : public ClientControllerTest {
+  protected:
+    void SetUp() override {
+        ClientControllerTest::SetUp();
+        client.useSwarm([this](const SwarmSettings& settings, TaskPoster& poster, SwarmChecker::Listener listener) {
+            madeWith = settings;
+            auto made = std::make_unique<FakeSwarmChecker>(log, poster, std::move(listener));
+            checker = made.get();
+            return made;
+        });
+        file = std::filesystem::temp_directory_path() / ("lanqi-swarm-" + std::to_string(std::rand()) + ".toml");
+        std::ofstream(file, std::ios::binary) << "# mine\n";
+        client.rememberViewIn(file.string());
+        serveSite1(3);
+        client.searchRequested();
+        settle();
+        client.rowSelected(1);
+    }
+    void TearDown() override {
+        std::filesystem::remove(file);
+        std::filesystem::remove(file.string() + ".bak");
+    }
+    std::string hashOfLine(int line) const {
+        return client.searchFlow().screen().results[static_cast<size_t>(line)].hashKey;
+    }
+    void runMenu(MenuCommand command) { client.commands().run(static_cast<int>(command)); }
+
+    FakeSwarmChecker::Log log;
+    FakeSwarmChecker* checker = nullptr;
+    SwarmSettings madeWith;
+    std::filesystem::path file;
+};
+
+// The first check asks once; the answer is kept in the settings file and decides whether anything is checked.
+TEST_F(ClientControllerSwarmTest, TheFirstCheckAsksOnceAndTheAnswerIsKept) {
+    struct Case {
+        const char* name;
+        MessageAnswer answer;
+        size_t checks;  // after 检查健康度 twice
+    };
+    for (const Case c : {Case{"yes", MessageAnswer::Yes, 2}, Case{"no", MessageAnswer::No, 0}}) {
+        SCOPED_TRACE(c.name);
+        Settings settings = client.settings();
+        settings.swarm = {};
+        client.useSettings(settings, builtInSiteSlots());
+        log.checked.clear();
+        desktop.messageBoxes.clear();
+        desktop.messageAnswers = {c.answer};
+        runMenu(MenuCommand::CheckHealth);
+        runMenu(MenuCommand::CheckHealth);
+        ASSERT_EQ(boxes().size(), 1u) << "asked once";
+        EXPECT_EQ(boxes()[0].style, kMessageYesNo | kMessageIconQuestion | kMessageDefaultButton2);
+        EXPECT_NE(utf8(boxes()[0].text).find("你的 IP 地址会被所联系的节点和 Tracker 服务器看到"), std::string::npos);
+        EXPECT_EQ(log.checked, std::vector<std::string>(c.checks, hashOfLine(1)));
+        const SwarmSettings saved = loadSettings(file.string(), false).settings.swarm;
+        EXPECT_TRUE(saved.asked);
+        EXPECT_EQ(saved.enabled, c.answer == MessageAnswer::Yes);
+        EXPECT_EQ(client.settings().swarm.enabled, c.answer == MessageAnswer::Yes);
+        if (c.answer == MessageAnswer::No)
+            EXPECT_EQ(view.notices.back(), "健康度检查未开启：可在“站点设置”的“健康度检查”中开启");
+    }
+}
+
+TEST_F(ClientControllerSwarmTest, ABuildWithoutTheCheckSaysSoAndAsksNothing) {
+    client.useSwarm({});
+    runMenu(MenuCommand::CheckHealth);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(utf8(boxes()[0].text), "此版本不提供健康度检查。");
+    EXPECT_EQ(log.made, 0);
+}
+
+// Reports reach the row's 健康 cell and its tool tip, redraw from its line, and follow its details; a sort by
+// 健康 puts the best shared row first.
+TEST_F(ClientControllerSwarmTest, ReportsFillTheHealthCellTheDetailsAndTheSort) {
+    Settings settings = client.settings();
+    settings.swarm.enabled = settings.swarm.asked = true;
+    client.useSettings(settings, builtInSiteSlots());
+    runMenu(MenuCommand::CheckHealth);
+    ASSERT_NE(checker, nullptr);
+    ASSERT_EQ(log.checked, std::vector<std::string>{hashOfLine(1)});
+
+    SwarmReport report;
+    report.hash = hashOfLine(1);
+    report.peers = 2;
+    checker->report(report);
+    queue.runPending();
+    const auto cell = [&](size_t line) { return view.table.at(line); };
+    EXPECT_EQ(cell(1), "检查中… 2 节点");
+    EXPECT_EQ(view.kept.back(), 1u) << "redrawn from the reported row's line";
+
+    report.finished = true;
+    report.peers = 41;
+    report.seeds = 12;
+    report.leechers = 3;
+    report.name = "another name";
+    report.files = {{"a.mkv", 1000}, {"b.txt", 24}};
+    report.totalSize = 1024;
+    checker->report(report);
+    queue.runPending();
+    EXPECT_EQ(cell(0), "");
+    EXPECT_EQ(cell(1), "12 做种 · 3 下载 · 41 节点");
+    EXPECT_NE(view.toolTips[1].find("\n健康度：12 做种 · 3 下载 · 41 节点，检查于 "), std::string::npos)
+        << view.toolTips[1];
+
+    desktop.messageBoxes.clear();
+    runMenu(MenuCommand::ShowDetails);
+    ASSERT_EQ(boxes().size(), 1u);
+    const std::string details = utf8(boxes()[0].text);
+    EXPECT_EQ(details.rfind(utf8(decodeCharacterReferences(client.searchFlow().selectedResult()->detailText)), 0), 0u);
+    EXPECT_NE(details.find("种子名称：another name  ≠ 与网页标题不同\r\n"), std::string::npos) << details;
+    EXPECT_NE(details.find("种子大小：1.00 KB，2 个文件  ≠ 与网页所写大小相差 -100%\r\n"), std::string::npos)
+        << details;
+    EXPECT_NE(details.find("  a.mkv  (1000 B)\r\n  b.txt  (24 B)"), std::string::npos) << details;
+
+    client.columnClicked(ResultColumn::Health);
+    EXPECT_EQ(view.lines.front().rfind(presentRow(client.searchFlow().screen().results[1]).caption, 0), 0u)
+        << "the checked row first";
+}
+
+// With the switch on, every shown row is checked as it arrives; the next search cancels the last page's checks,
+// and the exit fade ends the checker.
+TEST_F(ClientControllerSwarmTest, TheSwitchChecksTheShownRowsAndANewSearchOrTheExitEndsTheChecks) {
+    desktop.messageAnswers = {MessageAnswer::Yes};
+    runMenu(MenuCommand::AutoCheckHealth);
+    EXPECT_TRUE(client.settings().swarm.autoCheck);
+    EXPECT_TRUE(loadSettings(file.string(), false).settings.swarm.autoCheck);
+    EXPECT_EQ(log.checked, (std::vector<std::string>{hashOfLine(0), hashOfLine(1), hashOfLine(2)}));
+    bool checkedMark = false;
+    desktop.menuChoices = {kNoMenuChoice};
+    client.rowMenuRequested();
+    for (const MenuEntry& entry : desktop.menus.back().entries)
+        if (entry.id == static_cast<int>(MenuCommand::AutoCheckHealth)) checkedMark = entry.checked;
+    EXPECT_TRUE(checkedMark);
+
+    client.searchRequested();
+    settle();
+    EXPECT_EQ(log.cancels, 1);
+    EXPECT_EQ(log.checked.size(), 6u) << "the new page's rows are checked too";
+
+    runMenu(MenuCommand::AutoCheckHealth);
+    EXPECT_FALSE(client.settings().swarm.autoCheck);
+    client.closeStarted();
+    EXPECT_EQ(log.gone, log.made);
+}
+
 TEST(PresentRow, CaptionToolTipIconAndDescriptionComeFromTheResult) {
     struct Line {
         const char8_t* label;

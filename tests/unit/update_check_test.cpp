@@ -146,6 +146,8 @@ TEST(Menus, ActionMenuEntriesInOrder) {
                                             "复制下载地址",
                                             "-",
                                             "查看文件详情",
+                                            "检查健康度",
+                                            "自动检查健康度",
                                             "-",
                                             "下载迅雷影音",
                                             "下载迅雷",
@@ -160,6 +162,12 @@ TEST(Menus, ActionMenuEntriesInOrder) {
     std::vector<std::string> withPage = shown;
     withPage.insert(withPage.begin() + 7, "打开网页");  // after 查看文件详情
     EXPECT_EQ(shownCaptions(actionMenu(true)), withPage);
+    // The switch carries its state; nothing else is ever checked.
+    for (const bool on : {false, true}) {
+        for (const MenuEntry& entry : actionMenu(false, on).entries)
+            EXPECT_EQ(entry.checked, on && entry.id == static_cast<int>(MenuCommand::AutoCheckHealth))
+                << utf8(entry.caption);
+    }
     std::vector<std::string> captions;
     for (const auto& e : mainPopupMenu().entries) captions.push_back(e.separator ? "-" : utf8(e.caption));
     EXPECT_EQ(captions, (std::vector<std::string>{"下载迅雷影音播放器", "下载 迅雷软件", "-", "岚栖科技官网", "-",

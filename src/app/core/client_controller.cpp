@@ -5,6 +5,7 @@
 
 #include "app/core/client_start.h"
 #include "app/core/menus.h"
+#include "app/core/swarm_health.h"
 #include "app/core/vendor.h"
 #include "platform/text.h"
 #include "scrape/result_entry.h"
@@ -33,6 +34,112 @@ ClientController::ClientController(MainView& view, Desktop desktop, PageFetcher&
     };
     m_results.setMode(settings.tableView ? ResultsMode::Table : ResultsMode::Pictures);
     m_results.setUnique(settings.uniqueRows);
+    m_commands.checkHealth = [this] { checkHealthRequested(); };
+    m_commands.switchAutoCheck = [this] { autoCheckSwitched(); };
+    m_commands.autoCheckOn = [this] { return m_settings.swarm.enabled && m_settings.swarm.autoCheck; };
+    m_commands.swarmDetails = [this](const ResultItem& item) {
+        const SwarmReport* report = item.hashKey.empty() ? nullptr : m_results.reportOf(item.hashKey);
+        return report != nullptr ? swarmDetailText(*report, item) : Text();
+    };
+}
+
+namespace {
+
+const char8_t kSwarmQuestion[] =
+    u8"检查健康度会像 BT 下载软件一样加入 BitTorrent 网络，向 Tracker 服务器和其他节点打听有多少人在分享这个资源，"
+    u8"并取得种子自身的名称和文件列表（不下载、也不上传任何文件内容）。\n\n"
+    u8"检查时，你的 IP 地址会被所联系的节点和 Tracker 服务器看到，就像使用 BT 下载软件时一样。\n\n"
+    u8"要开启健康度检查吗？";
+
+}  // namespace
+
+bool ClientController::swarmAgreed() {
+    if (!m_swarmFactory) {
+        m_messages.showMessageBox(gbk(u8"此版本不提供健康度检查。"), kMessageOk | kMessageIconInformation,
+                                  gbk(u8"检查健康度"), &m_view.windowHandle());
+        return false;
+    }
+    if (m_settings.swarm.enabled) return true;
+    if (m_settings.swarm.asked) {
+        m_view.showNotice("健康度检查未开启：可在“站点设置”的“健康度检查”中开启");
+        return false;
+    }
+    const MessageAnswer answer =
+        m_messages.showMessageBox(gbk(kSwarmQuestion), kMessageYesNo | kMessageIconQuestion | kMessageDefaultButton2,
+                                  gbk(u8"检查健康度"), &m_view.windowHandle());
+    m_settings.swarm.asked = true;
+    m_settings.swarm.enabled = answer == MessageAnswer::Yes;
+    rememberSwarmChoice();
+    return m_settings.swarm.enabled;
+}
+
+void ClientController::rememberSwarmChoice() {
+    if (m_settingsFile.empty()) return;
+    Settings inFile = loadSettings(m_settingsFile, false).settings;
+    const SwarmSettings& now = m_settings.swarm;
+    if (inFile.swarm.enabled == now.enabled && inFile.swarm.asked == now.asked &&
+        inFile.swarm.autoCheck == now.autoCheck)
+        return;
+    inFile.swarm.enabled = now.enabled;
+    inFile.swarm.asked = now.asked;
+    inFile.swarm.autoCheck = now.autoCheck;
+    std::string error;
+    saveSettingsFile(m_settingsFile, inFile, error);  // asked again next session at worst
+}
+
+SwarmChecker* ClientController::swarmChecker() {
+    if (!m_swarm && m_swarmFactory) {
+        m_swarm = m_swarmFactory(m_settings.swarm, m_poster,
+                                 [this, alive = std::weak_ptr<const bool>(m_alive)](const SwarmReport& report) {
+                                     if (!alive.expired()) swarmReported(report);
+                                 });
+    }
+    return m_swarm.get();
+}
+
+void ClientController::checkHealthRequested() {
+    const ResultItem* item = m_flow.selectedResult();
+    if (item == nullptr) return;
+    if (item->hashKey.empty()) {
+        m_view.showNotice("这一项没有可检查的磁力链接");
+        return;
+    }
+    if (!swarmAgreed()) return;
+    if (SwarmChecker* checker = swarmChecker()) checker->check(item->hashKey);
+}
+
+void ClientController::autoCheckSwitched() {
+    if (m_settings.swarm.enabled && m_settings.swarm.autoCheck) {
+        m_settings.swarm.autoCheck = false;
+        rememberSwarmChoice();
+        return;
+    }
+    if (!swarmAgreed()) return;
+    m_settings.swarm.autoCheck = true;
+    rememberSwarmChoice();
+    checkShownRows();
+}
+
+void ClientController::checkShownRows() {
+    if (!m_settings.swarm.enabled || !m_settings.swarm.autoCheck || m_programEnding) return;
+    SwarmChecker* checker = swarmChecker();
+    if (checker == nullptr) return;
+    const auto& rows = m_flow.screen().results;
+    for (int line = 0;; ++line) {
+        const int row = m_results.rowOfLine(line);
+        if (row < 0) break;
+        const Text& hash = rows[static_cast<size_t>(row)].hashKey;
+        if (!hash.empty() && m_results.reportOf(hash) == nullptr) checker->check(hash);
+    }
+}
+
+void ClientController::swarmReported(const SwarmReport& report) {
+    if (m_programEnding || !m_results.swarmReported(report)) return;
+    if (m_results.sortedByHealth()) {
+        showResults();
+    } else {
+        m_view.showResults(m_results.shown(m_flow.screen().selectedResult));
+    }
 }
 
 void ClientController::rememberView() {
@@ -59,6 +166,11 @@ SiteNames ClientController::siteNames() const {
 }
 
 void ClientController::useSettings(const Settings& settings, const SiteSlots& definitions) {
+    // The next check runs with the new swarm settings; what was found stays shown.
+    if (!(settings.swarm == m_settings.swarm)) {
+        m_swarm.reset();
+        m_results.forgetUnfinishedReports();
+    }
     m_settings = settings;
     m_flow.useSites(searchSites(settings, definitions));
     m_commands.useServiceAddresses(settings.vendorBase, settings.playBase);
@@ -174,12 +286,16 @@ void ClientController::showResults() {
 
 void ClientController::vendorAddressRequested() { m_handOffs.openAddress(m_settings.vendorBase); }
 
-void ClientController::closeStarted() { m_flow.shutDown(); }  // a search's fetches give up during the fade
+void ClientController::closeStarted() {
+    m_flow.shutDown();  // a search's fetches give up during the fade
+    m_swarm.reset();    // and so do the swarm checks
+}
 
 void ClientController::programEndRequested() {
     if (m_programEnding) return;
     m_programEnding = true;
     m_flow.shutDown();
+    m_swarm.reset();
     m_view.quit();
 }
 
@@ -197,9 +313,15 @@ void ClientController::screenChanged(unsigned changes) {
     if (changes & ~kResultsParts) m_view.render(screen, changes & ~kResultsParts);
     if (changes & kSitesChanged) m_view.showSiteStrip(presentSites(screen.sites, siteNames()));
     if (changes & (kResultsCleared | kResultsAdded)) {
-        if (changes & kResultsCleared) m_results.setFilterText(m_filterText, siteNames());  // the run's slot names
+        if (changes & kResultsCleared) {
+            m_results.setFilterText(m_filterText, siteNames());  // the run's slot names
+            // The last page's checks give way to this one's.
+            if (m_swarm) m_swarm->cancelAll();
+            m_results.forgetUnfinishedReports();
+        }
         m_results.rowsChanged(screen.results, changes);
         showResults();
+        checkShownRows();
     } else if (changes & kResultSelectionChanged) {
         m_view.showResults(m_results.shown(screen.selectedResult));
     } else if (changes & kSitesChanged) {

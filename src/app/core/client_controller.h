@@ -13,6 +13,7 @@
 #include "platform/settings.h"
 #include "search/page_fetcher.h"
 #include "search/search_flow.h"
+#include "swarm/swarm_check.h"
 
 namespace lanqi {
 
@@ -81,6 +82,8 @@ class ClientController {
     void stopRequested();                            // 停止
     bool escapePressed();                            // Esc: stops a run in progress (true), else nothing (false)
     void siteEntryActivated(int slot);               // an entry of the site strip: 站点设置 at that slot
+    void checkHealthRequested();                     // 检查健康度: the swarm check of the selected row
+    void autoCheckSwitched();                        // 自动检查健康度: on when off, off when on
     void siteSettingsRequested();                    // Ctrl+,: 站点设置
     void vendorAddressRequested();                   // 图片框1 or the footer's address
     void closeStarted();                             // the exit fade has begun
@@ -97,6 +100,11 @@ class ClientController {
 
     // True once the exit fade has run out and the program is ending.
     bool programEnding() const { return m_programEnding; }
+
+    // How this build checks the swarm; none (the default) when it has no BitTorrent library: 检查健康度 says so.
+    // The checker is made on the first check the user agrees to, and goes when the settings change and when the
+    // exit fade begins.
+    void useSwarm(SwarmCheckerFactory factory) { m_swarmFactory = std::move(factory); }
 
     // Where the view's choices (列表视图, 合并相同资源) are remembered: the settings file, "" for nowhere.
     void rememberViewIn(std::string settingsFile) { m_settingsFile = std::move(settingsFile); }
@@ -119,6 +127,11 @@ class ClientController {
     void screenChanged(unsigned changes);
     void showResults();
     void rememberView();
+    bool swarmAgreed();
+    void rememberSwarmChoice();
+    SwarmChecker* swarmChecker();
+    void checkShownRows();
+    void swarmReported(const SwarmReport& report);
     std::optional<Text> searchableKeyword();
     bool sitesSetUp();
     SiteNames siteNames() const;
@@ -135,6 +148,8 @@ class ClientController {
     ResultsPresenter m_results;
     std::string m_filterText;  // UTF-8
     std::string m_settingsFile;
+    SwarmCheckerFactory m_swarmFactory;
+    std::unique_ptr<SwarmChecker> m_swarm;
     bool m_programEnding = false;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);  // posted tasks check it
 };

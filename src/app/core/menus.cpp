@@ -9,7 +9,7 @@ MenuEntry item(MenuCommand command, const char8_t* caption) {
 
 }  // namespace
 
-PopupMenu actionMenu(bool resultPage) {
+PopupMenu actionMenu(bool resultPage, bool autoCheck) {
     return {{
         item(MenuCommand::PlayChannel1, u8"在线播放通道1"),
         item(MenuCommand::PlayChannel2, u8"在线播放通道2"),
@@ -19,6 +19,8 @@ PopupMenu actionMenu(bool resultPage) {
         MenuEntry::line(),
         item(MenuCommand::ShowDetails, u8"查看文件详情"),
         MenuEntry::item(static_cast<int>(MenuCommand::OpenResultPage), gbk(u8"打开网页"), resultPage),
+        item(MenuCommand::CheckHealth, u8"检查健康度"),
+        MenuEntry::toggle(static_cast<int>(MenuCommand::AutoCheckHealth), gbk(u8"自动检查健康度"), autoCheck),
         MenuEntry::line(),
         item(MenuCommand::OpenPlayerDownloadPage, u8"下载迅雷影音"),
         item(MenuCommand::OpenDownloaderDownloadPage, u8"下载迅雷"),

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/text.h"
+#include "app/core/swarm_health.h"
 #include "scrape/result_entry.h"
 
 namespace lanqi {
@@ -51,13 +52,14 @@ RowPresentation presentRow(const ResultItem& item) {
 }
 
 const char* columnCaption(ResultColumn column) {
-    static constexpr const char* kCaptions[kResultColumnCount] = {"标题", "大小", "文件数", "日期", "站点", "类型"};
+    static constexpr const char* kCaptions[kResultColumnCount] = {"标题", "大小", "文件数", "日期",
+                                                                  "站点", "类型", "健康"};
     return kCaptions[static_cast<int>(column)];
 }
 
 SortKey sortKeyOf(ResultColumn column) {
-    static constexpr SortKey kKeys[kResultColumnCount] = {SortKey::Title, SortKey::Size, SortKey::Files,
-                                                          SortKey::Date,  SortKey::Site, SortKey::Kind};
+    static constexpr SortKey kKeys[kResultColumnCount] = {SortKey::Title, SortKey::Size, SortKey::Files, SortKey::Date,
+                                                          SortKey::Site,  SortKey::Kind, SortKey::Health};
     return kKeys[static_cast<int>(column)];
 }
 
@@ -162,9 +164,64 @@ std::vector<SiteStripEntry> presentSites(const std::vector<SiteStatus>& sites, c
 }
 
 void ResultsPresenter::rowsChanged(std::span<const ResultItem> rows, unsigned changes) {
-    if (changes & kResultsCleared) m_rows.clear();
+    if (changes & kResultsCleared) {
+        m_rows.clear();
+        m_plain.clear();
+        m_hashes.clear();
+        m_health.clear();
+    }
     m_rows.reserve(rows.size());
-    for (size_t row = m_rows.size(); row < rows.size(); ++row) m_rows.push_back(presentResult(rows[row]));
+    for (size_t row = m_rows.size(); row < rows.size(); ++row) {
+        m_rows.push_back(presentResult(rows[row]));
+        m_plain.push_back(m_rows.back().picture);
+        m_hashes.push_back(rows[row].hashKey);
+        m_health.emplace_back();
+        if (rows[row].hashKey.empty()) continue;
+        if (const auto known = m_reports.find(rows[row].hashKey); known != m_reports.end())
+            applyHealth(row, known->second);
+    }
+}
+
+void ResultsPresenter::applyHealth(size_t row, const SwarmReport& report) {
+    PresentedRow& presented = m_rows[row];
+    const RowPresentation& plain = m_plain[row];
+    const std::string note = healthNote(report);
+    presented.cells[static_cast<int>(ResultColumn::Health)] = healthCell(report);
+    presented.picture.toolTip = plain.toolTip + "\n" + note;
+    presented.picture.accessibleDescription =
+        plain.accessibleDescription.empty() ? note : plain.accessibleDescription + "，" + note;
+    m_health[row] = healthScore(report);
+}
+
+const SwarmReport* ResultsPresenter::reportOf(const std::string& hash) const {
+    const auto found = m_reports.find(hash);
+    return found == m_reports.end() ? nullptr : &found->second;
+}
+
+void ResultsPresenter::forgetUnfinishedReports() {
+    std::erase_if(m_reports, [](const auto& entry) { return !entry.second.finished; });
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        if (!m_health[row] && m_rows[row].cells[static_cast<int>(ResultColumn::Health)].empty()) continue;
+        if (m_reports.contains(m_hashes[row])) continue;
+        m_rows[row].picture = m_plain[row];
+        m_rows[row].cells[static_cast<int>(ResultColumn::Health)].clear();
+        m_health[row].reset();
+        const int line = lineOfRow(static_cast<int>(row));
+        if (line >= 0) m_kept = std::min(m_kept, static_cast<size_t>(line));
+    }
+}
+
+bool ResultsPresenter::swarmReported(const SwarmReport& report) {
+    m_reports[report.hash] = report;
+    bool any = false;
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        if (m_hashes[row] != report.hash) continue;
+        applyHealth(row, report);
+        any = true;
+        const int line = lineOfRow(static_cast<int>(row));
+        if (line >= 0) m_kept = std::min(m_kept, static_cast<size_t>(line));
+    }
+    return any;
 }
 
 bool ResultsPresenter::setFilter(const Text& expression, const SiteNames& names) {
@@ -228,7 +285,7 @@ bool ResultsPresenter::sortBy(ResultColumn column) {
 
 void ResultsPresenter::refresh(std::span<const ResultItem> rows, const SiteNames& names) {
     if (m_order.key == SortKey::Run) m_sortColumn.reset();
-    m_view = viewRows(rows, m_filter, m_order, m_unique, names);
+    m_view = viewRows(rows, m_filter, m_order, m_unique, names, m_health);
     if (m_matchesNothing) m_view.entries.clear();
     std::vector<ShownResult> lines;
     lines.reserve(m_view.entries.size());
@@ -237,7 +294,7 @@ void ResultsPresenter::refresh(std::span<const ResultItem> rows, const SiteNames
         lines.push_back({entry.row, m_unique && entry.rowCount > 1 ? sitesText(sites) : std::string()});
     }
     size_t kept = 0;
-    while (kept < lines.size() && kept < m_lines.size() && lines[kept] == m_lines[kept]) ++kept;
+    while (kept < lines.size() && kept < m_lines.size() && kept < m_kept && lines[kept] == m_lines[kept]) ++kept;
     m_kept = kept;
     m_lines = std::move(lines);
 }

@@ -5,11 +5,13 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "scrape/result_item.h"
 #include "search/result_query.h"
 #include "search/search_screen.h"
+#include "swarm/swarm_check.h"
 
 namespace lanqi {
 
@@ -27,10 +29,10 @@ RowPresentation presentRow(const ResultItem& item);
 // The results as pictures (超级列表框1, the designed list) or as a table (结果表格).
 enum class ResultsMode : unsigned char { Pictures, Table };
 
-// The table's columns, left to right.
-enum class ResultColumn : unsigned char { Title, Size, Files, Date, Site, Kind };
-inline constexpr int kResultColumnCount = 6;
-const char* columnCaption(ResultColumn column);  // "标题", "大小", "文件数", "日期", "站点", "类型"
+// The table's columns, left to right. Health is what the swarm check found ("" until a check of the row).
+enum class ResultColumn : unsigned char { Title, Size, Files, Date, Site, Kind, Health };
+inline constexpr int kResultColumnCount = 7;
+const char* columnCaption(ResultColumn column);  // "标题", "大小", "文件数", "日期", "站点", "类型", "健康"
 SortKey sortKeyOf(ResultColumn column);
 
 // One run row presented once, when it arrives: the picture view's row and the table's cells.
@@ -107,6 +109,15 @@ class ResultsPresenter {
     // bar says why.
     bool setFilterText(std::string_view expression, const SiteNames& names);
     bool setUnique(bool unique);
+    // A swarm check's report: the 健康 cell, tool tip and description of every row of its hash, now and for rows
+    // that arrive later in the session. True when a row of the run has that hash. The lines drawn from the
+    // first such line on count as changed; when sorted by 健康, refresh() puts them in their new order.
+    bool swarmReported(const SwarmReport& report);
+    bool sortedByHealth() const { return m_order.key == SortKey::Health; }
+    // What the session's checks reported of `hash` (a hashKey), null when none was asked for.
+    const SwarmReport* reportOf(const std::string& hash) const;
+    // Forgets the reports of checks that never finished (they were cancelled): their rows lose the 健康 figure.
+    void forgetUnfinishedReports();
     bool sortBy(ResultColumn column);  // the same column again reverses the direction
     void resetSort() { m_order = {}; }
     void setMode(ResultsMode mode) { m_mode = mode; }
@@ -127,8 +138,14 @@ class ResultsPresenter {
     const ResultFilter& filter() const { return m_filter; }
 
   private:
+    void applyHealth(size_t row, const SwarmReport& report);
+
     std::vector<PresentedRow> m_rows;
-    std::vector<std::string> m_siteCells;  // a grouped line's sites, by line
+    std::vector<RowPresentation> m_plain;                    // each row's picture presentation before any swarm figure
+    std::vector<Text> m_hashes;                              // each row's hashKey
+    std::vector<std::optional<long long>> m_health;          // by run row: healthScore
+    std::unordered_map<std::string, SwarmReport> m_reports;  // by hash, for the session
+    std::vector<std::string> m_siteCells;                    // a grouped line's sites, by line
     ResultView m_view;
     std::vector<ShownResult> m_lines;
     size_t m_kept = 0;

@@ -6,7 +6,7 @@
 namespace lanqi {
 
 void ShellCommands::popUpActionMenu(const Window* owner) {
-    run(m_windows.popupMenuAtPointer(owner, actionMenu(hasResultPage())));
+    run(m_windows.popupMenuAtPointer(owner, actionMenu(hasResultPage(), autoCheckOn())));
 }
 
 bool ShellCommands::hasResultPage() const {
@@ -15,7 +15,7 @@ bool ShellCommands::hasResultPage() const {
 }
 
 void ShellCommands::popUpActionMenuAt(const Window* owner, ScreenPoint at) {
-    run(m_windows.popupMenuAt(owner, actionMenu(hasResultPage()), at));
+    run(m_windows.popupMenuAt(owner, actionMenu(hasResultPage(), autoCheckOn()), at));
 }
 
 void ShellCommands::popUpMainMenu(const Window* owner) { run(m_windows.popupMenuAtPointer(owner, mainPopupMenu())); }
@@ -39,8 +39,13 @@ void ShellCommands::run(int menuChoice) {
             if (item != nullptr) m_actions.copyMagnetLink(*item);
             return;
         case MenuCommand::ShowDetails:
-            if (item != nullptr) m_actions.showResultDetails(*item);
+            if (item != nullptr) m_actions.showResultDetails(*item, swarmDetails(*item));
             return;
+        case MenuCommand::CheckHealth:
+            if (item != nullptr) checkHealth();
+            return;
+        case MenuCommand::AutoCheckHealth:
+            return switchAutoCheck();
         case MenuCommand::OpenResultPage:
             if (item == nullptr) return;
             if (const Text page = resultPageOf(*item); !page.empty()) m_handOffs.openAddress(page);

@@ -34,6 +34,13 @@ class ShellCommands {
     // Shows the settings window at slot `slot` (an entry of the site strip). Until the windows set it, the
     // settings window as showSettings shows it.
     std::function<void(int slot)> showSettingsAt;
+    // "检查健康度" and the switch "自动检查健康度" (the controller sets them); autoCheckOn answers whether the switch
+    // is on, for its check mark.
+    std::function<void()> checkHealth = [] {};
+    std::function<void()> switchAutoCheck = [] {};
+    std::function<bool()> autoCheckOn = [] { return false; };
+    // What the swarm check found of a result, to follow its details (GBK, "" for nothing).
+    std::function<Text(const ResultItem& item)> swarmDetails = [](const ResultItem&) { return Text(); };
     // The web address of a result's own page ("" for none): its description_url against its site's base.
     std::function<Text(const ResultItem& item)> resultPageOf = [](const ResultItem&) { return Text(); };
 

@@ -248,7 +248,12 @@ int QtDesktopServices::popupMenuAt(const Window* owner, const PopupMenu& menu, S
         if (entry.separator) {
             popup.addSeparator();
         } else {
-            popup.addAction(toQString(entry.caption))->setData(entry.id);
+            QAction* action = popup.addAction(toQString(entry.caption));
+            action->setData(entry.id);
+            if (entry.checked) {
+                action->setCheckable(true);
+                action->setChecked(true);
+            }
         }
     }
     if (popup.isEmpty()) return kNoMenuChoice;
