@@ -106,6 +106,20 @@ class SampleSites(ServerCase):
         self.assertEqual(status, 200)
         self.assertEqual(body.decode("utf-8").count("/info/"), 60)
 
+    def test_hash_mode_gives_the_first_item_that_hash_and_leaves_the_rest(self):
+        chosen = "0123456789abcdef0123456789abcdef01234567"
+        for site in range(1, 7):
+            with self.subTest(site=site):
+                path = site_path(site, pct("abc"), 1)
+                plain = self.expect("site%d" % site, path)
+                given = self.expect("site%d-hash%s" % (site, chosen), path)
+                self.assertEqual(given["hash1"].lower(), chosen)
+                self.assertEqual({k: v for k, v in given.items() if k != "hash1"},
+                                 {k: v for k, v in plain.items() if k != "hash1"})
+                text = self.get("/site%d-hash%s%s" % (site, chosen, path))[1].decode("utf-8")
+                self.assertIn(given["hash1"], text)
+        self.assertEqual(self.get("/site1-hash0123" + site_path(1, pct("abc"), 1))[0], 404, "not 40 digits")
+
     def test_empty_mode_keeps_the_page_marker_without_items(self):
         for site in range(1, 7):
             with self.subTest(site=site):

@@ -160,7 +160,8 @@ def site_page(h, parts, query):
     if match.group("expect"):
         if request is None:
             return h.send_body(404, layouts.error_page())
-        body = sites.expectation(site, request[0], request[1], modes.get("items"), failing or modes.get("empty"))
+        body = sites.expectation(site, request[0], request[1], modes.get("items"), failing or modes.get("empty"),
+                                 modes.get("hash"))
         return h.send_body(200, body, "text/plain; charset=utf-8")
     if modes.get("down"):
         return drop_connection(h)
@@ -170,7 +171,8 @@ def site_page(h, parts, query):
         return h.send_body(404, layouts.error_page())
     if modes.get("slow"):
         h.server.stopping.wait(modes["slow"] / 1000.0)
-    h.send_body(200, sites.page(site, request[0], request[1], modes.get("items"), bool(modes.get("empty"))))
+    h.send_body(200, sites.page(site, request[0], request[1], modes.get("items"), bool(modes.get("empty")),
+                                modes.get("hash")))
 
 
 def broken(h, query):

@@ -10,6 +10,7 @@ Addresses (site n = 1..6, MODES optional):
         stall     status line and headers, then nothing (bounded)
         slow<MS>  a normal page after MS milliseconds
         items<K>  K items instead of the usual 10..25
+        hash<H>   the first item carries the info-hash H (40 hex digits): a torrent a test swarm seeds
   /_expect/site<n>[-MODE...]/<path>   what the page at that address holds (text, one key=value a line)
 
 Command line: sites.py page --site N --keyword K [--page P] [--items K]   writes a page to stdout
@@ -101,9 +102,12 @@ def total(site, keyword):
     return 30 + number("total", site, keyword) % 98000
 
 
-def items(site, keyword, page, count=None):
+def items(site, keyword, page, count=None, first_hash=None):
     n = item_count(site, keyword, page) if count is None else count
-    return [Item(site, keyword, page, i) for i in range(n)]
+    shown = [Item(site, keyword, page, i) for i in range(n)]
+    if first_hash and shown:
+        shown[0].hash = first_hash.upper() if site in (1, 3) else first_hash
+    return shown
 
 
 # ---- Request shapes (the client's catalogue) ----
@@ -148,27 +152,29 @@ def parse_modes(text):
     """Modes from "-empty-slow200"; None when a mode is unknown."""
     modes = {}
     for token in filter(None, text.split("-")):
-        m = re.fullmatch(r"(down|empty|error|stall)|slow(\d+)|items(\d+)", token)
+        m = re.fullmatch(r"(down|empty|error|stall)|slow(\d+)|items(\d+)|hash([0-9a-f]{40})", token)
         if m is None:
             return None
         if m.group(1):
             modes[m.group(1)] = True
         elif m.group(2):
             modes["slow"] = min(int(m.group(2)), MAX_SLOW_MS)
-        else:
+        elif m.group(3):
             modes["items"] = min(int(m.group(3)), MAX_ITEMS)
+        else:
+            modes["hash"] = m.group(4)
     return modes
 
 
-def page(site, keyword, page_no, count=None, empty=False):
+def page(site, keyword, page_no, count=None, empty=False, first_hash=None):
     """The result page of `site` for `keyword` and page `page_no`, UTF-8 bytes."""
-    shown = [] if empty else items(site, keyword, page_no, count)
+    shown = [] if empty else items(site, keyword, page_no, count, first_hash)
     return layouts.render(site, keyword, page_no, shown, 0 if empty else total(site, keyword))
 
 
-def expectation(site, keyword, page_no, count=None, empty=False):
+def expectation(site, keyword, page_no, count=None, empty=False, first_hash=None):
     """What a scraper should read from that page: totals, and per item its hash and shown title."""
-    shown = [] if empty else items(site, keyword, page_no, count)
+    shown = [] if empty else items(site, keyword, page_no, count, first_hash)
     lines = ["site=%d" % site, "keyword=%s" % keyword, "page=%d" % page_no, "items=%d" % len(shown),
              "total=%d" % (0 if empty or site in (2, 4) else total(site, keyword))]
     for n, item in enumerate(shown, 1):

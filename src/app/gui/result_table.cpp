@@ -132,7 +132,7 @@ ResultTable::ResultTable(QWidget* parent) : QTableView(parent), m_model(this) {
     header->setStretchLastSection(false);
     // 标题 takes what the others leave.
     header->setSectionResizeMode(static_cast<int>(ResultColumn::Title), QHeaderView::Stretch);
-    const int widths[kResultColumnCount] = {0, 84, 56, 92, 96, 60};
+    const int widths[kResultColumnCount] = {0, 84, 56, 92, 96, 60, 156};
     for (int c = 1; c < kResultColumnCount; ++c) header->resizeSection(c, widths[c]);
     connect(header, &QHeaderView::sectionClicked, this, &ResultTable::columnClicked);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -59,8 +59,8 @@ constexpr int kButtonPadding = 3;
 constexpr const wchar_t* kListPictures[] = {L"LIST0", L"LIST1", L"LIST2", L"LIST3"};
 
 // The table's columns, by ResultColumn: widths that fill the list's width less its scroll bar.
-constexpr int kColumnWidths[kResultColumnCount] = {372, 84, 56, 92, 118, 62};
-constexpr bool kColumnRightAligned[kResultColumnCount] = {false, true, true, false, false, false};
+constexpr int kColumnWidths[kResultColumnCount] = {232, 84, 56, 92, 108, 56, 156};
+constexpr bool kColumnRightAligned[kResultColumnCount] = {false, true, true, false, false, false, false};
 
 // The count's and the strip's colours.
 constexpr COLORREF kCountColour = colour(0x5f6b6d);
