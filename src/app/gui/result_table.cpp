@@ -42,6 +42,12 @@ void ResultTableModel::show(const ResultsShown& shown) {
         endInsertRows();
         return;
     }
+    if (after == before) {
+        // As many lines as before, from `kept` on drawn anew (a 健康 figure came): the view keeps its place.
+        m_shown = shown;
+        emit dataChanged(index(kept, 0), index(after - 1, kResultColumnCount - 1));
+        return;
+    }
     beginResetModel();
     m_shown = shown;
     endResetModel();
