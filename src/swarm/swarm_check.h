@@ -28,11 +28,11 @@ struct SwarmFile {
 // What a check knows of one hash so far. Reports come as figures arrive; the last one of a check has
 // `finished` set.
 struct SwarmReport {
-    std::string hash;       // 40 lower-case hex digits
-    bool finished = false;  // the check is over: its time limit ran out, everything was known, or it failed
-    int peers = 0;          // distinct peers found through the DHT and the trackers
-    std::optional<int> seeds;     // the trackers' scrape (the largest a tracker gave); none: no scrape answered
-    std::optional<int> leechers;  // likewise
+    std::string hash;                 // 40 lower-case hex digits
+    bool finished = false;            // the check is over: its time limit ran out, everything was known, or it failed
+    int peers = 0;                    // distinct peers found through the DHT and the trackers
+    std::optional<int> seeds;         // the trackers' scrape (the largest a tracker gave); none: no scrape answered
+    std::optional<int> leechers;      // likewise
     std::optional<std::string> name;  // the metadata's name (UTF-8); none: no metadata came
     std::vector<SwarmFile> files;
     std::optional<std::uint64_t> totalSize;  // of `files`
