@@ -141,6 +141,133 @@ TEST_F(SettingsEditorTest, AnUnsearchableAddressIsRefusedAndNothingIsWritten) {
     }
 }
 
+// 健康度检查: the page opens with the file's [swarm] values, one entry a line; what is saved reads back as the
+// settings the client is handed, and only the keys that changed are written.
+TEST_F(SettingsEditorTest, TheSwarmPageShowsTheFilesValuesAndSavesItsEdits) {
+    const std::string toml =
+        "[swarm]\nasked = true\ntrackers = [\"udp://127.0.0.1:1/announce\", \"http://127.0.0.1:2/announce\"]\n"
+        "timeout = 30\n";
+    {
+        const SettingsEditor editor = open(toml);
+        EXPECT_FALSE(editor.swarm.enabled);
+        EXPECT_FALSE(editor.swarm.autoCheck);
+        EXPECT_EQ(editor.swarm.trackers, "udp://127.0.0.1:1/announce\nhttp://127.0.0.1:2/announce");
+        EXPECT_EQ(editor.swarm.bootstrap, "");
+        EXPECT_EQ(editor.swarm.listen, "");
+        EXPECT_EQ(editor.swarm.timeout, "30");
+        EXPECT_EQ(editor.swarm.maxChecks, "4");
+    }
+    struct Case {
+        const char* what;
+        std::string toml;
+        std::function<void(SettingsEditor::SwarmPage&)> edit;
+        std::function<void(SwarmSettings&)> expect;  // from the file's values before
+        std::string written;                         // the file after the save
+    };
+    const Case cases[] = {
+        {"nothing edited", toml, [](SettingsEditor::SwarmPage&) {}, [](SwarmSettings&) {}, toml},
+        {"启用 ticked answers the first check's question", "",
+         [](SettingsEditor::SwarmPage& p) { p.enabled = p.autoCheck = true; },
+         [](SwarmSettings& s) { s.enabled = s.asked = s.autoCheck = true; },
+         "[swarm]\nenabled = true\nasked = true\nauto_check = true\n"},
+        {"lines typed with blanks, blank lines and CR LF", toml,
+         [](SettingsEditor::SwarmPage& p) {
+             p.trackers = "\r\n  udp://127.0.0.1:3/announce \r\n\r\n";
+             p.bootstrap = "127.0.0.1:6881\r\n[::1]:6882";
+             p.listen = " 127.0.0.1 ";
+             p.timeout = " 5 ";
+             p.maxChecks = "16";
+         },
+         [](SwarmSettings& s) {
+             s.trackers = {"udp://127.0.0.1:3/announce"};
+             s.dhtBootstrap = {"127.0.0.1:6881", "[::1]:6882"};
+             s.listen = "127.0.0.1";
+             s.timeoutSeconds = 5;
+             s.maxChecks = 16;
+         },
+         "[swarm]\nasked = true\ntrackers = [\"udp://127.0.0.1:3/announce\"]\ntimeout = 5\n"
+         "dht_bootstrap = [\n    \"127.0.0.1:6881\",\n    \"[::1]:6882\",\n]\nlisten = \"127.0.0.1\"\nmax_checks = "
+         "16\n"},
+        {"switched off again, the answer kept", "[swarm]\nenabled = true\nasked = true\n",
+         [](SettingsEditor::SwarmPage& p) {
+             p.enabled = false;
+             p.trackers.clear();
+         },
+         [](SwarmSettings& s) { s.enabled = false; }, "[swarm]\nenabled = false\nasked = true\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsEditor editor = open(c.toml);
+        SwarmSettings expected = loadSettings(file, false).settings.swarm;
+        c.edit(editor.swarm);
+        c.expect(expected);
+        expected.from = SettingOrigin::File;
+        SettingsEditor::Problem problem;
+        const std::optional<Settings> saved = editor.save(problem);
+        ASSERT_TRUE(saved.has_value()) << problem.chinese;
+        EXPECT_EQ(saved->swarm, expected);
+        EXPECT_EQ(content(file), c.written);
+        EXPECT_EQ(loadSettings(file, false).settings.swarm, expected);
+    }
+}
+
+// 保存 refuses a tracker or bootstrap line that is not an address, naming its line as typed, and a number out of
+// its bounds; nothing is written.
+TEST_F(SettingsEditorTest, TheSwarmPageRefusesABadLineOrNumberNamingIt) {
+    struct Case {
+        const char* what;
+        std::function<void(SettingsEditor::SwarmPage&)> edit;
+        int field;
+        std::string chinese;
+    };
+    const Case cases[] = {
+        {"a tracker of another scheme, on the third line",
+         [](SettingsEditor::SwarmPage& p) { p.trackers = "udp://127.0.0.1:1/announce\n\nftp://t.example/a\nx"; },
+         SettingsEditor::kSwarmTrackers,
+         "Tracker 地址第 3 行（ftp://t.example/a）必须以 http://、https:// 或 udp:// 开头并带主机名，例如 "
+         "udp://127.0.0.1:6969/announce"},
+        {"a tracker typed in Chinese", [](SettingsEditor::SwarmPage& p) { p.trackers = gbk(u8"http://种子/a"); },
+         SettingsEditor::kSwarmTrackers,
+         "Tracker 地址第 1 行（http://种子/a）必须以 http://、https:// 或 udp:// 开头并带主机名，例如 "
+         "udp://127.0.0.1:6969/announce"},
+        {"a node without its port",
+         [](SettingsEditor::SwarmPage& p) { p.bootstrap = "127.0.0.1:6881\r\nrouter.example"; },
+         SettingsEditor::kSwarmBootstrap,
+         "DHT 引导节点第 2 行（router.example）必须是 host:port，端口为 1 至 65535，例如 127.0.0.1:6881"},
+        {"a port past 65535", [](SettingsEditor::SwarmPage& p) { p.bootstrap = "a.example:65536"; },
+         SettingsEditor::kSwarmBootstrap,
+         "DHT 引导节点第 1 行（a.example:65536）必须是 host:port，端口为 1 至 65535，例如 127.0.0.1:6881"},
+        {"no time limit", [](SettingsEditor::SwarmPage& p) { p.timeout = "0"; }, SettingsEditor::kSwarmTimeout,
+         "每次检查时限必须是 1 至 300 的整数（秒）"},
+        {"a time limit in words", [](SettingsEditor::SwarmPage& p) { p.timeout = "20s"; },
+         SettingsEditor::kSwarmTimeout, "每次检查时限必须是 1 至 300 的整数（秒）"},
+        {"too many checks", [](SettingsEditor::SwarmPage& p) { p.maxChecks = "17"; }, SettingsEditor::kSwarmChecks,
+         "同时检查数必须是 1 至 16 的整数"},
+        {"no number", [](SettingsEditor::SwarmPage& p) { p.maxChecks = " "; }, SettingsEditor::kSwarmChecks,
+         "同时检查数必须是 1 至 16 的整数"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsEditor editor = open(kSeventhSlot);
+        const std::string before = content(file);
+        c.edit(editor.swarm);
+        const std::optional<SettingsEditor::Problem> found = editor.checkSwarm();
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(found->field, c.field);
+        EXPECT_EQ(found->chinese, c.chinese);
+        SettingsEditor::Problem problem;
+        EXPECT_FALSE(editor.save(problem).has_value());
+        EXPECT_EQ(problem.field, c.field);
+        EXPECT_EQ(content(file), before);
+    }
+    // An address of the rows is named before the page.
+    SettingsEditor editor = open(kSeventhSlot);
+    editor.swarm.timeout = "0";
+    editor.play.value = "x";
+    ASSERT_TRUE(editor.check().has_value());
+    EXPECT_EQ(editor.check()->field, SettingsEditor::kPlay);
+}
+
 // What the environment sets is shown as used, read-only, never refused, never written to the file; the
 // settings a save hands back still hold it.
 TEST_F(SettingsEditorTest, TheEnvironmentsValuesAreShownButNeverWritten) {

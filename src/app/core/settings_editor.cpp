@@ -1,12 +1,53 @@
 #include "app/core/settings_editor.h"
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 #include "app/core/client_controller.h"
 #include "scrape/site_definition.h"
 #include "search/site_check.h"
 
 namespace lanqi {
+namespace {
+
+// The lines of a box, without their blanks; the blank ones left out. Each with its line number (1-based).
+std::vector<std::pair<int, std::string>> boxLines(std::string_view box) {
+    std::vector<std::pair<int, std::string>> lines;
+    int number = 0;
+    for (size_t start = 0; start <= box.size();) {
+        size_t end = box.find('\n', start);
+        if (end == std::string_view::npos) end = box.size();
+        ++number;
+        std::string_view line = box.substr(start, end - start);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+            line.remove_suffix(1);
+        if (!line.empty()) lines.emplace_back(number, std::string(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string joinedLines(const std::vector<std::string>& entries) {
+    std::string box;
+    for (const std::string& entry : entries) box += (box.empty() ? "" : "\n") + gbk(entry);
+    return box;
+}
+
+// A whole number from `low` to `high` as typed (blanks around it allowed), else nothing.
+std::optional<int> boundedNumber(std::string_view typed, int low, int high) {
+    const std::vector<std::pair<int, std::string>> lines = boxLines(typed);
+    if (lines.size() != 1) return std::nullopt;
+    const std::string& digits = lines[0].second;
+    if (digits.size() > 6 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const int value = std::stoi(digits);
+    if (value < low || value > high) return std::nullopt;
+    return value;
+}
+
+}  // namespace
 
 SettingsEditor::SettingsEditor(std::string file, const Settings& inUse)
     : m_file(std::move(file)), m_fileValues(loadSettings(m_file, false).settings) {
@@ -23,6 +64,14 @@ SettingsEditor::SettingsEditor(std::string file, const Settings& inUse)
     if (inUse.vendorFrom == SettingOrigin::Environment) vendor = {inUse.vendorBase, "LANQI_VENDOR_BASE"};
     play.value = m_fileValues.playBase;
     if (inUse.playFrom == SettingOrigin::Environment) play = {inUse.playBase, "LANQI_PLAY_BASE"};
+    const SwarmSettings& fromFile = m_fileValues.swarm;
+    swarm = {fromFile.enabled,
+             fromFile.autoCheck,
+             joinedLines(fromFile.trackers),
+             joinedLines(fromFile.dhtBootstrap),
+             gbk(fromFile.listen),
+             decimalText(fromFile.timeoutSeconds),
+             decimalText(fromFile.maxChecks)};
 }
 
 void SettingsEditor::number(size_t k, const Text& fileBase) {
@@ -74,11 +123,31 @@ std::optional<SettingsEditor::Problem> SettingsEditor::checkField(int which) con
                               "http://127.0.0.1:8080/site1"};
 }
 
+std::optional<SettingsEditor::Problem> SettingsEditor::checkSwarm() const {
+    for (const auto& [number, line] : boxLines(swarm.trackers))
+        if (!isTrackerAddress(line))
+            return Problem{kSwarmTrackers, "Tracker 地址第 " + std::to_string(number) + " 行（" + utf8(line) +
+                                               "）必须以 http://、https:// 或 udp:// 开头并带主机名，例如 "
+                                               "udp://127.0.0.1:6969/announce"};
+    for (const auto& [number, line] : boxLines(swarm.bootstrap))
+        if (!isBootstrapNode(line))
+            return Problem{kSwarmBootstrap, "DHT 引导节点第 " + std::to_string(number) + " 行（" + utf8(line) +
+                                                "）必须是 host:port，端口为 1 至 65535，例如 127.0.0.1:6881"};
+    if (!boundedNumber(swarm.timeout, kMinSwarmTimeoutSeconds, kMaxSwarmTimeoutSeconds))
+        return Problem{kSwarmTimeout, "每次检查时限必须是 " + std::to_string(kMinSwarmTimeoutSeconds) + " 至 " +
+                                          std::to_string(kMaxSwarmTimeoutSeconds) + " 的整数（秒）"};
+    if (!boundedNumber(swarm.maxChecks, kMinSwarmChecks, kMaxSwarmChecks))
+        return Problem{kSwarmChecks, "同时检查数必须是 " + std::to_string(kMinSwarmChecks) + " 至 " +
+                                         std::to_string(kMaxSwarmChecks) + " 的整数"};
+    return std::nullopt;
+}
+
 std::optional<SettingsEditor::Problem> SettingsEditor::check() const {
     for (const Row& row : rows)
         if (auto problem = checkField(row.slot)) return problem;
     if (auto problem = checkField(kVendor)) return problem;
-    return checkField(kPlay);
+    if (auto problem = checkField(kPlay)) return problem;
+    return checkSwarm();
 }
 
 Settings SettingsEditor::edited() const {
@@ -99,6 +168,20 @@ Settings SettingsEditor::edited() const {
     }
     if (!vendor.readOnly()) settings.vendorBase = trimmedBase(vendor.value);
     if (!play.readOnly()) settings.playBase = trimmedBase(play.value);
+    SwarmSettings& check = settings.swarm;
+    check.enabled = swarm.enabled;
+    check.asked = check.asked || swarm.enabled;
+    check.autoCheck = swarm.autoCheck;
+    for (auto [box, list] :
+         {std::pair{&swarm.trackers, &check.trackers}, std::pair{&swarm.bootstrap, &check.dhtBootstrap}}) {
+        list->clear();
+        for (const auto& [number, line] : boxLines(*box)) list->push_back(utf8(line));
+    }
+    const std::vector<std::pair<int, std::string>> listen = boxLines(swarm.listen);
+    check.listen = listen.empty() ? std::string() : utf8(listen.front().second);
+    check.timeoutSeconds =
+        boundedNumber(swarm.timeout, kMinSwarmTimeoutSeconds, kMaxSwarmTimeoutSeconds).value_or(check.timeoutSeconds);
+    check.maxChecks = boundedNumber(swarm.maxChecks, kMinSwarmChecks, kMaxSwarmChecks).value_or(check.maxChecks);
     return settings;
 }
 

@@ -32,9 +32,24 @@ class SettingsEditor {
         std::string definition;
         Text fileBase;  // the file's address under one the environment sets (what a save keeps)
     };
-    // Which address a problem is about: a slot's (1-based), or the vendor's (kVendor) or cloud play's (kPlay).
+    // 健康度检查: the swarm check's settings as the page shows them, the lists one entry a line.
+    struct SwarmPage {
+        bool enabled = false;
+        bool autoCheck = false;
+        Text trackers;   // GBK, one announce address a line ("\n" or "\r\n" between them; blank lines skipped)
+        Text bootstrap;  // GBK, one host:port a line; none: the library's public routers
+        Text listen;     // GBK; "" for every interface
+        Text timeout;    // GBK, as typed: seconds
+        Text maxChecks;  // GBK, as typed
+    };
+    // Which field a problem is about: a slot's address (1-based), the vendor's (kVendor) or cloud play's
+    // (kPlay), or one of the 健康度检查 page's.
     static constexpr int kVendor = -1;
     static constexpr int kPlay = -2;
+    static constexpr int kSwarmTrackers = -3;
+    static constexpr int kSwarmBootstrap = -4;
+    static constexpr int kSwarmTimeout = -5;
+    static constexpr int kSwarmChecks = -6;
     struct Problem {
         int field = 0;
         std::string chinese;  // UTF-8, for the line under the form
@@ -47,15 +62,20 @@ class SettingsEditor {
     std::vector<Row> rows;
     Address vendor;
     Address play;
+    SwarmPage swarm;
 
     // UTF-8: the tool tip of an address the environment sets.
     static std::string environmentNote(const Address& address);
     // UTF-8: what is wrong with a slot's, the vendor's or cloud play's address as typed; nullopt when it may be
     // searched (or the environment sets it).
     std::optional<Problem> checkField(int field) const;
-    // The first problem of the rows, then of the vendor's and cloud play's addresses.
+    // UTF-8: what is wrong with the 健康度检查 page: the first tracker or bootstrap line that is not an address
+    // (named with its line number), or a number out of its bounds; nullopt when nothing is.
+    std::optional<Problem> checkSwarm() const;
+    // The first problem of the rows, then of the vendor's and cloud play's addresses, then of the page.
     std::optional<Problem> check() const;
-    // The file's values with the rows and addresses as edited (the environment's values left out).
+    // The file's values with the rows, addresses and page as edited (the environment's values left out). 启用
+    // ticked counts as the answer to the first check's question.
     Settings edited() const;
     // Checks, then writes edited() to the file (the previous one kept as FILE.bak). The settings the client runs
     // with from now on (the file's, with the environment's), or the problem, in Chinese.
