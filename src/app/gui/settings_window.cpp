@@ -5,17 +5,20 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFormLayout>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -51,9 +54,15 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
     setAccessibleName(QStringLiteral("站点设置"));
     setModal(true);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* outer = new QVBoxLayout(this);
+    // Two pages: the sites, and the swarm check's settings.
+    m_pages = named(new QTabWidget(this), QStringLiteral("设置页"), QStringLiteral("设置页"));
+    outer->addWidget(m_pages, 1);
+    m_sitesPage = new QWidget(m_pages);
+    m_pages->addTab(m_sitesPage, QStringLiteral("站点"));
+    auto* layout = new QVBoxLayout(m_sitesPage);
     // The rows scroll inside a frame as wide as they are, so that the window keeps its width as rows come and go.
-    m_scroll = named(new QScrollArea(this), QStringLiteral("站点列表"), QStringLiteral("站点列表"));
+    m_scroll = named(new QScrollArea(m_sitesPage), QStringLiteral("站点列表"), QStringLiteral("站点列表"));
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* panel = new QWidget(m_scroll);
@@ -73,13 +82,13 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
     // The buttons that change the set of slots, left-aligned with room beside them.
     auto* slotButtons = new QHBoxLayout;
     layout->addLayout(slotButtons);
-    m_add = named(new QPushButton(QStringLiteral("添加站点"), this), QStringLiteral("添加站点"),
+    m_add = named(new QPushButton(QStringLiteral("添加站点"), m_sitesPage), QStringLiteral("添加站点"),
                   QStringLiteral("添加站点"));
     m_add->setEnabled(m_editor.canAddRow());
     slotButtons->addWidget(m_add);
-    m_import =
-        named(new QPushButton(QStringLiteral("导入…"), this), QStringLiteral("导入"), QStringLiteral("从文件导入站点"));
-    m_export = named(new QPushButton(QStringLiteral("导出…"), this), QStringLiteral("导出"),
+    m_import = named(new QPushButton(QStringLiteral("导入…"), m_sitesPage), QStringLiteral("导入"),
+                     QStringLiteral("从文件导入站点"));
+    m_export = named(new QPushButton(QStringLiteral("导出…"), m_sitesPage), QStringLiteral("导出"),
                      QStringLiteral("把站点导出到文件"));
     slotButtons->addWidget(m_import);
     slotButtons->addWidget(m_export);
@@ -90,19 +99,21 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
 
     auto* services = new QGridLayout;
     layout->addLayout(services);
-    m_vendor = named(new QLineEdit(toQString(m_editor.vendor.value), this), QStringLiteral("官网地址"),
+    m_vendor = named(new QLineEdit(toQString(m_editor.vendor.value), m_sitesPage), QStringLiteral("官网地址"),
                      QStringLiteral("官方网站地址"));
-    m_play = named(new QLineEdit(toQString(m_editor.play.value), this), QStringLiteral("云播地址"),
+    m_play = named(new QLineEdit(toQString(m_editor.play.value), m_sitesPage), QStringLiteral("云播地址"),
                    QStringLiteral("云播服务地址"));
     for (const auto& [edit, address] : {std::pair{m_vendor, &m_editor.vendor}, std::pair{m_play, &m_editor.play}}) {
         edit->setReadOnly(address->readOnly());
         edit->setToolTip(fromUtf8(SettingsEditor::environmentNote(*address)));
     }
-    services->addWidget(new QLabel(QStringLiteral("官方网站："), this), 0, 0);
+    services->addWidget(new QLabel(QStringLiteral("官方网站："), m_sitesPage), 0, 0);
     services->addWidget(m_vendor, 0, 1);
-    services->addWidget(new QLabel(QStringLiteral("云播服务："), this), 1, 0);
+    services->addWidget(new QLabel(QStringLiteral("云播服务："), m_sitesPage), 1, 0);
     services->addWidget(m_play, 1, 1);
+    addSwarmPage();
 
+    layout = outer;
     m_problem = named(new QLabel(this), QStringLiteral("设置提示"), QStringLiteral("设置提示"));
     m_problem->setStyleSheet(QStringLiteral("QLabel { color: #b00020; }"));
     m_problem->setWordWrap(true);
@@ -131,6 +142,48 @@ SettingsWindow::SettingsWindow(Context context, QWidget* owner)
     resize(sizeHint().width(), std::min(wanted, area.height() - frame));
     if (m_context.focusedSlot >= 1 && m_context.focusedSlot <= static_cast<int>(m_rows.size()))
         m_rows[static_cast<size_t>(m_context.focusedSlot - 1)].base->setFocus(Qt::OtherFocusReason);
+}
+
+void SettingsWindow::addSwarmPage() {
+    m_swarmPage = named(new QWidget(m_pages), QStringLiteral("健康度检查"), QStringLiteral("健康度检查"));
+    m_pages->addTab(m_swarmPage, QStringLiteral("健康度检查"));
+    auto* form = new QFormLayout(m_swarmPage);
+    const SettingsEditor::SwarmPage& values = m_editor.swarm;
+    const auto box = [&](const QString& name, const QString& text) {
+        auto* check = named(new QCheckBox(text, m_swarmPage), name, text);
+        form->addRow(check);
+        return check;
+    };
+    m_swarmEnabled = box(QStringLiteral("启用健康度检查"), QStringLiteral("启用健康度检查（会加入 BitTorrent 网络）"));
+    m_swarmEnabled->setChecked(values.enabled);
+    m_swarmAutoCheck = box(QStringLiteral("自动检查"), QStringLiteral("自动检查显示的结果"));
+    m_swarmAutoCheck->setChecked(values.autoCheck);
+    // Each field with its label before it, which names it for a screen reader as well.
+    const auto field = [&](QWidget* edit, const QString& name, const QString& label) {
+        named(edit, name, label);
+        auto* caption = new QLabel(label, m_swarmPage);
+        caption->setBuddy(edit);
+        form->addRow(caption, edit);
+    };
+    const auto lines = [&](const Text& text) {
+        auto* edit = new QPlainTextEdit(toQString(text), m_swarmPage);
+        edit->setTabChangesFocus(true);
+        edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        edit->setFixedHeight(5 * edit->fontMetrics().lineSpacing() + 2 * edit->frameWidth() + 8);
+        return edit;
+    };
+    m_swarmTrackers = lines(values.trackers);
+    field(m_swarmTrackers, QStringLiteral("Tracker 地址"), QStringLiteral("Tracker 地址（每行一个）"));
+    m_swarmBootstrap = lines(values.bootstrap);
+    field(m_swarmBootstrap, QStringLiteral("DHT 引导节点"),
+          QStringLiteral("DHT 引导节点（每行一个 host:port，留空用默认）"));
+    m_swarmListen = new QLineEdit(toQString(values.listen), m_swarmPage);
+    field(m_swarmListen, QStringLiteral("监听接口"), QStringLiteral("监听接口（留空为全部）"));
+    m_swarmTimeout = new QLineEdit(toQString(values.timeout), m_swarmPage);
+    field(m_swarmTimeout, QStringLiteral("每次检查时限"), QStringLiteral("每次检查时限（秒）"));
+    m_swarmChecks = new QLineEdit(toQString(values.maxChecks), m_swarmPage);
+    field(m_swarmChecks, QStringLiteral("同时检查数"), QStringLiteral("同时检查数"));
+    for (QLineEdit* number : {m_swarmTimeout, m_swarmChecks}) number->setMaximumWidth(80);
 }
 
 void SettingsWindow::addControls(int slot) {
@@ -185,7 +238,9 @@ void SettingsWindow::orderTabs() {
         order.insert(order.end(), {row.enabled, row.base, row.definition, row.test});
         if (row.remove != nullptr) order.push_back(row.remove);
     }
-    order.insert(order.end(), {m_add, m_import, m_export, m_vendor, m_play, m_save, m_cancel});
+    order.insert(order.end(),
+                 {m_add, m_import, m_export, m_vendor, m_play, m_swarmEnabled, m_swarmAutoCheck, m_swarmTrackers,
+                  m_swarmBootstrap, m_swarmListen, m_swarmTimeout, m_swarmChecks, m_save, m_cancel});
     for (size_t k = 1; k < order.size(); ++k) QWidget::setTabOrder(order[k - 1], order[k]);
 }
 
@@ -278,9 +333,21 @@ void SettingsWindow::readControls() {
     }
     if (!m_editor.vendor.readOnly()) m_editor.vendor.value = fromQString(m_vendor->text());
     if (!m_editor.play.readOnly()) m_editor.play.value = fromQString(m_play->text());
+    SettingsEditor::SwarmPage& swarm = m_editor.swarm;
+    swarm.enabled = m_swarmEnabled->isChecked();
+    swarm.autoCheck = m_swarmAutoCheck->isChecked();
+    swarm.trackers = fromQString(m_swarmTrackers->toPlainText());
+    swarm.bootstrap = fromQString(m_swarmBootstrap->toPlainText());
+    swarm.listen = fromQString(m_swarmListen->text());
+    swarm.timeout = fromQString(m_swarmTimeout->text());
+    swarm.maxChecks = fromQString(m_swarmChecks->text());
 }
 
-QLineEdit* SettingsWindow::addressEdit(int field) const {
+QWidget* SettingsWindow::addressEdit(int field) const {
+    if (field == SettingsEditor::kSwarmTrackers) return m_swarmTrackers;
+    if (field == SettingsEditor::kSwarmBootstrap) return m_swarmBootstrap;
+    if (field == SettingsEditor::kSwarmTimeout) return m_swarmTimeout;
+    if (field == SettingsEditor::kSwarmChecks) return m_swarmChecks;
     if (field == SettingsEditor::kVendor) return m_vendor;
     if (field == SettingsEditor::kPlay) return m_play;
     if (field >= 1 && field <= static_cast<int>(m_rows.size())) return m_rows[static_cast<size_t>(field - 1)].base;
@@ -289,12 +356,15 @@ QLineEdit* SettingsWindow::addressEdit(int field) const {
 
 void SettingsWindow::showProblem(const std::optional<SettingsEditor::Problem>& problem) {
     for (const Row& row : m_rows) row.base->setStyleSheet(QString());
-    m_vendor->setStyleSheet(QString());
-    m_play->setStyleSheet(QString());
+    for (QWidget* edit : std::initializer_list<QWidget*>{m_vendor, m_play, m_swarmTrackers, m_swarmBootstrap,
+                                                         m_swarmTimeout, m_swarmChecks})
+        edit->setStyleSheet(QString());
     m_problem->setText(problem ? fromUtf8(problem->chinese) : QString());
     if (!problem) return;
-    if (QLineEdit* edit = addressEdit(problem->field)) {
-        edit->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid #b00020; }"));
+    if (QWidget* edit = addressEdit(problem->field)) {
+        // The page the field is on comes to the front.
+        m_pages->setCurrentWidget(m_swarmPage->isAncestorOf(edit) ? m_swarmPage : m_sitesPage);
+        edit->setStyleSheet(QStringLiteral("%1 { border: 1px solid #b00020; }").arg(edit->metaObject()->className()));
         edit->setFocus();
     }
 }

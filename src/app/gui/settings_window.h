@@ -16,8 +16,10 @@ class QComboBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
+class QTabWidget;
 
 namespace lanqi {
 
@@ -26,7 +28,8 @@ namespace lanqi {
 // the vendor's and the cloud-play addresses. The rows scroll; 添加站点 adds a slot of the user's own (up to
 // kMaxSiteSlots) and each one's 删除 removes it, the later ones moving down a number. 保存 refuses an address the
 // client cannot search, in place; otherwise it writes the settings file (the previous one kept as config.toml.bak) and
-// applies it. 取消 and Esc change nothing.
+// applies it. 取消 and Esc change nothing. A second page, 健康度检查, holds the swarm check's settings; 保存 refuses a
+// tracker or bootstrap line that is not an address, on that page.
 class SettingsWindow : public QDialog {
     Q_OBJECT
   public:
@@ -78,11 +81,24 @@ class SettingsWindow : public QDialog {
     void readControls();
     // Marks the address a problem is about as refused and shows the problem under the form; clears the marks.
     void showProblem(const std::optional<SettingsEditor::Problem>& problem);
-    QLineEdit* addressEdit(int field) const;
+    // The control a problem's field is in.
+    QWidget* addressEdit(int field) const;
+    // The 健康度检查 page, with the editor's values in its controls.
+    void addSwarmPage();
 
     Context m_context;
     SettingsEditor m_editor;
     std::vector<Row> m_rows;
+    QTabWidget* m_pages = nullptr;
+    QWidget* m_sitesPage = nullptr;
+    QWidget* m_swarmPage = nullptr;
+    QCheckBox* m_swarmEnabled = nullptr;
+    QCheckBox* m_swarmAutoCheck = nullptr;
+    QPlainTextEdit* m_swarmTrackers = nullptr;
+    QPlainTextEdit* m_swarmBootstrap = nullptr;
+    QLineEdit* m_swarmListen = nullptr;
+    QLineEdit* m_swarmTimeout = nullptr;
+    QLineEdit* m_swarmChecks = nullptr;
     QScrollArea* m_scroll = nullptr;
     QGridLayout* m_grid = nullptr;
     QPushButton* m_add = nullptr;

@@ -11,7 +11,10 @@
 #include <QScrollBar>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -376,6 +379,99 @@ TEST_F(SettingsWindowTest, ThirtyTwoSlotsScrollAndAnEmptyOneIsRefused) {
     EXPECT_TRUE(add->isEnabled());
     EXPECT_EQ(settings->rowCount(), kMaxSiteSlots - 1);
     EXPECT_EQ(settings->width(), width);
+}
+
+// 健康度检查: the page shows the file's [swarm] values; a bad tracker line is refused on that page, naming it, and
+// nothing is written; ticking 启用 and saving writes [swarm] with the answer to the first check's question, and the
+// client is handed the new values.
+TEST_F(SettingsWindowTest, TheSwarmCheckPageIsEditedRefusedAndSaved) {
+    std::ofstream(file) << "[site6]\nenabled = false\n\n[swarm]\ntrackers = [\"udp://127.0.0.1:1/announce\"]\n"
+                           "max_checks = 2\n";
+    SettingsWindow::Context context;
+    context.file = file;
+    std::optional<Settings> handed;
+    context.applied = [&](const Settings& settings) { handed = settings; };
+    SettingsWindow settings(std::move(context));
+    settings.show();
+    QApplication::processEvents();
+    const int width = settings.width();
+    QTabWidget* pages = part<QTabWidget>(settings, q("设置页"));
+    ASSERT_EQ(pages->count(), 2);
+    EXPECT_EQ(pages->tabText(1), q("健康度检查"));
+    EXPECT_EQ(pages->currentIndex(), 0) << "the sites come first";
+
+    auto* enabled = part<QCheckBox>(settings, q("启用健康度检查"));
+    auto* autoCheck = part<QCheckBox>(settings, q("自动检查"));
+    auto* trackers = part<QPlainTextEdit>(settings, q("Tracker 地址"));
+    auto* bootstrap = part<QPlainTextEdit>(settings, q("DHT 引导节点"));
+    auto* listen = part<QLineEdit>(settings, q("监听接口"));
+    auto* timeout = part<QLineEdit>(settings, q("每次检查时限"));
+    auto* checks = part<QLineEdit>(settings, q("同时检查数"));
+    const struct {
+        QWidget* control;
+        QString label;
+    } labels[] = {{enabled, q("启用健康度检查（会加入 BitTorrent 网络）")},
+                  {autoCheck, q("自动检查显示的结果")},
+                  {trackers, q("Tracker 地址（每行一个）")},
+                  {bootstrap, q("DHT 引导节点（每行一个 host:port，留空用默认）")},
+                  {listen, q("监听接口（留空为全部）")},
+                  {timeout, q("每次检查时限（秒）")},
+                  {checks, q("同时检查数")}};
+    for (const auto& [control, label] : labels) {
+        EXPECT_EQ(control->accessibleName(), label);
+        const auto* button = qobject_cast<QCheckBox*>(control);
+        if (button != nullptr) {
+            EXPECT_EQ(button->text(), label);
+        } else {
+            const QList<QLabel*> captions = control->parentWidget()->findChildren<QLabel*>();
+            EXPECT_TRUE(std::any_of(captions.begin(), captions.end(), [&](QLabel* l) {
+                return l->buddy() == control && l->text() == label;
+            })) << label.toStdString();
+        }
+    }
+    EXPECT_FALSE(enabled->isChecked());
+    EXPECT_FALSE(autoCheck->isChecked());
+    EXPECT_EQ(trackers->toPlainText(), q("udp://127.0.0.1:1/announce"));
+    EXPECT_EQ(bootstrap->toPlainText(), QString());
+    EXPECT_EQ(timeout->text(), q("20"));
+    EXPECT_EQ(checks->text(), q("2"));
+
+    // A bad line is refused on the page it is on, even from the other page.
+    const std::string before = content(file);
+    trackers->setPlainText(q("udp://127.0.0.1:1/announce\nwss://127.0.0.1:2/announce"));
+    QTest::mouseClick(part<QPushButton>(settings, q("保存")), Qt::LeftButton);
+    EXPECT_TRUE(settings.isVisible());
+    EXPECT_EQ(pages->currentWidget()->objectName(), q("健康度检查"));
+    EXPECT_EQ(settings.focusWidget(), trackers);
+    EXPECT_EQ(part<QLabel>(settings, q("设置提示"))->text(),
+              q("Tracker 地址第 2 行（wss://127.0.0.1:2/announce）必须以 http://、https:// 或 udp:// 开头并带主机名，"
+                "例如 udp://127.0.0.1:6969/announce"));
+    EXPECT_EQ(content(file), before);
+    EXPECT_FALSE(handed.has_value());
+    EXPECT_EQ(settings.width(), width) << "the page fits the window";
+
+    pages->setCurrentIndex(0);
+    trackers->setPlainText(q("udp://127.0.0.1:1/announce\nhttp://127.0.0.1:2/announce\n"));
+    bootstrap->setPlainText(q("127.0.0.1:6881"));
+    timeout->setText(q("9"));
+    pages->setCurrentIndex(1);
+    QTest::mouseClick(enabled, Qt::LeftButton, {}, QPoint(4, enabled->height() / 2));
+    ASSERT_TRUE(enabled->isChecked());
+    QTest::mouseClick(part<QPushButton>(settings, q("保存")), Qt::LeftButton);
+    EXPECT_EQ(settings.result(), QDialog::Accepted) << part<QLabel>(settings, q("设置提示"))->text().toStdString();
+    ASSERT_TRUE(handed.has_value());
+    EXPECT_TRUE(handed->swarm.enabled);
+    EXPECT_TRUE(handed->swarm.asked);
+    EXPECT_FALSE(handed->swarm.autoCheck);
+    EXPECT_EQ(handed->swarm.trackers,
+              (std::vector<std::string>{"udp://127.0.0.1:1/announce", "http://127.0.0.1:2/announce"}));
+    EXPECT_EQ(handed->swarm.dhtBootstrap, std::vector<std::string>{"127.0.0.1:6881"});
+    EXPECT_EQ(handed->swarm.timeoutSeconds, 9);
+    EXPECT_EQ(handed->swarm.maxChecks, 2);
+    EXPECT_EQ(content(file),
+              "[site6]\nenabled = false\n\n[swarm]\ntrackers = [\n    \"udp://127.0.0.1:1/announce\",\n"
+              "    \"http://127.0.0.1:2/announce\",\n]\nmax_checks = 2\nenabled = true\nasked = true\n"
+              "dht_bootstrap = [\"127.0.0.1:6881\"]\ntimeout = 9\n");
 }
 
 }  // namespace
