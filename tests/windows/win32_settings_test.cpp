@@ -306,6 +306,93 @@ TEST_F(SettingsWindowTest, EscAndCancelChangeNothing) {
     }
 }
 
+// 健康度检查 under the services: the file's [swarm] values in its controls, each named by the label before it; a bad
+// tracker line refused with its number and the focus on the list, nothing written; 启用 ticked and saved writes
+// [swarm] with the first check's question answered, and the controller runs with the new values at once.
+TEST_F(SettingsWindowTest, TheSwarmSectionIsEditedRefusedAndSaved) {
+    std::ofstream(pathOf(file), std::ios::binary | std::ios::trunc)
+        << "[site6]\nenabled = false\n\n[swarm]\ntrackers = [\"udp://127.0.0.1:1/announce\", "
+           "\"http://127.0.0.1:2/announce\"]\nmax_checks = 2\n";
+    SettingsWindow& window = open();
+    const struct {
+        HWND control;
+        std::wstring label;  // the check box's own text, or the label's before the edit
+        std::wstring shown;
+    } fields[] = {
+        {window.swarmEnabledBox(), L"启用健康度检查（会加入 BitTorrent 网络）", L""},
+        {window.swarmAutoCheckBox(), L"自动检查显示的结果", L""},
+        {window.swarmTrackersEdit(), L"Tracker 地址（每行一个）",
+         L"udp://127.0.0.1:1/announce\r\nhttp://127.0.0.1:2/announce"},
+        {window.swarmBootstrapEdit(), L"DHT 引导节点（每行一个 host:port，留空用默认）", L""},
+        {window.swarmListenEdit(), L"监听接口（留空为全部）", L""},
+        {window.swarmTimeoutEdit(), L"每次检查时限（秒）", L"20"},
+        {window.swarmChecksEdit(), L"同时检查数", L"2"},
+    };
+    RECT outer{}, work{};
+    ::GetWindowRect(window.handle(), &outer);
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_LE(outer.bottom - outer.top, work.bottom - work.top);
+    RECT client{};
+    ::GetClientRect(window.handle(), &client);
+    HWND previous = window.saveButton();  // Tab goes from 保存 into the section, and from its end to the services
+    for (const auto& field : fields) {
+        SCOPED_TRACE(gbkFromWide(field.label));
+        wchar_t kind[16] = {};
+        ::GetClassNameW(field.control, kind, 16);
+        if (std::wstring(kind) == L"Button") {
+            EXPECT_EQ(windowText(field.control), field.label);
+            EXPECT_EQ(::SendMessageW(field.control, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        } else {
+            EXPECT_EQ(windowText(::GetWindow(field.control, GW_HWNDPREV)), field.label);
+            EXPECT_EQ(windowText(field.control), field.shown);
+        }
+        // Inside the window, and reached by Tab from the control before it.
+        RECT place{};
+        ::GetWindowRect(field.control, &place);
+        ::MapWindowPoints(nullptr, window.handle(), reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_GE(place.left, 0);
+        EXPECT_LE(place.right, client.right);
+        EXPECT_LE(place.bottom, client.bottom);
+        ::SetFocus(previous);
+        press(VK_TAB);
+        EXPECT_EQ(::GetFocus(), field.control);
+        previous = field.control;
+    }
+    press(VK_TAB);
+    EXPECT_EQ(::GetFocus(), window.playEdit());
+
+    const std::string before = content(file);
+    ::SetWindowTextW(window.swarmTrackersEdit(), L"udp://127.0.0.1:1/announce\r\n\r\nwss://127.0.0.1:3/announce");
+    click(window.saveButton());
+    EXPECT_FALSE(window.finished());
+    EXPECT_EQ(windowText(window.problemLabel()),
+              L"Tracker 地址第 3 行（wss://127.0.0.1:3/announce）必须以 http://、https:// 或 udp:// 开头并带主机名，"
+              L"例如 udp://127.0.0.1:6969/announce");
+    EXPECT_EQ(::GetFocus(), window.swarmTrackersEdit());
+    EXPECT_EQ(content(file), before);
+    EXPECT_EQ(applied, 0);
+
+    ::SetWindowTextW(window.swarmTrackersEdit(), L"udp://127.0.0.1:1/announce\r\n");
+    ::SetWindowTextW(window.swarmBootstrapEdit(), L"127.0.0.1:6881\r\n[::1]:6882");
+    ::SetWindowTextW(window.swarmTimeoutEdit(), L"9");
+    click(window.swarmEnabledBox());
+    click(window.saveButton());
+    EXPECT_TRUE(window.saved()) << gbkFromWide(windowText(window.problemLabel()));
+    EXPECT_EQ(applied, 1);
+    EXPECT_EQ(content(file),
+              "[site6]\nenabled = false\n\n[swarm]\ntrackers = [\"udp://127.0.0.1:1/announce\"]\nmax_checks = 2\n"
+              "enabled = true\nasked = true\ndht_bootstrap = [\n    \"127.0.0.1:6881\",\n    \"[::1]:6882\",\n]\n"
+              "timeout = 9\n");
+    const SwarmSettings& used = m_client->client().settings().swarm;
+    EXPECT_TRUE(used.enabled);
+    EXPECT_TRUE(used.asked);
+    EXPECT_FALSE(used.autoCheck);
+    EXPECT_EQ(used.trackers, std::vector<std::string>{"udp://127.0.0.1:1/announce"});
+    EXPECT_EQ(used.dhtBootstrap, (std::vector<std::string>{"127.0.0.1:6881", "[::1]:6882"}));
+    EXPECT_EQ(used.timeoutSeconds, 9);
+    EXPECT_EQ(used.maxChecks, 2);
+}
+
 // A test still under way when the window goes is dropped, and one whose row was edited is never shown.
 TEST_F(SettingsWindowTest, AnAnswerForAnEditedRowOrAGoneWindowIsDropped) {
     SettingsWindow& window = open();

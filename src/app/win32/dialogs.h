@@ -83,6 +83,14 @@ class SettingsWindow final : public KeyboardOwner {
     HWND vendorEdit() const { return m_vendor; }
     HWND playEdit() const { return m_play; }
     HWND problemLabel() const { return m_problem; }
+    // The 健康度检查 section under the services.
+    HWND swarmEnabledBox() const { return m_swarmEnabled; }
+    HWND swarmAutoCheckBox() const { return m_swarmAutoCheck; }
+    HWND swarmTrackersEdit() const { return m_swarmTrackers; }
+    HWND swarmBootstrapEdit() const { return m_swarmBootstrap; }
+    HWND swarmListenEdit() const { return m_swarmListen; }
+    HWND swarmTimeoutEdit() const { return m_swarmTimeout; }
+    HWND swarmChecksEdit() const { return m_swarmChecks; }
     HWND saveButton() const { return m_save; }
     HWND cancelButton() const { return m_cancel; }
 
@@ -131,6 +139,9 @@ class SettingsWindow final : public KeyboardOwner {
     void importSites();
     void readControls();
     void showProblem(const std::optional<SettingsEditor::Problem>& problem);
+    // The 健康度检查 section's controls, with the editor's values in them; placed from `top` down by placeSwarm.
+    void addSwarmControls();
+    void placeSwarm(int top);
 
     Context m_context;
     SettingsEditor m_editor;
@@ -148,6 +159,16 @@ class SettingsWindow final : public KeyboardOwner {
     HWND m_serviceLabels[2] = {nullptr, nullptr};
     HWND m_vendor = nullptr;
     HWND m_play = nullptr;
+    HWND m_swarmTitle = nullptr;
+    HWND m_swarmRule = nullptr;
+    HWND m_swarmEnabled = nullptr;
+    HWND m_swarmAutoCheck = nullptr;
+    HWND m_swarmLabels[5] = {};  // over the two lists, then before the interface and the two numbers
+    HWND m_swarmTrackers = nullptr;
+    HWND m_swarmBootstrap = nullptr;
+    HWND m_swarmListen = nullptr;
+    HWND m_swarmTimeout = nullptr;
+    HWND m_swarmChecks = nullptr;
     HWND m_problem = nullptr;
     HWND m_save = nullptr;
     HWND m_cancel = nullptr;

@@ -53,12 +53,32 @@ constexpr UINT kAnswerMessage = WM_APP + 1;
 
 Text typedText(HWND edit) { return gbkFromWide(windowText(edit)); }
 
-// The height of what lies under the rows' panel: 添加站点, the two services, the problem line, 保存 and 取消.
-constexpr int kBelowRows = 8 + kButtonHeight + 10 + 2 * kRowHeight + 40 + kButtonHeight + kMargin;
+// The 健康度检查 section: its title with a rule after it, two check boxes, the two lists side by side under their
+// labels, then the interface and the two numbers on one line.
+constexpr int kSwarmChecksTop = 24;  // under the title
+constexpr int kSwarmListLabelTop = kSwarmChecksTop + kRowHeight;
+constexpr int kSwarmListTop = kSwarmListLabelTop + 20;
+constexpr int kSwarmListHeight = 76;
+constexpr int kSwarmFieldsTop = kSwarmListTop + kSwarmListHeight + 8;
+constexpr int kSwarmHeight = kSwarmFieldsTop + kControlHeight + 4;
+
+// The height of what lies under the rows' panel: 添加站点, the two services, 健康度检查, the problem line, 保存 and
+// 取消.
+constexpr int kBelowRows = 8 + kButtonHeight + 10 + 2 * kRowHeight + kSwarmHeight + 8 + 40 + kButtonHeight + kMargin;
 
 // In design units, as every place in the window (the system gives it at the screen's DPI).
 int scrollBarWidth() { return unscaled(::GetSystemMetrics(SM_CXVSCROLL), dpiOf(nullptr)); }
 int windowWidth() { return kRowsWidth + scrollBarWidth() + kMargin; }
+
+// A box's lines as an edit control shows them: CR LF between them.
+std::wstring editLines(const Text& lines) {
+    std::wstring shown;
+    for (const wchar_t c : wideFromGbk(lines)) {
+        if (c == L'\n') shown += L'\r';
+        shown += c;
+    }
+    return shown;
+}
 
 // A control of the rows' panel, below those made before it: the panel's Tab order is the order they are made in,
 // and a screen reader names a control by the label just before it.
@@ -161,6 +181,7 @@ bool SettingsWindow::create(HWND owner) {
         if (service.address->readOnly())
             addToolTip(*service.edit, wideFromUtf8(SettingsEditor::environmentNote(*service.address)));
     }
+    addSwarmControls();
     m_problem = createControl(m_window, L"STATIC", L"", WS_VISIBLE | SS_NOPREFIX,
                               {kMargin, 0, windowWidth() - 2 * kMargin, 36});
     m_save = createControl(m_window, L"BUTTON", L"保存", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
@@ -188,6 +209,72 @@ bool SettingsWindow::create(HWND owner) {
     const int rows = static_cast<int>(m_rows.size());
     focus(focused >= 1 && focused <= rows ? baseEdit(focused) : (rows > 0 ? baseEdit(1) : m_save));
     return true;
+}
+
+void SettingsWindow::addSwarmControls() {
+    const SettingsEditor::SwarmPage& values = m_editor.swarm;
+    // A title and a rule rather than a group box: the window clips its children, so a group box's inside would
+    // never be painted.
+    m_swarmTitle = createControl(m_window, L"STATIC", L"健康度检查", WS_VISIBLE | SS_NOPREFIX, {0, 0, 0, 0});
+    m_swarmRule = createControl(m_window, L"STATIC", L"", WS_VISIBLE | SS_ETCHEDHORZ, {0, 0, 0, 0});
+    const auto check = [&](const wchar_t* text, bool on) {
+        HWND box = createControl(m_window, L"BUTTON", text, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, {0, 0, 0, 0});
+        ::SendMessageW(box, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        return box;
+    };
+    m_swarmEnabled = check(L"启用健康度检查（会加入 BitTorrent 网络）", values.enabled);
+    m_swarmAutoCheck = check(L"自动检查显示的结果", values.autoCheck);
+    const auto field = [&](HWND& label, const wchar_t* text, const Text& value, DWORD style) {
+        label = createControl(m_window, L"STATIC", text, WS_VISIBLE | SS_NOPREFIX | SS_CENTERIMAGE, {0, 0, 0, 0});
+        return createControl(m_window, WC_EDITW, editLines(value), WS_VISIBLE | WS_TABSTOP | WS_BORDER | style,
+                             {0, 0, 0, 0});
+    };
+    const DWORD lines = ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL;
+    m_swarmTrackers = field(m_swarmLabels[0], L"Tracker 地址（每行一个）", values.trackers, lines);
+    m_swarmBootstrap =
+        field(m_swarmLabels[1], L"DHT 引导节点（每行一个 host:port，留空用默认）", values.bootstrap, lines);
+    m_swarmListen = field(m_swarmLabels[2], L"监听接口（留空为全部）", values.listen, ES_AUTOHSCROLL);
+    m_swarmTimeout = field(m_swarmLabels[3], L"每次检查时限（秒）", values.timeout, ES_AUTOHSCROLL);
+    m_swarmChecks = field(m_swarmLabels[4], L"同时检查数", values.maxChecks, ES_AUTOHSCROLL);
+    // Stacked in reading order, as Tab visits them and a screen reader names them (each label just above the
+    // control it names).
+    const HWND order[] = {m_swarmTitle,     m_swarmRule,      m_swarmEnabled,   m_swarmAutoCheck, m_swarmLabels[0],
+                          m_swarmTrackers,  m_swarmLabels[1], m_swarmBootstrap, m_swarmLabels[2], m_swarmListen,
+                          m_swarmLabels[3], m_swarmTimeout,   m_swarmLabels[4], m_swarmChecks};
+    HWND above = HWND_TOP;
+    for (HWND control : order) {
+        ::SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        above = control;
+    }
+}
+
+void SettingsWindow::placeSwarm(int top) {
+    const int left = kMargin;
+    const int inner = windowWidth() - 2 * kMargin;
+    const int half = (inner - 12) / 2;
+    const int right = left + half + 12;
+    setGeometry(m_swarmTitle, {left, top, 80, 18});
+    setGeometry(m_swarmRule, {left + 84, top + 9, inner - 84, 2});
+    setGeometry(m_swarmEnabled, {left, top + kSwarmChecksTop, half, kControlHeight});
+    setGeometry(m_swarmAutoCheck, {right, top + kSwarmChecksTop, half, kControlHeight});
+    setGeometry(m_swarmLabels[0], {left, top + kSwarmListLabelTop, half, 18});
+    setGeometry(m_swarmTrackers, {left, top + kSwarmListTop, half, kSwarmListHeight});
+    setGeometry(m_swarmLabels[1], {right, top + kSwarmListLabelTop, half, 18});
+    setGeometry(m_swarmBootstrap, {right, top + kSwarmListTop, half, kSwarmListHeight});
+    // The interface, the time limit and the number of checks, each after its label.
+    const struct {
+        HWND label, edit;
+        int labelWidth, editWidth;
+    } fields[] = {{m_swarmLabels[2], m_swarmListen, 150, 160},
+                  {m_swarmLabels[3], m_swarmTimeout, 120, 50},
+                  {m_swarmLabels[4], m_swarmChecks, 80, 50}};
+    int x = left;
+    for (const auto& field : fields) {
+        setGeometry(field.label, {x, top + kSwarmFieldsTop, field.labelWidth, kControlHeight});
+        x += field.labelWidth;
+        setGeometry(field.edit, {x, top + kSwarmFieldsTop, field.editWidth, kControlHeight});
+        x += field.editWidth + 24;
+    }
 }
 
 void SettingsWindow::addControls(int slot) {
@@ -257,6 +344,8 @@ void SettingsWindow::layOut() {
         setGeometry(k == 0 ? m_vendor : m_play, {kBaseLeft, top, kBaseWidth, kControlHeight});
         top += kRowHeight;
     }
+    placeSwarm(top);
+    top += kSwarmHeight + 8;
     setGeometry(m_problem, {kMargin, top, windowWidth() - 2 * kMargin, 36});
     top += 40;
     setGeometry(m_save, {windowWidth() - kMargin - 2 * 80 - 8, top, 80, kButtonHeight});
@@ -516,15 +605,44 @@ void SettingsWindow::readControls() {
     }
     if (!m_editor.vendor.readOnly()) m_editor.vendor.value = typedText(m_vendor);
     if (!m_editor.play.readOnly()) m_editor.play.value = typedText(m_play);
+    SettingsEditor::SwarmPage& swarm = m_editor.swarm;
+    swarm.enabled = ::SendMessageW(m_swarmEnabled, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    swarm.autoCheck = ::SendMessageW(m_swarmAutoCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    swarm.trackers = typedText(m_swarmTrackers);
+    swarm.bootstrap = typedText(m_swarmBootstrap);
+    swarm.listen = typedText(m_swarmListen);
+    swarm.timeout = typedText(m_swarmTimeout);
+    swarm.maxChecks = typedText(m_swarmChecks);
 }
 
 void SettingsWindow::showProblem(const std::optional<SettingsEditor::Problem>& problem) {
     ::SetWindowTextW(m_problem, problem ? wideFromUtf8(problem->chinese).c_str() : L"");
     if (!problem) return;
-    HWND edit = problem->field == SettingsEditor::kVendor                                  ? m_vendor
-                : problem->field == SettingsEditor::kPlay                                  ? m_play
-                : problem->field >= 1 && problem->field <= static_cast<int>(m_rows.size()) ? baseEdit(problem->field)
-                                                                                           : nullptr;
+    HWND edit = nullptr;
+    switch (problem->field) {
+        case SettingsEditor::kVendor:
+            edit = m_vendor;
+            break;
+        case SettingsEditor::kPlay:
+            edit = m_play;
+            break;
+        case SettingsEditor::kSwarmTrackers:
+            edit = m_swarmTrackers;
+            break;
+        case SettingsEditor::kSwarmBootstrap:
+            edit = m_swarmBootstrap;
+            break;
+        case SettingsEditor::kSwarmTimeout:
+            edit = m_swarmTimeout;
+            break;
+        case SettingsEditor::kSwarmChecks:
+            edit = m_swarmChecks;
+            break;
+        default:
+            if (problem->field >= 1 && problem->field <= static_cast<int>(m_rows.size()))
+                edit = baseEdit(problem->field);
+            break;
+    }
     if (edit != nullptr) {
         focus(edit);
         ::SendMessageW(edit, EM_SETSEL, 0, -1);
