@@ -4,6 +4,7 @@
 //   lanqi-cli [--json] sites
 //   lanqi-cli sites --export FILE | --import FILE [--dry-run]
 //   lanqi-cli [--json] check-site DEFINITION PAGE_FILE
+//   lanqi-cli [--json] swarm [--timeout S] [--tracker URL]... [--bootstrap HOST:PORT]... HASH_OR_MAGNET...
 //
 // KEYWORD (UTF-8 from the terminal) is typed into the search box as GBK and searched; each further command
 // then presses 下一页, 上一页 or chooses item N-1 of the page selector. Options may stand anywhere; "--" ends
@@ -13,6 +14,9 @@
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <cmath>
+#include <map>
+#include <set>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +37,8 @@
 #include "search/result_query.h"
 #include "search/search_flow.h"
 #include "search/site_catalogue.h"
+#include "swarm/swarm_check.h"
+#include "swarm/torrent_swarm.h"
 
 namespace {
 
@@ -67,6 +73,20 @@ Site definitions: site1 ... site6 are built in; NAME.toml in the "sites" folder 
 adds NAME, or replaces a built-in one of the same name. "lanqi-cli check-site DEFINITION PAGE_FILE"
 scrapes a saved page with a definition (a NAME or a .toml file) and prints its outcome, total and rows
 (exit 0: rows, 1: a broken definition, 2: not the site's page, 3: no rows).
+
+Swarm check: "lanqi-cli swarm HASH_OR_MAGNET..." asks the BitTorrent network (the DHT and the trackers of
+[swarm] in the settings, or those of --tracker and --bootstrap) about each info-hash (40 hex digits, 32
+base32 letters, or a magnet link): peers found, the trackers' seeds and leechers, and the torrent's name and
+files, fetched from a peer. Nothing else is downloaded and nothing is uploaded, but the other peers and the
+trackers see this computer's address: running the command is consent to that, whatever [swarm] enabled says.
+One line per hash as its check ends (--timeout S: each check's time limit, else [swarm] timeout, 20 s):
+  HASH  2 seeds · 1 leechers · 3 peers  NAME  (3 files, 272.5 KiB)
+("?" for figures no tracker gave, "-" for a name no peer sent); with --json
+  {"event":"swarm","hash":...,"peers":N,"seeds":N|null,"leechers":N|null,"name":...|null,
+   "files":[{"path":...,"size":N}],"totalSize":N|null,"seconds":S}  (and "problem" when a check could not run)
+Exit 0: every hash had a peer or its metadata; 3: none had; 4: some had; 1: bad usage.
+"--swarm N" with a search checks the first N rows of each run the same way and adds the figures to those rows
+(after the title in the table; a "swarm" object in each row's JSON).
 
 Commands, run one after the other after the search of KEYWORD:
   next      press 下一页 (or 强力搜): the next page of all six sites
@@ -105,6 +125,8 @@ struct Command {
 };
 
 std::string printable(const std::string& utf8Text);
+Json swarmJson(const SwarmReport& report);
+std::string swarmFigures(const SwarmReport& report);
 
 // A saved page is read whole when it has at most this many bytes.
 constexpr std::size_t kMaxPageFileBytes = std::size_t{64} << 20;
@@ -245,6 +267,9 @@ class Output {
     explicit Output(bool json, ViewOptions view = {})
         : m_json(json), m_columns(json ? 0 : terminalColumns()), m_view(std::move(view)) {}
 
+    // The swarm figures of the rows checked (--swarm N), by hash.
+    void setSwarm(std::map<std::string, SwarmReport> reports) { m_swarm = std::move(reports); }
+
     void request(int site, const Text& address) const {
         if (!m_json) return;
         Json o;
@@ -272,7 +297,7 @@ class Output {
             for (size_t i = 0; i < screen.results.size(); ++i) {
                 const ResultItem& item = screen.results[i];
                 if (m_json) {
-                    emit(rowJson(i, item, item));
+                    emit(withSwarm(rowJson(i, item, item), item));
                 } else {
                     row(i, item, std::to_string(item.site));
                 }
@@ -294,7 +319,7 @@ class Output {
                     o["sites"] = Json(std::vector<int>(view.sitesOf(entry).begin(), view.sitesOf(entry).end()));
                     o["rows"] = Json(std::vector<size_t>(view.rowsOf(entry).begin(), view.rowsOf(entry).end()));
                 }
-                emit(o);
+                emit(withSwarm(std::move(o), item));
             } else {
                 std::string sites = m_view.unique ? siteList(view.sitesOf(entry)) : std::to_string(item.site);
                 sites.resize(std::max(sites.size(), siteWidth), ' ');
@@ -344,6 +369,23 @@ class Output {
     }
 
   private:
+    const SwarmReport* swarmOf(const ResultItem& item) const {
+        const auto hash = parseInfoHash(utf8(item.magnetLink));
+        if (!hash) return nullptr;
+        const auto it = m_swarm.find(*hash);
+        return it == m_swarm.end() ? nullptr : &it->second;
+    }
+
+    Json withSwarm(Json o, const ResultItem& item) const {
+        if (const SwarmReport* report = swarmOf(item)) {
+            Json swarm = swarmJson(*report);
+            swarm.erase("event");
+            swarm.erase("hash");
+            o["swarm"] = swarm;
+        }
+        return o;
+    }
+
     // A row's event; its file list is `filesOf`'s (with one row per torrent, the longest of its rows).
     static Json rowJson(size_t i, const ResultItem& item, const ResultItem& filesOf) {
         Json o;
@@ -385,6 +427,7 @@ class Output {
                       item.dateText.empty() ? "-" : printable(utf8(item.dateText)).substr(0, 10).c_str());
         const std::string link = printable(utf8(item.magnetLink));
         std::string title = printable(utf8(decodeCharacterReferences(item.title)));
+        if (const SwarmReport* report = swarmOf(item)) title += "  [" + swarmFigures(*report) + "]";
         if (m_columns > 0) {
             const int room =
                 m_columns - static_cast<int>(std::string_view(head).size()) - 2 - static_cast<int>(link.size());
@@ -398,6 +441,7 @@ class Output {
     ViewOptions m_view;
     mutable size_t m_shown = 0;  // the last view's entries, and the entries before its filter
     mutable size_t m_total = 0;
+    std::map<std::string, SwarmReport> m_swarm;
 };
 
 const char* originName(SettingOrigin origin) {
@@ -612,6 +656,125 @@ std::optional<ResultFilter> filterOf(const std::string& expression, const SiteNa
 }
 
 // The exit code a finished run adds to the ones before it: the first failed run decides.
+// "272.5 KiB": a size in 1024-based units.
+std::string humanSize(std::uint64_t bytes) {
+    static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1024 && unit < 4) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    if (unit == 0)
+        std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
+    else
+        std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+    return text;
+}
+
+std::string figure(const std::optional<int>& value) { return value ? std::to_string(*value) : "?"; }
+
+// "2 seeds · 1 leechers · 3 peers"
+std::string swarmFigures(const SwarmReport& report) {
+    return figure(report.seeds) + " seeds · " + figure(report.leechers) + " leechers · " +
+           std::to_string(report.peers) + " peers";
+}
+
+Json swarmJson(const SwarmReport& report) {
+    Json o;
+    o["event"] = "swarm";
+    o["hash"] = report.hash;
+    o["peers"] = report.peers;
+    o["seeds"] = report.seeds ? Json(*report.seeds) : Json(nullptr);
+    o["leechers"] = report.leechers ? Json(*report.leechers) : Json(nullptr);
+    o["name"] = report.name ? Json(*report.name) : Json(nullptr);
+    Json files = Json::array();
+    for (const SwarmFile& file : report.files) files.push_back({{"path", file.path}, {"size", file.size}});
+    o["files"] = files;
+    o["totalSize"] = report.totalSize ? Json(*report.totalSize) : Json(nullptr);
+    o["seconds"] = std::round(report.seconds * 1000) / 1000;
+    if (!report.problem.empty()) o["problem"] = report.problem;
+    return o;
+}
+
+std::string swarmLine(const SwarmReport& report) {
+    if (!report.problem.empty()) return report.hash + "  the check could not run: " + report.problem;
+    std::string line = report.hash + "  " + swarmFigures(report) + "  " + printable(report.name.value_or("-"));
+    if (report.totalSize)
+        line += "  (" + std::to_string(report.files.size()) + (report.files.size() == 1 ? " file, " : " files, ") +
+                humanSize(*report.totalSize) + ")";
+    return line;
+}
+
+// The swarm settings the command line asks for: the file's, with --timeout, --tracker and --bootstrap instead
+// of its values where given.
+struct SwarmOptions {
+    int timeout = 0;
+    std::vector<std::string> trackers;
+    std::vector<std::string> bootstrap;
+};
+
+std::optional<SwarmSettings> swarmSettingsOf(const Settings& settings, const SwarmOptions& options,
+                                             std::string& error) {
+    SwarmSettings swarm = settings.swarm;
+    if (options.timeout < 0 || options.timeout > 3600) {
+        error = "--timeout takes seconds from 1 to 3600";
+        return std::nullopt;
+    }
+    if (options.timeout > 0) swarm.timeoutSeconds = options.timeout;
+    if (!options.trackers.empty()) swarm.trackers = options.trackers;
+    if (!options.bootstrap.empty()) swarm.dhtBootstrap = options.bootstrap;
+    for (const std::string& tracker : swarm.trackers)
+        if (const std::string problem = trackerAddressProblem(tracker); !problem.empty()) {
+            error = problem + ": " + tracker;
+            return std::nullopt;
+        }
+    for (const std::string& node : swarm.dhtBootstrap)
+        if (const std::string problem = bootstrapNodeProblem(node); !problem.empty()) {
+            error = problem + ": " + node;
+            return std::nullopt;
+        }
+    if (!swarmCheckAvailable()) {
+        error = "this build has no swarm check (it was built without a BitTorrent library)";
+        return std::nullopt;
+    }
+    return swarm;
+}
+
+// Checks every hash (as parseInfoHash gives them) and hands each finished report to `done`, in the order the
+// checks end. The reports, by hash.
+std::map<std::string, SwarmReport> checkSwarms(const SwarmSettings& settings, const std::vector<std::string>& hashes,
+                                               const std::function<void(const SwarmReport&)>& done) {
+    std::map<std::string, SwarmReport> finished;
+    TaskQueue queue;
+    auto checker = makeTorrentSwarmChecker(settings, queue, [&](const SwarmReport& report) {
+        if (!report.finished || finished.count(report.hash)) return;
+        finished[report.hash] = report;
+        if (done) done(report);
+    });
+    std::set<std::string> distinct(hashes.begin(), hashes.end());
+    for (const std::string& hash : hashes) checker->check(hash);
+    queue.runUntil([&] { return finished.size() >= distinct.size(); });
+    return finished;
+}
+
+int swarmCommandRun(bool json, const std::vector<std::string>& arguments, const SwarmSettings& settings) {
+    std::vector<std::string> hashes;
+    for (const std::string& argument : arguments) hashes.push_back(*parseInfoHash(argument));
+    int withPeers = 0;
+    const auto reports = checkSwarms(settings, hashes, [&](const SwarmReport& report) {
+        if (json)
+            std::printf("%s\n", jsonLine(swarmJson(report)).c_str());
+        else
+            std::printf("%s\n", swarmLine(report).c_str());
+        std::fflush(stdout);
+        if (report.peers > 0 || report.name) ++withPeers;
+    });
+    if (withPeers == 0) return kNoResults;
+    return withPeers == static_cast<int>(reports.size()) ? kCompleted : kPartial;
+}
+
 int outcomeCode(const SearchFlow& flow) {
     switch (flow.lastOutcome()) {
         case RunOutcome::Unreachable:
@@ -684,6 +847,26 @@ int main(int argc, char** argv) {
     checkCommand->add_option("PAGE_FILE", checkPage, "A result page saved from that site (UTF-8 HTML)")
         ->required()
         ->type_name("");
+    int swarmRows = 0;
+    app.add_option("--swarm", swarmRows, "Check the swarm of the first N rows of each run (see below)")->type_name("N");
+    SwarmOptions swarmOptions;
+    app.add_option("--timeout", swarmOptions.timeout, "With swarm or --swarm: each check's time limit in seconds")
+        ->type_name("S");
+    app.add_option("--tracker", swarmOptions.trackers,
+                   "With swarm or --swarm: a tracker's announce address, instead of [swarm] trackers (repeatable)")
+        ->allow_extra_args(false)
+        ->type_name("URL");
+    app.add_option("--bootstrap", swarmOptions.bootstrap,
+                   "With swarm or --swarm: a DHT node to start from, instead of [swarm] dht_bootstrap (repeatable)")
+        ->allow_extra_args(false)
+        ->type_name("HOST:PORT");
+    std::vector<std::string> swarmHashes;
+    CLI::App* swarmCommand = app.add_subcommand(
+        "swarm", "Ask the BitTorrent network about each hash: peers, seeds, leechers, name and files (see below)");
+    swarmCommand->fallthrough();
+    swarmCommand->add_option("HASH_OR_MAGNET", swarmHashes, "40 hex digits, 32 base32 letters or a magnet link")
+        ->required()
+        ->type_name("");
     app.require_subcommand(0, 1);
     try {
         std::vector<std::string> arguments = commandLineArguments(argc, argv);
@@ -712,6 +895,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lanqi-cli: bad settings; these entries keep their built-in values:\n");
         for (const SettingsProblem& problem : loaded.problems)
             std::fprintf(stderr, "%s\n", printable(problem.where(loaded.file) + ": " + problem.english()).c_str());
+    }
+    if (*swarmCommand) {
+        if (!words.empty()) return usageError("swarm takes hashes only");
+        for (const std::string& argument : swarmHashes)
+            if (!parseInfoHash(argument))
+                return usageError("not an info-hash (40 hex digits or 32 base32 letters) or a magnet link with one: " +
+                                  argument);
+        std::string swarmError;
+        const auto swarm = swarmSettingsOf(loaded.settings, swarmOptions, swarmError);
+        if (!swarm) return usageError(swarmError);
+        if (!loaded.problems.empty()) return kUsage;
+        return swarmCommandRun(json, swarmHashes, *swarm);
     }
     if (*sitesCommand) {
         if (!words.empty()) return usageError("sites takes no further words");
@@ -759,7 +954,15 @@ int main(int argc, char** argv) {
         return kNoSites;
     }
 
-    const Output output(json, std::move(view));
+    std::optional<SwarmSettings> swarmSettings;
+    if (swarmRows < 0) return usageError("--swarm takes a number of rows from 1");
+    if (swarmRows > 0) {
+        std::string swarmError;
+        swarmSettings = swarmSettingsOf(loaded.settings, swarmOptions, swarmError);
+        if (!swarmSettings) return usageError(swarmError);
+    }
+
+    Output output(json, std::move(view));
     HttpPageFetcher fetcher;
     TaskQueue queue;
     SearchFlow flow(fetcher, queue, std::move(sites));
@@ -778,6 +981,15 @@ int main(int argc, char** argv) {
             } else {
                 queue.runPending(std::chrono::milliseconds(100));
             }
+        }
+        if (swarmSettings) {
+            std::vector<std::string> hashes;
+            for (const ResultItem& item : flow.screen().results) {
+                if (static_cast<int>(hashes.size()) >= swarmRows) break;
+                if (auto hash = parseInfoHash(utf8(item.magnetLink))) hashes.push_back(*hash);
+            }
+            output.setSwarm(hashes.empty() ? std::map<std::string, SwarmReport>{}
+                                           : checkSwarms(*swarmSettings, hashes, {}));
         }
         output.rows(flow.screen());
         output.done(flow);
