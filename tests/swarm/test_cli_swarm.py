@@ -1,0 +1,103 @@
+"""lanqi-cli swarm against the local swarm (swarm_fixture), with [swarm] from a settings file. Runs in a network
+namespace where only loopback is up (in-loopback-netns)."""
+
+import json
+import os
+import subprocess
+import tempfile
+import time
+import unittest
+
+CLI = os.environ["LANQI_CLI"]
+FIXTURE = os.environ["LANQI_SWARM_FIXTURE"]
+DEAD = "0123456789abcdef0123456789abcdef01234567"
+
+
+def only_loopback():
+    with open("/proc/net/dev") as f:
+        names = [line.split(":")[0].strip() for line in f.readlines()[2:] if ":" in line]
+    return names == ["lo"]
+
+
+class CliSwarmTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not only_loopback():
+            raise unittest.SkipTest("runs in a network namespace with loopback alone")
+        cls.fixture = subprocess.Popen([FIXTURE, "--lifetime", "120"], stdout=subprocess.PIPE, text=True)
+        cls.swarm = json.loads(cls.fixture.stdout.readline())
+        cls.home = tempfile.TemporaryDirectory()
+        folder = os.path.join(cls.home.name, "lanqi-search")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "config.toml"), "w") as f:
+            f.write('[swarm]\ntrackers = ["%s"]\ndht_bootstrap = ["%s"]\nlisten = "127.0.0.1"\n'
+                    % (cls.swarm["tracker"], cls.swarm["dhtNode"]))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.fixture.terminate()
+        cls.fixture.wait()
+        cls.home.cleanup()
+
+    def run_cli(self, *arguments, limit=30):
+        env = dict(os.environ, XDG_CONFIG_HOME=self.home.name)
+        start = time.monotonic()
+        done = subprocess.run([CLI, *arguments], capture_output=True, text=True, env=env, timeout=limit)
+        return done, time.monotonic() - start
+
+    def test_live_hash_gives_name_files_size_and_a_seed(self):
+        done, seconds = self.run_cli("swarm", "magnet:?xt=urn:btih:" + self.swarm["hash"].upper(), "--json")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertLess(seconds, 15)
+        lines = done.stdout.splitlines()
+        self.assertEqual(len(lines), 1)
+        report = json.loads(lines[0])
+        self.assertEqual(list(report), ["event", "hash", "peers", "seeds", "leechers", "name", "files", "totalSize",
+                                        "seconds"])
+        self.assertEqual(report["event"], "swarm")
+        self.assertEqual(report["hash"], self.swarm["hash"])
+        self.assertEqual(report["name"], self.swarm["name"])
+        self.assertEqual(report["files"], self.swarm["files"])
+        self.assertEqual(report["totalSize"], self.swarm["totalSize"])
+        self.assertGreaterEqual(report["seeds"], 1)
+        self.assertGreaterEqual(report["peers"], 1)
+
+    def test_plain_lines_for_a_live_and_a_dead_hash(self):
+        done, _ = self.run_cli("swarm", "--timeout", "2", self.swarm["hash"], DEAD)
+        self.assertEqual(done.returncode, 4, done.stderr)
+        lines = sorted(done.stdout.splitlines())
+        self.assertEqual(lines[0], DEAD + "  ? seeds · ? leechers · 0 peers  -")
+        self.assertRegex(lines[1], "^%s  [1-9][0-9]* seeds · [0-9]+ leechers · [1-9][0-9]* peers  %s  \\(3 files, "
+                         "272.5 KiB\\)$" % (self.swarm["hash"], self.swarm["name"]))
+
+    def test_dead_hash_ends_at_its_time_limit_with_nothing(self):
+        done, seconds = self.run_cli("swarm", "--json", "--timeout", "2", DEAD)
+        self.assertEqual(done.returncode, 3, done.stderr)
+        report = json.loads(done.stdout)
+        self.assertEqual((report["peers"], report["name"], report["files"], report["totalSize"]), (0, None, [], None))
+        self.assertGreaterEqual(report["seconds"], 2)
+        self.assertLess(seconds, 6)
+
+    def test_bad_hashes_and_addresses_are_refused_before_anything_starts(self):
+        cases = [
+            (["swarm", "0123"], "lanqi-cli: not an info-hash (40 hex digits or 32 base32 letters) or a magnet link "
+                                "with one: 0123"),
+            (["swarm", DEAD, "magnet:?dn=x"], "lanqi-cli: not an info-hash (40 hex digits or 32 base32 letters) or "
+                                              "a magnet link with one: magnet:?dn=x"),
+            (["swarm", "--tracker", "ftp://t/", DEAD], "lanqi-cli: the tracker address must start with http://, "
+                                                       "https:// or udp://: ftp://t/"),
+            (["swarm", "--bootstrap", "127.0.0.1", DEAD], "lanqi-cli: the DHT node must be written host:port: "
+                                                          "127.0.0.1"),
+            (["swarm", "--timeout", "0x", DEAD], None),
+        ]
+        for arguments, message in cases:
+            done, seconds = self.run_cli(*arguments)
+            self.assertEqual(done.returncode, 1, arguments)
+            self.assertEqual(done.stdout, "", arguments)
+            self.assertLess(seconds, 2, arguments)
+            if message:
+                self.assertEqual(done.stderr.splitlines()[0], message)
+
+
+if __name__ == "__main__":
+    unittest.main()
