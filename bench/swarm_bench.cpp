@@ -63,8 +63,7 @@ double timeTo(Reached reached) {
 }
 
 void BM_FirstPeerFigure(benchmark::State& state) {
-    for (auto _ : state)
-        state.SetIterationTime(timeTo([](const SwarmReport& report) { return report.peers > 0; }));
+    for (auto _ : state) state.SetIterationTime(timeTo([](const SwarmReport& report) { return report.peers > 0; }));
 }
 BENCHMARK(BM_FirstPeerFigure)->UseManualTime()->Iterations(1)->Repetitions(10)->Unit(benchmark::kMillisecond);
 
@@ -85,8 +84,7 @@ void BM_ResidentMemory(benchmark::State& state) {
         TorrentSwarmOptions options;
         options.idleAfter = 500ms;
         options.onSession = [&](bool running) {
-            if (!running)
-                ended = true;
+            if (!running) ended = true;
         };
         int finished = 0;
         SwarmSettings settings = localSettings();
@@ -100,8 +98,7 @@ void BM_ResidentMemory(benchmark::State& state) {
         const auto deadline = Clock::now() + 20s;
         while (!ended && Clock::now() < deadline) {
             queue.runPending(50ms);
-            if (finished < 4)
-                peak = std::max(peak, residentMiB());
+            if (finished < 4) peak = std::max(peak, residentMiB());
         }
         malloc_trim(0);
         const double after = residentMiB();

@@ -3,13 +3,17 @@ namespace where only loopback is up (in-loopback-netns)."""
 
 import json
 import os
+import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
 CLI = os.environ["LANQI_CLI"]
 FIXTURE = os.environ["LANQI_SWARM_FIXTURE"]
+SAMPLE_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "sample-sites",
+                             "server.py")
 DEAD = "0123456789abcdef0123456789abcdef01234567"
 
 
@@ -77,6 +81,51 @@ class CliSwarmTest(unittest.TestCase):
         self.assertEqual((report["peers"], report["name"], report["files"], report["totalSize"]), (0, None, [], None))
         self.assertGreaterEqual(report["seconds"], 2)
         self.assertLess(seconds, 6)
+
+    def test_search_with_swarm_adds_the_figures_to_the_rows_of_the_checked_hash(self):
+        # The sample sites, each with the seeded hash on its first row, inside this namespace.
+        state = tempfile.mkdtemp(prefix="lanqi-swarm-sites-")
+        port_file = os.path.join(state, "port")
+        server = subprocess.Popen([sys.executable, SAMPLE_SERVER, "--port-file", port_file, "--lifetime", "60",
+                                   "--cache-dir", state], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            deadline = time.monotonic() + 15
+            while not os.path.exists(port_file) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            with open(port_file) as f:
+                base = "http://127.0.0.1:%s" % f.read().strip()
+            sites = {"LANQI_SITE%d_BASE" % n: "%s/site%d-items2-hash%s" % (base, n, self.swarm["hash"])
+                     for n in range(1, 7)}
+            os.environ.update(sites)
+            try:
+                done, _ = self.run_cli("--json", "--swarm", "1", "--timeout", "5", "abc")
+                table, _ = self.run_cli("--swarm", "1", "--timeout", "5", "abc")
+            finally:
+                for key in sites:
+                    del os.environ[key]
+        finally:
+            server.terminate()
+            server.wait()
+            shutil.rmtree(state, ignore_errors=True)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        rows = [json.loads(line) for line in done.stdout.splitlines() if '"event":"row"' in line]
+        self.assertEqual(len(rows), 12)
+        checked = [row for row in rows if (row["hash"] or "").lower() == self.swarm["hash"]]
+        self.assertEqual(len(checked), 6)
+        for row in rows:
+            if row in checked:
+                swarm = row["swarm"]
+                self.assertEqual(list(swarm), ["peers", "seeds", "leechers", "name", "files", "totalSize", "seconds"])
+                self.assertEqual(swarm["name"], self.swarm["name"])
+                self.assertEqual(swarm["totalSize"], self.swarm["totalSize"])
+                self.assertGreaterEqual(swarm["seeds"], 1)
+            else:
+                self.assertNotIn("swarm", row)
+        marked = [line for line in table.stdout.splitlines() if " seeds · " in line]
+        self.assertEqual(len(marked), 6, table.stdout)
+        for line in marked:
+            self.assertRegex(line, r"  \[[1-9][0-9]* seeds · [0-9]+ leechers · [1-9][0-9]* peers\]  magnet:\?xt=urn:btih:"
+                             "(?i:%s)" % self.swarm["hash"])
 
     def test_bad_hashes_and_addresses_are_refused_before_anything_starts(self):
         cases = [
