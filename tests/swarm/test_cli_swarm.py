@@ -127,6 +127,21 @@ class CliSwarmTest(unittest.TestCase):
             self.assertRegex(line, r"  \[[1-9][0-9]* seeds · [0-9]+ leechers · [1-9][0-9]* peers\]  magnet:\?xt=urn:btih:"
                              "(?i:%s)" % self.swarm["hash"])
 
+    def test_options_replace_the_settings(self):
+        # A garbage tracker instead of the file's: the DHT still brings the metadata, no scrape ever answers.
+        done, _ = self.run_cli("swarm", "--json", "--timeout", "3", "--tracker", self.swarm["garbageTracker"],
+                               self.swarm["hash"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        report = json.loads(done.stdout)
+        self.assertEqual((report["name"], report["seeds"], report["leechers"]), (self.swarm["name"], None, None))
+        self.assertGreaterEqual(report["seconds"], 3)
+        # An interface this namespace does not have instead of the file's 127.0.0.1.
+        done, _ = self.run_cli("swarm", "--json", "--listen", "192.0.2.1", DEAD)
+        self.assertEqual(done.returncode, 3, done.stderr)
+        report = json.loads(done.stdout)
+        self.assertTrue(report["problem"].startswith("cannot listen on 192.0.2.1: "), report)
+        self.assertEqual(report["peers"], 0)
+
     def test_bad_hashes_and_addresses_are_refused_before_anything_starts(self):
         cases = [
             (["swarm", "0123"], "lanqi-cli: not an info-hash (40 hex digits or 32 base32 letters) or a magnet link "

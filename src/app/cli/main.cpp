@@ -75,7 +75,7 @@ scrapes a saved page with a definition (a NAME or a .toml file) and prints its o
 (exit 0: rows, 1: a broken definition, 2: not the site's page, 3: no rows).
 
 Swarm check: "lanqi-cli swarm HASH_OR_MAGNET..." asks the BitTorrent network (the DHT and the trackers of
-[swarm] in the settings, or those of --tracker and --bootstrap) about each info-hash (40 hex digits, 32
+[swarm] in the settings, or those of --tracker and --bootstrap; --listen for [swarm] listen) about each info-hash (40 hex digits, 32
 base32 letters, or a magnet link): peers found, the trackers' seeds and leechers, and the torrent's name and
 files, fetched from a peer. Nothing else is downloaded and nothing is uploaded, but the other peers and the
 trackers see this computer's address: running the command is consent to that, whatever [swarm] enabled says.
@@ -713,6 +713,7 @@ struct SwarmOptions {
     int timeout = 0;
     std::vector<std::string> trackers;
     std::vector<std::string> bootstrap;
+    std::optional<std::string> listen;
 };
 
 std::optional<SwarmSettings> swarmSettingsOf(const Settings& settings, const SwarmOptions& options,
@@ -725,6 +726,7 @@ std::optional<SwarmSettings> swarmSettingsOf(const Settings& settings, const Swa
     if (options.timeout > 0) swarm.timeoutSeconds = options.timeout;
     if (!options.trackers.empty()) swarm.trackers = options.trackers;
     if (!options.bootstrap.empty()) swarm.dhtBootstrap = options.bootstrap;
+    if (options.listen) swarm.listen = *options.listen;
     for (const std::string& tracker : swarm.trackers)
         if (const std::string problem = trackerAddressProblem(tracker); !problem.empty()) {
             error = problem + ": " + tracker;
@@ -860,6 +862,10 @@ int main(int argc, char** argv) {
                    "With swarm or --swarm: a DHT node to start from, instead of [swarm] dht_bootstrap (repeatable)")
         ->allow_extra_args(false)
         ->type_name("HOST:PORT");
+    app.add_option("--listen", swarmOptions.listen,
+                   "With swarm or --swarm: the interface to listen on (an address, with :PORT if wanted), instead "
+                   "of [swarm] listen")
+        ->type_name("ADDRESS");
     std::vector<std::string> swarmHashes;
     CLI::App* swarmCommand = app.add_subcommand(
         "swarm", "Ask the BitTorrent network about each hash: peers, seeds, leechers, name and files (see below)");
