@@ -69,24 +69,6 @@ AddressRules& rulesInPlace() {
     return rules;
 }
 
-std::vector<std::string> resolveWithSystem(const std::string& host) {
-    std::vector<std::string> found;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) return found;
-    for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
-        char text[INET6_ADDRSTRLEN] = {};
-        const void* bytes = nullptr;
-        if (a->ai_family == AF_INET) bytes = &reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr;
-        if (a->ai_family == AF_INET6) bytes = &reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr;
-        if (bytes != nullptr && inet_ntop(a->ai_family, bytes, text, sizeof text) != nullptr) found.emplace_back(text);
-    }
-    ::freeaddrinfo(list);
-    return found;
-}
-
 }  // namespace
 
 AddressRules systemAddressRules() { return {resolveWithSystem, isLocalNetworkAddress}; }

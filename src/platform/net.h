@@ -36,7 +36,8 @@ class CancelToken {
 bool isLocalNetworkAddress(const char* ip);
 
 // HTTP GET of `address` (a text address; only ASCII is expected). The address is cut at its first "#".
-// The request is "GET" with HTTP/1.0, the agent above, one "Accept: */*" header, no proxy, no cookies,
+// The request is "GET" with HTTP/1.0, the agent above, one "Accept: */*" header, no cookies, no proxy on
+// Linux and for a local address, the user's system proxy (Internet Options) for others on Windows,
 // redirects followed (but never from a public address to a local one: isLocalNetworkAddress). The status code is not
 // examined: an error page's body is the result. Returns "" for an empty or unparsable address, a failure to connect or
 // send, and a time-out; the bytes received so far when the connection breaks while the body is read; at most

@@ -21,8 +21,11 @@ struct AddressRules {
     std::function<bool(const char* ip)> isLocal;
 };
 
-// The system's resolver (getaddrinfo; numeric addresses, in its order; none when the name does not resolve)
-// and isLocalNetworkAddress.
+// The system's resolver: the numeric addresses of `host` (UTF-8) for a stream connection, in the order the
+// system gives them; none when the name does not resolve. getaddrinfo on Linux, GetAddrInfoW on Windows.
+std::vector<std::string> resolveWithSystem(const std::string& host);
+
+// resolveWithSystem and isLocalNetworkAddress.
 AddressRules systemAddressRules();
 
 // The rules a transfer starting now uses.

@@ -118,17 +118,15 @@ std::wstring hostLine(const Target& target) {
 // of an announced body when a request handle closes, which must not keep a fetch cut at its cap waiting.
 struct Handles {
     InternetHandle session, connection, request;
+    DWORD sessionAccess = INTERNET_OPEN_TYPE_DIRECT;  // how `session` was opened
 };
 
 FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits& limits, const AddressRules& rules,
                           const std::atomic<bool>& abandoned, Handles& handles) {
     const std::wstring agent = widen(kFetchUserAgent);
     InternetHandle& session = handles.session;
-    session.handle = ::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    if (session.handle == nullptr) return {{}, "no connection handle"};
     DWORD connectMs = static_cast<DWORD>(limits.connectTimeout.count());
     DWORD stallMs = static_cast<DWORD>(limits.stallLimit.count());
-    ::InternetSetOptionW(session.handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
     const std::string stalled = "no data for " + std::to_string(limits.stallLimit.count() / 1000) + " s";
 
     bool startedLocal = false;
@@ -149,6 +147,16 @@ FetchOutcome transferPage(std::wstring current, Target target, const FetchLimits
         const std::wstring peer = target.https ? target.host : widen(addresses.front());
         handles.request.close();
         handles.connection.close();
+        // A public site goes through the proxy the user set for the system (or none); a local one is reached
+        // directly, whatever the proxy's own exceptions say.
+        const DWORD access = local ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PRECONFIG;
+        if (session.handle == nullptr || handles.sessionAccess != access) {
+            session.close();
+            session.handle = ::InternetOpenW(agent.c_str(), access, nullptr, nullptr, 0);
+            if (session.handle == nullptr) return {{}, "no connection handle"};
+            handles.sessionAccess = access;
+            ::InternetSetOptionW(session.handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
+        }
         InternetHandle& connection = handles.connection;
         connection.handle = ::InternetConnectW(session.handle, peer.c_str(), target.port, nullptr, nullptr,
                                                INTERNET_SERVICE_HTTP, 0, 0);
@@ -264,6 +272,28 @@ FetchOutcome transferAddress(const Text& withoutFragment, const FetchLimits& lim
                     FetchFailure::TimedOut};
         }
     }
+}
+
+std::vector<std::string> resolveWithSystem(const std::string& host) {
+    initSocketsOnce();
+    std::vector<std::string> found;
+    const std::wstring name = widen(host);
+    if (name.empty()) return found;
+    ADDRINFOW hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    ADDRINFOW* list = nullptr;
+    if (::GetAddrInfoW(name.c_str(), nullptr, &hints, &list) != 0) return found;
+    for (const ADDRINFOW* a = list; a != nullptr; a = a->ai_next) {
+        wchar_t text[INET6_ADDRSTRLEN] = {};
+        const void* bytes = nullptr;
+        if (a->ai_family == AF_INET) bytes = &reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr;
+        if (a->ai_family == AF_INET6) bytes = &reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr;
+        if (bytes != nullptr && ::InetNtopW(a->ai_family, bytes, text, INET6_ADDRSTRLEN) != nullptr)
+            found.push_back(narrow(text));
+    }
+    ::FreeAddrInfoW(list);
+    return found;
 }
 
 }  // namespace lanqi

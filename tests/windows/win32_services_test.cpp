@@ -2,6 +2,8 @@
 // ShellExecuteW with one argument, the per-user temporary folder, the clipboard.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <shellapi.h>
 
@@ -9,8 +11,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "platform/files.h"
+#include "platform/net_transfer.h"
 #include "platform/process_guard.h"
 #include "platform/win32_desktop_services.h"
 #include "platform/win32_text.h"
@@ -188,6 +192,139 @@ TEST(Clipboard, TextIsPlacedAsUnicode) {
     ::GlobalUnlock(data);
     ::CloseClipboard();
     EXPECT_EQ(text, widen(reinterpret_cast<const char*>(u8"磁力 magnet:?xt=urn:btih:ab")));
+}
+
+// A loopback server that answers `answers` requests with `body`, keeping each request's first line.
+class OneLineServer {
+  public:
+    OneLineServer(std::string body, int answers) : m_body(std::move(body)) {
+        WSADATA data;
+        ::WSAStartup(MAKEWORD(2, 2), &data);
+        m_socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof at;
+        ::bind(m_socket, reinterpret_cast<sockaddr*>(&at), sizeof at);
+        ::listen(m_socket, 4);
+        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&at), &length);
+        m_port = ntohs(at.sin_port);
+        // Waits 10 s at most for each request, so that it ends by itself whatever the client does.
+        DWORD limit = 10000;
+        ::setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+        m_thread = std::thread([this, answers, limit] {
+            for (int i = 0; i < answers; ++i) {
+                fd_set ready;
+                FD_ZERO(&ready);
+                FD_SET(m_socket, &ready);
+                timeval wait{10, 0};
+                if (::select(0, &ready, nullptr, nullptr, &wait) != 1) return;
+                const SOCKET peer = ::accept(m_socket, nullptr, nullptr);
+                if (peer == INVALID_SOCKET) return;
+                ::setsockopt(peer, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+                std::string request;
+                char buffer[4096];
+                while (request.find("\r\n\r\n") == std::string::npos) {
+                    const int got = ::recv(peer, buffer, sizeof buffer, 0);
+                    if (got <= 0) break;
+                    request.append(buffer, static_cast<size_t>(got));
+                }
+                m_lines.push_back(request.substr(0, request.find("\r\n")));
+                const std::string answer =
+                    "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(m_body.size()) + "\r\n\r\n" + m_body;
+                ::send(peer, answer.data(), static_cast<int>(answer.size()), 0);
+                ::shutdown(peer, SD_SEND);
+                ::closesocket(peer);
+            }
+        });
+    }
+    ~OneLineServer() {
+        if (m_thread.joinable()) m_thread.join();
+        ::closesocket(m_socket);
+    }
+    int port() const { return m_port; }
+    // The first lines of the requests answered so far; read once the fetches are over.
+    const std::vector<std::string>& lines() {
+        if (m_thread.joinable()) m_thread.join();
+        return m_lines;
+    }
+
+  private:
+    std::string m_body;
+    SOCKET m_socket = INVALID_SOCKET;
+    int m_port = 0;
+    std::thread m_thread;
+    std::vector<std::string> m_lines;
+};
+
+// The user's proxy as Internet Options keep it (this user's Internet Settings), put back afterwards.
+class SystemProxy {
+  public:
+    explicit SystemProxy(const std::wstring& server) {
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr);
+        for (Saved& value : m_saved) {
+            DWORD size = sizeof value.data;
+            value.present =
+                ::RegQueryValueExW(m_key, value.name, nullptr, &value.type, value.data, &size) == ERROR_SUCCESS;
+            value.size = size;
+        }
+        const DWORD enable = 1;
+        ::RegSetValueExW(m_key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof enable);
+        setText(L"ProxyServer", server);
+        setText(L"ProxyOverride", L"<local>");
+    }
+    ~SystemProxy() {
+        for (const Saved& value : m_saved) {
+            if (value.present) {
+                ::RegSetValueExW(m_key, value.name, 0, value.type, value.data, value.size);
+            } else {
+                ::RegDeleteValueW(m_key, value.name);
+            }
+        }
+        ::RegCloseKey(m_key);
+    }
+
+  private:
+    void setText(const wchar_t* name, const std::wstring& text) {
+        ::RegSetValueExW(m_key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+    static constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    struct Saved {
+        const wchar_t* name;
+        bool present = false;
+        DWORD type = 0, size = 0;
+        BYTE data[1024] = {};
+    };
+    HKEY m_key = nullptr;
+    Saved m_saved[3] = {{L"ProxyEnable"}, {L"ProxyServer"}, {L"ProxyOverride"}};
+};
+
+// With a proxy set for the system, a public site is fetched through it and a local one directly.
+TEST(Fetch, APublicSiteGoesThroughTheSystemProxyAndALocalOneDirectly) {
+    OneLineServer site("from the site", 1);
+    OneLineServer proxy("from the proxy", 1);
+    const SystemProxy set(L"127.0.0.1:" + std::to_wstring(proxy.port()));
+    // "public.lanqi.test" stands for a public site: it resolves to 127.0.0.2, which these rules do not count
+    // as local. Nothing listens there: only the proxy can answer for it.
+    const AddressRules system = systemAddressRules();
+    const ScopedAddressRules rules(
+        {[&](const std::string& host) {
+             return host == "public.lanqi.test" ? std::vector<std::string>{"127.0.0.2"} : system.resolve(host);
+         },
+         [&](const char* ip) { return std::string(ip) != "127.0.0.2" && system.isLocal(ip); }});
+    const std::string port = std::to_string(site.port());
+    const struct {
+        std::string address;
+        std::string body;
+    } cases[] = {
+        {"http://127.0.0.1:" + port + "/local?k=1", "from the site"},
+        {"http://public.lanqi.test:" + port + "/public?k=2", "from the proxy"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(fetchUrl(c.address), c.body) << c.address;
+    EXPECT_EQ(site.lines(), (std::vector<std::string>{"GET /local?k=1 HTTP/1.0"}));
+    // The proxy is asked for the address that was checked, not the name.
+    EXPECT_EQ(proxy.lines(), (std::vector<std::string>{"GET http://127.0.0.2:" + port + "/public?k=2 HTTP/1.0"}));
 }
 
 }  // namespace
