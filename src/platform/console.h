@@ -10,7 +10,9 @@ namespace lanqi {
 int terminalColumns();
 
 // Makes standard output and standard error write the program's UTF-8 bytes exactly as given: no line-end
-// translation, and a console that shows UTF-8.
+// translation, and a console that shows UTF-8. On Windows the console's code page (shared with the program
+// that started this one) is put back when the program ends, also through exit(), an uncaught exception,
+// Ctrl+C or Ctrl+Break.
 void prepareConsoleOutput();
 
 // The program's arguments, UTF-8, the program's name first. On Windows they come from the wide command line,

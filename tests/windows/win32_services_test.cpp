@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
+#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/net_transfer.h"
 #include "platform/process_guard.h"
@@ -327,6 +329,70 @@ TEST(Fetch, APublicSiteGoesThroughTheSystemProxyAndALocalOneDirectly) {
     EXPECT_EQ(proxy.lines(), (std::vector<std::string>{"GET http://127.0.0.2:" + port + "/public?k=2 HTTP/1.0"}));
 }
 
+std::wstring besideOwnProgram(const std::wstring& relative) {
+    const std::wstring own = ownProgram();
+    return own.substr(0, own.find_last_of(L"\\/") + 1) + relative;
+}
+
+// Runs `command line` in this program's console and waits (60 s at most) for it to end; its exit code.
+DWORD runInConsole(std::wstring commandLine) {
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION child{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &child))
+        return 9999;
+    ::WaitForSingleObject(child.hProcess, 60000);
+    DWORD code = 9998;
+    ::GetExitCodeProcess(child.hProcess, &code);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
+    return code;
+}
+
+// The console is the starting program's too: lanqi-cli and any program that prepares its output in it give
+// the console back with the code page it had, however they end.
+TEST(Console, TheCodePageIsPutBackHoweverTheProgramEnds) {
+    if (::GetConsoleOutputCP() == 0) {
+        // Started with its output in a pipe, the program holds a console that is none: a real one replaces it.
+        ::FreeConsole();
+        ::AllocConsole();
+    }
+    if (::GetConsoleOutputCP() == 0) {
+        // Wine makes a console only where it has a display: unit.win32_console_test gives it one.
+        ASSERT_EQ(std::getenv("LANQI_CONSOLE_EXPECTED"), nullptr) << "no console";
+        GTEST_SKIP() << "Wine gave this program no console";
+    }
+    ASSERT_TRUE(::SetConsoleOutputCP(936));
+    const std::wstring self = L"\"" + ownProgram() + L"\" --console-ending ";
+    const std::wstring cli = L"\"" + besideOwnProgram(L"..\\..\\src\\app\\cli\\lanqi-cli.exe") + L"\"";
+    const struct {
+        const char* ending;
+        std::wstring commandLine;
+        DWORD code;
+    } cases[] = {
+        {"returning from main", self + L"return", 0},
+        {"exit()", self + L"exit", 7},
+        {"an uncaught exception", self + L"throw", 3},
+        {"lanqi-cli's version", cli + L" --version", 0},
+        {"lanqi-cli with an unknown option", cli + L" --no-such-option", 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(runInConsole(c.commandLine), c.code) << c.ending;
+        EXPECT_EQ(::GetConsoleOutputCP(), 936u) << c.ending;
+        ::SetConsoleOutputCP(936);
+    }
+    // While it ran, the console showed UTF-8.
+    const std::string record = convertText(privateFolder(), "GBK", "UTF-8") + "console-page.txt";
+    ::DeleteFileW(widen(record).c_str());
+    ::SetEnvironmentVariableW(L"LANQI_RECORD_FILE", widen(record).c_str());
+    EXPECT_EQ(runInConsole(self + L"record"), 0u);
+    ::SetEnvironmentVariableW(L"LANQI_RECORD_FILE", nullptr);
+    Bytes seen;
+    EXPECT_EQ(readSmallFile(record, 100, seen), FileRead::Read);
+    EXPECT_EQ(seen, "65001");
+    EXPECT_EQ(::GetConsoleOutputCP(), 936u);
+}
+
 }  // namespace
 }  // namespace lanqi
 
@@ -334,6 +400,18 @@ int main(int argc, char** argv) {
     // The helper roles of this program for the tests above: sleep until ended, or write back the arguments.
     if (argc > 1 && std::string(argv[1]) == "--sleep") {
         ::Sleep(60000);
+        return 0;
+    }
+    if (argc > 2 && std::string(argv[1]) == "--console-ending") {
+        // The ways a program ends, once its console output is prepared.
+        lanqi::prepareConsoleOutput();
+        const std::string ending = argv[2];
+        if (ending == "exit") std::exit(7);
+        if (ending == "throw") throw std::runtime_error("not caught");
+        if (ending == "record") {
+            if (const char* record = std::getenv("LANQI_RECORD_FILE"))
+                lanqi::writeFileBlocksAtUtf8(record, {std::to_string(::GetConsoleOutputCP())});
+        }
         return 0;
     }
     if (const char* record = std::getenv("LANQI_RECORD_FILE");
