@@ -41,7 +41,7 @@ HWND windowHandle(const Window* window);
 //   magnet handler     the command registered for magnet links (HKEY_CLASSES_ROOT\magnet\shell\open\command)
 //   runProgram         ShellExecuteW with the parameter quoted as one argument; no command interpreter
 //   runWindowsProgram  the same: the path is a Windows path here
-//   clipboard          the Win32 clipboard, CF_UNICODETEXT
+//   clipboard          the Win32 clipboard, CF_UNICODETEXT, opened by the owner window (setClipboardOwner)
 //   registry           the Win32 registry API (REG_SZ, REG_EXPAND_SZ expanded)
 //   special folder     privateFolder(): "lanqi-search\" in the user's GetTempPathW folder
 //   message box        MessageBoxW with the style word as given
@@ -56,6 +56,15 @@ HWND windowHandle(const Window* window);
 // loadWindow fails and the rest does nothing.
 class Win32DesktopServices final : public DesktopServices {
   public:
+    Win32DesktopServices() = default;
+    ~Win32DesktopServices() override;
+    Win32DesktopServices(const Win32DesktopServices&) = delete;
+    Win32DesktopServices& operator=(const Win32DesktopServices&) = delete;
+
+    // The window that owns what the clipboard is given (the main window), so that SetClipboardData can
+    // place it. Until one is set, or once it is gone, a message-only window of these services owns it.
+    void setClipboardOwner(HWND window) { m_clipboardOwner = window; }
+
     void openAddress(const Text& address) override;
     bool handOverAddress(const Text& address) override;
     Text magnetLinkHandler() override;
@@ -79,6 +88,12 @@ class Win32DesktopServices final : public DesktopServices {
     std::optional<Text> registryString(int root, const Text& path) override;
     MessageAnswer messageBox(const Text& text, int style, const Text& caption, const Window* owner) override;
     void applyWindowOpacity(Window& window, int alpha) override;
+
+  private:
+    HWND clipboardOwner();
+
+    HWND m_clipboardOwner = nullptr;
+    HWND m_ownWindow = nullptr;  // the message-only stand-in, made when first needed
 };
 
 // One command-line argument as CommandLineToArgvW and the C runtime read it back: quoted when it holds a

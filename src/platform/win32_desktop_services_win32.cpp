@@ -103,7 +103,13 @@ bool Win32DesktopServices::setClipboardText(const Text& text) {
     const Text placed = text.substr(0, text.find('\0'));
     const std::wstring wide = wideFromGbk(placed);
     if (wide.empty() && !placed.empty()) return false;
-    if (!::OpenClipboard(nullptr)) return false;
+    // Opened by a window: with no window, SetClipboardData fails. Another program may hold the clipboard
+    // for a moment.
+    HWND owner = clipboardOwner();
+    if (owner == nullptr) return false;
+    bool opened = false;
+    for (int attempt = 0; attempt < 10 && !(opened = ::OpenClipboard(owner) != FALSE); ++attempt) ::Sleep(20);
+    if (!opened) return false;
     bool done = false;
     if (::EmptyClipboard()) {
         const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
@@ -116,6 +122,17 @@ bool Win32DesktopServices::setClipboardText(const Text& text) {
     }
     ::CloseClipboard();
     return done;
+}
+
+Win32DesktopServices::~Win32DesktopServices() {
+    if (m_ownWindow != nullptr) ::DestroyWindow(m_ownWindow);
+}
+
+HWND Win32DesktopServices::clipboardOwner() {
+    if (m_clipboardOwner != nullptr && ::IsWindow(m_clipboardOwner)) return m_clipboardOwner;
+    if (m_ownWindow == nullptr)
+        m_ownWindow = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    return m_ownWindow;
 }
 
 std::optional<Text> Win32DesktopServices::registryString(int root, const Text& path) {

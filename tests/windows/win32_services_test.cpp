@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -184,16 +185,42 @@ TEST(Files, OnlyASmallDiskFileIsRead) {
     }
 }
 
-TEST(Clipboard, TextIsPlacedAsUnicode) {
-    Win32DesktopServices desktop;
-    ASSERT_TRUE(desktop.setClipboardText(gbk(u8"磁力 magnet:?xt=urn:btih:ab")));
-    ASSERT_TRUE(::OpenClipboard(nullptr));
+std::wstring clipboardText() {
+    if (!::OpenClipboard(nullptr)) return L"<not opened>";
     const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
-    ASSERT_NE(data, nullptr);
-    const std::wstring text(static_cast<const wchar_t*>(::GlobalLock(data)));
-    ::GlobalUnlock(data);
+    std::wstring text = L"<none>";
+    if (data != nullptr) {
+        text = static_cast<const wchar_t*>(::GlobalLock(data));
+        ::GlobalUnlock(data);
+    }
     ::CloseClipboard();
-    EXPECT_EQ(text, widen(reinterpret_cast<const char*>(u8"磁力 magnet:?xt=urn:btih:ab")));
+    return text;
+}
+
+// The text goes on as Unicode, owned by the window the services were given, or by a window of their own
+// before one is given and after it is gone.
+TEST(Clipboard, TextIsPlacedAsUnicodeByItsOwnerWindow) {
+    Win32DesktopServices desktop;
+    HWND main = ::CreateWindowExW(0, L"STATIC", L"main", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(main, nullptr);
+    const struct {
+        const char* step;
+        std::function<void()> before;
+        const char8_t* text;
+        bool ownedByMain;
+    } cases[] = {
+        {"no owner yet", [] {}, u8"磁力 magnet:?xt=urn:btih:ab", false},
+        {"the main window", [&] { desktop.setClipboardOwner(main); }, u8"magnet:?xt=urn:btih:cd 迅雷", true},
+        {"the main window gone", [&] { ::DestroyWindow(main); }, u8"magnet:?xt=urn:btih:ef", false},
+    };
+    for (const auto& c : cases) {
+        c.before();
+        ASSERT_TRUE(desktop.setClipboardText(gbk(c.text))) << c.step;
+        EXPECT_EQ(clipboardText(), widen(reinterpret_cast<const char*>(c.text))) << c.step;
+        const HWND owner = ::GetClipboardOwner();
+        EXPECT_NE(owner, nullptr) << c.step;
+        EXPECT_EQ(owner == main, c.ownedByMain) << c.step;
+    }
 }
 
 // A loopback server that answers `answers` requests with `body`, keeping each request's first line.

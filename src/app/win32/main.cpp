@@ -26,7 +26,8 @@ int runClient() {
 
     HttpPageFetcher fetcher;  // outlives the client, whose flow waits for its fetches when it goes
     Client client(desktop, fetcher, settings.settings, definitions);
-    client.client().rememberViewIn(settings.file);  // 列表视图 and 合并相同资源, for the next start
+    desktop.setClipboardOwner(client.window().handle());  // 复制下载地址 and Ctrl+C place the link as the main window
+    client.client().rememberViewIn(settings.file);        // 列表视图 and 合并相同资源, for the next start
     // Where the window was when it last closed, fitted to the screen it comes back to.
     const std::string placeFile = windowPlaceFile(settings.file);
     client.window().openAt(readWindowPlace(placeFile));
