@@ -128,8 +128,13 @@ void OnlinePlay::failPlay() {
     static const Text failed = gbk(u8"视频加载失败！");
     static const Text text = gbk(u8"视屏加载失败：无法连接服务器，请检查网络设置。");
     static const Text caption = gbk(u8"网络错误");
+    // Without a browser engine no page can load, however well the server answers: the network is not to blame.
+    static const Text noEngineText = gbk(u8"视屏加载失败：本机没有可用的网页浏览组件");
+    static const Text noEngineCaption = gbk(u8"播放错误");
+    const bool noEngine = m_view.browserEngineMissing();
     m_view.setLoadingText(failed);
-    m_messages.showMessageBox(text, kErrorBoxStyle, caption, m_view.mainWindow());
+    m_messages.showMessageBox(noEngine ? noEngineText : text, kErrorBoxStyle, noEngine ? noEngineCaption : caption,
+                              m_view.mainWindow());
     returnToSearch();
     m_view.setControlVisible(PlayerControl::LoadingNotice, false);
 }

@@ -59,6 +59,9 @@ class PlayerView {
 
     virtual Window& browser() = 0;          // 播放浏览框, for navigateBrowser
     virtual Text browserTitle() const = 0;  // the document title as the browser reports it now, GBK
+    // True when the system has no engine that can show a page in the browser, so a play fails whatever the
+    // network does.
+    virtual bool browserEngineMissing() const { return false; }
     virtual const Window* mainWindow() const = 0;
     // The about window, modal over the main window; returns once it is closed.
     virtual void showAboutWindow() = 0;

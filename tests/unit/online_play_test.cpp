@@ -95,6 +95,8 @@ class FakePlayerView : public PlayerView {
     void setShieldTimerPeriod(int ms) override { shieldTimer = ms; }
     Window& browser() override { return browserWindow; }
     Text browserTitle() const override { return title; }
+    bool engineMissing = false;
+    bool browserEngineMissing() const override { return engineMissing; }
     const Window* mainWindow() const override { return &mainWindowHandle; }
     void showAboutWindow() override {
         calls.push_back("about");
@@ -269,6 +271,45 @@ TEST_F(OnlinePlayTest, ATitleOneCharacterOffFailsWithTheNetworkErrorBoxThenRetur
         EXPECT_FALSE(playerShown()) << utf8(gbk(title));
     }
     EXPECT_EQ(desktop.messageBoxes.size(), 4u);
+}
+
+// A play that fails on a system without a browser engine says so, not that the server could not be reached;
+// with an engine the same failure is the network's.
+TEST_F(OnlinePlayTest, AFailedPlayBlamesAMissingEngineNotTheNetwork) {
+    const Text network = gbk(u8"视屏加载失败：无法连接服务器，请检查网络设置。");
+    const Text noEngine = gbk(u8"视屏加载失败：本机没有可用的网页浏览组件");
+    const struct {
+        const char* failure;
+        bool engineMissing;
+        std::function<void()> fail;
+        Text text, caption;
+    } cases[] = {
+        {"a wrong title", false, [&] { playAndLoad(1, blankTitle); }, network, gbk(u8"网络错误")},
+        {"a wrong title", true, [&] { playAndLoad(1, blankTitle); }, noEngine, gbk(u8"播放错误")},
+        {"the load limit", false,
+         [&] {
+             play.playOnline(2, item, service);
+             play.onLoadTimer();
+         },
+         network, gbk(u8"网络错误")},
+        {"the load limit", true,
+         [&] {
+             play.playOnline(2, item, service);
+             play.onLoadTimer();
+         },
+         noEngine, gbk(u8"播放错误")},
+    };
+    for (const auto& c : cases) {
+        desktop.messageBoxes.clear();
+        view.engineMissing = c.engineMissing;
+        c.fail();
+        ASSERT_EQ(desktop.messageBoxes.size(), 1u) << c.failure << " " << c.engineMissing;
+        EXPECT_EQ(desktop.messageBoxes[0],
+                  (test::MessageBoxCall{c.text, kMessageOk | kMessageIconError, c.caption, "mainWindow"}))
+            << c.failure << " " << c.engineMissing;
+        EXPECT_TRUE(playerHidden()) << c.failure;
+        EXPECT_EQ(view.loadingText, gbk(u8"视频加载失败！")) << c.failure;
+    }
 }
 
 // Online play takes messages, files, window effects and processes, each from its own object.

@@ -154,14 +154,15 @@ class WindowsClient(unittest.TestCase):
         self.answer(copied, "已复制")
 
         # Enter on the selected row plays it online. Wine's browser control has no engine here: the play ends in
-        # the network-error box, and the search view comes back.
+        # the box that says so (not the network-error box), and the search view comes back.
         self.activate(main)
         self.tool("mousemove", "--window", main, "200", "140")
         self.tool("click", "1")
         self.tool("key", "Return")
-        failed = wait_for("the play to fail", lambda: self.windows_named("^网络错误$"))[0]
+        failed = wait_for("the play to fail", lambda: self.windows_named("^播放错误$"))[0]
         self.shot("windows-play-failed")
-        self.answer(failed, "网络错误")
+        self.assertEqual([], self.windows_named("^网络错误$"))
+        self.answer(failed, "播放错误")
 
         # Closing the window starts the exit fade, after which the program ends by itself.
         self.activate(main)

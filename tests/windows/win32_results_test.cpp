@@ -552,12 +552,17 @@ TEST_F(ResultsWindowTest, ANoticeGoesAwayByItselfAndTheCountComesBack) {
 
 // ---- The whole client over a fake network.
 
-// The fakes of every role but the clipboard, which is the real one (the test reads it back).
+// The fakes of every role but the clipboard, which is the real one (the test reads it back), and the browser's
+// navigation, which reaches the real control.
 class ClientDesktop : public test::FakeDesktopServices {
   public:
     bool setClipboardText(const Text& text) override {
         FakeDesktopServices::setClipboardText(text);
         return m_real.setClipboardText(text);
+    }
+    void navigateBrowser(Window& browser, const Text& address) override {
+        FakeDesktopServices::navigateBrowser(browser, address);
+        m_real.navigateBrowser(browser, address);
     }
 
   private:
@@ -789,6 +794,39 @@ TEST_F(ClientWindowTest, CtrlCCopiesTheSelectedLinesMagnetLinkWithoutABox) {
     EXPECT_EQ(copied.rfind(L"magnet:?xt=urn:btih:" + widen(test::hashOf("r1")), 0), 0u) << narrow(copied);
     EXPECT_TRUE(m_desktop.messageBoxes.empty());
     EXPECT_EQ(window().countText(), L"已复制磁力链接");
+}
+
+// The browser control is made for the first play, not at start. A play on a system without a browser engine
+// (Wine here, with MSHTML off) fails with the box that says so, not with the network's.
+TEST_F(ClientWindowTest, TheBrowserControlComesWithTheFirstPlayAndAMissingEngineIsNamed) {
+    const auto browserWindows = [this] {
+        int count = 0;
+        for (HWND at = ::FindWindowExW(window().handle(), nullptr, L"LanqiWebBrowserHost", nullptr); at != nullptr;
+             at = ::FindWindowExW(window().handle(), at, L"LanqiWebBrowserHost", nullptr))
+            ++count;
+        return count;
+    };
+    EXPECT_FALSE(m_client->player().browserCreated());
+    EXPECT_EQ(browserWindows(), 0);
+    m_fetcher.pages[m_urls[0]] = test::site1Page(test::items(2, "r"), 61);
+    searchToTheEnd();
+    EXPECT_FALSE(m_client->player().browserCreated());  // a search needs no browser
+
+    chooseTable();
+    ListView_SetItemState(table(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    pumpFor(50ms);
+    ASSERT_NE(flow().selectedResult(), nullptr);
+    m_client->player().onlinePlay().playOnline(1, *flow().selectedResult(), "http://127.0.0.1:9");
+    EXPECT_TRUE(m_client->player().browserCreated());
+    EXPECT_EQ(browserWindows(), 1);
+    ASSERT_TRUE(pumpUntil([this] { return !m_desktop.messageBoxes.empty(); })) << "the play did not end";
+    EXPECT_EQ(m_desktop.messageBoxes[0].text, gbk(u8"视屏加载失败：本机没有可用的网页浏览组件"));
+    EXPECT_EQ(m_desktop.messageBoxes[0].caption, gbk(u8"播放错误"));
+
+    // The second play uses the same control.
+    m_client->player().onlinePlay().playOnline(2, *flow().selectedResult(), "http://127.0.0.1:9");
+    ASSERT_TRUE(pumpUntil([this] { return m_desktop.messageBoxes.size() == 2; })) << "the play did not end";
+    EXPECT_EQ(browserWindows(), 1);
 }
 
 // The menu key on the selected line opens 选择播放 at that line, in either view; with none, the main menu at the

@@ -23,6 +23,7 @@ class Client final : private MainView {
     MainWindow& window() { return m_window; }
     ClientController& client() { return m_client; }
     EventPump& events() { return m_pump; }
+    Win32PlayerView& player() { return m_player; }
     // The main window as the controller sees it.
     MainView& view() { return *this; }
 

@@ -28,18 +28,6 @@ Win32PlayerView::Win32PlayerView(MainWindow& window, OnlinePlay::Desktop desktop
     m_play = std::make_unique<OnlinePlay>(desktop, *this, m_events, m_guard);
     OnlinePlay& play = *m_play;
 
-    WebBrowserEvents events;
-    events.downloadBegin = [&play] { play.onLoadStarted(); };
-    events.navigateComplete = [&play] { play.navigationDone(); };
-    events.titleChanged = [&play] { play.checkPlayerPageTitle(); };
-    events.navigateError = [this] { navigationFailed(); };
-    m_host = WebBrowserHost::create(window.handle(), rectOf(scaled(kBrowserGeometry, dpiOf(window.handle()))),
-                                    std::move(events));
-    m_browser.setHandle(m_host->window());
-    // Under the overlay, which takes the pointer over the page.
-    ::SetWindowPos(m_host->window(), m_controls.overlay->handle(), 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-
     m_controls.overlay->events().pointerMoved = [&play](int x, int y, int keys) {
         play.onOverlayPointerMoved(x, y, keys);
     };
@@ -57,7 +45,30 @@ Win32PlayerView::Win32PlayerView(MainWindow& window, OnlinePlay::Desktop desktop
 
 Win32PlayerView::~Win32PlayerView() { m_window.setMessageFilter({}); }
 
+WebBrowserHost& Win32PlayerView::host() {
+    // The control and its engine cost memory and start-up time: they come with the first play.
+    if (m_host != nullptr) return *m_host;
+    OnlinePlay& play = *m_play;
+    WebBrowserEvents events;
+    events.downloadBegin = [&play] { play.onLoadStarted(); };
+    events.navigateComplete = [&play] { play.navigationDone(); };
+    events.titleChanged = [&play] { play.checkPlayerPageTitle(); };
+    events.navigateError = [this] { navigationFailed(); };
+    m_host = WebBrowserHost::create(m_window.handle(), rectOf(scaled(m_browserGeometry, dpiOf(m_window.handle()))),
+                                    std::move(events));
+    m_browser.setHandle(m_host->window());
+    // Under the overlay, which takes the pointer over the page.
+    ::SetWindowPos(m_host->window(), m_controls.overlay->handle(), 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return *m_host;
+}
+
+bool Win32PlayerView::browserEngineMissing() const {
+    return m_host == nullptr || !m_host->ready() || !WebBrowserHost::engineAvailable();
+}
+
 bool Win32PlayerView::filter(MSG& message) {
+    if (m_host == nullptr) return false;  // no page yet
     HWND page = m_host->window();
     const bool inPage = page != nullptr && (message.hwnd == page || ::IsChild(page, message.hwnd));
     if (message.message == WM_MOUSEMOVE) {
@@ -71,9 +82,11 @@ bool Win32PlayerView::filter(MSG& message) {
 }
 
 void Win32PlayerView::Browser::navigate(const std::wstring& address) {
+    // Before the first play there is no page to clear: the control is not made for the blank page.
+    if (m_view.m_host == nullptr && m_view.m_play->playPending() <= 0) return;
     // A control that could not be started, or a request it refuses, reports nothing: the play fails at once,
     // as after a page with the wrong title, once the play request has been made.
-    if (!m_view.m_host->navigate(address)) m_view.m_poster.post([view = &m_view] { view->navigationFailed(); });
+    if (!m_view.host().navigate(address)) m_view.m_poster.post([view = &m_view] { view->navigationFailed(); });
 }
 
 void Win32PlayerView::navigationFailed() {
@@ -84,7 +97,7 @@ void Win32PlayerView::navigationFailed() {
 HWND Win32PlayerView::control(PlayerControl which) const {
     switch (which) {
         case PlayerControl::Browser:
-            return m_host->window();
+            return m_host != nullptr ? m_host->window() : nullptr;
         case PlayerControl::PlayingLabel:
             return m_controls.playingLabel->handle();
         case PlayerControl::ShieldStatus:
@@ -101,12 +114,12 @@ HWND Win32PlayerView::control(PlayerControl which) const {
 
 void Win32PlayerView::setControlVisible(PlayerControl which, bool visible) {
     if (which == PlayerControl::Browser) {
-        m_host->setVisible(visible);
+        if (m_host != nullptr) m_host->setVisible(visible);
         m_window.setPlayerShown(visible);
         // Keys go to the page (and Esc to the player), not to the search box under it; back in the search
         // view they go to the search box again.
         if (visible) {
-            ::SetFocus(m_host->window());
+            if (m_host != nullptr) ::SetFocus(m_host->window());
         } else {
             m_window.focusSearchBox();
         }
@@ -119,11 +132,15 @@ void Win32PlayerView::setControlVisible(PlayerControl which, bool visible) {
 
 void Win32PlayerView::setSearchViewShown(bool shown) { m_window.setSearchViewShown(shown); }
 
-Geometry Win32PlayerView::controlGeometry(PlayerControl which) const { return geometryOf(control(which)); }
+Geometry Win32PlayerView::controlGeometry(PlayerControl which) const {
+    if (which == PlayerControl::Browser && m_host == nullptr) return m_browserGeometry;
+    return geometryOf(control(which));
+}
 
 void Win32PlayerView::setControlGeometry(PlayerControl which, const Geometry& g) {
     if (which == PlayerControl::Browser) {
-        m_host->setBounds(rectOf(scaled(g, dpiOf(m_window.handle()))));
+        m_browserGeometry = g;
+        if (m_host != nullptr) m_host->setBounds(rectOf(scaled(g, dpiOf(m_window.handle()))));
     } else {
         setGeometry(control(which), g);
     }
@@ -224,7 +241,7 @@ void Win32PlayerView::setShieldTimerPeriod(int milliseconds) {
     }
 }
 
-Text Win32PlayerView::browserTitle() const { return gbkFromWide(m_host->title()); }
+Text Win32PlayerView::browserTitle() const { return m_host != nullptr ? gbkFromWide(m_host->title()) : Text(); }
 
 void Win32PlayerView::showAboutWindow() {
     if (m_showAboutWindow) m_showAboutWindow();

@@ -28,7 +28,9 @@ class Win32PlayerView final : public PlayerView {
     ~Win32PlayerView() override;
 
     OnlinePlay& onlinePlay() { return *m_play; }
-    bool browserReady() const { return m_host->ready(); }
+    // The browser control exists (it is made for the first play) and is active in place.
+    bool browserCreated() const { return m_host != nullptr; }
+    bool browserReady() const { return m_host != nullptr && m_host->ready(); }
 
     void setControlVisible(PlayerControl control, bool visible) override;
     void setSearchViewShown(bool shown) override;
@@ -48,6 +50,7 @@ class Win32PlayerView final : public PlayerView {
     void setShieldTimerPeriod(int milliseconds) override;
     Window& browser() override { return m_browser; }
     Text browserTitle() const override;
+    bool browserEngineMissing() const override;
     const Window* mainWindow() const override { return &m_window.windowHandle(); }
     void showAboutWindow() override;
 
@@ -62,6 +65,7 @@ class Win32PlayerView final : public PlayerView {
         Win32PlayerView& m_view;
     };
 
+    WebBrowserHost& host();  // made when first needed
     HWND control(PlayerControl control) const;
     bool filter(MSG& message);
     void navigationFailed();
@@ -69,7 +73,8 @@ class Win32PlayerView final : public PlayerView {
     MainWindow& m_window;
     const PlayerControls m_controls;
     std::function<void()> m_showAboutWindow;
-    std::unique_ptr<WebBrowserHost> m_host;
+    std::unique_ptr<WebBrowserHost> m_host;         // none until the first play
+    Geometry m_browserGeometry = kBrowserGeometry;  // design units, kept for the control until it exists
     Browser m_browser;
     MessagePump m_events;
     WindowsProcessGuard m_guard;

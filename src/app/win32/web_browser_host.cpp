@@ -612,6 +612,21 @@ WebBrowserHost::~WebBrowserHost() {
 }
 
 HWND WebBrowserHost::window() const { return m_site->window(); }
+
+bool WebBrowserHost::engineAvailable() {
+    // MSHTML's HTML document, {25336920-03F9-11CF-8FD0-00AA00686F13}: what the control shows every page in.
+    static const bool available = [] {
+        static constexpr CLSID kHtmlDocument = {
+            0x25336920, 0x03f9, 0x11cf, {0x8f, 0xd0, 0x00, 0xaa, 0x00, 0x68, 0x6f, 0x13}};
+        IUnknown* document = nullptr;
+        if (FAILED(CoCreateInstance(kHtmlDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                    reinterpret_cast<void**>(&document))))
+            return false;
+        document->Release();
+        return true;
+    }();
+    return available;
+}
 bool WebBrowserHost::ready() const { return m_site->ready(); }
 bool WebBrowserHost::navigate(const std::wstring& address) { return m_site->navigate(address); }
 std::wstring WebBrowserHost::title() const { return m_site->title(); }

@@ -44,6 +44,10 @@ class WebBrowserHost {
 
     HWND window() const;
 
+    // The system has the engine that shows pages in the control (MSHTML): its HTML document can be made.
+    // Asked once; Wine without its Gecko package, or with MSHTML switched off, has none.
+    static bool engineAvailable();
+
     // The control exists and is active in place: navigate can reach it.
     bool ready() const;
 
