@@ -264,13 +264,16 @@ void MainWindow::buildPictureList() {
     const int side = scaled(kListPictureSide, m_dpi);
     HIMAGELIST pictures = ImageList_Create(side, side, ILC_COLOR24, 4, 0);
     for (const wchar_t* name : kListPictures) {
-        HBITMAP bitmap = picture(name, m_dpi);
-        if (bitmap == nullptr) {
-            HDC screen = ::GetDC(nullptr);
-            bitmap = ::CreateCompatibleBitmap(screen, side, side);  // stands in, blank
-            ::ReleaseDC(nullptr, screen);
+        if (HBITMAP bitmap = picture(name, m_dpi)) {
+            ImageList_Add(pictures, bitmap, nullptr);  // the decoded pictures stay: picture() keeps them
+            continue;
         }
-        ImageList_Add(pictures, bitmap, nullptr);
+        // A picture that does not decode has a blank stand-in; the list keeps its own copy of it.
+        HDC screen = ::GetDC(nullptr);
+        HBITMAP standIn = ::CreateCompatibleBitmap(screen, side, side);
+        ::ReleaseDC(nullptr, screen);
+        ImageList_Add(pictures, standIn, nullptr);
+        if (standIn != nullptr) ::DeleteObject(standIn);
     }
     // Tiles put the picture left of its caption in a cell of fixed size. Where the list view has no tiles
     // (Wine's), small icons do the same with the 80 × 80 pictures; their cells are as wide as the widest
