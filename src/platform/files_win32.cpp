@@ -9,7 +9,8 @@
 
 #include "platform/win32_text.h"
 
-// Files on Windows: paths are GBK texts (code page 936) in the logic and UTF-16 for the W functions.
+// Files on Windows: the settings and site files have UTF-8 paths, which name any folder; the private folder's
+// files have GBK paths (code page 936), as the logic holds them; both are UTF-16 for the W functions.
 namespace lanqi {
 namespace {
 
@@ -142,7 +143,17 @@ Text privateFolder() {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         return {};
-    return convertText(narrow(folder + L"\\"), "UTF-8", "GBK");
+    // The logic holds paths as GBK texts. A folder GBK cannot name (a user name in Hangul, say) is given by its
+    // short form, whose names the system makes from ASCII; with no short names on that volume there is no
+    // private folder, and the player shows its blank page from memory.
+    const Text named = convertText(narrow(folder + L"\\"), "UTF-8", "GBK");
+    if (!named.empty()) return named;
+    std::wstring shortName(MAX_PATH + 1, L'\0');
+    const DWORD shortLength =
+        ::GetShortPathNameW(folder.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
+    if (shortLength == 0 || shortLength > MAX_PATH) return {};
+    shortName.resize(shortLength);
+    return convertText(narrow(shortName + L"\\"), "UTF-8", "GBK");
 }
 
 std::string userConfigFolder() {

@@ -19,6 +19,8 @@
 #include "platform/files.h"
 #include "platform/net_transfer.h"
 #include "platform/process_guard.h"
+#include "platform/settings.h"
+#include "platform/window_place.h"
 #include "platform/win32_desktop_services.h"
 #include "platform/win32_text.h"
 
@@ -418,6 +420,76 @@ TEST(Console, TheCodePageIsPutBackHoweverTheProgramEnds) {
     EXPECT_EQ(readSmallFile(record, 100, seen), FileRead::Read);
     EXPECT_EQ(seen, "65001");
     EXPECT_EQ(::GetConsoleOutputCP(), 936u);
+}
+
+// Sets a variable of the environment (the C runtime's and the system's) for the life of the value.
+class ScopedVariable {
+  public:
+    ScopedVariable(const wchar_t* name, const std::wstring& value) : m_name(name) {
+        if (const wchar_t* old = ::_wgetenv(name)) m_old = old;
+        ::_wputenv_s(name, value.c_str());
+    }
+    ~ScopedVariable() { ::_wputenv_s(m_name, m_old.c_str()); }
+
+  private:
+    const wchar_t* m_name;
+    std::wstring m_old;
+};
+
+bool fileExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The user's folders may have names GBK has no characters for (Hangul here): the settings, the window's place
+// and the player's blank page are written and read back there.
+TEST(Paths, FoldersNamedOutsideGbkHoldTheSettingsAndThePrivateFiles) {
+    wchar_t temporary[MAX_PATH + 1];
+    ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temporary), 0u);
+    const std::wstring base = std::wstring(temporary) + L"lanqi-search\\";
+    ::CreateDirectoryW(base.c_str(), nullptr);
+    const struct {
+        const wchar_t* variable;
+        std::wstring folder;
+    } settingsCases[] = {
+        {L"APPDATA", base + L"설정 폴더"},
+        {L"XDG_CONFIG_HOME", base + L"한국어 설정"},
+    };
+    for (const auto& c : settingsCases) {
+        const std::string label = narrow(c.variable);
+        ::CreateDirectoryW(c.folder.c_str(), nullptr);
+        const ScopedVariable appData(L"APPDATA", c.folder);
+        const ScopedVariable config(L"XDG_CONFIG_HOME", std::wstring(c.variable) == L"APPDATA" ? L"" : c.folder);
+        const std::string file = settingsFilePath();
+        EXPECT_EQ(file, narrow(c.folder) + "/lanqi-search/config.toml") << label;
+        Settings settings = builtInSettings();
+        settings.sites[4].base = "http://127.0.0.1:9/site5";
+        std::string error;
+        ASSERT_TRUE(saveSettingsFile(file, settings, error)) << label << ": " << error;
+        EXPECT_TRUE(fileExists(c.folder + L"\\lanqi-search\\config.toml")) << label;
+        const LoadedSettings loaded = loadSettings();
+        EXPECT_TRUE(loaded.fileFound) << label;
+        EXPECT_TRUE(loaded.problems.empty()) << label << ": " << loaded.report(false);
+        EXPECT_EQ(loaded.settings.sites[4].base, "http://127.0.0.1:9/site5") << label;
+
+        const std::string placeFile = windowPlaceFile(file);
+        const WindowPlace place{120, 80, 900, 640, true};
+        ASSERT_TRUE(writeWindowPlace(placeFile, place)) << label;
+        EXPECT_EQ(readWindowPlace(placeFile), std::optional<WindowPlace>(place)) << label;
+    }
+
+    // The temporary folder in a Hangul-named folder: the private folder is still there, by its short name.
+    const std::wstring hangulTemporary = base + L"임시 폴더";
+    ::CreateDirectoryW(hangulTemporary.c_str(), nullptr);
+    const ScopedVariable tmp(L"TMP", hangulTemporary);
+    const ScopedVariable temp(L"TEMP", hangulTemporary);
+    const Text folder = privateFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.find('?'), std::string::npos);
+    ASSERT_TRUE(writeFileBlocks(folder + "wyhc.htm", {"<html>", "</html>"}));
+    Bytes page;
+    EXPECT_EQ(readSmallFile(narrow(hangulTemporary + L"\\lanqi-search\\wyhc.htm"), 100, page), FileRead::Read);
+    EXPECT_EQ(page, "<html></html>");
 }
 
 }  // namespace
