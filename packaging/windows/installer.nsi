@@ -4,13 +4,18 @@
 ; STAGE holds the files as they are installed: bin\lanqi-search.exe, bin\lanqi-cli.exe,
 ; share\lanqi-search\sites\site1.toml .. site6.toml and README-windows.txt.
 ;
-; One installation for the whole machine: the programs in Program Files (a folder name that any tool can
-; type), the Start-menu entries for all users and the uninstall entry under HKLM. The settings stay with each user in
-; %APPDATA%\lanqi-search; neither the installer nor the uninstaller touches them.
+; Two ways to install, chosen on the installer's first page after the welcome (or /AllUsers, /CurrentUser):
+; - for every user (the default for an administrator): the programs in Program Files (a folder name that any tool
+;   can type), the Start-menu entries for all users and the uninstall entry under HKLM;
+; - for this user only, with no administrator: the programs in %LOCALAPPDATA%\Programs\lanqi-search, this user's
+;   Start menu and the uninstall entry under HKCU.
+; The settings stay with each user in %APPDATA%\lanqi-search; neither the installer nor the uninstaller touches
+; them. The uninstaller removes the values the installer and the program wrote, one by one, and a key only once
+; nothing else is left in it.
 ;
 ; A 64-bit installer for the 64-bit programs: it sees Program Files and the registry as they are, without the
-; WOW64 redirection of a 32-bit one. /S installs silently, /D=FOLDER (last on the command line) picks the folder;
-; uninstall.exe /S removes silently.
+; WOW64 redirection of a 32-bit one. /S installs silently (for every user when it may, else for this user),
+; /D=FOLDER (last on the command line) picks the folder; the uninstall entry's command removes silently with /S.
 
 !ifndef VERSION | VERSION_QUAD | STAGE | ICON | OUTFILE
   !error "makensis needs -DVERSION, -DVERSION_QUAD, -DSTAGE, -DICON and -DOUTFILE (cmake/windows-packages.cmake passes them)"
@@ -20,20 +25,29 @@ Target amd64-unicode
 Unicode true
 SetCompressor /SOLID lzma
 ManifestDPIAware true
-RequestExecutionLevel admin
 
 !define PRODUCT "岚栖种子搜索神器"
 !define PUBLISHER "岚栖工作室"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\lanqi-search"
+!define EMULATION_KEY "Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION"
 !define MENU_FOLDER "$SMPROGRAMS\${PRODUCT}"
 
 Name "${PRODUCT}" "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES64\lanqi-search"
-; A second installation (a newer version) goes where the first one is.
-InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PUBLISHER}"
 
+; Asks for an administrator when the user is one (then both ways are open), and runs as the user otherwise.
+!define MULTIUSER_EXECUTIONLEVEL Highest
+!define MULTIUSER_MUI
+!define MULTIUSER_INSTALLMODE_COMMANDLINE
+!define MULTIUSER_USE_PROGRAMFILES64
+!define MULTIUSER_INSTALLMODE_INSTDIR "lanqi-search"
+; A second installation (a newer version) goes the way and where the first one went.
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallLocation"
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME "InstallLocation"
+!include "MultiUser.nsh"
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
 
@@ -44,6 +58,7 @@ BrandingText "${PUBLISHER}"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -60,13 +75,23 @@ VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileDescription" "${PRODUCT} ${VERSION} 安装程序"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "LegalCopyright" "${PUBLISHER}"
 
+; The way of installing decides SHCTX (HKLM or HKCU) and the shell folders ($SMPROGRAMS) from here on.
 Function .onInit
-  SetShellVarContext all
+  !insertmacro MULTIUSER_INIT
 FunctionEnd
 
 Function un.onInit
-  SetShellVarContext all
+  !insertmacro MULTIUSER_UNINIT
 FunctionEnd
+
+; The option that makes the uninstaller remove the installation it belongs to.
+!macro INSTALL_MODE_OPTION OUT
+  ${If} $MultiUser.InstallMode == "AllUsers"
+    StrCpy ${OUT} "/AllUsers"
+  ${Else}
+    StrCpy ${OUT} "/CurrentUser"
+  ${EndIf}
+!macroend
 
 Section "${PRODUCT}" SectionProgram
   SectionIn RO
@@ -92,19 +117,20 @@ Section "${PRODUCT}" SectionProgram
   CreateShortcut "${MENU_FOLDER}\${PRODUCT}.lnk" "$INSTDIR\bin\lanqi-search.exe"
   CreateShortcut "${MENU_FOLDER}\卸载${PRODUCT}.lnk" "$INSTDIR\uninstall.exe"
 
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\bin\lanqi-search.exe"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "https://www.lanqi-studio.example/"
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  !insertmacro INSTALL_MODE_OPTION $3
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\bin\lanqi-search.exe"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" $3'
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" $3 /S'
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "URLInfoAbout" "https://www.lanqi-studio.example/"
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
 ; Removes what the installer put in place, file by file: anything else in the folder (and the users'
@@ -130,5 +156,21 @@ Section "Uninstall"
   Delete "${MENU_FOLDER}\卸载${PRODUCT}.lnk"
   RMDir "${MENU_FOLDER}"
 
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ; The values written above, one by one: a key goes only once it is empty (another tool may keep its own
+  ; values there).
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "DisplayName"
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "DisplayVersion"
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "Publisher"
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "DisplayIcon"
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "UninstallString"
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "QuietUninstallString"
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "URLInfoAbout"
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "NoModify"
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "NoRepair"
+  DeleteRegValue SHCTX "${UNINSTALL_KEY}" "EstimatedSize"
+  DeleteRegKey /ifempty SHCTX "${UNINSTALL_KEY}"
+  ; The client asks the browser control for the engine's standards mode for itself, for the user who runs it:
+  ; that value goes for the user who uninstalls; the key is Internet Explorer's and stays.
+  DeleteRegValue HKCU "${EMULATION_KEY}" "lanqi-search.exe"
 SectionEnd

@@ -1,8 +1,9 @@
 """The Windows packages of the windows-packages target: the zip's entries, and the installer under Wine in a
-prefix of its own ($LANQI_INSTALL_WINEPREFIX): a silent install puts the files, the Start-menu shortcuts and the
-uninstall entry in place, the installed programs run from there (lanqi-cli.exe reads the installed site
-definitions, lanqi-search.exe comes up to its usage notice on an X server of the test's own), and the silent
-uninstall the entry names takes everything away again but the user's settings."""
+prefix of its own ($LANQI_INSTALL_WINEPREFIX), for every user and for this user only: a silent install puts the
+files, the Start-menu shortcuts and the uninstall entry in place, the installed programs run from there
+(lanqi-cli.exe reads the installed site definitions, lanqi-search.exe comes up to its usage notice on an X server
+of the test's own), and the silent uninstall the entry names takes away everything it and the program wrote but
+the user's settings, and no value that another program keeps in the same keys."""
 
 import getpass
 import json
@@ -24,7 +25,8 @@ WINESERVER = "/usr/lib/wine/wineserver"
 
 PRODUCT = "岚栖种子搜索神器"
 PUBLISHER = "岚栖工作室"
-UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\lanqi-search"
+UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\lanqi-search"
+EMULATION_KEY = r"HKCU\Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION"
 PACKAGE_FOLDER = "lanqi-search-%s" % VERSION
 SETUP = os.path.join(BUILD, "lanqi-search-%s-setup.exe" % VERSION)
 ZIP = os.path.join(BUILD, "lanqi-search-%s-windows-x64.zip" % VERSION)
@@ -59,11 +61,33 @@ def end_wine():
     subprocess.run([WINESERVER, "-k"], env=wine_env(), stderr=subprocess.DEVNULL, timeout=60)
 
 
-def uninstall_entry():
-    """The text values of the uninstall entry, or None when there is none. (reg query writes them to a pipe in
-    the console's code page, where the Chinese ones are lost; reg export writes UTF-16.)"""
-    exported = host_path(r"C:\lanqi-uninstall-entry.reg")
-    out = wine("reg", "export", UNINSTALL_KEY, r"C:\lanqi-uninstall-entry.reg", "/y")
+class Mode:
+    """A way of installing: its command-line option, where the uninstall entry, the programs and the Start-menu
+    folder go."""
+
+    def __init__(self, option, root, folder, menu):
+        self.option, self.root, self.folder, self.menu = option, root, folder, menu
+
+    @property
+    def key(self):
+        return self.root + "\\" + UNINSTALL_KEY
+
+
+def menu_of(*parts):
+    return os.path.join(PREFIX, "drive_c", *parts, "Microsoft", "Windows", "Start Menu", "Programs", PRODUCT)
+
+
+ALL_USERS = Mode("/AllUsers", "HKLM", r"C:\Program Files\lanqi-search", menu_of("ProgramData"))
+THIS_USER = Mode("/CurrentUser", "HKCU", r"C:\users\%s\AppData\Local\Programs\lanqi-search" % getpass.getuser(),
+                 menu_of("users", getpass.getuser(), "AppData", "Roaming"))
+
+
+def exported_values(key):
+    """The values of a registry key as reg export writes them (names to texts, a DWORD as "dword:..."), or None
+    when there is no such key. (reg query writes them to a pipe in the console's code page, where the Chinese
+    ones are lost; reg export writes UTF-16.)"""
+    exported = host_path(r"C:\lanqi-exported.reg")
+    out = wine("reg", "export", key, r"C:\lanqi-exported.reg", "/y")
     if out.returncode != 0:
         return None
     with open(exported, encoding="utf-16") as f:
@@ -71,11 +95,17 @@ def uninstall_entry():
     os.remove(exported)
     values = {}
     for line in lines:
-        match = re.fullmatch(r'"((?:[^"\\]|\\.)*)"="((?:[^"\\]|\\.)*)"', line)
+        match = re.fullmatch(r'"((?:[^"\\]|\\.)*)"=(?:"((?:[^"\\]|\\.)*)"|(dword:[0-9a-f]{8}))', line)
         if match:
-            name, value = (re.sub(r"\\(.)", r"\1", part) for part in match.groups())
-            values[name] = value
+            name = re.sub(r"\\(.)", r"\1", match.group(1))
+            values[name] = re.sub(r"\\(.)", r"\1", match.group(2)) if match.group(2) is not None else match.group(3)
     return values
+
+
+def uninstall_entry(mode=ALL_USERS):
+    """The text values of the uninstall entry, or None when there is none."""
+    values = exported_values(mode.key)
+    return None if values is None else {k: v for k, v in values.items() if not v.startswith("dword:")}
 
 
 def host_path(windows_path):
@@ -85,23 +115,21 @@ def host_path(windows_path):
     return os.path.join(PREFIX, "drive_c", *[part for part in rest.split("\\") if part])
 
 
-def menu_folder():
-    # The Start menu of all users, as Wine lays out a prefix.
-    return os.path.join(PREFIX, "drive_c", "ProgramData", "Microsoft", "Windows", "Start Menu", "Programs", PRODUCT)
-
-
 def user_settings_folder():
     return os.path.join(PREFIX, "drive_c", "users", getpass.getuser(), "AppData", "Roaming", "lanqi-search")
 
 
-def fresh_install():
-    """Clears what an earlier run left in the prefix, then installs silently."""
-    wine("reg", "delete", UNINSTALL_KEY, "/f")
-    for folder in (host_path(r"C:\Program Files\lanqi-search"), menu_folder(), user_settings_folder()):
-        shutil.rmtree(folder, ignore_errors=True)
-    out = wine(SETUP, "/S")
+def fresh_install(mode):
+    """Clears what an earlier run left in the prefix, then installs silently the given way."""
+    for other in (ALL_USERS, THIS_USER):
+        wine("reg", "delete", other.key, "/f")
+        for folder in (host_path(other.folder), other.menu):
+            shutil.rmtree(folder, ignore_errors=True)
+    shutil.rmtree(user_settings_folder(), ignore_errors=True)
+    out = wine(SETUP, "/S", mode.option)
     if out.returncode != 0:
-        raise AssertionError("%s /S: exit %d %s" % (SETUP, out.returncode, out.stderr.decode(errors="replace")))
+        raise AssertionError("%s /S %s: exit %d %s" % (SETUP, mode.option, out.returncode,
+                                                       out.stderr.decode(errors="replace")))
 
 
 @unittest.skipUnless(CONFIGURED, "run by ctest (py.test_windows_packages), which builds the packages first")
@@ -122,12 +150,14 @@ class ZipPackage(unittest.TestCase):
         text.decode("utf-8")
 
 
-@unittest.skipUnless(CONFIGURED, "run by ctest (py.test_windows_packages), which builds the packages first")
-class InstalledPackage(unittest.TestCase):
+class InstalledPackage:
+    """What an installation made the given way holds (a mixin: the classes below name the way)."""
+    mode = None
+
     @classmethod
     def setUpClass(cls):
-        fresh_install()
-        cls.entry = uninstall_entry()
+        fresh_install(cls.mode)
+        cls.entry = uninstall_entry(cls.mode)
         cls.folder = (cls.entry or {}).get("InstallLocation", "")
 
     @classmethod
@@ -135,13 +165,18 @@ class InstalledPackage(unittest.TestCase):
         end_wine()
 
     def test_the_uninstall_entry(self):
-        self.assertIsNotNone(self.entry, "no " + UNINSTALL_KEY)
-        self.assertEqual(self.folder, r"C:\Program Files\lanqi-search")
+        self.assertIsNotNone(self.entry, "no " + self.mode.key)
+        self.assertEqual(self.folder, self.mode.folder)
         self.assertEqual(self.entry.get("DisplayName"), PRODUCT)
         self.assertEqual(self.entry.get("DisplayVersion"), VERSION)
         self.assertEqual(self.entry.get("Publisher"), PUBLISHER)
-        self.assertEqual(self.entry.get("UninstallString"), '"%s\\uninstall.exe"' % self.folder)
-        self.assertEqual(self.entry.get("QuietUninstallString"), '"%s\\uninstall.exe" /S' % self.folder)
+        self.assertEqual(self.entry.get("UninstallString"), '"%s\\uninstall.exe" %s' % (self.folder, self.mode.option))
+        self.assertEqual(self.entry.get("QuietUninstallString"),
+                         '"%s\\uninstall.exe" %s /S' % (self.folder, self.mode.option))
+        # The other way left nothing.
+        other = THIS_USER if self.mode is ALL_USERS else ALL_USERS
+        self.assertIsNone(uninstall_entry(other))
+        self.assertFalse(os.path.exists(other.menu))
 
     def test_the_installed_files_are_the_zips_and_the_uninstaller(self):
         root = host_path(self.folder)
@@ -159,7 +194,7 @@ class InstalledPackage(unittest.TestCase):
         for name, target in ((PRODUCT + ".lnk", self.folder + r"\bin\lanqi-search.exe"),
                              ("卸载" + PRODUCT + ".lnk", self.folder + r"\uninstall.exe")):
             with self.subTest(shortcut=name):
-                path = os.path.join(menu_folder(), name)
+                path = os.path.join(self.mode.menu, name)
                 self.assertTrue(os.path.isfile(path), path)
                 with open(path, "rb") as f:
                     link = f.read()
@@ -222,19 +257,37 @@ class InstalledPackage(unittest.TestCase):
 
 
 @unittest.skipUnless(CONFIGURED, "run by ctest (py.test_windows_packages), which builds the packages first")
+class InstalledForEveryUser(InstalledPackage, unittest.TestCase):
+    mode = ALL_USERS
+
+
+@unittest.skipUnless(CONFIGURED, "run by ctest (py.test_windows_packages), which builds the packages first")
+class InstalledForThisUser(InstalledPackage, unittest.TestCase):
+    mode = THIS_USER
+
+
+@unittest.skipUnless(CONFIGURED, "run by ctest (py.test_windows_packages), which builds the packages first")
 class Uninstall(unittest.TestCase):
-    def test_the_quiet_uninstall_removes_the_program_but_not_the_settings(self):
-        fresh_install()
+    def uninstall(self, mode, foreign):
+        """Installs the given way, lets the client's and another program's values in, then uninstalls with the
+        entry's quiet command; `foreign` also leaves a value of another program in the uninstall entry's key."""
+        fresh_install(mode)
         self.addCleanup(end_wine)
         settings = os.path.join(user_settings_folder(), "config.toml")
         os.makedirs(os.path.dirname(settings))
         with open(settings, "w") as f:
             f.write("[site3]\nenabled = false\n")
-        entry = uninstall_entry()
-        self.assertIsNotNone(entry, "no " + UNINSTALL_KEY)
+        # What the client writes at its first play, beside another program's value of the same key.
+        for name in ("lanqi-search.exe", "other-tool.exe"):
+            self.assertEqual(0, wine("reg", "add", EMULATION_KEY, "/v", name, "/t", "REG_DWORD", "/d", "11001",
+                                     "/f").returncode)
+        if foreign:
+            self.assertEqual(0, wine("reg", "add", mode.key, "/v", "OtherToolNote", "/d", "kept", "/f").returncode)
+        entry = uninstall_entry(mode)
+        self.assertIsNotNone(entry, "no " + mode.key)
         folder = host_path(entry["InstallLocation"])
         self.assertTrue(os.path.isdir(folder))
-        self.assertTrue(os.path.isdir(menu_folder()))
+        self.assertTrue(os.path.isdir(mode.menu))
 
         command = re.fullmatch(r'"([^"]+)"\s*(.*)', entry["QuietUninstallString"])
         out = wine(command.group(1), *command.group(2).split())
@@ -243,10 +296,21 @@ class Uninstall(unittest.TestCase):
         subprocess.run([WINESERVER, "-w"], env=wine_env(), timeout=120)
 
         self.assertFalse(os.path.exists(folder), sorted(os.listdir(folder)) if os.path.isdir(folder) else folder)
-        self.assertFalse(os.path.exists(menu_folder()))
-        self.assertIsNone(uninstall_entry())
+        self.assertFalse(os.path.exists(mode.menu))
+        self.assertEqual(exported_values(EMULATION_KEY), {"other-tool.exe": "dword:00002af9"})
         with open(settings) as f:
             self.assertEqual(f.read(), "[site3]\nenabled = false\n")
+        return exported_values(mode.key)
+
+    def test_the_quiet_uninstall_removes_the_program_but_not_the_settings(self):
+        for mode in (ALL_USERS, THIS_USER):
+            with self.subTest(mode=mode.option):
+                self.assertIsNone(self.uninstall(mode, foreign=False))
+
+    def test_the_uninstall_keeps_another_programs_value_in_the_entrys_key(self):
+        for mode in (ALL_USERS, THIS_USER):
+            with self.subTest(mode=mode.option):
+                self.assertEqual(self.uninstall(mode, foreign=True), {"OtherToolNote": "kept"})
 
 
 if __name__ == "__main__":
