@@ -9,6 +9,7 @@
 #include "scrape/site_definition.h"
 #include "platform/settings.h"
 #include "platform/window_place.h"
+#include "swarm/torrent_swarm.h"
 
 int main(int argc, char** argv) {
     // The client reads no arguments of its own; Qt takes its usual ones (-platform, -style, ...).
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
     lanqi::AppController controller(window, settings.settings,
                                     definitions);  // routes the window's events from its first shown frame on
     controller.client().rememberViewIn(settings.file);
+    // 检查健康度 through libtorrent where this build has it; without it, the command says it is not available.
+    if (lanqi::swarmCheckAvailable()) controller.client().useSwarm(lanqi::makeTorrentSwarmChecker);
     // "关于播放器" shows the about window owned by the main window (the player handles always-on-top).
     controller.setPlayOnline(lanqi::installPlayer(
         window, controller.desktop(), [&controller] { controller.showAboutWindow(&controller.mainWindowHandle()); }));

@@ -11,6 +11,7 @@
 #include "platform/win32_desktop_services.h"
 #include "scrape/site_definition.h"
 #include "search/page_fetcher.h"
+#include "swarm/torrent_swarm.h"
 
 namespace lanqi::win32 {
 namespace {
@@ -28,6 +29,8 @@ int runClient() {
     Client client(desktop, fetcher, settings.settings, definitions);
     desktop.setClipboardOwner(client.window().handle());  // 复制下载地址 and Ctrl+C place the link as the main window
     client.client().rememberViewIn(settings.file);        // 列表视图 and 合并相同资源, for the next start
+    // 检查健康度 through libtorrent where this build has it; without it, the command says it is not available.
+    if (swarmCheckAvailable()) client.client().useSwarm(makeTorrentSwarmChecker);
     // Where the window was when it last closed, fitted to the screen it comes back to.
     const std::string placeFile = windowPlaceFile(settings.file);
     client.window().openAt(readWindowPlace(placeFile));
