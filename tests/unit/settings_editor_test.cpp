@@ -25,7 +25,7 @@ class SettingsEditorTest : public test::ScratchFolderTest {
     }
     // An editor on `toml` as the settings file, with the environment as it is now.
     SettingsEditor open(const std::string& toml) {
-        std::ofstream(file) << toml;
+        std::ofstream(file, std::ios::binary) << toml;  // the bytes as given, on Windows too
         return SettingsEditor(file, loadSettings(file).settings);
     }
     static constexpr const char* kVariables[] = {"LANQI_SITE2_BASE", "LANQI_SITE7_BASE", "LANQI_VENDOR_BASE",
