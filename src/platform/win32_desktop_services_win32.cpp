@@ -181,8 +181,14 @@ bool Win32DesktopServices::writeFile(const Text& path, const std::vector<Bytes>&
 }
 
 MessageAnswer Win32DesktopServices::messageBox(const Text& text, int style, const Text& caption, const Window* owner) {
-    const int answer = ::MessageBoxW(windowHandle(owner), wideFromGbk(text).c_str(), wideFromGbk(caption).c_str(),
-                                     static_cast<UINT>(style));
+    // Modal over the window it came from, else over the active one; the keys go back where they were.
+    HWND over = windowHandle(owner);
+    if (over == nullptr) over = ::GetActiveWindow();
+    HWND focus = ::GetFocus();
+    const int answer =
+        ::MessageBoxW(over, wideFromGbk(text).c_str(), wideFromGbk(caption).c_str(), static_cast<UINT>(style));
+    if (focus != nullptr && ::IsWindow(focus) && ::IsWindowVisible(focus) && ::IsWindowEnabled(focus))
+        ::SetFocus(focus);
     switch (answer) {
         case IDCANCEL:
             return MessageAnswer::Cancel;

@@ -115,7 +115,8 @@ TEST_F(MainWindowTest, KeysGoWhereTheQtClientSendsThem) {
     press(VK_ESCAPE);
     EXPECT_EQ(m_seen, (std::vector<std::string>{"search", "escape"}));
 
-    // Tab walks the search row left to right into the list, past hidden controls, and round again.
+    // Tab walks the search row left to right into the list, past hidden controls, to the footer's link and round
+    // again through the logo.
     const auto tabOrder = [&] {
         std::vector<HWND> order;
         for (int i = 0; i < 7; ++i) {
@@ -125,8 +126,12 @@ TEST_F(MainWindowTest, KeysGoWhereTheQtClientSendsThem) {
         return order;
     };
     ::SetFocus(box);
-    EXPECT_EQ(tabOrder(), (std::vector<HWND>{child(WC_BUTTONW, L"岚栖搜索"), list, box, child(WC_BUTTONW, L"岚栖搜索"),
-                                             list, box, child(WC_BUTTONW, L"岚栖搜索")}));
+    HWND logo = child(L"LanqiLabel", L"产品标志");
+    HWND link = child(L"LanqiLabel", L"官方网站");
+    ASSERT_NE(logo, nullptr);
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(tabOrder(), (std::vector<HWND>{child(WC_BUTTONW, L"岚栖搜索"), list, link, logo, box,
+                                             child(WC_BUTTONW, L"岚栖搜索"), list}));
     m_window->render(resultsScreen({"1", "2"}, -1), ~0u);
     showRows(resultsScreen({"1", "2"}, -1), -1);
     ::SetFocus(box);

@@ -11,7 +11,8 @@ Client::Client(DesktopServices& desktop, PageFetcher& fetcher, const Settings& s
       m_client(*this, desktop, fetcher, m_poster, settings, definitions),
       m_player(m_window, desktop, [this] { showAboutWindow(&m_window.windowHandle()); }) {
     ShellCommands& commands = m_client.commands();
-    commands.showAbout = [this] { showAboutWindow(nullptr); };
+    // Modal over the main window: it takes no clicks while the about window is up.
+    commands.showAbout = [this] { showAboutWindow(&m_window.windowHandle()); };
     commands.showSettings = [this] { showSettingsWindow(0); };
     commands.showSettingsAt = [this](int slot) { showSettingsWindow(slot); };
     commands.playOnline = [this](int channel, const ResultItem& item, const Text& playService) {

@@ -132,8 +132,10 @@ MainWindow::MainWindow(WindowEffects& windows) : m_windows(windows) {
     sizeAndCentre(m_window, nullptr, kMainWindowWidth, kMainWindowHeight);
     m_fadeOut = std::make_unique<FadeOutDriver>(*this);
     buildControls();
+    applyColours();
     onMoveOrSize();
     setKeyboardOwner(m_window, this);
+    hideKeyboardCues(m_window);
 }
 
 MainWindow::~MainWindow() {
@@ -153,6 +155,7 @@ void MainWindow::buildControls() {
     LabelLook logo;
     logo.picture = picture(L"LOGO");
     logo.fitPicture = true;
+    logo.focusable = true;  // Enter opens the vendor's site, as a click does
     m_logo = std::make_unique<Label>(m_window, geometryOf(MainControl::Logo), logo);
     ::SetWindowTextW(m_logo->handle(), spokenName(MainControl::Logo).c_str());
     m_logo->events().leftPressed = [this] {
@@ -167,6 +170,7 @@ void MainWindow::buildControls() {
     ::SetWindowPos(m_searchBox, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     const std::wstring cue = spokenName(MainControl::SearchBox);
     ::SendMessageW(m_searchBox, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(cue.c_str()));
+    nameControl(m_searchBox, cue);
     m_searchButton =
         createControl(m_window, WC_BUTTONW, captionOf(MainControl::SearchButton).c_str(),
                       WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, geometryOf(MainControl::SearchButton), kSearchButtonId);
@@ -179,6 +183,7 @@ void MainWindow::buildControls() {
                                    kPageSelectorId);
     ::SendMessageW(m_pageSelector, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), scaled(14, m_dpi));
     ::SendMessageW(m_pageSelector, CB_SETMINVISIBLE, kPageListRows, 0);
+    nameControl(m_pageSelector, spokenName(MainControl::PageSelector));
     m_nextButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::NextButton).c_str(),
                                  WS_TABSTOP | BS_PUSHBUTTON, geometryOf(MainControl::NextButton), kNextId);
     buildTable();
@@ -188,9 +193,6 @@ void MainWindow::buildControls() {
                            geometryOf(MainControl::ResultList), kListId, listFont());
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
     buildPictureList();
-    ListView_SetBkColor(m_list, RGB(255, 255, 255));
-    ListView_SetTextBkColor(m_list, RGB(255, 255, 255));
-    ListView_SetTextColor(m_list, RGB(0, 0, 0));
 
     LabelLook banner;
     banner.text = captionOf(MainControl::Banner);
@@ -218,12 +220,20 @@ void MainWindow::buildControls() {
     footer.linkArea = linkArea;
     m_footer = std::make_unique<Label>(m_window, footerAt, footer);
     m_footer->events().leftPressed = m_logo->events().leftPressed;
-    m_footerTips = addToolTip(m_footer->handle(), L"", linkArea);
+    // 透明标签1 lies over the address: a tab stop named 官方网站 that Enter and a click open.
+    LabelLook link;
+    link.transparent = true;
+    link.focusable = true;
+    link.text = spokenName(MainControl::FooterLink);
+    link.linkArea = {0, 0, linkAt.width, linkAt.height};
+    m_footerLink = std::make_unique<Label>(m_window, linkAt, link);
+    m_footerLink->events().leftPressed = m_logo->events().leftPressed;
+    m_footerTips = addToolTip(m_footerLink->handle(), L"");
     showVendorAddress(Text(kBuiltInVendorBase));
     registerWindowClass(kSiteStripClass, siteStripProcedure, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
     m_strip = createControl(m_window, kSiteStripClass, spokenName(MainControl::SiteStrip), WS_VISIBLE | WS_CLIPCHILDREN,
                             geometryOf(MainControl::SiteStrip), kSiteStripId);
-    for (Label* area : {m_logo.get(), m_banner.get(), m_footer.get()}) {
+    for (Label* area : {m_logo.get(), m_banner.get(), m_footer.get(), m_footerLink.get()}) {
         area->events().rightPressed = [this] {
             if (m_events.mainMenuRequested) m_events.mainMenuRequested();
         };
@@ -255,7 +265,7 @@ void MainWindow::buildControls() {
 
     for (HWND control : {m_logo->handle(), m_searchBox, m_searchButton, m_previousButton, m_pageSelector, m_nextButton,
                          m_picturesButton, m_tableButton, m_filterBox, m_uniqueSwitch, m_count->handle(), m_stopButton,
-                         m_list, m_table, m_banner->handle(), m_footer->handle(), m_strip})
+                         m_list, m_table, m_banner->handle(), m_footer->handle(), m_footerLink->handle(), m_strip})
         m_searchView.emplace_back(control, (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0);
 }
 
@@ -311,6 +321,7 @@ void MainWindow::buildToolRow() {
     ::SetWindowPos(m_filterBox, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     const std::wstring cue = spokenName(MainControl::FilterBox);
     ::SendMessageW(m_filterBox, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue.c_str()));
+    nameControl(m_filterBox, cue);
     m_uniqueSwitch =
         createControl(m_window, WC_BUTTONW, captionOf(MainControl::UniqueSwitch).c_str(),
                       WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, geometryOf(MainControl::UniqueSwitch), kUniqueId);
@@ -323,7 +334,11 @@ void MainWindow::buildToolRow() {
     m_stopButton = createControl(m_window, WC_BUTTONW, captionOf(MainControl::StopButton).c_str(),
                                  WS_VISIBLE | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,
                                  geometryOf(MainControl::StopButton), kStopId);
-    addToolTip(m_stopButton, spokenName(MainControl::StopButton));
+    // A button says its caption; its tool tip, what it does, is its description.
+    for (const auto& [button, control] :
+         {std::pair{m_picturesButton, MainControl::PicturesButton}, std::pair{m_tableButton, MainControl::TableButton},
+          std::pair{m_uniqueSwitch, MainControl::UniqueSwitch}, std::pair{m_stopButton, MainControl::StopButton}})
+        addToolTip(button, spokenName(control));
 }
 
 void MainWindow::buildTable() {
@@ -393,6 +408,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CONTEXTMENU:
             onContextMenu(reinterpret_cast<HWND>(wParam), lParam);
             return 0;
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:  // high contrast switched on or off
+            applyColours();
+            break;
         case WM_TIMER:
             if (const auto timer = m_timers.find(wParam); timer != m_timers.end()) {
                 const std::function<void()> tick = timer->second;  // the tick may stop its own timer
@@ -677,6 +696,8 @@ bool MainWindow::preTranslate(MSG& message) {
                        focus == m_player.backButton || focus == m_picturesButton || focus == m_tableButton ||
                        focus == m_uniqueSwitch || focus == m_stopButton || ::GetParent(focus) == m_strip) {
                 ::SendMessageW(focus, BM_CLICK, 0, 0);
+            } else if (focus == m_logo->handle() || focus == m_footerLink->handle()) {
+                ::SendMessageW(focus, WM_KEYDOWN, VK_RETURN, 0);
             }
             return true;
         case VK_TAB:
@@ -726,9 +747,11 @@ HWND MainWindow::handleOf(MainControl control) const {
 void MainWindow::moveFocus(bool forward) {
     // The search row left to right, the tool row (not while the home banner covers it), the results and the
     // strip's entries; in the player view, which hides them, the way back.
-    std::vector<HWND> order;
+    // The logo before the search row and the footer's link before the strip: the order they are seen in.
+    std::vector<HWND> order{m_logo->handle()};
     for (MainControl control : kMainTabOrder) {
         if (control == MainControl::SiteStrip) {
+            order.push_back(m_footerLink->handle());
             for (const SiteEntry& entry : m_siteEntries) order.push_back(entry.button);
         } else if (const HWND handle = handleOf(control); handle != nullptr) {
             const bool toolRow = control == MainControl::PicturesButton || control == MainControl::TableButton ||
@@ -748,15 +771,36 @@ void MainWindow::moveFocus(bool forward) {
         if (::IsWindowVisible(order[next]) && ::IsWindowEnabled(order[next])) {
             ::SetFocus(order[next]);
             if (order[next] == m_searchBox) ::SendMessageW(m_searchBox, EM_SETSEL, 0, -1);
+            if (order[next] == m_list || order[next] == m_table) enterResults(order[next]);
             return;
         }
     }
 }
 
+void MainWindow::enterResults(HWND view) {
+    if (m_lines.empty()) return;
+    if (m_selectedLine < 0) {
+        selectLine(0);
+        if (m_events.rowSelected) m_events.rowSelected(0);
+    }
+    ListView_SetItemState(view, m_selectedLine, LVIS_FOCUSED, LVIS_FOCUSED);
+}
+
+void MainWindow::applyColours() {
+    ::DeleteObject(m_baseBrush);
+    m_baseBrush = ::CreateSolidBrush(shownColour(m_baseColour, SystemColour::Window));
+    for (HWND view : {m_list, m_table}) {
+        ListView_SetBkColor(view, shownColour(RGB(255, 255, 255), SystemColour::Window));
+        ListView_SetTextBkColor(view, shownColour(RGB(255, 255, 255), SystemColour::Window));
+        ListView_SetTextColor(view, shownColour(RGB(0, 0, 0), SystemColour::Text));
+    }
+    ::RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 void MainWindow::showVendorAddress(const Text& vendorBase) {
     m_footer->setText(L"岚栖工作室 出品　　官方网站：" + wideFromGbk(vendorAddressForDisplay(vendorBase)) +
                       L"　　搜索结果来自公开网站，请遵守当地法律法规");
-    setToolTipText(m_footerTips, m_footer->handle(), wideFromGbk(vendorBase));
+    setToolTipText(m_footerTips, m_footerLink->handle(), wideFromGbk(vendorBase));
 }
 
 void MainWindow::render(const SearchScreen& screen, unsigned changes) {
@@ -802,6 +846,7 @@ void MainWindow::placeControls() {
     place(m_table, MainControl::ResultTable);
     place(m_banner->handle(), MainControl::Banner);
     place(m_footer->handle(), MainControl::Footer);
+    place(m_footerLink->handle(), MainControl::FooterLink);
     place(m_strip, MainControl::SiteStrip);
     // 图片框2 is drawn on the banner, centred under its name.
     const Geometry banner = placedGeometry(MainControl::Banner, m_layout, client.right, client.bottom);
@@ -1175,12 +1220,16 @@ void MainWindow::drawSiteEntry(const DRAWITEMSTRUCT& item) {
     const size_t index = item.CtlID - kFirstSiteEntryId;
     if (index >= m_siteEntries.size()) return;
     const SiteStripEntry& entry = m_siteEntries[index].entry;
-    const COLORREF ink = siteColour(entry.state);
+    // Under high contrast every entry is in the system's text colour: its caption's mark still tells its state.
+    const COLORREF ink = shownColour(siteColour(entry.state), SystemColour::Text);
+    const COLORREF paper = shownColour(RGB(255, 255, 255), SystemColour::Window);
     HDC dc = item.hDC;
     RECT area = item.rcItem;
-    ::FillRect(dc, &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    HBRUSH background = ::CreateSolidBrush(paper);
+    ::FillRect(dc, &area, background);
+    ::DeleteObject(background);
     // A pressed entry is tinted; each has a frame in its colour.
-    HBRUSH fill = ::CreateSolidBrush((item.itemState & ODS_SELECTED) ? colour(0xeef2f3) : RGB(255, 255, 255));
+    HBRUSH fill = ::CreateSolidBrush((item.itemState & ODS_SELECTED) && !highContrast() ? colour(0xeef2f3) : paper);
     const int dpi = dpiOf(item.hwndItem);
     HPEN pen = ::CreatePen(PS_SOLID, scaled(1, dpi), ink);
     HGDIOBJ oldBrush = ::SelectObject(dc, fill);
@@ -1205,7 +1254,7 @@ void MainWindow::drawSiteEntry(const DRAWITEMSTRUCT& item) {
         if (size.cx <= area.right - area.left - scaled(2, dpi)) break;
     }
     drawText(dc, caption, area, marks, ink, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    if (item.itemState & ODS_FOCUS) {
+    if ((item.itemState & ODS_FOCUS) && (item.itemState & ODS_NOFOCUSRECT) == 0) {
         RECT focus = area;
         ::InflateRect(&focus, -scaled(3, dpi), -scaled(4, dpi));
         ::DrawFocusRect(dc, &focus);
@@ -1276,9 +1325,7 @@ void MainWindow::resetPlayerGeometry() {
 void MainWindow::setBaseColour(COLORREF colour) {
     if (colour == m_baseColour) return;
     m_baseColour = colour;
-    ::DeleteObject(m_baseBrush);
-    m_baseBrush = ::CreateSolidBrush(colour);
-    ::InvalidateRect(m_window, nullptr, TRUE);
+    applyColours();
 }
 
 void MainWindow::startTimer(MainTimer timer, int milliseconds, std::function<void()> tick) {

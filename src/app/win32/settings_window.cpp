@@ -204,6 +204,7 @@ bool SettingsWindow::create(HWND owner) {
     ::SetWindowPos(m_window, nullptr, at.x, std::max<LONG>(at.y, monitor.rcWork.top), 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     setKeyboardOwner(m_window, this);
+    hideKeyboardCues(m_window);
     ::ShowWindow(m_window, SW_SHOW);
     const int focused = m_context.focusedSlot;
     const int rows = static_cast<int>(m_rows.size());
@@ -571,6 +572,19 @@ bool SettingsWindow::preTranslate(MSG& message) {
         close();
         return true;
     }
+    if (message.wParam == VK_RETURN) {
+        // As in a dialog: a push button with the focus is pressed, otherwise the default one, 保存; an open
+        // definition list takes the line first.
+        HWND focus = ::GetFocus();
+        for (const Row& row : m_rows)
+            if ((focus == row.definition || ::IsChild(row.definition, focus)) &&
+                ::SendMessageW(row.definition, CB_GETDROPPEDSTATE, 0, 0) != 0)
+                return false;
+        const int id = defaultButtonId(m_window, ::GetDlgCtrlID(m_save));
+        HWND button = focus != nullptr && ::IsChild(m_window, focus) && ::GetDlgCtrlID(focus) == id ? focus : m_save;
+        if (::IsWindowEnabled(button)) ::SendMessageW(button, BM_CLICK, 0, 0);
+        return true;
+    }
     if (message.wParam == VK_TAB) {
         const bool back = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
         HWND next = ::GetNextDlgTabItem(m_window, ::GetFocus(), back ? TRUE : FALSE);
@@ -721,7 +735,10 @@ std::string SettingsWindow::chooseBundle(bool forExport) {
 }
 
 int SettingsWindow::tell(const std::string& text, const wchar_t* title, UINT style) {
-    return ::MessageBoxW(m_window, wideFromUtf8(text).c_str(), title, style);
+    HWND focus = ::GetFocus();
+    const int answer = ::MessageBoxW(m_window, wideFromUtf8(text).c_str(), title, style);
+    if (focus != nullptr && ::IsWindow(focus) && ::IsWindowVisible(focus)) ::SetFocus(focus);
+    return answer;
 }
 
 void SettingsWindow::exportSites() {
@@ -764,6 +781,7 @@ void SettingsWindow::importSites() {
 
 void SettingsWindow::close() {
     m_finished = true;
+    releaseOwner(m_window);  // before it hides, so that the owner is active again, not another program
     ::ShowWindow(m_window, SW_HIDE);
 }
 

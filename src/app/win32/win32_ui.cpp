@@ -1,6 +1,7 @@
 #include "app/win32/win32_ui.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <map>
 #include <memory>
@@ -394,6 +395,24 @@ void drawText(HDC dc, const std::wstring& text, RECT area, HFONT font, COLORREF 
     ::SelectObject(dc, previous);
 }
 
+namespace {
+std::optional<bool> g_highContrastForTests;
+}  // namespace
+
+bool highContrast() {
+    if (g_highContrastForTests) return *g_highContrastForTests;
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof(contrast);
+    return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+COLORREF shownColour(COLORREF designed, SystemColour role) {
+    return highContrast() ? ::GetSysColor(static_cast<int>(role)) : designed;
+}
+
+void setHighContrastForTests(std::optional<bool> on) { g_highContrastForTests = on; }
+
 HWND createControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style,
                    const Geometry& design, int id, HFONT font) {
     const int dpi = dpiOf(parent);
@@ -406,6 +425,16 @@ HWND createControl(HWND parent, const wchar_t* windowClass, const std::wstring& 
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontAtDpi(font != nullptr ? font : uiFont(), dpi)),
                    FALSE);
     return control;
+}
+
+HWND nameControl(HWND control, const std::wstring& name) {
+    HWND before = ::GetWindow(control, GW_HWNDPREV);
+    HWND label = ::CreateWindowExW(0, L"STATIC", name.c_str(), WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 0, 0, 0, 0,
+                                   ::GetParent(control), nullptr, instance(), nullptr);
+    if (label != nullptr)
+        ::SetWindowPos(label, before != nullptr ? before : HWND_TOP, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return label;
 }
 
 void setGeometry(HWND control, const Geometry& design) {
@@ -471,7 +500,8 @@ Label::Label(HWND parent, const Geometry& geometry, LabelLook look, bool shown) 
     const DWORD exStyle = m_look.transparent ? WS_EX_TRANSPARENT : 0;
     const Geometry at = scaled(geometry, dpiOf(parent));
     m_handle = ::CreateWindowExW(exStyle, kLabelClass, m_look.text.c_str(),
-                                 WS_CHILD | (m_look.transparent ? 0 : WS_CLIPSIBLINGS) | (shown ? WS_VISIBLE : 0),
+                                 WS_CHILD | (m_look.transparent ? 0 : WS_CLIPSIBLINGS) | (shown ? WS_VISIBLE : 0) |
+                                     (m_look.focusable ? WS_TABSTOP : 0),
                                  at.left, at.top, at.width, at.height, parent, nullptr, instance(), this);
     if (m_handle != nullptr) ::SetWindowPos(m_handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -516,9 +546,49 @@ LRESULT Label::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             PAINTSTRUCT ps;
             HDC dc = ::BeginPaint(m_handle, &ps);
             if (!m_look.transparent) paint(dc);
+            const bool cuesHidden = (::SendMessageW(m_handle, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
+            if (::GetFocus() == m_handle && !cuesHidden) {
+                RECT cue{};
+                ::GetClientRect(m_handle, &cue);
+                ::InflateRect(&cue, -1, -1);
+                ::SetTextColor(dc, shownColour(RGB(0, 0, 0), SystemColour::Text));
+                ::SetBkColor(dc, shownColour(RGB(255, 255, 255), SystemColour::Window));
+                ::DrawFocusRect(dc, &cue);
+            }
             ::EndPaint(m_handle, &ps);
             return 0;
         }
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_UPDATEUISTATE:
+            redrawFocusCue();
+            break;
+        case WM_GETDLGCODE: {
+            // Enter and Space are its own when it is a tab stop (a dialog would press its default button).
+            const auto* key = reinterpret_cast<const MSG*>(lParam);
+            if (m_look.focusable && key != nullptr && key->message == WM_KEYDOWN &&
+                (key->wParam == VK_RETURN || key->wParam == VK_SPACE))
+                return DLGC_WANTMESSAGE;
+            return 0;
+        }
+        case WM_KEYDOWN:
+            if (m_look.focusable && (wParam == VK_RETURN || wParam == VK_SPACE)) {
+                if (m_events.leftPressed) m_events.leftPressed();
+                return 0;
+            }
+            break;
+        case WM_GETOBJECT:
+            if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
+                IAccessible* standard = nullptr;
+                if (SUCCEEDED(::CreateStdAccessibleProxyW(m_handle, m_look.focusable ? L"Button" : L"Static",
+                                                          OBJID_CLIENT, IID_IAccessible,
+                                                          reinterpret_cast<void**>(&standard)))) {
+                    const LRESULT answer = ::LresultFromObject(IID_IAccessible, wParam, standard);
+                    standard->Release();
+                    return answer;
+                }
+            }
+            break;
         case WM_SETCURSOR:
             if (handOverArea(m_handle, m_look.linkArea, lParam)) return TRUE;
             break;
@@ -546,12 +616,26 @@ LRESULT Label::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(m_handle, message, wParam, lParam);
 }
 
+void Label::redrawFocusCue() {
+    if (!m_look.transparent) {
+        ::InvalidateRect(m_handle, nullptr, TRUE);
+        return;
+    }
+    // Nothing of its own to draw over: what lies under it is drawn again, then the cue.
+    RECT area{};
+    ::GetWindowRect(m_handle, &area);
+    HWND parent = ::GetParent(m_handle);
+    ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&area), 2);
+    ::RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 void Label::paint(HDC dc) {
     RECT area{};
     ::GetClientRect(m_handle, &area);
     const int dpi = dpiOf(m_handle);
     HBITMAP picture = m_look.picture != nullptr ? pictureAtDpi(m_look.picture, dpi) : nullptr;
-    const COLORREF fill = m_look.backgroundFrom != nullptr ? *m_look.backgroundFrom : m_look.background;
+    const COLORREF fill = shownColour(m_look.backgroundFrom != nullptr ? *m_look.backgroundFrom : m_look.background,
+                                      SystemColour::Window);
     HBRUSH background = ::CreateSolidBrush(fill);
     ::FillRect(dc, &area, background);
     ::DeleteObject(background);
@@ -569,7 +653,7 @@ void Label::paint(HDC dc) {
         drawBitmap(dc, picture, scaled(m_look.pictureAt.x, dpi), scaled(m_look.pictureAt.y, dpi));
     }
     if (m_look.topLine) {
-        HPEN pen = ::CreatePen(PS_SOLID, scaled(1, dpi), m_look.lineColour);
+        HPEN pen = ::CreatePen(PS_SOLID, scaled(1, dpi), shownColour(m_look.lineColour, SystemColour::Dim));
         HGDIOBJ previous = ::SelectObject(dc, pen);
         ::MoveToEx(dc, 0, 0, nullptr);
         ::LineTo(dc, area.right, 0);
@@ -581,7 +665,7 @@ void Label::paint(HDC dc) {
         const RECT textArea{area.left + margins.left, area.top + margins.top, area.right - margins.right,
                             area.bottom - margins.bottom};
         drawText(dc, m_look.text, textArea, fontAtDpi(m_look.font != nullptr ? m_look.font : uiFont(), dpi),
-                 m_look.textColour, m_look.format);
+                 shownColour(m_look.textColour, SystemColour::Text), m_look.format);
     }
 }
 
@@ -626,8 +710,34 @@ void setKeyboardOwner(HWND topLevel, KeyboardOwner* owner) {
     }
 }
 
+void showKeyboardCues(HWND topLevel) {
+    const LRESULT hidden = ::SendMessageW(topLevel, WM_QUERYUISTATE, 0, 0);
+    if ((hidden & (UISF_HIDEFOCUS | UISF_HIDEACCEL)) != 0)
+        ::SendMessageW(topLevel, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+}
+
+void hideKeyboardCues(HWND topLevel) {
+    ::SendMessageW(topLevel, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+}
+
+bool isNavigationKey(const MSG& message) {
+    if (message.message == WM_SYSKEYDOWN && message.wParam == VK_MENU) return true;
+    if (message.message != WM_KEYDOWN) return false;
+    switch (message.wParam) {
+        case VK_TAB:
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void routeMessage(MSG& message) {
     const bool key = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
+    if (message.hwnd != nullptr && isNavigationKey(message)) showKeyboardCues(::GetAncestor(message.hwnd, GA_ROOT));
     if (message.hwnd != nullptr && (key || message.message == WM_MOUSEMOVE)) {
         HWND top = ::GetAncestor(message.hwnd, GA_ROOT);
         if (auto* owner = static_cast<KeyboardOwner*>(::GetPropW(top, kKeyboardOwnerProperty))) {
@@ -638,9 +748,17 @@ void routeMessage(MSG& message) {
     ::DispatchMessageW(&message);
 }
 
+namespace {
+constexpr const wchar_t* kDisabledOwnerProperty = L"LanqiDisabledOwner";
+}  // namespace
+
 void runModal(HWND window, HWND owner, const std::function<bool()>& finished) {
-    const bool ownerEnabled = owner != nullptr && ::IsWindowEnabled(owner);
-    if (ownerEnabled) ::EnableWindow(owner, FALSE);
+    // The owner takes no input while the window runs; the window notes that it disabled it, so that
+    // releaseOwner can give it back before the window goes.
+    if (owner != nullptr && ::IsWindowEnabled(owner)) {
+        ::EnableWindow(owner, FALSE);
+        ::SetPropW(window, kDisabledOwnerProperty, owner);
+    }
     ::ShowWindow(window, SW_SHOW);
     ::SetForegroundWindow(window);
     bool quit = false;
@@ -656,11 +774,40 @@ void runModal(HWND window, HWND owner, const std::function<bool()>& finished) {
         if (got < 0) break;
         routeMessage(message);
     }
-    if (ownerEnabled) {
-        ::EnableWindow(owner, TRUE);
-        ::SetActiveWindow(owner);
-    }
+    releaseOwner(window);
     if (quit) ::PostQuitMessage(quitCode);
+}
+
+void releaseOwner(HWND window) {
+    if (window == nullptr || !::IsWindow(window)) return;
+    auto* owner = static_cast<HWND>(::RemovePropW(window, kDisabledOwnerProperty));
+    if (owner == nullptr || !::IsWindow(owner)) return;
+    ::EnableWindow(owner, TRUE);
+    ::SetActiveWindow(owner);
+}
+
+bool dialogKeys(HWND window, MSG& message) {
+    if (message.hwnd == nullptr || (message.hwnd != window && !::IsChild(window, message.hwnd))) return false;
+    return ::IsDialogMessageW(window, &message) != FALSE;
+}
+
+int defaultButtonId(HWND window, int fallbackId) {
+    if (HWND focus = ::GetFocus(); focus != nullptr && ::IsChild(window, focus)) {
+        const LRESULT code = ::SendMessageW(focus, WM_GETDLGCODE, 0, 0);
+        if ((code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) return ::GetDlgCtrlID(focus);
+    }
+    return fallbackId;
+}
+
+void showDefaultButton(HWND window, int fallbackId) {
+    const int id = defaultButtonId(window, fallbackId);
+    for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const LRESULT code = ::SendMessageW(child, WM_GETDLGCODE, 0, 0);
+        if ((code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) == 0) continue;
+        const bool isDefault = ::GetDlgCtrlID(child) == id;
+        if (((code & DLGC_DEFPUSHBUTTON) != 0) != isDefault)
+            ::SendMessageW(child, BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    }
 }
 
 void MessagePump::processPendingEvents() {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <initializer_list>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -99,6 +100,9 @@ bool handOverArea(HWND window, const RECT& area, LPARAM hitTest);
 // default) is the one for the parent's DPI.
 HWND createControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style,
                    const Geometry& geometry, int id = 0, HFONT font = nullptr);
+// Names `control` for screen readers as a dialog's label does: a static text `name`, of no size, directly before it
+// in the z order (the tab order). Returns the label.
+HWND nameControl(HWND control, const std::wstring& name);
 void setGeometry(HWND control, const Geometry& geometry);  // design units
 Geometry geometryOf(HWND control);                         // in its parent's client coordinates, design units
 // WM_DPICHANGED of a top-level window that was at `oldDpi`: every control of it (children of children too) at
@@ -111,7 +115,9 @@ void dpiScaledSize(HWND window, int newDpi, SIZE& size);
 void setVisible(HWND control, bool visible);
 
 // A label: a child window that draws a text and a picture on its background (or nothing at all for a
-// transparent one) and reports the mouse. Clicks on it are its own, not its parent's.
+// transparent one) and reports the mouse. Clicks on it are its own, not its parent's. It answers WM_GETOBJECT
+// with the system's accessible object of a standard control (a button when focusable, else a static text),
+// named by its window text. With high contrast on it draws in the system's window colours.
 struct LabelLook {
     std::wstring text;
     HFONT font = nullptr;
@@ -127,6 +133,9 @@ struct LabelLook {
     POINT pictureAt{0, 0};
     bool fitPicture = false;  // a label narrower than its picture shows all of it, smaller (left, centred up and down)
     RECT linkArea{0, 0, 0, 0};  // where the pointer turns into a hand and a left click is a link click
+    // A tab stop: Enter and Space on it are a left press, and it draws the focus cue. A screen reader takes it
+    // for a button; any other label for a static text. Either says its window text.
+    bool focusable = false;
 };
 
 struct LabelEvents {
@@ -155,6 +164,7 @@ class Label {
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void paint(HDC dc);
     bool inLinkArea(POINT at) const;
+    void redrawFocusCue();
 
     HWND m_handle = nullptr;
     LabelLook m_look;
@@ -181,9 +191,38 @@ void setKeyboardOwner(HWND topLevel, KeyboardOwner* owner);
 // translation and dispatch.
 void routeMessage(MSG& message);
 
-// Runs `window` as a modal window over `owner` (may be null) until `finished` answers true. A quit
-// request that arrives meanwhile is kept for the outer loop.
+// Runs `window` as a modal window over `owner` (may be null) until `finished` answers true: the owner is
+// disabled meanwhile and enabled and active again at the end. A quit request that arrives meanwhile is kept
+// for the outer loop.
 void runModal(HWND window, HWND owner, const std::function<bool()>& finished);
+// Enables and activates the owner that runModal disabled for `window` (nothing otherwise): a modal window
+// calls it before it hides or goes, so that the activation and the keys return to its owner, not to another
+// program.
+void releaseOwner(HWND window);
+
+// The dialog manager's keys for a window of ours that is not a dialog (IsDialogMessage): Tab and Shift+Tab
+// among its tab stops, the arrows within a group, Enter as WM_COMMAND of the default button (the window's
+// DM_GETDEFID answer), Esc as WM_COMMAND IDCANCEL. True when it took (and dispatched) the message.
+bool dialogKeys(HWND window, MSG& message);
+// The default button of `window`: the push button that has the focus, else `fallbackId`. showDefaultButton
+// gives that button the default look and takes it from the others.
+int defaultButtonId(HWND window, int fallbackId);
+void showDefaultButton(HWND window, int fallbackId);
+
+// The focus rectangles and access-key underlines of a top-level window: hidden until the keyboard is used there
+// (routeMessage shows them at Tab, an arrow or Alt), as in dialogs.
+void showKeyboardCues(HWND topLevel);
+void hideKeyboardCues(HWND topLevel);
+
+// ---- Colours. With high contrast on (SPI_GETHIGHCONTRAST), the system's colours stand in for the designed
+// ones: the window's background and text, the links', and grey text.
+
+enum class SystemColour { Window = COLOR_WINDOW, Text = COLOR_WINDOWTEXT, Link = COLOR_HOTLIGHT, Dim = COLOR_GRAYTEXT };
+bool highContrast();
+// The designed colour, or the system's `role` colour while high contrast is on.
+COLORREF shownColour(COLORREF designed, SystemColour role);
+// For the tests: high contrast as if on or off (nothing: as the system says).
+void setHighContrastForTests(std::optional<bool> on);
 
 // Runs the messages that are queued now (EventPump on Win32).
 class MessagePump final : public EventPump {
