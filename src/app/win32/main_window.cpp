@@ -218,22 +218,17 @@ void MainWindow::buildControls() {
     const RECT linkArea{linkAt.left - footerAt.left, linkAt.top - footerAt.top,
                         linkAt.left - footerAt.left + linkAt.width, linkAt.top - footerAt.top + linkAt.height};
     footer.linkArea = linkArea;
+    // A tab stop for its link: a screen reader calls it 官方网站, Enter opens it as a click does.
+    footer.focusable = true;
+    footer.accessibleName = spokenName(MainControl::FooterLink);
     m_footer = std::make_unique<Label>(m_window, footerAt, footer);
     m_footer->events().leftPressed = m_logo->events().leftPressed;
-    // 透明标签1 lies over the address: a tab stop named 官方网站 that Enter and a click open.
-    LabelLook link;
-    link.transparent = true;
-    link.focusable = true;
-    link.text = spokenName(MainControl::FooterLink);
-    link.linkArea = {0, 0, linkAt.width, linkAt.height};
-    m_footerLink = std::make_unique<Label>(m_window, linkAt, link);
-    m_footerLink->events().leftPressed = m_logo->events().leftPressed;
-    m_footerTips = addToolTip(m_footerLink->handle(), L"");
+    m_footerTips = addToolTip(m_footer->handle(), L"", linkArea);
     showVendorAddress(Text(kBuiltInVendorBase));
     registerWindowClass(kSiteStripClass, siteStripProcedure, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
     m_strip = createControl(m_window, kSiteStripClass, spokenName(MainControl::SiteStrip), WS_VISIBLE | WS_CLIPCHILDREN,
                             geometryOf(MainControl::SiteStrip), kSiteStripId);
-    for (Label* area : {m_logo.get(), m_banner.get(), m_footer.get(), m_footerLink.get()}) {
+    for (Label* area : {m_logo.get(), m_banner.get(), m_footer.get()}) {
         area->events().rightPressed = [this] {
             if (m_events.mainMenuRequested) m_events.mainMenuRequested();
         };
@@ -265,7 +260,7 @@ void MainWindow::buildControls() {
 
     for (HWND control : {m_logo->handle(), m_searchBox, m_searchButton, m_previousButton, m_pageSelector, m_nextButton,
                          m_picturesButton, m_tableButton, m_filterBox, m_uniqueSwitch, m_count->handle(), m_stopButton,
-                         m_list, m_table, m_banner->handle(), m_footer->handle(), m_footerLink->handle(), m_strip})
+                         m_list, m_table, m_banner->handle(), m_footer->handle(), m_strip})
         m_searchView.emplace_back(control, (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0);
 }
 
@@ -696,7 +691,7 @@ bool MainWindow::preTranslate(MSG& message) {
                        focus == m_player.backButton || focus == m_picturesButton || focus == m_tableButton ||
                        focus == m_uniqueSwitch || focus == m_stopButton || ::GetParent(focus) == m_strip) {
                 ::SendMessageW(focus, BM_CLICK, 0, 0);
-            } else if (focus == m_logo->handle() || focus == m_footerLink->handle()) {
+            } else if (focus == m_logo->handle() || focus == m_footer->handle()) {
                 ::SendMessageW(focus, WM_KEYDOWN, VK_RETURN, 0);
             }
             return true;
@@ -751,7 +746,7 @@ void MainWindow::moveFocus(bool forward) {
     std::vector<HWND> order{m_logo->handle()};
     for (MainControl control : kMainTabOrder) {
         if (control == MainControl::SiteStrip) {
-            order.push_back(m_footerLink->handle());
+            order.push_back(m_footer->handle());
             for (const SiteEntry& entry : m_siteEntries) order.push_back(entry.button);
         } else if (const HWND handle = handleOf(control); handle != nullptr) {
             const bool toolRow = control == MainControl::PicturesButton || control == MainControl::TableButton ||
@@ -800,7 +795,7 @@ void MainWindow::applyColours() {
 void MainWindow::showVendorAddress(const Text& vendorBase) {
     m_footer->setText(L"岚栖工作室 出品　　官方网站：" + wideFromGbk(vendorAddressForDisplay(vendorBase)) +
                       L"　　搜索结果来自公开网站，请遵守当地法律法规");
-    setToolTipText(m_footerTips, m_footerLink->handle(), wideFromGbk(vendorBase));
+    setToolTipText(m_footerTips, m_footer->handle(), wideFromGbk(vendorBase));
 }
 
 void MainWindow::render(const SearchScreen& screen, unsigned changes) {
@@ -846,7 +841,6 @@ void MainWindow::placeControls() {
     place(m_table, MainControl::ResultTable);
     place(m_banner->handle(), MainControl::Banner);
     place(m_footer->handle(), MainControl::Footer);
-    place(m_footerLink->handle(), MainControl::FooterLink);
     place(m_strip, MainControl::SiteStrip);
     // 图片框2 is drawn on the banner, centred under its name.
     const Geometry banner = placedGeometry(MainControl::Banner, m_layout, client.right, client.bottom);

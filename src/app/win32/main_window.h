@@ -194,25 +194,24 @@ class MainWindow final : public KeyboardOwner {
     COLORREF m_baseColour = RGB(255, 255, 255);
     HBRUSH m_baseBrush = nullptr;
 
-    std::unique_ptr<Label> m_logo;        // 图片框1
-    HWND m_searchBox = nullptr;           // 搜索框
-    HWND m_searchButton = nullptr;        // 按钮1
-    HWND m_previousButton = nullptr;      // 按钮2
-    HWND m_pageSelector = nullptr;        // 组合框1
-    HWND m_nextButton = nullptr;          // 按钮3
-    HWND m_picturesButton = nullptr;      // 图片视图
-    HWND m_tableButton = nullptr;         // 列表视图
-    HWND m_filterBox = nullptr;           // 筛选框
-    HWND m_uniqueSwitch = nullptr;        // 合并相同资源
-    std::unique_ptr<Label> m_count;       // 结果计数
-    HWND m_stopButton = nullptr;          // 停止
-    HWND m_list = nullptr;                // 超级列表框1
-    HWND m_table = nullptr;               // 结果表格
-    HWND m_strip = nullptr;               // 站点状态, holding one button per slot
-    std::unique_ptr<Label> m_banner;      // 标签2, with 图片框2 drawn on it
-    std::unique_ptr<Label> m_footer;      // 标签8, with 透明标签1 as its link area
-    std::unique_ptr<Label> m_footerLink;  // 透明标签1: over the footer's address, the link a tab stop reaches
-    HWND m_footerTips = nullptr;          // the link area's tool tip: the vendor's address
+    std::unique_ptr<Label> m_logo;    // 图片框1
+    HWND m_searchBox = nullptr;       // 搜索框
+    HWND m_searchButton = nullptr;    // 按钮1
+    HWND m_previousButton = nullptr;  // 按钮2
+    HWND m_pageSelector = nullptr;    // 组合框1
+    HWND m_nextButton = nullptr;      // 按钮3
+    HWND m_picturesButton = nullptr;  // 图片视图
+    HWND m_tableButton = nullptr;     // 列表视图
+    HWND m_filterBox = nullptr;       // 筛选框
+    HWND m_uniqueSwitch = nullptr;    // 合并相同资源
+    std::unique_ptr<Label> m_count;   // 结果计数
+    HWND m_stopButton = nullptr;      // 停止
+    HWND m_list = nullptr;            // 超级列表框1
+    HWND m_table = nullptr;           // 结果表格
+    HWND m_strip = nullptr;           // 站点状态, holding one button per slot
+    std::unique_ptr<Label> m_banner;  // 标签2, with 图片框2 drawn on it
+    std::unique_ptr<Label> m_footer;  // 标签8, with 透明标签1 as its link area
+    HWND m_footerTips = nullptr;      // the link area's tool tip: the vendor's address
     std::unique_ptr<Label> m_overlay, m_playingLabel, m_shieldStatus, m_loadingNotice;
     PlayerControls m_player;
 

@@ -74,13 +74,11 @@ class NoticeWindow final : public KeyboardOwner {
         maker.textColour = colour(0x5f6b6d);
         maker.format = DT_LEFT | DT_TOP | DT_NOPREFIX;
         maker.margins = {0, 2, 0, 0};
+        // The line is the link to the vendor's site: a tab stop a screen reader calls 官方网站.
+        maker.linkArea = {0, 0, kMakerArea.width, kMakerArea.height};
+        maker.focusable = true;
+        maker.accessibleName = L"官方网站";
         m_labels.push_back(std::make_unique<Label>(m_window, kMakerArea, maker));
-        LabelLook link;
-        link.transparent = true;
-        link.focusable = true;
-        link.text = L"官方网站";
-        link.linkArea = {0, 0, kMakerArea.width, kMakerArea.height};
-        m_labels.push_back(std::make_unique<Label>(m_window, kMakerArea, link));
         m_link = m_labels.back()->handle();
         m_labels.back()->events().leftPressed = [this] { m_desktop.openAddress(m_vendorBase); };
         addToolTip(m_link, wideFromGbk(m_vendorBase));
@@ -89,8 +87,7 @@ class NoticeWindow final : public KeyboardOwner {
                                 {304, 248, 72, 32}, kAgreeId);
         m_quit = createControl(m_window, L"BUTTON", L"立即退出", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                {392, 248, 72, 32}, kQuitId);
-        // createControl lays each control over the earlier ones; the tab order is the z order, top first. The
-        // link stays over the maker line, which takes no keys.
+        // createControl lays each control over the earlier ones; the tab order is the z order, top first.
         std::vector<HWND> order{m_link, m_agree, m_quit};
         for (const auto& label : m_labels)
             if (label->handle() != m_link) order.push_back(label->handle());

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/core/main_window_design.h"
@@ -15,6 +16,7 @@ namespace lanqi::win32 {
 namespace {
 
 constexpr UINT kRunTasks = WM_APP + 1;
+constexpr UINT kPressLabel = WM_APP + 3;  // a screen reader's default action on a label that is a button
 constexpr const wchar_t* kLabelClass = L"LanqiLabel";
 constexpr const wchar_t* kPosterClass = L"LanqiTaskPoster";
 constexpr const wchar_t* kKeyboardOwnerProperty = L"LanqiKeyboardOwner";
@@ -75,6 +77,127 @@ int screenDpi() {
     if (screen != nullptr) ::ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : kDesignDpi;
 }
+
+// A label's accessible object (the interface named by __uuidof: mingw's oleacc library gives no usable
+// IID_IAccessible): the system's client object for its window (named by its window text, with its
+// place and state), as a push button whose default action presses it, or as static text.
+class LabelAccessible final : public IAccessible {
+  public:
+    LabelAccessible(HWND window, IAccessible* standard, bool button, std::wstring name)
+        : m_window(window), m_standard(standard), m_button(button), m_name(std::move(name)) {}
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (id == IID_IUnknown || id == IID_IDispatch || id == __uuidof(IAccessible)) {
+            *object = static_cast<IAccessible*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return m_standard->QueryInterface(id, object);  // IOleWindow, IEnumVARIANT: the window's own
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_references)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = ::InterlockedDecrement(&m_references);
+        if (left == 0) {
+            m_standard->Release();
+            delete this;
+        }
+        return static_cast<ULONG>(left);
+    }
+
+    // IDispatch
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return m_standard->GetTypeInfoCount(count); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override {
+        return m_standard->GetTypeInfo(index, locale, info);
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID id, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
+        return m_standard->GetIDsOfNames(id, names, count, locale, ids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID id, LCID locale, WORD flags, DISPPARAMS* parameters,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* wrong) override {
+        return m_standard->Invoke(member, id, locale, flags, parameters, result, exception, wrong);
+    }
+
+    // IAccessible: the role and the default action are the label's, the rest the window's.
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
+        if (role == nullptr) return E_POINTER;
+        if (child.vt != VT_I4 || child.lVal != CHILDID_SELF) return m_standard->get_accRole(child, role);
+        role->vt = VT_I4;
+        role->lVal = m_button ? ROLE_SYSTEM_PUSHBUTTON : ROLE_SYSTEM_STATICTEXT;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
+        if (action == nullptr) return E_POINTER;
+        if (!m_button || child.vt != VT_I4 || child.lVal != CHILDID_SELF)
+            return m_standard->get_accDefaultAction(child, action);
+        *action = ::SysAllocString(L"按下");
+        return *action != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
+        if (!m_button || child.vt != VT_I4 || child.lVal != CHILDID_SELF) return m_standard->accDoDefaultAction(child);
+        return ::PostMessageW(m_window, kPressLabel, 0, 0) ? S_OK : E_FAIL;
+    }
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override { return m_standard->get_accParent(parent); }
+    HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override { return m_standard->get_accChildCount(count); }
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** object) override {
+        return m_standard->get_accChild(child, object);
+    }
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
+        if (name == nullptr) return E_POINTER;
+        if (m_name.empty() || child.vt != VT_I4 || child.lVal != CHILDID_SELF)
+            return m_standard->get_accName(child, name);
+        *name = ::SysAllocString(m_name.c_str());
+        return *name != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
+        return m_standard->get_accValue(child, value);
+    }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override {
+        return m_standard->get_accDescription(child, text);
+    }
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
+        return m_standard->get_accState(child, state);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
+        return m_standard->get_accHelp(child, help);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override {
+        return m_standard->get_accHelpTopic(file, child, topic);
+    }
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override {
+        return m_standard->get_accKeyboardShortcut(child, shortcut);
+    }
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* child) override { return m_standard->get_accFocus(child); }
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* children) override {
+        return m_standard->get_accSelection(children);
+    }
+    HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
+        return m_standard->accSelect(flags, child);
+    }
+    HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height, VARIANT child) override {
+        return m_standard->accLocation(left, top, width, height, child);
+    }
+    HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override {
+        return m_standard->accNavigate(direction, start, end);
+    }
+    HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* child) override {
+        return m_standard->accHitTest(x, y, child);
+    }
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override {
+        return m_standard->put_accName(child, name);
+    }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override {
+        return m_standard->put_accValue(child, value);
+    }
+
+  private:
+    LONG m_references = 1;
+    HWND m_window;
+    IAccessible* m_standard;
+    bool m_button;
+    std::wstring m_name;  // "" for the window text
+};
 
 }  // namespace
 
@@ -550,6 +673,8 @@ LRESULT Label::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (::GetFocus() == m_handle && !cuesHidden) {
                 RECT cue{};
                 ::GetClientRect(m_handle, &cue);
+                if (!m_look.accessibleName.empty() && m_look.linkArea.right > m_look.linkArea.left)
+                    cue = scaled(m_look.linkArea, dpiOf(m_handle));
                 ::InflateRect(&cue, -1, -1);
                 ::SetTextColor(dc, shownColour(RGB(0, 0, 0), SystemColour::Text));
                 ::SetBkColor(dc, shownColour(RGB(255, 255, 255), SystemColour::Window));
@@ -580,15 +705,19 @@ LRESULT Label::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_GETOBJECT:
             if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
                 IAccessible* standard = nullptr;
-                if (SUCCEEDED(::CreateStdAccessibleProxyW(m_handle, m_look.focusable ? L"Button" : L"Static",
-                                                          OBJID_CLIENT, IID_IAccessible,
-                                                          reinterpret_cast<void**>(&standard)))) {
-                    const LRESULT answer = ::LresultFromObject(IID_IAccessible, wParam, standard);
-                    standard->Release();
+                if (SUCCEEDED(::CreateStdAccessibleObject(m_handle, OBJID_CLIENT, __uuidof(IAccessible),
+                                                          reinterpret_cast<void**>(&standard))) &&
+                    standard != nullptr) {
+                    auto* object = new LabelAccessible(m_handle, standard, m_look.focusable, m_look.accessibleName);
+                    const LRESULT answer = ::LresultFromObject(__uuidof(IAccessible), wParam, object);
+                    object->Release();
                     return answer;
                 }
             }
             break;
+        case kPressLabel:
+            if (m_events.leftPressed) m_events.leftPressed();
+            return 0;
         case WM_SETCURSOR:
             if (handOverArea(m_handle, m_look.linkArea, lParam)) return TRUE;
             break;

@@ -116,8 +116,8 @@ void setVisible(HWND control, bool visible);
 
 // A label: a child window that draws a text and a picture on its background (or nothing at all for a
 // transparent one) and reports the mouse. Clicks on it are its own, not its parent's. It answers WM_GETOBJECT
-// with the system's accessible object of a standard control (a button when focusable, else a static text),
-// named by its window text. With high contrast on it draws in the system's window colours.
+// as a push button when focusable (its default action a left press), else as static text, named by its window
+// text. With high contrast on it draws in the system's window colours.
 struct LabelLook {
     std::wstring text;
     HFONT font = nullptr;
@@ -136,6 +136,9 @@ struct LabelLook {
     // A tab stop: Enter and Space on it are a left press, and it draws the focus cue. A screen reader takes it
     // for a button; any other label for a static text. Either says its window text.
     bool focusable = false;
+    // What a screen reader calls it when that is not its text (a tab stop for the link in its text, say); the
+    // focus cue then frames the link area.
+    std::wstring accessibleName;
 };
 
 struct LabelEvents {
