@@ -127,6 +127,30 @@ class SettingsWindowTest : public ::testing::Test {
     int applied = 0;
 };
 
+// Enter as in a dialog: 保存 from an address, the focused button pressed, and a list of trackers keeps it for its
+// next line.
+TEST_F(SettingsWindowTest, EnterPressesTheDefaultButtonButAListOfLinesKeepsIt) {
+    struct Case {
+        const char* what;
+        std::function<HWND(SettingsWindow&)> focus;
+        bool finished;
+        bool saved;
+    };
+    const Case cases[] = {
+        {"an address", [](SettingsWindow& window) { return window.baseEdit(1); }, true, true},
+        {"取消", [](SettingsWindow& window) { return window.cancelButton(); }, true, false},
+        {"the trackers", [](SettingsWindow& window) { return window.swarmTrackersEdit(); }, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsWindow& window = open();
+        ::SetFocus(c.focus(window));
+        press(VK_RETURN);
+        EXPECT_EQ(window.finished(), c.finished);
+        EXPECT_EQ(window.saved(), c.saved);
+    }
+}
+
 TEST_F(SettingsWindowTest, ASlotSetToTheSampleSitesIsTestedSavedAndApplied) {
     SettingsWindow& window = open(3);
     EXPECT_EQ(::GetFocus(), window.baseEdit(3));

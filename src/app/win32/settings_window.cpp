@@ -580,6 +580,10 @@ bool SettingsWindow::preTranslate(MSG& message) {
             if ((focus == row.definition || ::IsChild(row.definition, focus)) &&
                 ::SendMessageW(row.definition, CB_GETDROPPEDSTATE, 0, 0) != 0)
                 return false;
+        // A control that takes Enter itself (the multi-line lists of trackers and nodes) keeps it.
+        if (focus != nullptr && (::SendMessageW(focus, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&message)) &
+                                 (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) != 0)
+            return false;
         const int id = defaultButtonId(m_window, ::GetDlgCtrlID(m_save));
         HWND button = focus != nullptr && ::IsChild(m_window, focus) && ::GetDlgCtrlID(focus) == id ? focus : m_save;
         if (::IsWindowEnabled(button)) ::SendMessageW(button, BM_CLICK, 0, 0);
