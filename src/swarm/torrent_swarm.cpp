@@ -81,6 +81,10 @@ struct Check {
     Clock::time_point started;
     SwarmReport report;
     bool scraped = false;
+    // A tracker has answered this session's announce: from then on its counts hold this check as a leecher.
+    bool announced = false;
+    // A tracker's answer named every peer it counts, this check among them: the peer list holds it too.
+    bool listedItself = false;
     std::uint64_t generation = 0;
     std::set<lt::tcp::endpoint> dhtPeers;  // the peers the DHT named
     Clock::time_point nextDhtAsk;
@@ -149,7 +153,7 @@ class Worker {
                 } else if (auto* scrape = lt::alert_cast<lt::scrape_reply_alert>(alert)) {
                     onScrape(scrape->handle, scrape->complete, scrape->incomplete);
                 } else if (auto* reply = lt::alert_cast<lt::tracker_reply_alert>(alert)) {
-                    onAnnounce(reply->handle);
+                    onAnnounce(reply->handle, reply->num_peers);
                 } else if (auto* dht = lt::alert_cast<lt::dht_get_peers_reply_alert>(alert)) {
                     onDhtPeers(dht->info_hash, dht->peers());
                 }
@@ -234,8 +238,14 @@ class Worker {
         if (!check) return;
         check->scraped = true;
         if (complete >= 0) check->report.seeds = std::max(check->report.seeds.value_or(0), complete);
-        if (incomplete >= 0) check->report.leechers = std::max(check->report.leechers.value_or(0), incomplete);
+        if (incomplete >= 0)
+            check->report.leechers = std::max(check->report.leechers.value_or(0), othersThan(*check, incomplete));
         publish(*check);
+    }
+
+    // A tracker's count of leechers without this check, once the tracker has counted it.
+    static int othersThan(const Check& check, int incomplete) {
+        return check.announced ? std::max(0, incomplete - 1) : incomplete;
     }
 
     void onDhtPeers(const lt::sha1_hash& hash, const std::vector<lt::tcp::endpoint>& peers) {
@@ -246,10 +256,11 @@ class Worker {
         }
     }
 
-    // An announce's answer carries the tracker's figures too.
-    void onAnnounce(const lt::torrent_handle& handle) {
+    // An announce's answer carries the tracker's figures too, this check counted among its leechers.
+    void onAnnounce(const lt::torrent_handle& handle, int listed) {
         Check* check = find(handle);
         if (!check) return;
+        check->announced = true;
         bool changed = false;
         for (const auto& tracker : handle.trackers()) {
             for (const auto& endpoint : tracker.endpoints) {
@@ -259,9 +270,14 @@ class Worker {
                     check->scraped = changed = true;
                 }
                 if (figures.scrape_incomplete >= 0) {
-                    check->report.leechers = std::max(check->report.leechers.value_or(0), figures.scrape_incomplete);
+                    check->report.leechers =
+                        std::max(check->report.leechers.value_or(0), othersThan(*check, figures.scrape_incomplete));
                     check->scraped = changed = true;
                 }
+                // A list as long as the swarm the tracker counts (this check included) names this check too.
+                if (figures.scrape_complete >= 0 && figures.scrape_incomplete >= 1 &&
+                    listed >= figures.scrape_complete + figures.scrape_incomplete)
+                    check->listedItself = true;
             }
         }
         if (changed) publish(*check);
@@ -286,8 +302,12 @@ class Worker {
                                                                                         : std::chrono::seconds(3));
             }
             const lt::torrent_status status = check.handle.status(lt::status_flags_t{});
-            const int peers = std::max(status.list_peers, static_cast<int>(check.dhtPeers.size()));
-            if (peers > check.report.peers) {
+            const int listed = std::max(0, status.list_peers - (check.listedItself ? 1 : 0));
+            // The figure follows the list as it is corrected (this check found in it, a peer dropped), but never
+            // counts fewer than the peers connected or the DHT named, nor none once a peer gave the metadata.
+            const int peers = std::max(
+                {listed, static_cast<int>(check.dhtPeers.size()), status.num_peers, check.report.name ? 1 : 0});
+            if (peers != check.report.peers) {
                 check.report.peers = peers;
                 publish(check);
             }

@@ -74,8 +74,8 @@ TEST_F(SwarmWindowTest, CheckingARowFillsItsHealthCellAndItsDetails) {
         },
         20000))
         << healthCell(0).toStdString();
-    EXPECT_TRUE(healthCell(0).contains(QStringLiteral("做种"))) << healthCell(0).toStdString();
-    EXPECT_NE(healthCell(0), QStringLiteral("无人分享"));
+    // One seeder, and nobody else: the check itself is neither a downloader nor a peer of the swarm.
+    EXPECT_EQ(healthCell(0), QStringLiteral("1 做种 · 0 下载 · 1 节点"));
     EXPECT_EQ(healthCell(1), QString()) << "only the checked row";
     const QString tip = table.model().data(table.model().index(0, 0), Qt::ToolTipRole).toString();
     EXPECT_TRUE(tip.contains(QStringLiteral("\n健康度：") + healthCell(0) + QStringLiteral("，检查于 ")))
