@@ -24,6 +24,7 @@
 #include "scrape/site_definition.h"
 #include "search/site_catalogue.h"
 #include "support/fake_fetcher.h"
+#include "support/win32_client_test.h"
 #include "support/numbered_sites.h"
 #include "support/site_pages.h"
 
@@ -142,27 +143,11 @@ std::wstring focusName() {
     return std::wstring(kind) == L"LanqiLabel" ? spoken(focus).name : windowText(focus);
 }
 
-class KeyboardTest : public ::testing::Test {
+class KeyboardTest : public test::Win32ClientTest<Win32DesktopServices> {
   protected:
-    void SetUp() override {
-        ::OleInitialize(nullptr);
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
-        ::InitCommonControlsEx(&controls);
-        m_client = std::make_unique<Client>(m_desktop, m_fetcher, test::numberedSettings(), builtInSiteSlots());
-        ::ShowWindow(window().handle(), SW_SHOW);
-        ::SetForegroundWindow(window().handle());
-        m_urls = buildSearchUrls(m_client->client().searchFlow().sites(), encodeKeyword("abc"), "1");
-    }
     void TearDown() override {
         g_steps.clear();
-        m_client.reset();
-        ::OleUninitialize();
-    }
-
-    MainWindow& window() { return m_client->window(); }
-    const SearchFlow& flow() { return m_client->client().searchFlow(); }
-    HWND child(const wchar_t* windowClass, const wchar_t* caption = nullptr) {
-        return ::FindWindowExW(window().handle(), nullptr, windowClass, caption);
+        Win32ClientTest::TearDown();
     }
     HWND searchBox() { return child(WC_EDITW); }
     // The label a screen reader calls `name`.
@@ -186,11 +171,6 @@ class KeyboardTest : public ::testing::Test {
         for (int i = 0; i < 30 && ::GetFocus() != control; ++i) press(VK_TAB);
         return ::GetFocus() == control;
     }
-
-    Win32DesktopServices m_desktop;
-    test::FakeFetcher m_fetcher;
-    std::unique_ptr<Client> m_client;
-    std::vector<Text> m_urls;
 };
 
 // Tab into the results focuses the selected line, or selects the first; Shift+F10 and the menu key then open the

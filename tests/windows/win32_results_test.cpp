@@ -26,6 +26,7 @@
 #include "search/site_catalogue.h"
 #include "support/fake_desktop_services.h"
 #include "support/fake_fetcher.h"
+#include "support/win32_client_test.h"
 #include "support/win32_screenshot.h"
 #include "support/numbered_sites.h"
 #include "support/site_pages.h"
@@ -569,27 +570,8 @@ class ClientDesktop : public test::FakeDesktopServices {
     Win32DesktopServices m_real;
 };
 
-class ClientWindowTest : public ::testing::Test {
+class ClientWindowTest : public test::Win32ClientTest<ClientDesktop> {
   protected:
-    void SetUp() override {
-        ::OleInitialize(nullptr);
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
-        ::InitCommonControlsEx(&controls);
-        m_client = std::make_unique<Client>(m_desktop, m_fetcher, test::numberedSettings(), builtInSiteSlots());
-        ::ShowWindow(window().handle(), SW_SHOW);
-        ::SetForegroundWindow(window().handle());
-        m_urls = buildSearchUrls(m_client->client().searchFlow().sites(), encodeKeyword("abc"), "1");
-    }
-    void TearDown() override {
-        m_client.reset();
-        ::OleUninitialize();
-    }
-
-    MainWindow& window() { return m_client->window(); }
-    const SearchFlow& flow() { return m_client->client().searchFlow(); }
-    HWND child(const wchar_t* windowClass, const wchar_t* caption = nullptr) {
-        return ::FindWindowExW(window().handle(), nullptr, windowClass, caption);
-    }
     HWND table() { return child(WC_LISTVIEWW, L"搜索结果表格"); }
     HWND filterBox() { return ::FindWindowExW(window().handle(), child(WC_EDITW), WC_EDITW, nullptr); }
     HWND stopButton() { return child(WC_BUTTONW, L"停止"); }
@@ -628,11 +610,6 @@ class ClientWindowTest : public ::testing::Test {
     static std::vector<std::wstring> names(std::initializer_list<const wchar_t*> list) {
         return {list.begin(), list.end()};
     }
-
-    ClientDesktop m_desktop;
-    test::FakeFetcher m_fetcher;
-    std::unique_ptr<Client> m_client;
-    std::vector<Text> m_urls;
 };
 
 // A click on a header sorts the lines by that column, a second click the other way round, with its arrow.

@@ -360,16 +360,26 @@ HFONT fontOf(const FontDesign& design, int dpi) {
                 design.pixels, false, GB2312_CHARSET, dpi);
 }
 
-HBITMAP bitmapOf(const RgbImage& image) {
+namespace {
+
+// A 24-bit bitmap of width × height whose rows run top to bottom, and where its pixels are; null when none can be
+// made.
+HBITMAP dibSection(int width, int height, void** bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = -image.height;  // rows top to bottom
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // rows top to bottom
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
+    return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+}  // namespace
+
+HBITMAP bitmapOf(const RgbImage& image) {
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = dibSection(image.width, image.height, &bits);
     if (bitmap == nullptr) return nullptr;
     // DIB rows are B, G, R and padded to four bytes.
     const size_t stride = (static_cast<size_t>(image.width) * 3 + 3) & ~static_cast<size_t>(3);
@@ -407,15 +417,8 @@ HBITMAP decodedResource(const std::wstring& name) {
 HBITMAP resampled(HBITMAP source, int width, int height) {
     const SIZE from = bitmapSize(source);
     if (from.cx == width && from.cy == height) return source;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP target = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP target = dibSection(width, height, &bits);
     if (target == nullptr) return source;
     HDC in = ::CreateCompatibleDC(nullptr);
     HDC out = ::CreateCompatibleDC(nullptr);
