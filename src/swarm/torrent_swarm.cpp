@@ -88,6 +88,7 @@ struct Check {
     std::uint64_t generation = 0;
     std::set<lt::tcp::endpoint> dhtPeers;  // the peers the DHT named
     Clock::time_point nextDhtAsk;
+    long long secondsShown = 0;  // the whole seconds of the last report: a running check reports once a second
 };
 
 class Worker {
@@ -307,8 +308,10 @@ class Worker {
             // counts fewer than the peers connected or the DHT named, nor none once a peer gave the metadata.
             const int peers = std::max(
                 {listed, static_cast<int>(check.dhtPeers.size()), status.num_peers, check.report.name ? 1 : 0});
-            if (peers != check.report.peers) {
+            const auto second = std::chrono::duration_cast<std::chrono::seconds>(now - check.started).count();
+            if (peers != check.report.peers || second != check.secondsShown) {
                 check.report.peers = peers;
+                check.secondsShown = second;
                 publish(check);
             }
             const bool complete = check.report.name && (check.scraped || m_settings.trackers.empty());

@@ -24,6 +24,11 @@ SwarmReport reportOf(bool finished, int peers, std::optional<int> seeds = {}, st
     return report;
 }
 
+SwarmReport running(double seconds, SwarmReport report) {
+    report.seconds = seconds;
+    return report;
+}
+
 TEST(SwarmHealth, TheCellSaysWhatTheCheckFoundSoFar) {
     struct Case {
         SwarmReport report;
@@ -36,6 +41,8 @@ TEST(SwarmHealth, TheCellSaysWhatTheCheckFoundSoFar) {
         {reportOf(false, 0), "检查中…", std::nullopt},
         {reportOf(false, 3), "检查中… 3 节点", 3},
         {reportOf(false, 0, 2, 0), "检查中… 2 做种 · 0 下载 · 0 节点", 2'000'000},
+        {running(5.7, reportOf(false, 0)), "检查中 5 秒…", std::nullopt},
+        {running(12, reportOf(false, 3, 1)), "检查中 12 秒… 1 做种 · 3 节点", 1'000'003},
         {reportOf(true, 41, 12, 3), "12 做种 · 3 下载 · 41 节点", 12'000'041},
         {reportOf(true, 5), "5 节点", 5},
         {reportOf(true, 0), "无人分享", 0},

@@ -47,8 +47,11 @@ std::string nameKey(std::string_view text) {
 std::string healthCell(const SwarmReport& report) {
     if (!report.problem.empty()) return "检查失败";
     if (!report.finished) {
-        if (report.peers == 0 && !report.seeds && !report.leechers) return "检查中…";
-        return "检查中… " + figures(report);
+        // The seconds count while the check runs: the cell shows it is alive.
+        const long long seconds = static_cast<long long>(report.seconds);
+        const std::string running = seconds > 0 ? "检查中 " + std::to_string(seconds) + " 秒…" : "检查中…";
+        if (report.peers == 0 && !report.seeds && !report.leechers) return running;
+        return running + " " + figures(report);
     }
     if (foundNobody(report)) return "无人分享";
     return figures(report);

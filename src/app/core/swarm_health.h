@@ -12,7 +12,8 @@ namespace lanqi {
 
 // How a swarm check's findings read in the windows (UTF-8 unless said otherwise).
 
-// The 健康 cell: "检查中…" while a check runs (with what it found so far: "检查中… 3 节点"), then
+// The 健康 cell: "检查中…" while a check runs, its seconds counting and what it found so far after them
+// ("检查中 5 秒… 3 节点"), then
 // "12 做种 · 3 下载 · 41 节点" (the scrape's figures only where a tracker answered), "无人分享" when it found no
 // peer, no seed and no metadata, "检查失败" when it could not run.
 std::string healthCell(const SwarmReport& report);
