@@ -81,6 +81,11 @@ TEST_F(SwarmWindowTest, CheckingARowFillsItsHealthCellAndItsDetails) {
     EXPECT_TRUE(tip.contains(QStringLiteral("\n健康度：") + healthCell(0) + QStringLiteral("，检查于 ")))
         << tip.toStdString();
 
+    // The picture the user guide shows, when asked for:
+    //   LANQI_HEALTH_SCREENSHOT=$PWD/docs/screenshots/health.png ctest --preset default -R gui.swarm_window_test
+    if (const char* shot = std::getenv("LANQI_HEALTH_SCREENSHOT"))
+        EXPECT_TRUE(window.grab().save(QString::fromUtf8(shot)));
+
     // 查看文件详情: the site's lines, then the torrent's own name and every file of it.
     test::SeenMessageBox details;
     test::answerNextMessageBox(QMessageBox::Ok, &details);
