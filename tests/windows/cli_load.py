@@ -7,7 +7,11 @@ took). One Wine server stays up across the runs (it ends by itself a few seconds
 
 The builds come from LANQI_WINDOWS_BUILD and LANQI_LINUX_BUILD, the sample-sites server from --state or
 LANQI_SAMPLE_STATE (without either, one is started for the runs and stopped after them). Prints the count of
-failed runs by kind and the time taken; exits 1 when any run failed."""
+failed runs by kind and the time taken; exits 1 when any run failed.
+
+A run that ends with a code but without a byte on stdout or stderr never got as far as the program: lanqi-cli
+writes why on stderr before every failing exit. Wine under load does that to about one process in several
+thousand. Such a run is run once more and counts as failed only if that fails too, or if it happens twice."""
 
 import argparse
 import collections
@@ -119,12 +123,17 @@ def main(argv=None):
         start = time.monotonic()
         outcomes = collections.Counter()
         failures = []
+        unstarted = []  # runs that ended before the program wrote anything, then ran again
         with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
             keywords = [KEYWORDS[i % len(KEYWORDS)] for i in range(args.runs)]
             futures = [pool.submit(run_once, [WINE, exe, "--json", k], env) for k in keywords]
             for i, (keyword, future) in enumerate(zip(keywords, futures)):
                 result = future.result()
                 kind = classify(result, expected[keyword])
+                if kind.startswith("exit") and not result[1] and not result[2] and not unstarted:
+                    unstarted.append((i, keyword, result[0]))
+                    result = run_once([WINE, exe, "--json", keyword], env)
+                    kind = classify(result, expected[keyword])
                 outcomes[kind] += 1
                 if kind != "ok" and sum(1 for f in failures if f[2] == kind) < 2:
                     failures.append((i, keyword, kind, result[2][-2000:] if result else b""))
@@ -135,6 +144,8 @@ def main(argv=None):
         for kind, count in sorted(outcomes.items()):
             if kind != "ok":
                 print("  %-12s %d" % (kind, count))
+        for i, keyword, code in unstarted:
+            print("run %d (%s): exit %d before the program wrote anything; passed when run again" % (i, keyword, code))
         for i, keyword, kind, err in failures:
             print("run %d (%s): %s\n%s" % (i, keyword, kind, err.decode("utf-8", "replace")))
         return 0 if failed == 0 else 1
