@@ -10,26 +10,19 @@ import tempfile
 import time
 import unittest
 
+import local_swarm
+
 CLI = os.environ["LANQI_CLI"]
 FIXTURE = os.environ["LANQI_SWARM_FIXTURE"]
 SAMPLE_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "sample-sites",
                              "server.py")
-DEAD = "0123456789abcdef0123456789abcdef01234567"
-
-
-def only_loopback():
-    with open("/proc/net/dev") as f:
-        names = [line.split(":")[0].strip() for line in f.readlines()[2:] if ":" in line]
-    return names == ["lo"]
+DEAD = local_swarm.DEAD
 
 
 class CliSwarmTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        if not only_loopback():
-            raise unittest.SkipTest("runs in a network namespace with loopback alone")
-        cls.fixture = subprocess.Popen([FIXTURE, "--lifetime", "120"], stdout=subprocess.PIPE, text=True)
-        cls.swarm = json.loads(cls.fixture.stdout.readline())
+        cls.fixture, cls.swarm = local_swarm.start(FIXTURE)
         cls.home = tempfile.TemporaryDirectory()
         folder = os.path.join(cls.home.name, "lanqi-search")
         os.makedirs(folder)
@@ -39,8 +32,7 @@ class CliSwarmTest(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        cls.fixture.terminate()
-        cls.fixture.wait()
+        local_swarm.stop(cls.fixture)
         cls.home.cleanup()
 
     def run_cli(self, *arguments, limit=30):

@@ -8,20 +8,17 @@ import os
 import subprocess
 import tempfile
 import time
+import sys
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "swarm"))
+import local_swarm  # noqa: E402
 WINDOWS = os.environ.get("LANQI_WINDOWS_BUILD", "")
 LINUX = os.environ.get("LANQI_LINUX_BUILD", "")
 CLI = os.path.join(WINDOWS, "src", "app", "cli", "lanqi-cli.exe")
 FIXTURE = os.path.join(LINUX, "tests", "swarm", "swarm_fixture")
-DEAD = "0123456789abcdef0123456789abcdef01234567"
-
-
-def only_loopback():
-    with open("/proc/net/dev") as f:
-        names = [line.split(":")[0].strip() for line in f.readlines()[2:] if ":" in line]
-    return names == ["lo"]
+DEAD = local_swarm.DEAD
 
 
 @unittest.skipUnless(WINDOWS and LINUX and os.path.exists(FIXTURE),
@@ -29,16 +26,12 @@ def only_loopback():
 class WindowsCliSwarm(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        if not only_loopback():
-            raise unittest.SkipTest("runs in a network namespace with loopback alone")
-        cls.fixture = subprocess.Popen([FIXTURE, "--lifetime", "120"], stdout=subprocess.PIPE, text=True)
-        cls.swarm = json.loads(cls.fixture.stdout.readline())
+        cls.fixture, cls.swarm = local_swarm.start(FIXTURE)
         cls.config = tempfile.TemporaryDirectory(prefix="lanqi-win-swarm-")
 
     @classmethod
     def tearDownClass(cls):
-        cls.fixture.terminate()
-        cls.fixture.wait()
+        local_swarm.stop(cls.fixture)
         cls.config.cleanup()
         # The prefix's Wine server ends by itself a moment after its last program; the namespace lives until then.
         subprocess.run(["/usr/lib/wine/wineserver", "--wait"], check=False)
