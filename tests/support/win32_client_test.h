@@ -1,7 +1,8 @@
 #pragma once
 
-// A fixture for the Win32 window tests that drive the whole client: its main window and controller on `Desktop`,
-// over a fake fetcher with the numbered sites, shown and in front; m_urls are the request addresses of "abc".
+// What the Win32 window tests share. Win32ClientTest drives the whole client: its main window and controller on
+// `Desktop`, over a fake fetcher with the numbered sites, shown and in front; m_urls are the request addresses of
+// "abc".
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,18 @@
 #include "support/numbered_sites.h"
 
 namespace lanqi::test {
+
+// The main window alone on `desktop`, with the common controls it needs, shown; null when none could be made
+// (there is no display).
+template <class Desktop>
+std::unique_ptr<win32::MainWindow> openMainWindow(Desktop& desktop) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    auto window = std::make_unique<win32::MainWindow>(desktop);
+    if (window->handle() == nullptr) return nullptr;
+    ::ShowWindow(window->handle(), SW_SHOW);
+    return window;
+}
 
 template <class Desktop>
 class Win32ClientTest : public ::testing::Test {

@@ -20,6 +20,7 @@
 #include "app/win32/player_view.h"
 #include "platform/win32_text.h"
 #include "support/win32_screenshot.h"
+#include "support/win32_client_test.h"
 
 namespace lanqi {
 // Geometries in failures as a person reads them.
@@ -65,12 +66,9 @@ void pump() {
 class HighDpiTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
-        ::InitCommonControlsEx(&controls);
-        m_window = std::make_unique<MainWindow>(m_desktop);
-        ASSERT_NE(m_window->handle(), nullptr) << "no window: is there a display?";
+        m_window = test::openMainWindow(m_desktop);
+        ASSERT_NE(m_window, nullptr) << "no window: is there a display?";
         ASSERT_EQ(dpiOf(m_window->handle()), kTestDpi) << "the prefix's LogPixels is not in force";
-        ::ShowWindow(m_window->handle(), SW_SHOW);
     }
 
     HWND child(const wchar_t* windowClass, const wchar_t* caption = nullptr) const {

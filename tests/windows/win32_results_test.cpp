@@ -101,11 +101,8 @@ ResultItem result(const char8_t* title, char digit, int slot, const char* size, 
 class ResultsWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
-        ::InitCommonControlsEx(&controls);
-        m_window = std::make_unique<MainWindow>(m_desktop);
-        ASSERT_NE(m_window->handle(), nullptr) << "no window: is there a display?";
-        ::ShowWindow(m_window->handle(), SW_SHOW);
+        m_window = test::openMainWindow(m_desktop);
+        ASSERT_NE(m_window, nullptr) << "no window: is there a display?";
         SearchScreen screen;
         screen.layout = SearchLayout::Results;
         screen.bannerVisible = false;

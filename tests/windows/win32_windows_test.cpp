@@ -11,6 +11,7 @@
 #include "actions/window_geometry.h"
 #include "app/core/results_presenter.h"
 #include "app/win32/main_window.h"
+#include "support/win32_client_test.h"
 
 namespace lanqi::win32 {
 namespace {
@@ -18,11 +19,8 @@ namespace {
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
-        ::InitCommonControlsEx(&controls);
-        m_window = std::make_unique<MainWindow>(m_desktop);
-        ASSERT_NE(m_window->handle(), nullptr) << "no window: is there a display?";
-        ::ShowWindow(m_window->handle(), SW_SHOW);
+        m_window = test::openMainWindow(m_desktop);
+        ASSERT_NE(m_window, nullptr) << "no window: is there a display?";
         MainWindowEvents& events = m_window->events();
         events.searchRequested = [this] { m_seen.push_back("search"); };
         events.escapePressed = [this] { m_seen.push_back("escape"); };
