@@ -569,6 +569,7 @@ TEST_F(ClientControllerSwarmTest, ReportsFillTheHealthCellTheDetailsAndTheSort) 
     EXPECT_EQ(cell(1), "12 做种 · 3 下载 · 41 节点");
     EXPECT_NE(view.toolTips[1].find("\n健康度：12 做种 · 3 下载 · 41 节点，检查于 "), std::string::npos)
         << view.toolTips[1];
+    EXPECT_EQ(view.toolTips[1].find("健康度："), view.toolTips[1].rfind("健康度：")) << "the last report's note alone";
 
     desktop.messageBoxes.clear();
     runMenu(MenuCommand::ShowDetails);
@@ -600,8 +601,16 @@ TEST_F(ClientControllerSwarmTest, TheSwitchChecksTheShownRowsAndANewSearchOrTheE
         if (entry.id == static_cast<int>(MenuCommand::AutoCheckHealth)) checkedMark = entry.checked;
     EXPECT_TRUE(checkedMark);
 
+    SwarmReport running;
+    running.hash = hashOfLine(0);
+    running.peers = 2;
+    checker->report(running);
+    queue.runPending();
+    ASSERT_EQ(view.table.at(0), "检查中… 2 节点");
+
     client.searchRequested();
     settle();
+    EXPECT_EQ(view.table.at(0), "") << "a cancelled check leaves no figure behind";
     EXPECT_EQ(log.cancels, 1);
     EXPECT_EQ(log.checked.size(), 6u) << "the new page's rows are checked too";
 

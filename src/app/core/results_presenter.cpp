@@ -173,7 +173,7 @@ void ResultsPresenter::rowsChanged(std::span<const ResultItem> rows, unsigned ch
     m_rows.reserve(rows.size());
     for (size_t row = m_rows.size(); row < rows.size(); ++row) {
         m_rows.push_back(presentResult(rows[row]));
-        m_plain.push_back(m_rows.back().picture);
+        m_plain.push_back({m_rows.back().picture.toolTip.size(), m_rows.back().picture.accessibleDescription.size()});
         m_hashes.push_back(rows[row].hashKey);
         m_health.emplace_back();
         if (rows[row].hashKey.empty()) continue;
@@ -183,14 +183,22 @@ void ResultsPresenter::rowsChanged(std::span<const ResultItem> rows, unsigned ch
 }
 
 void ResultsPresenter::applyHealth(size_t row, const SwarmReport& report) {
+    dropHealth(row);
     PresentedRow& presented = m_rows[row];
-    const RowPresentation& plain = m_plain[row];
     const std::string note = healthNote(report);
     presented.cells[static_cast<int>(ResultColumn::Health)] = healthCell(report);
-    presented.picture.toolTip = plain.toolTip + "\n" + note;
-    presented.picture.accessibleDescription =
-        plain.accessibleDescription.empty() ? note : plain.accessibleDescription + "，" + note;
+    presented.picture.toolTip += "\n" + note;
+    std::string& description = presented.picture.accessibleDescription;
+    description += (description.empty() ? "" : "，") + note;
     m_health[row] = healthScore(report);
+}
+
+void ResultsPresenter::dropHealth(size_t row) {
+    PresentedRow& presented = m_rows[row];
+    presented.picture.toolTip.resize(m_plain[row].toolTip);
+    presented.picture.accessibleDescription.resize(m_plain[row].description);
+    presented.cells[static_cast<int>(ResultColumn::Health)].clear();
+    m_health[row].reset();
 }
 
 const SwarmReport* ResultsPresenter::reportOf(const std::string& hash) const {
@@ -203,9 +211,7 @@ void ResultsPresenter::forgetUnfinishedReports() {
     for (size_t row = 0; row < m_rows.size(); ++row) {
         if (!m_health[row] && m_rows[row].cells[static_cast<int>(ResultColumn::Health)].empty()) continue;
         if (m_reports.contains(m_hashes[row])) continue;
-        m_rows[row].picture = m_plain[row];
-        m_rows[row].cells[static_cast<int>(ResultColumn::Health)].clear();
-        m_health[row].reset();
+        dropHealth(row);
         const int line = lineOfRow(static_cast<int>(row));
         if (line >= 0) m_kept = std::min(m_kept, static_cast<size_t>(line));
     }

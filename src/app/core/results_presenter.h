@@ -139,9 +139,15 @@ class ResultsPresenter {
 
   private:
     void applyHealth(size_t row, const SwarmReport& report);
+    void dropHealth(size_t row);
 
     std::vector<PresentedRow> m_rows;
-    std::vector<RowPresentation> m_plain;                    // each row's picture presentation before any swarm figure
+    // Each row's tool tip and description as long as they are without a swarm figure (what follows is its note).
+    struct PlainLengths {
+        size_t toolTip = 0;
+        size_t description = 0;
+    };
+    std::vector<PlainLengths> m_plain;
     std::vector<Text> m_hashes;                              // each row's hashKey
     std::vector<std::optional<long long>> m_health;          // by run row: healthScore
     std::unordered_map<std::string, SwarmReport> m_reports;  // by hash, for the session
