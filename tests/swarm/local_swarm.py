@@ -27,3 +27,15 @@ def start(fixture, lifetime=120):
 def stop(process):
     process.terminate()
     process.wait()
+
+
+def check_live_report(test, line, swarm):
+    """`line` is lanqi-cli swarm --json's report of the swarm's seeded hash: every key in order, the torrent's
+    metadata, and its one seeder as the only seed and peer (the check itself counted nowhere)."""
+    report = json.loads(line)
+    test.assertEqual(list(report), ["event", "hash", "peers", "seeds", "leechers", "name", "files", "totalSize",
+                                    "seconds"])
+    test.assertEqual((report["event"], report["hash"]), ("swarm", swarm["hash"]))
+    test.assertEqual((report["name"], report["files"], report["totalSize"]),
+                     (swarm["name"], swarm["files"], swarm["totalSize"]))
+    test.assertEqual((report["seeds"], report["leechers"], report["peers"]), (1, 0, 1))

@@ -47,16 +47,7 @@ class CliSwarmTest(unittest.TestCase):
         self.assertLess(seconds, 15)
         lines = done.stdout.splitlines()
         self.assertEqual(len(lines), 1)
-        report = json.loads(lines[0])
-        self.assertEqual(list(report), ["event", "hash", "peers", "seeds", "leechers", "name", "files", "totalSize",
-                                        "seconds"])
-        self.assertEqual(report["event"], "swarm")
-        self.assertEqual(report["hash"], self.swarm["hash"])
-        self.assertEqual(report["name"], self.swarm["name"])
-        self.assertEqual(report["files"], self.swarm["files"])
-        self.assertEqual(report["totalSize"], self.swarm["totalSize"])
-        self.assertGreaterEqual(report["seeds"], 1)
-        self.assertGreaterEqual(report["peers"], 1)
+        local_swarm.check_live_report(self, lines[0], self.swarm)
 
     def test_plain_lines_for_a_live_and_a_dead_hash(self):
         done, _ = self.run_cli("swarm", "--timeout", "2", self.swarm["hash"], DEAD)

@@ -50,15 +50,7 @@ class WindowsCliSwarm(unittest.TestCase):
         self.assertLess(seconds, 30)
         lines = done.stdout.decode().splitlines()
         self.assertEqual(len(lines), 1)
-        report = json.loads(lines[0])
-        self.assertEqual(list(report), ["event", "hash", "peers", "seeds", "leechers", "name", "files", "totalSize",
-                                        "seconds"])
-        self.assertEqual((report["event"], report["hash"]), ("swarm", self.swarm["hash"]))
-        self.assertEqual(report["name"], self.swarm["name"])
-        self.assertEqual(report["files"], self.swarm["files"])
-        self.assertEqual(report["totalSize"], self.swarm["totalSize"])
-        self.assertGreaterEqual(report["seeds"], 1)
-        self.assertGreaterEqual(report["peers"], 1)
+        local_swarm.check_live_report(self, lines[0], self.swarm)
 
     def test_plain_lines_for_a_live_and_a_dead_hash(self):
         done, _ = self.run_cli("--timeout", "3", self.swarm["hash"], DEAD)
